@@ -1,0 +1,23 @@
+// The CRC-32 engine (IEEE 802.3: reflected polynomial, initial all ones, final complement).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint32_t MagicConst = 0xEDB88320u;
+constexpr unsigned kCrcBufferSize = 65536;
+
+// Entry n is the CRC remainder of the byte n; built by InitMagic.
+extern uint32_t CRCTable[256];
+
+// Builds the table and the read buffer: 0, or 1 when the buffer cannot be had.
+int InitMagic();
+
+// CRC of a file's contents: 0 done; 0xFFFF engine not initialised (crc untouched); otherwise
+// an error number, with crc set to 0.
+int CRCFile(const char* path, uint32_t* crc);
+int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint32_t* crc);
+
+void CRCInit(uint32_t* crc);
+void CRCUpdate(const unsigned char* bytes, size_t count, uint32_t* crc);
+void CRCFinal(uint32_t* crc);

@@ -1,0 +1,99 @@
+#include "core/record.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+char* DupName(const char* name) {
+  if (name == nullptr || name[0] == '\0') return nullptr;
+  size_t n = strlen(name) + 1;
+  char* copy = static_cast<char*>(malloc(n));
+  if (copy != nullptr) memcpy(copy, name, n);
+  return copy;
+}
+
+// Bounded copy that NUL-fills the rest of the field (no terminator when all 14 are used).
+void CopyShort(char out[kShortNameLen], const char* src) {
+  size_t i = 0;
+  for (; i < kShortNameLen && src[i] != '\0'; ++i) out[i] = src[i];
+  for (; i < kShortNameLen; ++i) out[i] = '\0';
+}
+
+}  // namespace
+
+void MakeShortName(const WIN32_FIND_DATAA& fd, char out[kShortNameLen]) {
+  CopyShort(out, fd.cAlternateFileName[0] != '\0' ? fd.cAlternateFileName : fd.cFileName);
+}
+
+bool ShortNamesEqual(const char* a, const char* b) { return strncmp(a, b, kShortNameLen) == 0; }
+
+Record::Record(const WIN32_FIND_DATAA& fd, uint32_t upIdx)
+    : dwAttr(fd.dwFileAttributes),
+      ftCreate(fd.ftCreationTime),
+      ftAccess(fd.ftLastAccessTime),
+      ftWrite(fd.ftLastWriteTime),
+      qwSize((uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow),
+      dwReserved0(fd.dwReserved0),
+      dwReserved1(fd.dwReserved1),
+      pLongName(DupName(fd.cFileName)),
+      dwUpIdx(upIdx) {
+  MakeShortName(fd, cShortName);
+}
+
+Record::Record(const Record& other) {
+  CopyFields(other);
+  pLongName = DupName(other.pLongName);
+}
+
+Record::Record(Record&& other) noexcept {
+  CopyFields(other);
+  pLongName = other.pLongName;
+  other.pLongName = nullptr;
+}
+
+Record& Record::operator=(const Record& other) {
+  if (this != &other) {
+    char* name = DupName(other.pLongName);
+    free(pLongName);
+    CopyFields(other);
+    pLongName = name;
+  }
+  return *this;
+}
+
+Record& Record::operator=(Record&& other) noexcept {
+  if (this != &other) {
+    free(pLongName);
+    CopyFields(other);
+    pLongName = other.pLongName;
+    other.pLongName = nullptr;
+  }
+  return *this;
+}
+
+Record::~Record() { free(pLongName); }
+
+void Record::SetLongName(const char* name) {
+  free(pLongName);
+  pLongName = DupName(name);
+}
+
+// Every field but the long name, which the callers copy or take over.
+void Record::CopyFields(const Record& other) {
+  dwAttr = other.dwAttr;
+  ftCreate = other.ftCreate;
+  ftAccess = other.ftAccess;
+  ftWrite = other.ftWrite;
+  qwSize = other.qwSize;
+  dwReserved0 = other.dwReserved0;
+  dwReserved1 = other.dwReserved1;
+  if (other.cShortName[0] != '\0') {
+    memcpy(cShortName, other.cShortName, kShortNameLen);
+  } else {
+    CopyShort(cShortName, other.LongName());
+  }
+  dwCRC = other.dwCRC;
+  wStatus = other.wStatus;
+  dwUpIdx = other.dwUpIdx;
+}

@@ -1,0 +1,56 @@
+// One file or directory of a task's table.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// Bit 31 of dwAttr: a directory kept only to reach deeper levels (its name misses the mask).
+constexpr uint32_t atNOMATCH = 0x80000000u;
+
+// wStatus bits, in memory only.
+constexpr uint16_t stDONE = 0x1;
+constexpr uint16_t stNEW = 0x4;
+constexpr uint16_t stGONE = 0x8;
+
+constexpr int kShortNameLen = 14;
+
+// The short name of an entry found on disk: its 8.3 alias, else the first 14 bytes of its
+// name, NUL-filled (no terminator when all 14 are used).
+void MakeShortName(const WIN32_FIND_DATAA& fd, char out[kShortNameLen]);
+
+class Record {
+ public:
+  uint32_t dwAttr = 0;
+  FILETIME ftCreate = {0, 0};
+  FILETIME ftAccess = {0, 0};
+  FILETIME ftWrite = {0, 0};
+  uint64_t qwSize = 0;
+  uint32_t dwReserved0 = 0;
+  uint32_t dwReserved1 = 0;
+  char* pLongName = nullptr;
+  char cShortName[kShortNameLen] = {};
+  uint32_t dwCRC = 0;
+  uint16_t wStatus = 0;
+  uint32_t dwUpIdx = 0;
+
+  Record() = default;
+  Record(const WIN32_FIND_DATAA& fd, uint32_t upIdx);
+  Record(const Record& other);
+  Record(Record&& other) noexcept;
+  Record& operator=(const Record& other);
+  Record& operator=(Record&& other) noexcept;
+  ~Record();
+
+  // Null or empty leaves the record without a long name.
+  void SetLongName(const char* name);
+
+  const char* LongName() const { return pLongName ? pLongName : ""; }
+  bool IsDir() const { return (dwAttr & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+ private:
+  void CopyFields(const Record& other);
+};
+
+// Whether two short names are equal over at most 14 bytes.
+bool ShortNamesEqual(const char* a, const char* b);

@@ -1,0 +1,136 @@
+#include "core/table.h"
+
+#include <cstring>
+
+namespace {
+
+void CopyText(char* dst, const char* src) {
+  strncpy(dst, src, MAX_PATH - 1);
+  dst[MAX_PATH - 1] = '\0';
+}
+
+}  // namespace
+
+Table::Table() {
+  strcpy(cStartPath, ".");
+  cFileMask[0] = '\0';
+  cDataFile[0] = '\0';
+}
+
+Table::Table(const Table& other) {
+  CopyText(cStartPath, other.cStartPath);
+  CopyText(cFileMask, other.cFileMask);
+  CopyText(cDataFile, other.cDataFile);
+}
+
+Table& Table::operator=(const Table& other) {
+  if (this != &other) {
+    bNew = 0;
+    records.clear();
+    CopyText(cStartPath, other.cStartPath);
+    CopyText(cFileMask, other.cFileMask);
+    CopyText(cDataFile, other.cDataFile);
+  }
+  return *this;
+}
+
+namespace {
+
+size_t ShortLen(const Record& r) { return strnlen(r.cShortName, kShortNameLen); }
+size_t LongLen(const Record& r) { return strlen(r.LongName()); }
+const char* ShortText(const Record& r) { return r.cShortName; }
+const char* LongText(const Record& r) { return r.LongName(); }
+
+// Length of the path of records[idx], or -1 when it exceeds limit or the chain is damaged.
+// Stopping at the limit also bounds the work on a damaged chain.
+template <typename LenFn>
+long PathLength(const std::vector<Record>& records, unsigned idx, size_t limit, LenFn len_of) {
+  size_t total = 0;
+  for (unsigned i = idx;;) {
+    total += len_of(records[i]);
+    if (total > limit) return -1;
+    uint32_t up = records[i].dwUpIdx;
+    if (up == 0) break;
+    if (up > i) return -1;  // parents always come first
+    ++total;
+    i = up - 1;
+  }
+  return total > limit ? -1 : static_cast<long>(total);
+}
+
+// Writes the path from the last name backwards, so that no list of ancestors is needed.
+template <typename LenFn, typename TextFn>
+bool ComposePath(const std::vector<Record>& records, unsigned idx, char* out, size_t limit,
+                 LenFn len_of, TextFn text_of) {
+  long total = PathLength(records, idx, limit, len_of);
+  if (total < 0) return false;
+  size_t end = static_cast<size_t>(total);
+  out[end] = '\0';
+  for (unsigned i = idx;;) {
+    size_t n = len_of(records[i]);
+    end -= n;
+    memcpy(out + end, text_of(records[i]), n);
+    uint32_t up = records[i].dwUpIdx;
+    if (up == 0) break;
+    out[--end] = kPathSep;
+    i = up - 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+int Table::ComposeShortPath(unsigned idx, char* out, size_t cap) const {
+  if (cap == 0) return kPathTooLong;
+  out[0] = '\0';
+  if (idx >= records.size()) return kPathTooLong;
+  return ComposePath(records, idx, out, cap - 1, ShortLen, ShortText) ? 0 : kPathTooLong;
+}
+
+int Table::ComposeLongPath(unsigned idx, char* out, size_t cap) const {
+  if (cap == 0) return kPathTooLong;
+  out[0] = '\0';
+  if (idx >= records.size()) return kPathTooLong;
+  if (PathLength(records, idx, MAX_PATH - 2, LongLen) >= 0) {
+    // Within the long-name limit: the long form or nothing, never a shortened path.
+    return ComposePath(records, idx, out, cap - 1, LongLen, LongText) ? 0 : kPathTooLong;
+  }
+  return ComposeShortPath(idx, out, cap) == 0 ? 1 : kPathTooLong;
+}
+
+void Table::MarkSubtree(unsigned parent) {
+  // Parents precede their children, so one forward pass sees every ancestor first.
+  std::vector<char> beneath(records.size(), 0);
+  for (size_t i = parent; i < records.size(); ++i) {
+    uint32_t up = records[i].dwUpIdx;
+    if (up == 0) continue;
+    if (up == parent || (up - 1 < i && beneath[up - 1])) {
+      beneath[i] = 1;
+      records[i].wStatus |= stGONE;
+    }
+  }
+}
+
+void Table::Compact() {
+  size_t n = records.size();
+  size_t gone = 0;
+  for (size_t i = 0; i < n; ++i) {
+    Record& r = records[i];
+    uint32_t up = r.dwUpIdx;
+    if (!(r.wStatus & stGONE) && up != 0 && up - 1 < i && (records[up - 1].wStatus & stGONE))
+      r.wStatus |= stGONE;
+    if (r.wStatus & stGONE) ++gone;
+  }
+  if (gone == 0) return;
+  // New 1-based index of every survivor; a survivor's parent always survives.
+  std::vector<uint32_t> renumber(n, 0);
+  size_t kept = 0;
+  for (size_t l = 0; l < n; ++l) {
+    if (records[l].wStatus & stGONE) continue;
+    renumber[l] = static_cast<uint32_t>(++kept);
+    Record& r = records[l];
+    if (r.dwUpIdx != 0 && r.dwUpIdx <= n) r.dwUpIdx = renumber[r.dwUpIdx - 1];
+    if (kept - 1 != l) records[kept - 1] = std::move(r);
+  }
+  records.erase(records.begin() + kept, records.end());
+}

@@ -1,0 +1,53 @@
+// One task: start path, mask, data file and the table of records (a tree held by parent index).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/record.h"
+#include "platform/platform.h"
+
+// Result of the path composers when the path does not fit the caller's buffer: the output is
+// then the empty string and the caller skips the entry.
+constexpr int kPathTooLong = 2;
+
+class Table {
+ public:
+  int bNew = 0;
+  char cStartPath[MAX_PATH];
+  char cFileMask[MAX_PATH];
+  char cDataFile[MAX_PATH];
+  std::vector<Record> records;
+
+  Table();
+  // A copy takes the three names only; records and bNew start afresh.
+  Table(const Table& other);
+  Table& operator=(const Table& other);
+  Table(Table&&) = default;
+  Table& operator=(Table&&) = default;
+
+  // Path of record idx relative to the start path, into out (cap bytes). Short names: 0, or
+  // kPathTooLong. Long names: 0; 1 when the long form exceeds MAX_PATH-2 and the short form
+  // was written; kPathTooLong when neither fits.
+  int ComposeShortPath(unsigned idx, char* out, size_t cap) const;
+  int ComposeLongPath(unsigned idx, char* out, size_t cap) const;
+
+  // stGONE on everything beneath the directory with 1-based index parent.
+  void MarkSubtree(unsigned parent);
+  // Removes every stGONE record and everything beneath it; keeps order and parent links.
+  void Compact();
+
+  // The walk (core/tree.cpp).
+  void ScanDirectory(const char* dir, unsigned parent);
+  void BuildTree(int recurse);
+  void ChecksumPass();
+
+  // The data file (store/datafile.cpp).
+  int ReadDataFile();
+  int SaveDataFile(uint32_t cmd);
+  int TestFile(const char* name);
+
+  // The listing (modes/listing.cpp).
+  void PrintTable(const char* format, int lists, int emptyFolders, int withNoMatch);
+};

@@ -1,0 +1,16 @@
+// Helpers shared by the tree walk and by Scan and Compare, which walk live trees too.
+#pragma once
+
+#include <cstddef>
+
+#include "core/table.h"
+
+// Whether an entry found in dir may enter a table: names with a line break are refused with
+// a warning (the data file holds one name per line), paths over the limit silently.
+bool AcceptEntry(const char* dir, const char* name);
+
+// Puts the long path of record idx behind the first base bytes of path (a buffer of
+// 2*MAX_PATH that starts with the start path); a directory gets its separator. False when
+// the path does not fit what the system accepts: the entry is then skipped.
+bool ComposeDirPath(const Table& t, unsigned idx, char* path, size_t base);
+bool ComposeFilePath(const Table& t, unsigned idx, char* path, size_t base);

@@ -1,0 +1,151 @@
+// The Win32 and C-runtime subset the program is written against. On Windows these are the
+// system's own; elsewhere platform/*-posix.cpp implements them with the same observable rules
+// (wildcards, enumeration order, attributes, FILETIME). Nothing outside platform/ uses #ifdef.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <conio.h>
+#include <direct.h>
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+
+typedef uint32_t DWORD;
+typedef uint16_t WORD;
+typedef int BOOL;
+typedef void* HANDLE;
+typedef char CHAR;
+
+#define MAX_PATH PATH_MAX
+#define TRUE 1
+#define FALSE 0
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+
+#define FILE_ATTRIBUTE_READONLY 0x1
+#define FILE_ATTRIBUTE_HIDDEN 0x2
+#define FILE_ATTRIBUTE_SYSTEM 0x4
+#define FILE_ATTRIBUTE_DIRECTORY 0x10
+#define FILE_ATTRIBUTE_ARCHIVE 0x20
+#define FILE_ATTRIBUTE_DEVICE 0x40
+#define FILE_ATTRIBUTE_NORMAL 0x80
+#define FILE_ATTRIBUTE_TEMPORARY 0x100
+#define FILE_ATTRIBUTE_SPARSE_FILE 0x200
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x400
+#define FILE_ATTRIBUTE_COMPRESSED 0x800
+#define FILE_ATTRIBUTE_OFFLINE 0x1000
+
+#define MOVEFILE_REPLACE_EXISTING 0x1
+#define MOVEFILE_WRITE_THROUGH 0x8
+
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+
+struct WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  CHAR cFileName[MAX_PATH];
+  CHAR cAlternateFileName[14];
+};
+
+// Directory enumeration. A pattern is a directory path, a separator and a name or wildcard
+// mask; a pattern without * or ? is looked up with one lstat. "." and ".." come first, then
+// names sorted as NTFS sorts them.
+HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data);
+BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
+BOOL FindClose(HANDLE find);
+
+BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
+BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st);
+
+// Names are shown as stored, except that control bytes become '?'. src and dst may be equal.
+BOOL CharToOemA(const char* src, char* dst);
+
+// rename(2); with MOVEFILE_WRITE_THROUGH the directory is flushed as well.
+BOOL MoveFileExA(const char* from, const char* to, DWORD flags);
+
+#define _O_RDONLY O_RDONLY
+#define _O_WRONLY O_WRONLY
+#define _O_RDWR O_RDWR
+#define _O_CREAT O_CREAT
+#define _O_EXCL O_EXCL
+#define _O_TRUNC O_TRUNC
+#define _O_BINARY 0
+#define _S_IREAD 0400
+#define _S_IWRITE 0200
+
+int _open(const char* path, int flags, int mode = 0);
+int _read(int fd, void* buf, unsigned count);
+int _write(int fd, const void* buf, unsigned count);
+int _close(int fd);
+int _access(const char* path, int mode);
+int _commit(int fd);
+int _getpid();
+int _isatty(int fd);
+int _fileno(FILE* stream);
+int _unlink(const char* path);
+
+#define _MAX_DRIVE 3
+#define _MAX_DIR MAX_PATH
+#define _MAX_FNAME MAX_PATH
+#define _MAX_EXT MAX_PATH
+
+// Absolute path against the current directory, "." and ".." removed lexically.
+char* _fullpath(char* abs, const char* rel, size_t max);
+void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
+
+char* _strdate(char* buf);  // MM/DD/YY, local
+char* _strtime(char* buf);  // HH:MM:SS, local
+#endif
+
+// Pieces that differ between the builds but have no Win32 name of their own.
+
+#ifdef _WIN32
+constexpr char kPathSep = '\\';
+constexpr bool kIsWin32 = true;
+#else
+constexpr char kPathSep = '/';
+constexpr bool kIsWin32 = false;
+#endif
+
+// One key from the console without echo; one byte when standard input is not a terminal.
+// Returns -1 at end of input.
+int ReadConsoleKey();
+
+// Whether a command-line argument is a switch rather than a path or mask.
+bool IsSwitchArgument(const char* arg);
+
+// Stream set-up at start: standard output fully buffered when it is not a terminal.
+void InitConsoleStreams();

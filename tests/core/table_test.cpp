@@ -1,0 +1,156 @@
+#include "core/table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+Record Entry(const char* name, uint32_t up, bool dir) {
+  WIN32_FIND_DATAA fd;
+  memset(&fd, 0, sizeof fd);
+  snprintf(fd.cFileName, sizeof fd.cFileName, "%s", name);
+  fd.dwFileAttributes = dir ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  return Record(fd, up);
+}
+
+std::string Sep(std::string s) {
+  for (char& c : s)
+    if (c == '/') c = kPathSep;
+  return s;
+}
+
+// a/ b/ f1 | a: c/ f2 | b: f3 | c: f4
+Table SampleTree() {
+  Table t;
+  t.records.push_back(Entry("a", 0, true));   // 0
+  t.records.push_back(Entry("b", 0, true));   // 1
+  t.records.push_back(Entry("f1", 0, false));  // 2
+  t.records.push_back(Entry("c", 1, true));   // 3
+  t.records.push_back(Entry("f2", 1, false));  // 4
+  t.records.push_back(Entry("f3", 2, false));  // 5
+  t.records.push_back(Entry("f4", 4, false));  // 6
+  return t;
+}
+
+std::string LongPath(const Table& t, unsigned i) {
+  char buf[2 * MAX_PATH];
+  EXPECT_EQ(0, t.ComposeLongPath(i, buf, sizeof buf));
+  return buf;
+}
+
+TEST(RecordTest, FindDataAndCopySemantics) {
+  WIN32_FIND_DATAA fd;
+  memset(&fd, 0, sizeof fd);
+  strcpy(fd.cFileName, "twenty-characters.tx");
+  fd.nFileSizeHigh = 1;
+  Record r(fd, 7);
+  EXPECT_EQ(uint64_t(1) << 32, r.qwSize);
+  EXPECT_EQ(7u, r.dwUpIdx);
+  EXPECT_EQ(0, memcmp(r.cShortName, "twenty-charact", 14));  // no terminator
+
+  Record copy = r;
+  EXPECT_NE(copy.pLongName, r.pLongName);
+  EXPECT_STREQ("twenty-characters.tx", copy.LongName());
+
+  Record bare;
+  bare.SetLongName("from-long-name-x");
+  Record filled(bare);
+  EXPECT_EQ(0, memcmp(filled.cShortName, "from-long-name", 14));
+
+  bare.SetLongName("");
+  EXPECT_EQ(nullptr, bare.pLongName);
+  EXPECT_STREQ("", bare.LongName());
+
+  Record moved = std::move(copy);
+  EXPECT_STREQ("twenty-characters.tx", moved.LongName());
+  EXPECT_EQ(nullptr, copy.pLongName);
+}
+
+TEST(TableTest, CopyTakesNamesOnly) {
+  Table t = SampleTree();
+  strcpy(t.cFileMask, "*.txt");
+  t.bNew = 1;
+  Table c(t);
+  EXPECT_TRUE(c.records.empty());
+  EXPECT_EQ(0, c.bNew);
+  EXPECT_STREQ("*.txt", c.cFileMask);
+  EXPECT_STREQ(".", Table().cStartPath);
+}
+
+TEST(TableTest, ComposersFollowTheParentChain) {
+  Table t = SampleTree();
+  EXPECT_EQ("f1", LongPath(t, 2));
+  EXPECT_EQ(Sep("a/c/f4"), LongPath(t, 6));
+  char buf[32];
+  EXPECT_EQ(0, t.ComposeShortPath(6, buf, sizeof buf));
+  EXPECT_EQ(Sep("a/c/f4"), std::string(buf));
+  // A buffer one byte short gets nothing rather than a cut path.
+  EXPECT_EQ(kPathTooLong, t.ComposeShortPath(6, buf, 6));
+  EXPECT_STREQ("", buf);
+  EXPECT_EQ(kPathTooLong, t.ComposeLongPath(6, buf, 6));
+  EXPECT_STREQ("", buf);
+}
+
+TEST(TableTest, LongPathFallsBackToShortPastTheLimit) {
+  Table t;
+  std::string dir(MAX_PATH - 10, 'd');
+  t.records.push_back(Entry(dir.c_str(), 0, true));
+  t.records.push_back(Entry("12345678", 1, false));  // exactly MAX_PATH-2 in all
+  t.records.push_back(Entry("123456789", 1, false));
+  char buf[2 * MAX_PATH];
+  EXPECT_EQ(0, t.ComposeLongPath(1, buf, sizeof buf));
+  EXPECT_EQ(size_t(MAX_PATH - 2), strlen(buf));
+  EXPECT_EQ(1, t.ComposeLongPath(2, buf, sizeof buf));
+  EXPECT_EQ(std::string(14, 'd') + kPathSep + "123456789", buf);
+}
+
+TEST(TableTest, DamagedChainIsRefusedNotFollowed) {
+  Table t;
+  t.records.push_back(Entry("a", 0, true));
+  t.records.push_back(Entry("b", 2, false));  // points at itself
+  char buf[64];
+  EXPECT_EQ(kPathTooLong, t.ComposeLongPath(1, buf, sizeof buf));
+  EXPECT_EQ(kPathTooLong, t.ComposeLongPath(9, buf, sizeof buf));
+}
+
+TEST(TableTest, MarkSubtreeMarksDescendantsOnly) {
+  Table t = SampleTree();
+  t.records[4].wStatus = stNEW;
+  t.MarkSubtree(1);  // beneath "a"
+  std::vector<uint16_t> want = {0, 0, 0, stGONE, stNEW | stGONE, 0, stGONE};
+  for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(want[i], t.records[i].wStatus) << i;
+}
+
+TEST(TableTest, CompactRemovesSubtreesAndKeepsLinks) {
+  Table t = SampleTree();
+  t.Compact();  // nothing marked: nothing changes
+  ASSERT_EQ(7u, t.records.size());
+
+  t.records[0].wStatus = stGONE;  // "a" with c, f2 and f4 beneath
+  t.records[5].wStatus = stNEW;
+  t.Compact();
+  ASSERT_EQ(3u, t.records.size());
+  EXPECT_EQ("b", LongPath(t, 0));
+  EXPECT_EQ("f1", LongPath(t, 1));
+  EXPECT_EQ(Sep("b/f3"), LongPath(t, 2));
+  EXPECT_EQ(stNEW, t.records[2].wStatus);
+}
+
+TEST(TableTest, CompactKeepsLinksOnLargeTables) {
+  // 200 directories of 1,000 files each, every tenth directory gone.
+  Table t;
+  for (uint32_t d = 0; d < 200; ++d) t.records.push_back(Entry("d", 0, true));
+  for (uint32_t d = 0; d < 200; ++d)
+    for (int f = 0; f < 1000; ++f) t.records.push_back(Entry("f", d + 1, false));
+  for (uint32_t d = 0; d < 200; d += 10) t.records[d].wStatus = stGONE;
+  t.Compact();
+  ASSERT_EQ(180u + 180u * 1000u, t.records.size());
+  for (size_t i = 180; i < t.records.size(); ++i) {
+    uint32_t up = t.records[i].dwUpIdx;
+    ASSERT_TRUE(up >= 1 && up <= 180 && t.records[up - 1].IsDir());
+  }
+}
+
+}  // namespace
