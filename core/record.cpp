@@ -26,7 +26,9 @@ void MakeShortName(const WIN32_FIND_DATAA& fd, char out[kShortNameLen]) {
   CopyShort(out, fd.cAlternateFileName[0] != '\0' ? fd.cAlternateFileName : fd.cFileName);
 }
 
-bool ShortNamesEqual(const char* a, const char* b) { return strncmp(a, b, kShortNameLen) == 0; }
+bool ShortNamesEqual(const char* a, const char* b) {
+  return strncmp(a, b, kShortNameLen) == 0;
+}
 
 Record::Record(const WIN32_FIND_DATAA& fd, uint32_t upIdx)
     : dwAttr(fd.dwFileAttributes),
@@ -72,7 +74,9 @@ Record& Record::operator=(Record&& other) noexcept {
   return *this;
 }
 
-Record::~Record() { free(pLongName); }
+Record::~Record() {
+  free(pLongName);
+}
 
 void Record::SetLongName(const char* name) {
   free(pLongName);

@@ -1,12 +1,12 @@
 #include "core/table.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
 
 void CopyText(char* dst, const char* src) {
-  strncpy(dst, src, MAX_PATH - 1);
-  dst[MAX_PATH - 1] = '\0';
+  snprintf(dst, MAX_PATH, "%s", src);
 }
 
 }  // namespace
@@ -36,10 +36,18 @@ Table& Table::operator=(const Table& other) {
 
 namespace {
 
-size_t ShortLen(const Record& r) { return strnlen(r.cShortName, kShortNameLen); }
-size_t LongLen(const Record& r) { return strlen(r.LongName()); }
-const char* ShortText(const Record& r) { return r.cShortName; }
-const char* LongText(const Record& r) { return r.LongName(); }
+size_t ShortLen(const Record& r) {
+  return strnlen(r.cShortName, kShortNameLen);
+}
+size_t LongLen(const Record& r) {
+  return strlen(r.LongName());
+}
+const char* ShortText(const Record& r) {
+  return r.cShortName;
+}
+const char* LongText(const Record& r) {
+  return r.LongName();
+}
 
 // Length of the path of records[idx], or -1 when it exceeds limit or the chain is damaged.
 // Stopping at the limit also bounds the work on a damaged chain.

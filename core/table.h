@@ -42,6 +42,9 @@ class Table {
   void ScanDirectory(const char* dir, unsigned parent);
   void BuildTree(int recurse);
   void ChecksumPass();
+  // Reads only the files whose entry in only is non-zero (one entry per record); the others
+  // keep their CRC, and the summary counts the files read.
+  void ChecksumPass(const std::vector<char>* only);
 
   // The data file (store/datafile.cpp).
   int ReadDataFile();

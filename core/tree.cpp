@@ -110,8 +110,7 @@ bool ComposeDirPath(const Table& t, unsigned idx, char* path, size_t base) {
 }
 
 bool ComposeFilePath(const Table& t, unsigned idx, char* path, size_t base) {
-  return t.ComposeLongPath(idx, path + base, 2 * MAX_PATH - base) == 0 &&
-         strlen(path) < MAX_PATH;
+  return t.ComposeLongPath(idx, path + base, 2 * MAX_PATH - base) == 0 && strlen(path) < MAX_PATH;
 }
 
 namespace {
@@ -133,6 +132,10 @@ void PrintChecksumProgress(const char* path, unsigned idx) {
 }  // namespace
 
 void Table::ChecksumPass() {
+  ChecksumPass(nullptr);
+}
+
+void Table::ChecksumPass(const std::vector<char>* only) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", cStartPath);
   size_t base = strlen(path);
@@ -145,6 +148,7 @@ void Table::ChecksumPass() {
   for (size_t i = 0; i < n; ++i) {
     Record& r = records[i];
     if (r.IsDir()) continue;
+    if (only != nullptr && (i >= only->size() || !(*only)[i])) continue;
     if (ComposeFilePath(*this, static_cast<unsigned>(i), path, base)) {
       if (progress.Due()) PrintChecksumProgress(path, static_cast<unsigned>(i));
       CRCFile(path, &r.dwCRC);

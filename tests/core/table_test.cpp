@@ -24,10 +24,10 @@ std::string Sep(std::string s) {
 // a/ b/ f1 | a: c/ f2 | b: f3 | c: f4
 Table SampleTree() {
   Table t;
-  t.records.push_back(Entry("a", 0, true));   // 0
-  t.records.push_back(Entry("b", 0, true));   // 1
+  t.records.push_back(Entry("a", 0, true));    // 0
+  t.records.push_back(Entry("b", 0, true));    // 1
   t.records.push_back(Entry("f1", 0, false));  // 2
-  t.records.push_back(Entry("c", 1, true));   // 3
+  t.records.push_back(Entry("c", 1, true));    // 3
   t.records.push_back(Entry("f2", 1, false));  // 4
   t.records.push_back(Entry("f3", 2, false));  // 5
   t.records.push_back(Entry("f4", 4, false));  // 6
@@ -95,7 +95,7 @@ TEST(TableTest, ComposersFollowTheParentChain) {
 
 TEST(TableTest, LongPathFallsBackToShortPastTheLimit) {
   Table t;
-  std::string dir(MAX_PATH - 10, 'd');
+  std::string dir(MAX_PATH - 11, 'd');
   t.records.push_back(Entry(dir.c_str(), 0, true));
   t.records.push_back(Entry("12345678", 1, false));  // exactly MAX_PATH-2 in all
   t.records.push_back(Entry("123456789", 1, false));

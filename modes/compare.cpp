@@ -1,0 +1,122 @@
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "app/state.h"
+#include "core/table.h"
+#include "modes/modes.h"
+#include "modes/reconcile.h"
+
+namespace {
+
+struct CompareReport {
+  char header[3 * MAX_PATH + 256] = "";
+  bool headerShown = false;
+
+  void Section(bool& titled, const char* title) {
+    if (!headerShown) fputs(header, stdout);
+    headerShown = true;
+    if (!titled) fputs(title, stdout);
+    titled = true;
+  }
+};
+
+void LoadPathOne(Table& t, uint32_t sub) {
+  if (t.cDataFile[0] == '\0') {
+    t.BuildTree(sub);
+    if (!(cmd & cmNOCRC)) t.ChecksumPass();
+    return;
+  }
+  int code = t.TestFile(t.cDataFile);
+  switch (code) {
+    case 0:
+      t.ReadDataFile();  // a damaged file leaves the table empty: everything shows as new
+      break;
+    case 1:
+      fprintf(stderr, " *** Error: Can not open data file %s\n", t.cDataFile);
+      break;
+    case 2:
+      fprintf(stderr, " *** Error: %s is mot data file for vantel32\n", t.cDataFile);
+      break;
+    case 3:
+      fprintf(stderr, " *** Error: Version conflict %s\n", t.cDataFile);
+      break;
+    case 4:
+      t.BuildTree(sub);
+      if (!(cmd & cmNOCRC)) t.ChecksumPass();
+      break;
+    default:
+      fprintf(stderr, " *** Internal Error: Table::TestFile() returns undefined value:%u\n",
+              static_cast<unsigned>(code));
+      break;
+  }
+}
+
+void ListMarked(const Table& t, uint16_t mark, const char* title, CompareReport& report) {
+  bool titled = false;
+  char shown[2 * MAX_PATH];
+  for (size_t i = 0; i < t.records.size(); ++i) {
+    const Record& r = t.records[i];
+    if (!(r.wStatus & mark) || (r.dwAttr & atNOMATCH)) continue;
+    report.Section(titled, title);
+    ComposeShownPath(t, static_cast<unsigned>(i), shown);
+    printf(r.IsDir() ? "%s Dir:  %s\n" : "%s File: %s\n", mark == stNEW ? "+" : "-", shown);
+  }
+}
+
+}  // namespace
+
+int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
+            uint32_t noCrc, uint32_t noSize) {
+  fprintf(stderr, " \376 File Compare ...\n");
+  time_t now = time(nullptr);
+  char banner[256];
+  snprintf(banner, sizeof banner,
+           "\n\n-----------------------------------------------  %s\n *** Compare two file "
+           "trees.\n *** [ Path 1 ]  -> [ Path 2]\n\n",
+           ctime(&now));
+  if (tables.size() != 2) {
+    fprintf(stderr, " *** Internal Error: compare() requires 2 tasks.\n");
+    return 1;
+  }
+  Table& t = tables[0];
+  LoadPathOne(t, sub);
+
+  CheckOptions options;
+  options.sub = sub;
+  options.noTime = noTime;
+  options.noAttr = noAttr;
+  options.noCrc = noCrc;
+  options.noSize = noSize;
+  options.checkCreate = false;
+  options.dirWriteTime = false;
+  Reconciler reconciler(t, options);
+  fprintf(stderr, "   Indexing table ...\r");
+  reconciler.Index();
+
+  // From here on the first table describes Path 2; its data file field remembers Path 1.
+  char pathOne[MAX_PATH], pathTwo[MAX_PATH];
+  snprintf(pathOne, sizeof pathOne, "%s", t.cStartPath);
+  snprintf(pathTwo, sizeof pathTwo, "%s", tables[1].cStartPath);
+  snprintf(t.cStartPath, sizeof t.cStartPath, "%s", pathTwo);
+  snprintf(t.cDataFile, sizeof t.cDataFile, "%s", pathOne);
+
+  CompareReport report;
+  CharToOemA(pathOne, pathOne);
+  CharToOemA(pathTwo, pathTwo);
+  snprintf(report.header, sizeof report.header, "%s *** Path 1: %s\n *** Path 2: %s\n\n", banner,
+           pathOne, pathTwo);
+
+  fprintf(stderr, "   Processing table [%d] ...       \r", 0);
+  bool changedTitled = false;
+  reconciler.Walk(0, [&](const EntryChange& c) {
+    report.Section(changedTitled, " *** Path 2 contains changed files or directories:\n\n");
+    PrintChangeBlock(c);
+  });
+  printf("\n");
+  ListMarked(t, stNEW, " *** Path 2 contains new files or directories:\n\n", report);
+  printf("\n");
+  ListMarked(t, stGONE, " *** Path 2 NOT contains files or directories:\n\n", report);
+  return 0;
+}

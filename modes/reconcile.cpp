@@ -1,0 +1,292 @@
+#include "modes/reconcile.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+
+#include "core/crc32shr.h"
+#include "core/progress.h"
+#include "core/walk.h"
+#include "store/format.h"
+
+namespace {
+
+uint64_t KeyHash(uint32_t up, bool dir, const char* name) {
+  uint64_t h = 1469598103934665603ull ^ (uint64_t(up) << 1 | (dir ? 1 : 0));
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p)
+    h = (h ^ *p) * 1099511628211ull;
+  return h ^ (h >> 29);
+}
+
+bool IsDotEntry(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+bool MatchesEverything(const char* mask) {
+  return strcmp(mask, "*") == 0 || strcmp(mask, "*.*") == 0;
+}
+
+void ShortText(const char* s, char out[kShortNameLen + 1]) {
+  memcpy(out, s, kShortNameLen);
+  out[kShortNameLen] = '\0';
+  CharToOemA(out, out);
+}
+
+void AttrList(uint32_t oldAttr, uint32_t newAttr, char* out) {
+  static const struct {
+    uint32_t bit;
+    char letter;
+  } kBits[] = {{0x4, 'S'},   {0x2, 'H'},   {0x20, 'A'},   {0x1, 'R'},   {0x40, 'E'},
+               {0x800, 'C'}, {0x100, 'T'}, {0x1000, 'O'}, {0x200, 'F'}, {0x400, 'P'}};
+  char* p = out;
+  for (const auto& b : kBits) {
+    if (((oldAttr ^ newAttr) & b.bit) == 0) continue;
+    *p++ = b.letter;
+    *p++ = (newAttr & b.bit) ? '+' : '-';
+    *p++ = ' ';
+  }
+  *p = '\0';
+}
+
+void TimeChange(const FILETIME& oldTime, const FILETIME& newTime, char* out, size_t cap) {
+  char a[kTimeTextSize], b[kTimeTextSize];
+  FormatFileTime(&oldTime, a, 2);
+  FormatFileTime(&newTime, b, 2);
+  snprintf(out, cap, "%s  ->  %s", a, b);
+}
+
+bool SameTime(const FILETIME& a, const FILETIME& b) {
+  return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+}  // namespace
+
+Reconciler::Reconciler(Table& table, const CheckOptions& options) : table_(table), opt_(options) {}
+
+void Reconciler::Index() {
+  auto& recs = table_.records;
+  stored_ = recs.size();
+  size_t cap = 16;
+  while (cap < 2 * stored_) cap <<= 1;
+  slots_.assign(cap, 0);
+  visit_.assign(1, 0);
+  enterable_.assign(stored_, 0);
+  for (size_t k = 0; k < stored_; ++k) {
+    Record& r = recs[k];
+    r.wStatus = stGONE;
+    if (opt_.sub && r.IsDir()) visit_.push_back(static_cast<uint32_t>(k + 1));
+    if (r.pLongName == nullptr) continue;  // never matched: a found entry always has a name
+    if (Find(r.dwUpIdx, r.IsDir(), r.pLongName) >= 0) continue;  // the first record wins
+    size_t mask = slots_.size() - 1;
+    size_t s = KeyHash(r.dwUpIdx, r.IsDir(), r.pLongName) & mask;
+    while (slots_[s] != 0) s = (s + 1) & mask;
+    slots_[s] = static_cast<uint32_t>(k + 1);
+  }
+  maskMatchesAll_ = MatchesEverything(table_.cFileMask);
+}
+
+long Reconciler::Find(uint32_t up, bool dir, const char* name) const {
+  size_t mask = slots_.size() - 1;
+  for (size_t s = KeyHash(up, dir, name) & mask; slots_[s] != 0; s = (s + 1) & mask) {
+    const Record& r = table_.records[slots_[s] - 1];
+    if (r.dwUpIdx == up && r.IsDir() == dir && strcmp(r.LongName(), name) == 0)
+      return slots_[s] - 1;
+  }
+  return -1;
+}
+
+void Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
+  task_ = progressTask;
+  sink_ = &onChange;
+  char path[2 * MAX_PATH];
+  snprintf(path, MAX_PATH, "%s", table_.cStartPath);
+  size_t base = strlen(path);
+  for (uint32_t d : visit_) VisitDirectory(d, path, base);
+}
+
+void Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
+  path[base] = '\0';
+  // A directory not found again (or now a link) has nothing to enumerate: its stored
+  // children all stay missing.
+  if (d != 0 && !enterable_[d - 1]) return;
+  if (d != 0 && !ComposeDirPath(table_, d - 1, path, base)) return;
+  size_t dirLen = strlen(path);
+  if (dirLen + strlen(table_.cFileMask) >= MAX_PATH) return;
+
+  std::unordered_set<std::string> maskDirs;
+  WIN32_FIND_DATAA fd;
+  strcpy(path + dirLen, table_.cFileMask);
+  HANDLE h = FindFirstFileA(path, &fd);
+  path[dirLen] = '\0';
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      if (IsDotEntry(fd.cFileName)) continue;
+      if (!maskMatchesAll_ && (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        maskDirs.insert(fd.cFileName);
+      if (!AcceptEntry(path, fd.cFileName)) continue;
+      TakeEntry(d, fd, path, dirLen);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  if (maskMatchesAll_) return;
+
+  // Directories whose names miss the mask are kept as nodes of the tree, as the tree builder
+  // keeps them; the mask enumeration never returns them.
+  strcpy(path + dirLen, "*.*");
+  h = FindFirstFileA(path, &fd);
+  path[dirLen] = '\0';
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(fd.cFileName)) continue;
+    if (maskDirs.count(fd.cFileName) != 0) continue;
+    if (!AcceptEntry(path, fd.cFileName)) continue;
+    TakeTraversalDir(d, fd, path, dirLen);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+}
+
+void Reconciler::TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen) {
+  bool dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  long k = Find(d, dir, fd.cFileName);
+  if (k < 0 || static_cast<size_t>(k) >= stored_) {
+    TakeNew(d, fd, path, dirLen, false);
+    return;
+  }
+  if (progress_.Due()) fprintf(stderr, "   Processing [%d]: %ld ...      \r", task_, k);
+  Record& r = table_.records[k];
+  r.wStatus &= ~stGONE;
+  enterable_[k] = dir && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  strcpy(path + dirLen, fd.cFileName);
+  Compare(r, fd, path);
+  path[dirLen] = '\0';
+}
+
+void Reconciler::TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, char* path,
+                                  size_t dirLen) {
+  long k = Find(d, true, fd.cFileName);
+  if (k < 0 || static_cast<size_t>(k) >= stored_) {
+    TakeNew(d, fd, path, dirLen, true);
+    return;
+  }
+  // Kept quietly up to date: such a directory is never reported, only walked through.
+  Record& r = table_.records[k];
+  r.wStatus &= ~stGONE;
+  enterable_[k] = !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  Record fresh(fd, r.dwUpIdx);
+  memcpy(r.cShortName, fresh.cShortName, kShortNameLen);
+  r.dwAttr = fd.dwFileAttributes | atNOMATCH;
+  r.ftCreate = fd.ftCreationTime;
+  r.ftAccess = fd.ftLastAccessTime;
+  r.ftWrite = fd.ftLastWriteTime;
+}
+
+void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, size_t dirLen,
+                         bool noMatch) {
+  auto& recs = table_.records;
+  WIN32_FIND_DATAA fd = entry;
+  if (noMatch) {
+    fd.dwFileAttributes |= atNOMATCH;
+    fd.nFileSizeHigh = fd.nFileSizeLow = 0;
+  }
+  size_t j = recs.size();
+  recs.emplace_back(fd, d);
+  recs[j].wStatus = stNEW;
+  bool dir = recs[j].IsDir();
+  if (!dir && !opt_.noCrc) {
+    strcpy(path + dirLen, fd.cFileName);
+    CRCFile(path, &recs[j].dwCRC);
+  }
+  path[dirLen] = '\0';
+  if (!dir || !opt_.sub) return;
+  // Take in the whole new subtree, as the tree builder would find it.
+  size_t base = strlen(table_.cStartPath);
+  char sub[2 * MAX_PATH];
+  memcpy(sub, table_.cStartPath, base + 1);
+  for (size_t i = j; i < recs.size(); ++i) {
+    Record& r = recs[i];
+    r.wStatus = stNEW;
+    if (r.IsDir()) {
+      if (r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+      if (ComposeDirPath(table_, static_cast<unsigned>(i), sub, base))
+        table_.ScanDirectory(sub, static_cast<unsigned>(i + 1));
+    } else if (!opt_.noCrc) {
+      if (ComposeFilePath(table_, static_cast<unsigned>(i), sub, base))
+        CRCFile(sub, &recs[i].dwCRC);
+    }
+  }
+}
+
+void Reconciler::Compare(Record& r, const WIN32_FIND_DATAA& fd, const char* path) {
+  EntryChange c;
+  int changes = 0;
+  bool dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  uint64_t live = (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+  uint32_t crc = 0;
+  if (!dir && !opt_.noCrc) CRCFile(path, &crc);
+
+  char shortName[kShortNameLen];
+  MakeShortName(fd, shortName);
+  if (!ShortNamesEqual(r.cShortName, shortName)) {
+    char a[kShortNameLen + 1], b[kShortNameLen + 1];
+    ShortText(r.cShortName, a);
+    ShortText(shortName, b);
+    snprintf(c.name, sizeof c.name, "%s -> %s", a, b);
+    memcpy(r.cShortName, shortName, kShortNameLen);
+    ++changes;
+  }
+  if (!opt_.noTime && opt_.checkCreate && !SameTime(r.ftCreate, fd.ftCreationTime)) {
+    TimeChange(r.ftCreate, fd.ftCreationTime, c.create, sizeof c.create);
+    r.ftCreate = fd.ftCreationTime;
+    ++changes;
+  }
+  if (!opt_.noTime && (opt_.dirWriteTime || !dir) && !SameTime(r.ftWrite, fd.ftLastWriteTime)) {
+    TimeChange(r.ftWrite, fd.ftLastWriteTime, c.write, sizeof c.write);
+    r.ftWrite = fd.ftLastWriteTime;
+    ++changes;
+  }
+  if (!opt_.noAttr && (r.dwAttr & ~atNOMATCH) != fd.dwFileAttributes) {
+    AttrList(r.dwAttr, fd.dwFileAttributes, c.attr);
+    r.dwAttr = fd.dwFileAttributes & ~atNOMATCH;
+    ++changes;
+  }
+  bool sizeChanged = false;
+  if (!opt_.noSize && r.qwSize != live) {
+    snprintf(c.size, sizeof c.size, "%" PRId64 " (%+" PRId64 ")", static_cast<int64_t>(live),
+             static_cast<int64_t>(live - r.qwSize));
+    r.dwCRC = crc;
+    r.qwSize = live;
+    sizeChanged = true;
+    ++changes;
+  }
+  if (!sizeChanged && !opt_.noCrc && r.dwCRC != crc) {
+    snprintf(c.crc, sizeof c.crc, "%08X  ->  %08X", r.dwCRC, crc);
+    r.dwCRC = crc;
+    ++changes;
+  }
+  if (changes == 0) return;
+  char shown[2 * MAX_PATH];
+  CharToOemA(path, shown);
+  c.path = shown;
+  c.isDir = dir;
+  (*sink_)(c);
+}
+
+void PrintChangeBlock(const EntryChange& c) {
+  printf("# %s\n", c.path);
+  if (c.name[0]) printf("     Name  :  %s\n", c.name);
+  if (c.create[0]) printf("     Create:  %s\n", c.create);
+  if (c.write[0]) printf("     Write :  %s\n", c.write);
+  if (c.crc[0]) printf("     CRC32 :  %s\n", c.crc);
+  if (c.attr[0]) printf("     Attr  :  %s\n", c.attr);
+  if (c.size[0]) printf("     Size  :  %s byte(s)\n", c.size);
+  printf("\n");
+}
+
+void ComposeShownPath(const Table& t, unsigned idx, char* out) {
+  size_t base = strlen(t.cStartPath);
+  memcpy(out, t.cStartPath, base + 1);
+  t.ComposeLongPath(idx, out + base, 2 * MAX_PATH - base);
+  CharToOemA(out, out);
+}

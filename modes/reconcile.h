@@ -1,0 +1,71 @@
+// The walk shared by Scan and Compare: the stored records of one table are matched against a
+// live tree, entry by entry, and brought up to date; what is new is appended with stNEW and
+// what is not found keeps stGONE.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/progress.h"
+#include "core/table.h"
+
+struct CheckOptions {
+  uint32_t sub = 0;
+  uint32_t noTime = 0;
+  uint32_t noAttr = 0;
+  uint32_t noCrc = 0;
+  uint32_t noSize = 0;
+  bool checkCreate = true;   // Compare never checks the creation time
+  bool dirWriteTime = true;  // nor the write time of a directory
+};
+
+// The texts of one matched entry's differences; an empty text means no difference.
+struct EntryChange {
+  const char* path = nullptr;  // full path, OEM
+  bool isDir = false;
+  char name[64] = "";
+  char create[80] = "";
+  char write[80] = "";
+  char crc[32] = "";
+  char attr[40] = "";
+  char size[64] = "";
+};
+
+using ChangeSink = std::function<void(const EntryChange&)>;
+
+class Reconciler {
+ public:
+  Reconciler(Table& table, const CheckOptions& options);
+
+  // stGONE on every stored record; the child index and the directories to visit.
+  void Index();
+  // Visits the stored directories under the table's start path, in index order.
+  // progressTask is the task number shown in the progress line.
+  void Walk(int progressTask, const ChangeSink& onChange);
+
+ private:
+  void VisitDirectory(uint32_t d, char* path, size_t base);
+  void TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen);
+  void TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen);
+  void TakeNew(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen, bool noMatch);
+  void Compare(Record& r, const WIN32_FIND_DATAA& fd, const char* path);
+  long Find(uint32_t up, bool dir, const char* name) const;
+
+  Table& table_;
+  CheckOptions opt_;
+  size_t stored_ = 0;
+  std::vector<uint32_t> slots_;  // open-addressing index: record index + 1, 0 = empty
+  std::vector<uint32_t> visit_;  // directory numbers: 0, then stored directory k as k+1
+  std::vector<char> enterable_;  // stored directory found on disk as a real directory
+  int task_ = 0;
+  const ChangeSink* sink_ = nullptr;
+  bool maskMatchesAll_ = false;
+  ProgressTimer progress_;
+};
+
+// "# path", the change lines in their fixed order, and a blank line.
+void PrintChangeBlock(const EntryChange& c);
+
+// cStartPath + the record's long path, OEM, into out (2*MAX_PATH bytes).
+void ComposeShownPath(const Table& t, unsigned idx, char* out);

@@ -1,0 +1,126 @@
+#include <filesystem>
+#include <string>
+
+#include "platform/platform.h"
+#include "tests/support/e2e.h"
+
+namespace e2e {
+namespace {
+
+class CompareTest : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    for (const char* side : {"one", "two"}) {
+      std::string s = side;
+      MakeFile(s + "/same.txt", "same");
+      MakeFile(s + "/dir/inner.txt", "inner");
+    }
+  }
+
+  RunResult Compare(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"-mc", "-s"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(Path("one"));
+    args.push_back(Path("two"));
+    return Run(args);
+  }
+
+  void SetAllTimes(const std::string& side, int64_t when) {
+    for (auto& e : std::filesystem::recursive_directory_iterator(Path(side)))
+      SetMtime(side + "/" + std::filesystem::relative(e.path(), Path(side)).generic_string(), when);
+  }
+
+  std::string Header(const std::string& one, const std::string& two) {
+    return "\n\n-----------------------------------------------  {*}\n\n"
+           " *** Compare two file trees.\n *** [ Path 1 ]  -> [ Path 2]\n\n"
+           " *** Path 1: " +
+           one + kPathSep + "\n *** Path 2: " + two + kPathSep + "\n\n";
+  }
+};
+
+TEST_F(CompareTest, IdenticalTreesPrintOnlyTwoBlankLines) {
+  SetAllTimes("one", 1000000000);
+  SetAllTimes("two", 1000000000);
+  RunResult r = Compare();
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ("\n\n", r.out);
+  EXPECT_FALSE(Exists("vantel32.crc"));  // Compare writes nothing
+}
+
+TEST_F(CompareTest, ChangedNewAndMissingSections) {
+  MakeFile("one/gone.txt", "only in one");
+  MakeFile("two/extra/added.txt", "only in two");
+  MakeFile("one/size.txt", std::string(100, 's'));
+  MakeFile("two/size.txt", std::string(90, 's'));
+  MakeFile("one/content.txt", "alpha");
+  MakeFile("two/content.txt", "ALPHA");
+  SetAllTimes("one", 1000000000);
+  SetAllTimes("two", 1000000000);
+  SetMtime("two/dir", 1100000000);  // a directory's write time is not compared
+  SetMtime("two/same.txt", 1000000060);
+
+  RunResult r = Compare();
+  EXPECT_EQ(0, r.status);
+  std::string two = Path("two") + kPathSep;
+  EXPECT_TRUE(MatchText(Header(Path("one"), Path("two")) +
+                            " *** Path 2 contains changed files or directories:\n\n"
+                            "# " +
+                            two +
+                            "content.txt\n"
+                            "     CRC32 :  D0E0396A  ->  27B4FBDA\n\n"
+                            "# " +
+                            two +
+                            "same.txt\n"
+                            "     Write :  09-Sep-2001  01:46:40  ->  09-Sep-2001  01:47:40\n\n"
+                            "# " +
+                            two +
+                            "size.txt\n"
+                            "     Size  :  90 (-10) byte(s)\n\n"
+                            "\n"
+                            " *** Path 2 contains new files or directories:\n\n"
+                            "+ Dir:  " +
+                            two +
+                            "extra\n"
+                            "+ File: " +
+                            two + Sep("extra/added.txt") +
+                            "\n"
+                            "\n"
+                            " *** Path 2 NOT contains files or directories:\n\n"
+                            "- File: " +
+                            two + "gone.txt\n",
+                        r.out))
+      << r.out;
+  EXPECT_FALSE(Exists("vantel32.crc"));
+}
+
+TEST_F(CompareTest, NoCrcReadsNoContents) {
+  MakeFile("one/content.txt", "alpha");
+  MakeFile("two/content.txt", "ALPHA");
+  RunResult r = Compare({"-nt", "-nc"});
+  EXPECT_EQ("\n\n", r.out);
+}
+
+TEST_F(CompareTest, PathOneFromACatalogueShowsItsStoredPath) {
+  ASSERT_EQ(0, Run({"-ms", "-s", Path("one"), "-fc", "one.crc"}).status);
+  std::filesystem::rename(Path("one"), Path("moved"));
+  MakeFile("two/new.txt", "n");
+  RunResult r = Run({"-mc", "-s", "-nt", Path("one.crc"), Path("two")});
+  EXPECT_EQ(0, r.status);
+  EXPECT_TRUE(MatchText("\n" + Header(Path("one"), Path("two")) +
+                            " *** Path 2 contains new files or directories:\n\n"
+                            "+ File: " +
+                            Path("two") + kPathSep + "new.txt\n\n",
+                        r.out))
+      << r.out << r.err;
+}
+
+TEST_F(CompareTest, NeedsExactlyTwoTasks) {
+  RunResult r = Run({"-mc", Path("one")});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_NE(std::string::npos, r.err.find(" *** Internal Error: compare() requires 2 tasks.\n"));
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,232 @@
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <tuple>
+
+#include "core/table.h"
+#include "platform/platform.h"
+#include "tests/support/e2e.h"
+
+namespace e2e {
+namespace {
+
+class ScanTest : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    MakeFile("tree/a.txt", "alpha");
+    MakeFile("tree/b.txt", std::string(1024, 'b'));
+    MakeFile("tree/sub/c.txt", "gamma");
+    MakeFile("tree/sub/deep/d.txt", "delta");
+  }
+
+  // A scan of the tree with the default data file and the given extra switches, /nt unless
+  // times are wanted: the tests change contents faster than a clock tick.
+  RunResult Scan(std::vector<std::string> extra = {"-nt"}) {
+    std::vector<std::string> args = {"-ms", "-s"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(Path("tree"));
+    return Run(args);
+  }
+
+  std::string T(const std::string& rel) { return Path("tree/" + rel); }
+
+  // The entries a data file holds: path, kind, size, checksum, mark.
+  using Entry = std::tuple<std::string, bool, uint64_t, uint32_t, bool>;
+  std::set<Entry> Stored(const std::string& dataFile) {
+    Table t;
+    snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path(dataFile).c_str());
+    EXPECT_EQ(0, t.ReadDataFile());
+    std::set<Entry> entries;
+    char path[2 * MAX_PATH];
+    for (unsigned i = 0; i < t.records.size(); ++i) {
+      const Record& r = t.records[i];
+      t.ComposeLongPath(i, path, sizeof path);
+      entries.emplace(path, r.IsDir(), r.qwSize, r.dwCRC, (r.dwAttr & atNOMATCH) != 0);
+    }
+    return entries;
+  }
+};
+
+TEST_F(ScanTest, FirstRunCreatesTheCatalogueAndAnUnchangedTreeReportsNothing) {
+  RunResult first = Scan();
+  EXPECT_EQ(0, first.status);
+  EXPECT_EQ("", first.out);
+  ASSERT_TRUE(Exists("vantel32.crc"));
+  std::string saved = ReadFile("vantel32.crc");
+
+  RunResult again = Scan();
+  EXPECT_EQ(0, again.status);
+  EXPECT_EQ("\n\n", again.out);
+  EXPECT_EQ(saved, ReadFile("vantel32.crc"));
+}
+
+TEST_F(ScanTest, ReportsChangedNewAndMissingEntries) {
+  Scan();
+  MakeFile("tree/a.txt", "ALPHA");                 // same size, other contents
+  MakeFile("tree/b.txt", std::string(1000, 'b'));  // shrank by 24
+  std::filesystem::rename(Path("tree/sub/c.txt"), Path("tree/sub/renamed.txt"));
+  std::filesystem::remove_all(Path("tree/sub/deep"));
+  MakeFile("tree/new/inner/e.txt", "epsilon");
+
+  RunResult r = Scan();
+  EXPECT_EQ(0, r.status);
+  EXPECT_TRUE(
+      MatchText("\n\n-----------------------------------------------  {*}\n\n"
+                "# " +
+                    T("a.txt") +
+                    "\n"
+                    "     CRC32 :  D0E0396A  ->  27B4FBDA\n\n"
+                    "# " +
+                    T("b.txt") +
+                    "\n"
+                    "     Size  :  1000 (-24) byte(s)\n\n"
+                    "+ Dir:  " +
+                    T("new") +
+                    "\n"
+                    "+ Dir:  " +
+                    T("new/inner") +
+                    "\n"
+                    "+ File: " +
+                    T("new/inner/e.txt") +
+                    "\n"
+                    "+ File: " +
+                    T("sub/renamed.txt") +
+                    "\n\n"
+                    "- Dir:  " +
+                    T("sub/deep") +
+                    "\n"
+                    "- File: " +
+                    T("sub/c.txt") +
+                    "\n"
+                    "- File: " +
+                    T("sub/deep/d.txt") +
+                    "\n\n"
+                    "Files:   2 changed,   2 deleted,   2 new\n"
+                    "Dirs :   0 changed,   1 deleted,   2 new\n",
+                r.out));
+
+  // The next scan finds the catalogue current.
+  EXPECT_EQ("\n\n", Scan().out);
+}
+
+TEST_F(ScanTest, SwitchesSilenceTheirChecks) {
+  Scan();
+  MakeFile("tree/a.txt", "ALPHA");
+  MakeFile("tree/b.txt", std::string(1000, 'b'));
+  EXPECT_EQ("\n\n", Scan({"-nt", "-ns", "-r"}).out);  // /ns also silences the checksum
+  RunResult onlySize = Scan({"-nt", "-nc", "-r"});
+  EXPECT_NE(std::string::npos, onlySize.out.find("Size  :  1000 (-24) byte(s)"));
+  EXPECT_EQ(std::string::npos, onlySize.out.find("CRC32 :"));
+}
+
+TEST_F(ScanTest, ReadOnlyReportsButKeepsTheFile) {
+  Scan();
+  std::string saved = ReadFile("vantel32.crc");
+  MakeFile("tree/z.txt", "zeta");
+  RunResult r = Scan({"-nt", "-r"});
+  EXPECT_NE(std::string::npos, r.out.find("+ File: " + T("z.txt") + "\n"));
+  EXPECT_NE(std::string::npos, r.err.find(" \376 Not saved changes. Read-Only mode for: "));
+  EXPECT_EQ(saved, ReadFile("vantel32.crc"));
+  EXPECT_EQ(r.out, Scan({"-nt", "-r"}).out);
+}
+
+TEST_F(ScanTest, AttributeAndWriteTimeChanges) {
+  if (kIsWin32) GTEST_SKIP() << "POSIX permission bits stand for the read-only attribute";
+  Scan({});
+  std::filesystem::permissions(Path("tree/a.txt"), std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  SetMtime("tree/b.txt", 1000000000);
+  RunResult r = Scan({});
+  // Changing a mode bit moves the status-change time, not the birth time the file system
+  // keeps; where it keeps none, a Create line appears as well.
+  EXPECT_TRUE(MatchText("\n\n-----{*}\n\n"
+                        "# " +
+                            T("a.txt") +
+                            "\n"
+                            "     Attr  :  R+ \n\n"
+                            "# " +
+                            T("b.txt") +
+                            "\n"
+                            "     Write :  {*}  ->  09-Sep-2001  01:46:40\n\n\n\n"
+                            "Files:   2 changed,   0 deleted,   0 new\n"
+                            "Dirs :   0 changed,   0 deleted,   0 new\n",
+                        r.out) ||
+              r.out.find("     Create:  ") != std::string::npos)
+      << r.out;
+}
+
+TEST_F(ScanTest, ANonDataFileEndsTheScanWithNothingSaved) {
+  MakeFile("vantel32.crc", "not a catalogue\n");
+  RunResult r = Scan();
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_NE(std::string::npos, r.err.find(" *** Error: "));
+  EXPECT_EQ("not a catalogue\n", ReadFile("vantel32.crc"));
+}
+
+TEST_F(ScanTest, DamagedCatalogueIsKept) {
+  Scan();
+  std::string saved = ReadFile("vantel32.crc");
+  std::string cut = saved.substr(0, saved.size() - 20);
+  MakeFile("vantel32.crc", cut);
+  RunResult r = Scan();
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_EQ(cut, ReadFile("vantel32.crc"));
+}
+
+TEST_F(ScanTest, TwoTasksWithTheirOwnCataloguesShareOneSummary) {
+  MakeFile("other/x.txt", "x");
+  std::vector<std::string> args = {"-ms",         "-s",  "-nt",     Path("tree"),
+                                   Path("other"), "-fc", "one.crc", "two.crc"};
+  EXPECT_EQ("", Run(args).out);
+  MakeFile("tree/n1.txt", "1");
+  MakeFile("other/n2.txt", "2");
+  RunResult r = Run(args);
+  EXPECT_TRUE(MatchText("\n\n-----{*}\n\n+ File: " + T("n1.txt") +
+                            "\n\n\n+ File: " + Path("other/n2.txt") +
+                            "\n\n\n"
+                            "Files:   0 changed,   0 deleted,   2 new\n"
+                            "Dirs :   0 changed,   0 deleted,   0 new\n",
+                        r.out));
+}
+
+TEST_F(ScanTest, OtherTargetNeedsAnAnswer) {
+  MakeFile("elsewhere/a.txt", "alpha");
+  Scan();
+  std::vector<std::string> args = {"-ms", "-s", "-nt", Path("elsewhere"), "-fc", "vantel32.crc"};
+  RunResult no = Run(args, "n");
+  EXPECT_EQ(1, no.status);
+  EXPECT_NE(std::string::npos, no.err.find("have different target."));
+  EXPECT_NE(std::string::npos, no.err.find("No.\n\n"));
+
+  RunResult yes = Run(args, "y");  // answered Y: the command-line path is scanned
+  EXPECT_EQ(0, yes.status);
+  EXPECT_TRUE(MatchText("{*}\n\n- File: " + Path("elsewhere/b.txt") + "\n{*}", yes.out) ||
+              yes.out.find("- File: " + Path("elsewhere/b.txt")) != std::string::npos)
+      << yes.out;
+}
+
+TEST_F(ScanTest, SavedTableEqualsAFreshBuildUnderAMask) {
+  // Directories that miss the mask are kept only to reach the files below them.
+  MakeFile("tree/sub/note.doc", "not listed");
+  std::vector<std::string> scan = {"-ms", "-s", "-nt", Path("tree/*.txt")};
+  Run(scan);
+  MakeFile("tree/fresh/inside/f.txt", "new below a non-matching directory");
+  std::filesystem::remove_all(Path("tree/sub/deep"));
+  MakeFile("tree/a.txt", "ALPHA");
+  RunResult r = Run(scan);
+  EXPECT_NE(std::string::npos, r.out.find("+ File: " + T("fresh/inside/f.txt") + "\n"));
+  EXPECT_EQ(std::string::npos, r.out.find("+ Dir:"));
+  EXPECT_EQ(std::string::npos, r.out.find("- Dir:"));
+  EXPECT_NE(std::string::npos, r.out.find("- File: " + T("sub/deep/d.txt") + "\n"));
+
+  std::vector<std::string> fresh = {"-ms", "-s", "-nt", Path("tree/*.txt"), "-fc", "fresh.crc"};
+  Run(fresh);
+  EXPECT_EQ(Stored("fresh.crc"), Stored("vantel32.crc"));
+}
+
+}  // namespace
+}  // namespace e2e
