@@ -19,6 +19,7 @@
 #include <process.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 #else
 #include <fcntl.h>
 #include <limits.h>
@@ -112,6 +113,7 @@ int _write(int fd, const void* buf, unsigned count);
 int _close(int fd);
 int _access(const char* path, int mode);
 int _commit(int fd);
+int64_t _filelengthi64(int fd);  // size of an open file; -1 on error
 int _getpid();
 int _isatty(int fd);
 int _fileno(FILE* stream);

@@ -1,0 +1,19 @@
+// Console pieces that have no Win32 name: one key without echo, the switch test, buffering.
+#include "platform/platform.h"
+
+int ReadConsoleKey() {
+  if (_isatty(0)) return _getch();
+  unsigned char c;
+  return _read(0, &c, 1) == 1 ? c : -1;
+}
+
+// "/" starts a switch, as the command line of Windows programs has it (a lone "/" is an
+// unknown switch); "-" does when something follows it.
+bool IsSwitchArgument(const char* arg) {
+  return arg[0] == '/' || (arg[0] == '-' && arg[1] != 0);
+}
+
+void InitConsoleStreams() {
+  // A report written to a file or pipe goes out in large blocks instead of line by line.
+  if (!_isatty(_fileno(stdout))) setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+}

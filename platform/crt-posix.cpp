@@ -1,0 +1,175 @@
+// The C-runtime file functions, path helpers and CharToOemA on top of POSIX calls.
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+
+int _open(const char* path, int flags, int mode) {
+  bool readOnly = (flags & O_ACCMODE) == O_RDONLY && !(flags & O_CREAT);
+  if (!readOnly) return open(path, flags | O_CLOEXEC, mode);
+  // Only regular files are read. O_NONBLOCK keeps the open of a FIFO that replaced the file
+  // from waiting for a writer; the check below then refuses it, as Windows refuses a directory.
+  int fd = open(path, flags | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    errno = EACCES;
+    return -1;
+  }
+  fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+int _read(int fd, void* buf, unsigned count) {
+  if (count > INT_MAX) count = INT_MAX;
+  ssize_t n;
+  do n = read(fd, buf, count);
+  while (n < 0 && errno == EINTR);
+  return static_cast<int>(n);
+}
+
+int _write(int fd, const void* buf, unsigned count) {
+  if (count > INT_MAX) count = INT_MAX;
+  ssize_t n;
+  do n = write(fd, buf, count);
+  while (n < 0 && errno == EINTR);
+  return static_cast<int>(n);
+}
+
+int _close(int fd) {
+  return close(fd);
+}
+int _access(const char* path, int mode) {
+  return access(path, mode);
+}
+int _commit(int fd) {
+  return fsync(fd);
+}
+int _getpid() {
+  return static_cast<int>(getpid());
+}
+int _isatty(int fd) {
+  return isatty(fd);
+}
+int _fileno(FILE* stream) {
+  return fileno(stream);
+}
+int _unlink(const char* path) {
+  return unlink(path);
+}
+
+namespace {
+
+// Flushes the directory that holds `path`, so that a rename into it is on disk.
+bool SyncParentDirectory(const char* path) {
+  const char* slash = strrchr(path, '/');
+  std::string dir = !slash ? "." : std::string(path, slash == path ? 1 : slash - path);
+  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fsync(fd) == 0;
+  close(fd);
+  return ok;
+}
+
+}  // namespace
+
+BOOL MoveFileExA(const char* from, const char* to, DWORD flags) {
+  if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+    // Windows refuses to replace without the flag; rename(2) would not.
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) != 0) {
+      if (errno != EINVAL && errno != ENOSYS) return FALSE;
+      struct stat st;
+      if (lstat(to, &st) == 0) {
+        errno = EEXIST;
+        return FALSE;
+      }
+      if (rename(from, to) != 0) return FALSE;
+    }
+  } else if (rename(from, to) != 0) {
+    return FALSE;
+  }
+  if ((flags & MOVEFILE_WRITE_THROUGH) && !SyncParentDirectory(to)) return FALSE;
+  return TRUE;
+}
+
+namespace {
+
+// Appends the components of `path` to `out` (which holds "" or an absolute path without a
+// trailing '/'), dropping "." and applying ".." lexically.
+void AppendComponents(std::string* out, const char* path) {
+  while (*path) {
+    while (*path == '/') ++path;
+    const char* end = path;
+    while (*end && *end != '/') ++end;
+    size_t len = static_cast<size_t>(end - path);
+    if (len == 0 || (len == 1 && path[0] == '.')) {
+      // nothing to add
+    } else if (len == 2 && path[0] == '.' && path[1] == '.') {
+      out->resize(out->rfind('/') == std::string::npos ? 0 : out->rfind('/'));
+    } else {
+      out->push_back('/');
+      out->append(path, len);
+    }
+    path = end;
+  }
+}
+
+// Copies at most size-1 bytes of [begin, end) into dst, when dst is given.
+void CopyPart(char* dst, size_t size, const char* begin, const char* end) {
+  if (!dst) return;
+  size_t len = static_cast<size_t>(end - begin);
+  if (len > size - 1) len = size - 1;
+  memcpy(dst, begin, len);
+  dst[len] = 0;
+}
+
+}  // namespace
+
+char* _fullpath(char* abs, const char* rel, size_t max) {
+  std::string full;
+  if (!rel || rel[0] != '/') {
+    char cwd[PATH_MAX];
+    if (!getcwd(cwd, sizeof cwd)) return nullptr;
+    AppendComponents(&full, cwd);
+  }
+  if (rel) AppendComponents(&full, rel);
+  if (full.empty()) full = "/";
+  if (!abs) {
+    max = MAX_PATH;
+    if (full.size() + 1 > max) return nullptr;
+    abs = static_cast<char*>(malloc(max));
+    if (!abs) return nullptr;
+  }
+  if (full.size() + 1 > max) return nullptr;
+  memcpy(abs, full.c_str(), full.size() + 1);
+  return abs;
+}
+
+void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext) {
+  if (drive) drive[0] = 0;
+  const char* end = path + strlen(path);
+  const char* slash = strrchr(path, '/');
+  const char* name = slash ? slash + 1 : path;
+  const char* dot = strrchr(name, '.');
+  if (!dot) dot = end;
+  CopyPart(dir, _MAX_DIR, path, name);
+  CopyPart(fname, _MAX_FNAME, name, dot);
+  CopyPart(ext, _MAX_EXT, dot, end);
+}
+
+BOOL CharToOemA(const char* src, char* dst) {
+  for (;; ++src, ++dst) {
+    unsigned char c = static_cast<unsigned char>(*src);
+    *dst = (c != 0 && c < 0x20) || c == 0x7F ? '?' : static_cast<char>(c);
+    if (c == 0) return TRUE;
+  }
+}

@@ -1,0 +1,6 @@
+#include "platform/filelimit.h"
+
+// Windows has no per-process file-size limit.
+int RunWithFileSizeLimit(long, int (*)(void*), void*) {
+  return -1;
+}

@@ -1,0 +1,253 @@
+// Directory enumeration with the observable rules of the Win32 find functions: Win32 wildcards,
+// "." and ".." first, the rest in NTFS name order, attributes and FILETIMEs from one statx.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace {
+
+// ASCII letters folded to upper case; every other byte maps to itself.
+struct FoldTable {
+  unsigned char map[256];
+  FoldTable() {
+    for (int i = 0; i < 256; ++i) map[i] = static_cast<unsigned char>(i);
+    for (int c = 'a'; c <= 'z'; ++c) map[c] = static_cast<unsigned char>(c - 'a' + 'A');
+  }
+};
+const FoldTable kFold;
+
+inline unsigned char Fold(char c) {
+  return kFold.map[static_cast<unsigned char>(c)];
+}
+
+// Win32 mask rules: '*' any run, '?' exactly one byte, letters without case, and a trailing
+// ".*" also matches where the name has no further dot ("name.*" finds "name", "*.*" finds all).
+bool MatchMask(const char* mask, const char* name) {
+  const char* star = nullptr;  // position after the last '*' seen, for backtracking
+  const char* resume = nullptr;
+  while (*name) {
+    if (*mask == '*') {
+      star = ++mask;
+      resume = name;
+    } else if (*mask == '?' || (*mask && Fold(*mask) == Fold(*name))) {
+      ++mask;
+      ++name;
+    } else if (star) {
+      mask = star;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*mask == '*') ++mask;
+  if (mask[0] == '.' && mask[1] == '*') {
+    mask += 2;
+    while (*mask == '*') ++mask;
+  }
+  return *mask == 0;
+}
+
+bool IsMatchAll(const char* mask) {
+  return !strcmp(mask, "*") || !strcmp(mask, "*.*");
+}
+
+bool IsDotName(const char* name) {
+  return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+// What one statx (or fstatat) tells about an entry.
+struct Stat {
+  mode_t mode;
+  uint64_t size;
+  struct timespec atime, mtime, birth;
+};
+
+// statx where the kernel has it; fstatat otherwise (old kernels, filtered system calls).
+bool StatAt(int dirfd, const char* name, Stat* out) {
+  static bool noStatx = false;
+  if (!noStatx) {
+    struct statx sx;
+    if (statx(dirfd, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+      out->mode = sx.stx_mode;
+      out->size = sx.stx_size;
+      out->atime = {sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec};
+      out->mtime = {sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec};
+      const auto& b = (sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_ctime;
+      out->birth = {b.tv_sec, b.tv_nsec};
+      return true;
+    }
+    if (errno != ENOSYS && errno != EPERM) return false;
+    noStatx = true;
+  }
+  struct stat st;
+  if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  out->mode = st.st_mode;
+  out->size = static_cast<uint64_t>(st.st_size);
+  out->atime = st.st_atim;
+  out->mtime = st.st_mtim;
+  out->birth = st.st_ctim;
+  return true;
+}
+
+FILETIME ToFileTime(const struct timespec& ts) {
+  constexpr int64_t kEpochDelta = 11644473600;  // seconds from 1601-01-01 to 1970-01-01
+  int64_t secs = static_cast<int64_t>(ts.tv_sec) + kEpochDelta;
+  uint64_t ticks =
+      secs < 0 ? 0
+               : static_cast<uint64_t>(secs) * 10000000u + static_cast<uint64_t>(ts.tv_nsec) / 100u;
+  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+DWORD Attributes(const Stat& st, int dirfd, const char* name, const char* shown) {
+  DWORD attr;
+  if (S_ISDIR(st.mode)) {
+    attr = FILE_ATTRIBUTE_DIRECTORY;
+  } else if (S_ISREG(st.mode)) {
+    attr = FILE_ATTRIBUTE_ARCHIVE;
+  } else if (S_ISLNK(st.mode)) {
+    struct stat target;
+    bool toDir = fstatat(dirfd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+    attr = FILE_ATTRIBUTE_REPARSE_POINT | (toDir ? FILE_ATTRIBUTE_DIRECTORY : 0);
+  } else {
+    attr = FILE_ATTRIBUTE_DEVICE;
+  }
+  if (!(st.mode & S_IWUSR)) attr |= FILE_ATTRIBUTE_READONLY;
+  // Dot files are the POSIX hidden files; "." and ".." are the directories themselves.
+  if (shown[0] == '.' && !IsDotName(shown)) attr |= FILE_ATTRIBUTE_HIDDEN;
+  return attr;
+}
+
+// Fills data for the entry `name` of the directory dirfd (or a path against AT_FDCWD, with
+// `shown` its last component). False when the entry cannot be examined or its name is too long.
+bool Fill(int dirfd, const char* name, const char* shown, size_t len, WIN32_FIND_DATAA* data) {
+  if (len >= sizeof data->cFileName) return false;
+  Stat st;
+  if (!StatAt(dirfd, name, &st)) return false;
+  uint64_t size = S_ISREG(st.mode) ? st.size : 0;
+  data->dwFileAttributes = Attributes(st, dirfd, name, shown);
+  data->ftCreationTime = ToFileTime(st.birth);
+  data->ftLastAccessTime = ToFileTime(st.atime);
+  data->ftLastWriteTime = ToFileTime(st.mtime);
+  data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  data->nFileSizeLow = static_cast<DWORD>(size);
+  data->dwReserved0 = 0;
+  data->dwReserved1 = 0;
+  memcpy(data->cFileName, shown, len + 1);
+  data->cAlternateFileName[0] = 0;
+  return true;
+}
+
+// The matching names of one directory, held in one buffer, in the order they are returned.
+struct Entry {
+  uint32_t offset;
+  uint32_t length;
+};
+
+struct Search {
+  DIR* dir = nullptr;
+  std::string names;  // every name with its terminating NUL
+  std::vector<Entry> order;
+  size_t next = 0;
+  ~Search() {
+    if (dir) closedir(dir);
+  }
+};
+
+// NTFS order: bytes compared with ASCII letters folded to upper case; ties by the raw bytes.
+struct NameLess {
+  const char* base;
+  bool operator()(const Entry& x, const Entry& y) const {
+    const char* a = base + x.offset;
+    const char* b = base + y.offset;
+    size_t n = std::min(x.length, y.length);
+    for (size_t i = 0; i < n; ++i) {
+      unsigned char fa = Fold(a[i]), fb = Fold(b[i]);
+      if (fa != fb) return fa < fb;
+    }
+    if (x.length != y.length) return x.length < y.length;
+    return memcmp(a, b, n) < 0;
+  }
+};
+
+// Reads the matching names; "." and ".." go first (in that order), the rest sorted.
+void Collect(Search* s, const char* mask) {
+  bool all = IsMatchAll(mask);
+  size_t dots = 0;
+  while (struct dirent* e = readdir(s->dir)) {
+    const char* name = e->d_name;
+    if (!all && !MatchMask(mask, name)) continue;
+    size_t len = strlen(name);
+    if (len >= MAX_PATH || s->names.size() + len + 1 > UINT32_MAX) continue;
+    s->order.push_back({static_cast<uint32_t>(s->names.size()), static_cast<uint32_t>(len)});
+    s->names.append(name, len + 1);
+    if (IsDotName(name)) std::swap(s->order[dots++], s->order.back());
+  }
+  if (dots == 2 && s->order[0].length == 2) std::swap(s->order[0], s->order[1]);
+  std::sort(s->order.begin() + dots, s->order.end(), NameLess{s->names.data()});
+}
+
+// Returns the next entry that can still be examined; entries removed since the directory was
+// read, or that cannot be examined, are passed over.
+bool NextEntry(Search* s, WIN32_FIND_DATAA* data) {
+  int fd = dirfd(s->dir);
+  while (s->next < s->order.size()) {
+    const Entry& e = s->order[s->next++];
+    const char* name = s->names.data() + e.offset;
+    if (Fill(fd, name, name, e.length, data)) return true;
+  }
+  return false;
+}
+
+// A lookup without wildcards needs no state: its handle only answers "no more".
+char literalSearch;
+HANDLE const kLiteralHandle = &literalSearch;
+
+}  // namespace
+
+HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
+  size_t len = strlen(pattern);
+  if (len == 0 || pattern[len - 1] == '/') return INVALID_HANDLE_VALUE;
+  const char* slash = strrchr(pattern, '/');
+  const char* mask = slash ? slash + 1 : pattern;
+  if (!strpbrk(mask, "*?")) {
+    return Fill(AT_FDCWD, pattern, mask, strlen(mask), data) ? kLiteralHandle
+                                                             : INVALID_HANDLE_VALUE;
+  }
+  std::string dirPath =
+      !slash ? std::string(".") : std::string(pattern, slash == pattern ? 1 : slash - pattern);
+  int fd = open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return INVALID_HANDLE_VALUE;
+  Search* s = new Search;
+  s->dir = fdopendir(fd);
+  if (!s->dir) {
+    close(fd);
+    delete s;
+    return INVALID_HANDLE_VALUE;
+  }
+  Collect(s, mask);
+  if (!NextEntry(s, data)) {
+    delete s;
+    return INVALID_HANDLE_VALUE;
+  }
+  return s;
+}
+
+BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data) {
+  if (find == kLiteralHandle || find == INVALID_HANDLE_VALUE || !find) return FALSE;
+  return NextEntry(static_cast<Search*>(find), data) ? TRUE : FALSE;
+}
+
+BOOL FindClose(HANDLE find) {
+  if (find == INVALID_HANDLE_VALUE || !find) return FALSE;
+  if (find != kLiteralHandle) delete static_cast<Search*>(find);
+  return TRUE;
+}
