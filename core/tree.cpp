@@ -16,6 +16,14 @@ bool IsDotEntry(const char* name) {
 
 }  // namespace
 
+bool JoinText(char* out, size_t cap, const char* a, const char* b) {
+  size_t la = strlen(a), lb = strlen(b);
+  if (la + lb >= cap) return false;
+  memcpy(out, a, la);
+  memcpy(out + la, b, lb + 1);
+  return true;
+}
+
 bool AcceptEntry(const char* dir, const char* name) {
   const char* brk = strpbrk(name, "\r\n");
   if (brk != nullptr) {
@@ -35,8 +43,8 @@ void Table::ScanDirectory(const char* dir, unsigned parent) {
   std::vector<size_t> subdirs;
   WIN32_FIND_DATAA fd;
 
-  snprintf(pattern, sizeof pattern, "%s*.*", dir);
-  HANDLE h = FindFirstFileA(pattern, &fd);
+  HANDLE h = JoinText(pattern, sizeof pattern, dir, "*.*") ? FindFirstFileA(pattern, &fd)
+                                                            : INVALID_HANDLE_VALUE;
   if (h != INVALID_HANDLE_VALUE) {
     do {
       if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(fd.cFileName)) continue;
@@ -50,8 +58,7 @@ void Table::ScanDirectory(const char* dir, unsigned parent) {
     FindClose(h);
   }
 
-  if (strlen(dir) + strlen(cFileMask) >= sizeof pattern) return;
-  snprintf(pattern, sizeof pattern, "%s%s", dir, cFileMask);
+  if (!JoinText(pattern, sizeof pattern, dir, cFileMask)) return;
   h = FindFirstFileA(pattern, &fd);
   if (h == INVALID_HANDLE_VALUE) return;
   size_t cursor = 0;  // both passes usually return names in the same order

@@ -1,0 +1,144 @@
+// CRC-32 by carry-less multiplication: blocks of the message are folded forward onto later
+// blocks (multiplying by x^distance mod P), and the last 16 bytes go through the table kernel.
+// Every function carries its own target attribute, so the file needs no special compile flags;
+// callers ask the *Available() functions before using a kernel.
+#include <immintrin.h>
+
+#include "core/crc32_kernels.h"
+#include "platform/platform.h"
+
+namespace {
+
+// x^e mod P in the reflected form the folding multiplies by: bit-reversed, shifted left once.
+constexpr uint64_t FoldConstant(unsigned e) {
+  uint64_t r = 1;
+  for (unsigned i = 0; i < e; ++i) {
+    r <<= 1;
+    if (r & 0x100000000u) r ^= 0x104C11DB7u;
+  }
+  uint64_t reflected = 0;
+  for (int i = 0; i < 32; ++i) {
+    if (r & (uint64_t{1} << i)) reflected |= uint64_t{1} << (31 - i);
+  }
+  return reflected << 1;
+}
+
+// The pair of constants that moves a 128-bit block forward by `bits`.
+constexpr uint64_t FoldLow(unsigned bits) {
+  return FoldConstant(bits + 32);
+}
+constexpr uint64_t FoldHigh(unsigned bits) {
+  return FoldConstant(bits - 32);
+}
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i FoldPair(unsigned bits) {
+  return _mm_set_epi64x(static_cast<long long>(FoldHigh(bits)),
+                        static_cast<long long>(FoldLow(bits)));
+}
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i Load(const unsigned char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// x folded forward by the distance of k, added to the block that sits there.
+__attribute__((target("pclmul,sse4.1"))) inline __m128i Fold(__m128i x, __m128i k, __m128i at) {
+  __m128i lo = _mm_clmulepi64_si128(x, k, 0x00);
+  __m128i hi = _mm_clmulepi64_si128(x, k, 0x11);
+  return _mm_xor_si128(_mm_xor_si128(lo, hi), at);
+}
+
+// The folded remainder is 16 message bytes whose CRC from a zero register is the running value.
+__attribute__((target("pclmul,sse4.1"))) uint32_t Finish(__m128i x, const unsigned char* p,
+                                                         size_t n) {
+  const __m128i k128 = FoldPair(128);
+  for (; n >= 16; n -= 16, p += 16) x = Fold(x, k128, Load(p));
+  alignas(16) unsigned char rest[16];
+  _mm_store_si128(reinterpret_cast<__m128i*>(rest), x);
+  return Crc32Slicing(Crc32Slicing(0, rest, 16), p, n);
+}
+
+__attribute__((target("avx512f,vpclmulqdq"))) inline __m512i Load512(const unsigned char* p) {
+  return _mm512_loadu_si512(p);
+}
+
+__attribute__((target("avx512f,vpclmulqdq"))) inline __m512i Fold512(__m512i x, __m512i k,
+                                                                     __m512i at) {
+  __m512i lo = _mm512_clmulepi64_epi128(x, k, 0x00);
+  __m512i hi = _mm512_clmulepi64_epi128(x, k, 0x11);
+  return _mm512_ternarylogic_epi64(lo, hi, at, 0x96);  // lo ^ hi ^ at
+}
+
+__attribute__((target("avx512f,vpclmulqdq"))) inline __m512i FoldPair512(unsigned bits) {
+  const auto lo = static_cast<long long>(FoldLow(bits)),
+             hi = static_cast<long long>(FoldHigh(bits));
+  return _mm512_set_epi64(hi, lo, hi, lo, hi, lo, hi, lo);
+}
+
+}  // namespace
+
+bool Crc32ClmulAvailable() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+}
+
+__attribute__((target("pclmul,sse4.1"))) uint32_t Crc32Clmul(uint32_t crc,
+                                                             const unsigned char* bytes,
+                                                             size_t count) {
+  if (count < 64) return Crc32Slicing(crc, bytes, count);
+  const unsigned char* p = bytes;
+  __m128i x0 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
+  __m128i x1 = Load(p + 16), x2 = Load(p + 32), x3 = Load(p + 48);
+  p += 64;
+  count -= 64;
+  // Four independent chains hide the multiplier's latency; more do not help, the multiplier's
+  // throughput is then the limit.
+  const __m128i k512 = FoldPair(512);
+  for (; count >= 64; count -= 64, p += 64) {
+    x0 = Fold(x0, k512, Load(p));
+    x1 = Fold(x1, k512, Load(p + 16));
+    x2 = Fold(x2, k512, Load(p + 32));
+    x3 = Fold(x3, k512, Load(p + 48));
+  }
+  const __m128i k128 = FoldPair(128);
+  return Finish(Fold(Fold(Fold(x0, k128, x1), k128, x2), k128, x3), p, count);
+}
+
+bool Crc32VpclmulAvailable() {
+  // GCC cannot align 64-byte stack slots on Win64, so wide registers stay off there.
+  if (kIsWin32) return false;
+  __builtin_cpu_init();
+  return Crc32ClmulAvailable() && __builtin_cpu_supports("avx512f") &&
+         __builtin_cpu_supports("vpclmulqdq");
+}
+
+__attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1"))) uint32_t Crc32Vpclmul(
+    uint32_t crc, const unsigned char* bytes, size_t count) {
+  if (count < 256) return Crc32Clmul(crc, bytes, count);
+  const unsigned char* p = bytes;
+  __m512i z0 = _mm512_xor_si512(Load512(p), _mm512_maskz_set1_epi32(1, static_cast<int>(crc)));
+  __m512i z1 = Load512(p + 64), z2 = Load512(p + 128), z3 = Load512(p + 192);
+  p += 256;
+  count -= 256;
+  const __m512i k2048 = FoldPair512(2048);
+  for (; count >= 256; count -= 256, p += 256) {
+    z0 = Fold512(z0, k2048, Load512(p));
+    z1 = Fold512(z1, k2048, Load512(p + 64));
+    z2 = Fold512(z2, k2048, Load512(p + 128));
+    z3 = Fold512(z3, k2048, Load512(p + 192));
+  }
+  const __m512i k512 = FoldPair512(512);
+  __m512i z = Fold512(Fold512(Fold512(z0, k512, z1), k512, z2), k512, z3);
+  for (; count >= 64; count -= 64, p += 64) z = Fold512(z, k512, Load512(p));
+  // Lanes 0..2 move forward by 384, 256 and 128 bits onto lane 3, which stays as it is.
+  const __m512i lanes = _mm512_set_epi64(
+      0, 0, static_cast<long long>(FoldHigh(128)), static_cast<long long>(FoldLow(128)),
+      static_cast<long long>(FoldHigh(256)), static_cast<long long>(FoldLow(256)),
+      static_cast<long long>(FoldHigh(384)), static_cast<long long>(FoldLow(384)));
+  __m512i f = Fold512(z, lanes, _mm512_maskz_mov_epi64(0xC0, z));
+  // The zero-masked extract, because the plain one trips a false warning in GCC 12's header.
+  __m128i x = _mm_xor_si128(_mm_xor_si128(_mm512_maskz_extracti32x4_epi32(0xF, f, 0),
+                                          _mm512_maskz_extracti32x4_epi32(0xF, f, 1)),
+                            _mm_xor_si128(_mm512_maskz_extracti32x4_epi32(0xF, f, 2),
+                                          _mm512_maskz_extracti32x4_epi32(0xF, f, 3)));
+  return Finish(x, p, count);
+}

@@ -1,0 +1,115 @@
+// The CRC-32 engine: the byte table, the one read buffer, and the checksum of a file by path.
+#include "core/crc32shr.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/crc32_kernels.h"
+#include "platform/platform.h"
+
+uint32_t CRCTable[256];
+
+namespace {
+
+const char kModuleName[] = "crc32shr";
+
+// Held from InitMagic to the end of the process; its absence means "not initialised".
+unsigned char* readBuffer = nullptr;
+
+// Entries that have no contents of their own to read: directories, links, devices and pipes.
+constexpr DWORD kNotReadable =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+
+using CrcKernel = uint32_t (*)(uint32_t, const unsigned char*, size_t);
+
+CrcKernel ChooseKernel() {
+  if (Crc32VpclmulAvailable()) return Crc32Vpclmul;
+  if (Crc32ClmulAvailable()) return Crc32Clmul;
+  return Crc32Slicing;
+}
+
+int FailWith(int error, uint32_t* crc) {
+  *crc = 0;
+  return error;
+}
+
+// errno after a failed runtime call, never 0 so that failure cannot read as success.
+int LastError() {
+  return errno != 0 ? errno : EIO;
+}
+
+}  // namespace
+
+int InitMagic() {
+  for (uint32_t n = 0; n < 256; ++n) {
+    uint32_t c = n;
+    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? (c >> 1) ^ MagicConst : c >> 1;
+    CRCTable[n] = c;
+  }
+  if (readBuffer == nullptr) {
+    readBuffer = static_cast<unsigned char*>(std::malloc(kCrcBufferSize));
+  }
+  if (readBuffer == nullptr) {
+    printf("\n*** Error: %s InitMagic() - insufficient memory.\n", kModuleName);
+    return 1;
+  }
+  return 0;
+}
+
+int CRCFile(const char* path, uint32_t* crc) {
+  if (readBuffer == nullptr) {
+    printf("\n*** Error: %s CRCFile() - Use InitMagic before call CRCFile().\n", kModuleName);
+    return 0xFFFF;
+  }
+  return CRCFileBuffered(path, readBuffer, kCrcBufferSize, crc);
+}
+
+int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint32_t* crc) {
+  if (size == 0) return 0xFFFF;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(path, &found);
+  if (find == INVALID_HANDLE_VALUE) return FailWith(ENOENT, crc);
+  FindClose(find);
+  // Opening a pipe or device could block for ever; a directory or link has nothing to read.
+  if (found.dwFileAttributes & kNotReadable) return FailWith(0, crc);
+  uint64_t remaining = (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+
+  errno = 0;
+  int file = _open(path, _O_RDONLY | _O_BINARY, _S_IREAD);
+  if (file == -1) return FailWith(LastError(), crc);
+  if (_access(path, 4) != 0) {
+    int error = LastError();
+    _close(file);
+    return FailWith(error, crc);
+  }
+  CRCInit(crc);
+  while (remaining > 0) {
+    unsigned chunk = remaining < size ? static_cast<unsigned>(remaining) : size;
+    int got = _read(file, buffer, chunk);
+    // The file shrank or could not be read: its contents are unknown, not shorter.
+    if (got < 0 || static_cast<unsigned>(got) != chunk) {
+      int error = got < 0 ? LastError() : EIO;
+      _close(file);
+      return FailWith(error, crc);
+    }
+    CRCUpdate(buffer, chunk, crc);
+    remaining -= chunk;
+  }
+  _close(file);
+  CRCFinal(crc);
+  return 0;
+}
+
+void CRCInit(uint32_t* crc) {
+  *crc = 0xFFFFFFFFu;
+}
+
+void CRCUpdate(const unsigned char* bytes, size_t count, uint32_t* crc) {
+  static const CrcKernel kernel = ChooseKernel();
+  *crc = kernel(*crc, bytes, count);
+}
+
+void CRCFinal(uint32_t* crc) {
+  *crc ^= 0xFFFFFFFFu;
+}
