@@ -1,0 +1,290 @@
+#include "store/datafile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "app/state.h"
+#include "core/table.h"
+#include "platform/filelimit.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Built by hand from the format table, never by the writer: three records, then three names.
+// Record 0 begins with a blank (the count line must end at its line feed); record 1 fills its
+// short name without a terminator; record 2 has bytes after the NUL of its short name.
+const unsigned char kFixture[] =
+    "VNT CRC Ver. 2.01\n/start/\n*.TXT\n3\n"
+    // 0: " sub dir", a directory with the no-match mark, at the top
+    " sub dir\0\0\0\0\0\0"              // short name
+    "\x10\x00\x00\x80"                  // attributes 0x80000010
+    "\x04\x03\x02\x01\xb0\xa0\xc0\x01"  // created 0x01C0A0B0'01020304
+    "\x14\x13\x12\x11\xb1\xa1\xc1\x01"  // accessed
+    "\x24\x23\x22\x21\xb2\xa2\xc2\x01"  // written
+    "\0\0\0\0\0\0\0\0\0\0\0\0"          // size, reserved 0
+    "\0\0\0\0\0\0\0\0\0\0\0\0"          // reserved 1, CRC, parent
+    // 1: a file in record 0
+    "ABCDEFGHIJKLMN"                    // short name, all 14 bytes used
+    "\x21\x00\x00\x00"                  // attributes
+    "\xef\xcd\xab\x89\xf4\xe3\xd2\x01"  // created
+    "\x01\x00\x00\x00\x00\x00\x00\x00"  // accessed
+    "\xff\xff\xff\xff\xff\xff\xff\x7f"  // written
+    "\x89\x67\x45\x23\x01\x00\x00\x00"  // size 0x123456789
+    "\x44\x33\x22\x11\x88\x77\x66\x55"  // reserved 0 and 1
+    "\xef\xbe\xad\xde\x01\x00\x00\x00"  // CRC, parent 1
+    // 2: a file at the top without a long name
+    "X.TXT\0ZZ\0\0\0\0\0\0"             // short name, junk after its NUL
+    "\x01\x00\x00\x00"                  // attributes
+    "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"  // created, accessed
+    "\x00\x00\x00\x00\x00\x00\x00\x80"  // written, top bit set
+    "\xff\xff\xff\xff\xff\xff\xff\xff"  // size
+    "\xff\xff\xff\xff\x00\x00\x00\x00"  // reserved 0 and 1
+    "\x01\x00\x00\x00\x00\x00\x00\x00"  // CRC, parent 0
+    " sub dir\n"
+    "a file, named \xe9.txt\n"
+    "\n";
+const std::string kFixtureBytes(reinterpret_cast<const char*>(kFixture), sizeof kFixture - 1);
+constexpr size_t kHeaderBytes = 34;  // the four header lines above
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+class DataFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int serial = 0;
+    dir_ = fs::temp_directory_path() /
+           ("vantel-store-" + std::to_string(_getpid()) + "-" + std::to_string(serial++));
+    fs::create_directories(dir_);
+    file_ = (dir_ / "data.crc").string();
+    snprintf(table_.cDataFile, MAX_PATH, "%s", file_.c_str());
+    snprintf(table_.cStartPath, MAX_PATH, "keep");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs fn with standard error captured and returns what it printed.
+  template <typename Fn>
+  std::string Stderr(Fn fn) {
+    testing::internal::CaptureStderr();
+    fn();
+    return testing::internal::GetCapturedStderr();
+  }
+
+  std::string Readed(unsigned n) {
+    char line[256];
+    snprintf(line, sizeof line, "%79s\r \376 Readed %6u  ", " ", n);
+    return line + file_ + "\n";
+  }
+
+  fs::path dir_;
+  std::string file_;
+  Table table_;
+};
+
+TEST_F(DataFileTest, ReadsHandBuiltFileFieldByField) {
+  WriteAll(file_, kFixtureBytes);
+  int rc = -1;
+  std::string err = Stderr([&] { rc = table_.ReadDataFile(); });
+  EXPECT_EQ(0, rc);
+  EXPECT_EQ(" \376 Reading data file ...\r" + Readed(3), err);
+  EXPECT_STREQ("/start/", table_.cStartPath);
+  EXPECT_STREQ("*.TXT", table_.cFileMask);
+  ASSERT_EQ(3u, table_.records.size());
+  const Record& d = table_.records[0];
+  EXPECT_EQ(0, memcmp(" sub dir\0\0\0\0\0\0", d.cShortName, 14));
+  EXPECT_EQ(0x80000010u, d.dwAttr);
+  EXPECT_EQ(0x01020304u, d.ftCreate.dwLowDateTime);
+  EXPECT_EQ(0x01C0A0B0u, d.ftCreate.dwHighDateTime);
+  EXPECT_EQ(0x11121314u, d.ftAccess.dwLowDateTime);
+  EXPECT_EQ(0x01C2A2B2u, d.ftWrite.dwHighDateTime);
+  EXPECT_STREQ(" sub dir", d.LongName());
+  const Record& f = table_.records[1];
+  EXPECT_EQ(0, memcmp("ABCDEFGHIJKLMN", f.cShortName, 14));
+  EXPECT_EQ(0x7FFFFFFFu, f.ftWrite.dwHighDateTime);
+  EXPECT_EQ(0x123456789u, f.qwSize);
+  EXPECT_EQ(0x11223344u, f.dwReserved0);
+  EXPECT_EQ(0x55667788u, f.dwReserved1);
+  EXPECT_EQ(0xDEADBEEFu, f.dwCRC);
+  EXPECT_EQ(1u, f.dwUpIdx);
+  EXPECT_STREQ("a file, named \xe9.txt", f.LongName());
+  const Record& x = table_.records[2];
+  EXPECT_EQ(0, memcmp("X.TXT\0\0\0\0\0\0\0\0\0", x.cShortName, 14));
+  EXPECT_EQ(0x80000000u, x.ftWrite.dwHighDateTime);
+  EXPECT_EQ(UINT64_MAX, x.qwSize);
+  EXPECT_EQ(nullptr, x.pLongName);
+
+  // Written back, the same bytes, except the junk that reading dropped.
+  std::string expected = kFixtureBytes;
+  expected.replace(kHeaderBytes + 2 * kRecordBytes + 6, 2, 2, '\0');
+  table_.records[1].wStatus = stGONE;
+  std::string saved = Stderr([&] { EXPECT_EQ(0, table_.SaveDataFile(0)); });
+  EXPECT_EQ(expected, ReadAll(file_));
+  char progress[256];
+  snprintf(progress, sizeof progress, " \376 Saving 3 records ...\r%79s\r \376 Saved       3  ",
+           " ");
+  EXPECT_EQ(progress + file_ + "\n", saved);
+  EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+
+  Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
+  EXPECT_EQ(0, table_.records[1].wStatus);
+}
+
+TEST_F(DataFileTest, EmptyTableAndLinesAtTheLimit) {
+  table_.cStartPath[0] = '\0';
+  snprintf(table_.cFileMask, MAX_PATH, "*.*");
+  Stderr([&] { EXPECT_EQ(0, table_.SaveDataFile(0)); });
+  EXPECT_EQ("VNT CRC Ver. 2.01\n\n*.*\n0\n", ReadAll(file_));
+  std::string err = Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
+  EXPECT_EQ(" \376 Reading data file ...\r" + Readed(0), err);
+
+  // A name of MAX_PATH-1 bytes reads back whole; a longer line is cut there and its rest
+  // becomes the next line.
+  std::string longest(MAX_PATH - 1, 'n');
+  Record r;
+  r.SetLongName(longest.c_str());
+  table_.records.assign(2, r);
+  Stderr([&] { EXPECT_EQ(0, table_.SaveDataFile(0)); });
+  Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
+  ASSERT_EQ(2u, table_.records.size());
+  EXPECT_EQ(longest, table_.records[1].LongName());
+  WriteAll(file_, "VNT CRC Ver. 2.01\n/\n*.*\n2\n" + std::string(2 * kRecordBytes, '\0') + longest +
+                      "abc\n");
+  Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
+  EXPECT_EQ(longest, table_.records[0].LongName());
+  EXPECT_STREQ("abc", table_.records[1].LongName());
+}
+
+TEST_F(DataFileTest, RejectedSignatures) {
+  struct Case {
+    std::string bytes, message;
+    int code;
+  } cases[] = {
+      {"", "\n** Error: This is not data file.\n\n", 2},
+      {"VNT CRC\n", "\n** Error: This is not data file.\n\n", 2},
+      {"VNT CRC Ver. 1.00\n/\n*.*\n0\n",
+       "\n** Error: Different version of data file. Error: Requires ver. 2.01\n", 3},
+  };
+  for (const Case& c : cases) {
+    WriteAll(file_, c.bytes);
+    std::string err = Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()) << c.bytes; });
+    EXPECT_EQ(" \376 Reading data file ...\r" + c.message + Readed(0), err);
+    EXPECT_STREQ("keep", table_.cStartPath);
+    table_.records.resize(1);
+    EXPECT_EQ(c.code, table_.TestFile(file_.c_str())) << c.bytes;
+    EXPECT_TRUE(table_.records.empty());
+  }
+  // No number on the count line: an empty table, not a damaged one.
+  WriteAll(file_, "VNT CRC Ver. 2.01\n/p/\n*.*\nnone\n");
+  Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
+  EXPECT_STREQ("/p/", table_.cStartPath);
+}
+
+TEST_F(DataFileTest, TestFileCodes) {
+  WriteAll(file_, kFixtureBytes);
+  table_.records.resize(1);
+  EXPECT_EQ(0, table_.TestFile(file_.c_str()));
+  EXPECT_STREQ("/start/", table_.cStartPath);
+  EXPECT_STREQ("*.TXT", table_.cFileMask);
+  EXPECT_TRUE(table_.records.empty());
+
+  table_.records.resize(1);
+  EXPECT_EQ(1, table_.TestFile(dir_.string().c_str()));
+  EXPECT_EQ(4, table_.TestFile((dir_ / "missing").string().c_str()));
+  EXPECT_EQ(1u, table_.records.size());
+  WriteAll(file_, kFixtureBytes.substr(0, kHeaderBytes - 1));  // count line without its end
+  EXPECT_EQ(2, table_.TestFile(file_.c_str()));
+  EXPECT_STREQ("/start/", table_.cStartPath);
+}
+
+TEST_F(DataFileTest, DamagedFilesAreRefused) {
+  auto withParent = [](size_t record, char parent) {
+    std::string b = kFixtureBytes;
+    b[kHeaderBytes + record * kRecordBytes + 62] = parent;
+    return b;
+  };
+  const std::string header = "VNT CRC Ver. 2.01\n/start/\n";
+  const std::string cases[] = {
+      header,                                             // no mask line
+      kFixtureBytes.substr(0, kHeaderBytes - 1),          // count line without its end
+      kFixtureBytes.substr(0, kHeaderBytes + 100),        // in the records
+      kFixtureBytes.substr(0, kFixtureBytes.size() - 5),  // in the names
+      kFixtureBytes.substr(0, kFixtureBytes.size() - 1),  // last name without its end
+      withParent(0, 2),                                   // parent further on
+      withParent(0, 1),                                   // a directory its own parent
+      withParent(2, 2),                                   // parent is a file
+      header + "*.*\n4000000000\n" + std::string(60, 'x'),
+      header + "*.*\n4294967297\n",  // no 32-bit count
+  };
+  for (const std::string& bytes : cases) {
+    WriteAll(file_, bytes);
+    snprintf(table_.cStartPath, MAX_PATH, "keep");
+    std::string err = Stderr([&] { EXPECT_EQ(kDataFileDamaged, table_.ReadDataFile()); });
+    EXPECT_EQ(" \376 Reading data file ...\r\n** Error: Data file is damaged: " + file_ + "\n" +
+                  Readed(0),
+              err);
+    EXPECT_TRUE(table_.records.empty());
+    EXPECT_EQ(0u, table_.records.capacity());
+    EXPECT_STREQ("keep", table_.cStartPath);
+  }
+}
+
+TEST_F(DataFileTest, OpenAndCreateFailures) {
+  std::string err = Stderr([&] { EXPECT_EQ(1, table_.ReadDataFile()); });
+  EXPECT_EQ(" \376 Reading data file ...\r\n** Error: Cannot open input file: " + file_ + "\n",
+            err);
+  snprintf(table_.cDataFile, MAX_PATH, "%s", dir_.string().c_str());
+  Stderr([&] { EXPECT_EQ(1, table_.ReadDataFile()); });
+
+  // Read-only: nothing is created.
+  snprintf(table_.cDataFile, MAX_PATH, "%s", file_.c_str());
+  err = Stderr([&] { EXPECT_EQ(0, table_.SaveDataFile(cmRO | cmSCAN)); });
+  EXPECT_EQ(" \376 Not saved changes. Read-Only mode for: " + file_ + "\n", err);
+  EXPECT_FALSE(fs::exists(file_));
+
+  std::string nowhere = (dir_ / "no" / "data.crc").string();
+  snprintf(table_.cDataFile, MAX_PATH, "%s", nowhere.c_str());
+  err = Stderr([&] { EXPECT_EQ(1, table_.SaveDataFile(0)); });
+  EXPECT_EQ(" \376 Saving 0 records ...\r\n** Error: Cannot open output file: " + nowhere + "\n",
+            err);
+
+  // The rename onto a directory fails: the temporary file goes, the directory stays.
+  fs::create_directory(dir_ / "taken");
+  std::string taken = (dir_ / "taken").string();
+  snprintf(table_.cDataFile, MAX_PATH, "%s", taken.c_str());
+  err = Stderr([&] { EXPECT_EQ(1, table_.SaveDataFile(0)); });
+  EXPECT_EQ(" \376 Saving 0 records ...\r\n** Error: Cannot write output file: " + taken + "\n",
+            err);
+  EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+}
+
+TEST_F(DataFileTest, FailedWriteKeepsTheOldFile) {
+  WriteAll(file_, kFixtureBytes);
+  Record r;
+  r.SetLongName("a name of some thirty characters");
+  table_.records.assign(50000, r);
+  std::string err;
+  int status = 0;
+  err = Stderr([&] {
+    status = RunWithFileSizeLimit(
+        64 * 1024, [](void* t) { return static_cast<Table*>(t)->SaveDataFile(0); }, &table_);
+  });
+  if (status == -1) GTEST_SKIP() << "no file-size limit for child processes on this platform";
+  EXPECT_EQ(1, status);
+  EXPECT_NE(std::string::npos, err.find("\n** Error: Cannot write output file: " + file_ + "\n"));
+  EXPECT_EQ(kFixtureBytes, ReadAll(file_));
+  EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+}
+
+}  // namespace
