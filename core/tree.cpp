@@ -38,24 +38,42 @@ bool AcceptEntry(const char* dir, const char* name) {
   return strlen(dir) + strlen(name) + 1 < MAX_PATH;
 }
 
+bool MaskMatchesAll(const char* mask) {
+  return strcmp(mask, "*") == 0 || strcmp(mask, "*.*") == 0;
+}
+
 void Table::ScanDirectory(const char* dir, unsigned parent) {
   char pattern[2 * MAX_PATH];
   std::vector<size_t> subdirs;
   WIN32_FIND_DATAA fd;
+  // Under a mask that matches every name the second pass would list the same entries again:
+  // one enumeration gives the same records (no directory keeps the mark).
+  bool single = MaskMatchesAll(cFileMask);
+  std::vector<Record> files;
 
   HANDLE h = JoinText(pattern, sizeof pattern, dir, "*.*") ? FindFirstFileA(pattern, &fd)
-                                                            : INVALID_HANDLE_VALUE;
+                                                           : INVALID_HANDLE_VALUE;
   if (h != INVALID_HANDLE_VALUE) {
     do {
-      if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(fd.cFileName)) continue;
+      if (IsDotEntry(fd.cFileName)) continue;
+      bool isDir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      if (!isDir && !single) continue;
       if (!AcceptEntry(dir, fd.cFileName)) continue;
-      fd.dwFileAttributes |= atNOMATCH;
+      if (!isDir) {
+        files.emplace_back(fd, parent);
+        continue;
+      }
+      if (!single) fd.dwFileAttributes |= atNOMATCH;
       fd.nFileSizeHigh = 0;
       fd.nFileSizeLow = 0;
       subdirs.push_back(records.size());
       records.emplace_back(fd, parent);
     } while (FindNextFileA(h, &fd));
     FindClose(h);
+  }
+  if (single) {
+    for (Record& r : files) records.push_back(std::move(r));
+    return;
   }
 
   if (!JoinText(pattern, sizeof pattern, dir, cFileMask)) return;

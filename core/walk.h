@@ -8,6 +8,9 @@
 // out = a followed by b; false (out untouched) when that does not fit cap bytes.
 bool JoinText(char* out, size_t cap, const char* a, const char* b);
 
+// Whether a mask matches every name ("*" or "*.*"), so that no directory misses it.
+bool MaskMatchesAll(const char* mask);
+
 // Whether an entry found in dir may enter a table: names with a line break are refused with
 // a warning (the data file holds one name per line), paths over the limit silently.
 bool AcceptEntry(const char* dir, const char* name);

@@ -24,10 +24,6 @@ bool IsDotEntry(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-bool MatchesEverything(const char* mask) {
-  return strcmp(mask, "*") == 0 || strcmp(mask, "*.*") == 0;
-}
-
 void ShortText(const char* s, char out[kShortNameLen + 1]) {
   memcpy(out, s, kShortNameLen);
   out[kShortNameLen] = '\0';
@@ -84,7 +80,7 @@ void Reconciler::Index() {
     while (slots_[s] != 0) s = (s + 1) & mask;
     slots_[s] = static_cast<uint32_t>(k + 1);
   }
-  maskMatchesAll_ = MatchesEverything(table_.cFileMask);
+  maskMatchesAll_ = MaskMatchesAll(table_.cFileMask);
 }
 
 long Reconciler::Find(uint32_t up, bool dir, const char* name) const {
