@@ -1,0 +1,70 @@
+// The debug dumps of /d: CRC table, arguments, tasks, option word, and every table in full.
+#include <cstdio>
+
+#include "app/front.h"
+#include "app/state.h"
+#include "core/crc32shr.h"
+
+namespace {
+
+struct BitName {
+  uint32_t bit;
+  const char* name;
+};
+
+const BitName kBitNames[] = {
+    {cmCRC, "cmCRC"},       {cmSCAN, "cmSCAN"},     {cmDFF, "cmDFF"},       {cmTEST, "cmTEST"},
+    {cmCOMP, "cmCOMP"},     {cmSUB, "cmSUB"},       {cmRO, "cmRO"},         {cmREP, "cmREP"},
+    {cmHELP, "cmHELP"},     {cmEF, "cmEF"},         {cmNOPATH, "cmNOPATH"}, {cmNOATTR, "cmNOATTR"},
+    {cmNOSIZE, "cmNOSIZE"}, {cmNOTIME, "cmNOTIME"}, {cmNOCRC, "cmNOCRC"},   {cmDEBUG, "cmDEBUG"},
+    {cmLISTS, "cmLISTS"},   {cmYES, "cmYES"},       {cmERR, "cmERR"},
+};
+
+const char kAllColumns[] = "NO ID UP FS AT SZ TC TW TA R0 R1 CC FL";
+
+void PrintMagicTable() {
+  printf("\n --- CRC32 MAGIC TABLE --- MagicConst:%08lX ---\n\n",
+         static_cast<unsigned long>(MagicConst));
+  for (int row = 0; row < 32; ++row) {
+    for (int col = 0; col < 8; ++col)
+      printf(" %08lX", static_cast<unsigned long>(CRCTable[row * 8 + col]));
+    printf("\n");
+  }
+}
+
+void PrintArguments(int argc, char** argv) {
+  printf("\n\n --- COMMAND LINE ARGUMENTS --- argv[%u] ---\n\n", static_cast<unsigned>(argc));
+  for (int i = 0; i < argc; ++i) printf(" %02u: %s\n", static_cast<unsigned>(i), argv[i]);
+}
+
+void PrintTasks() {
+  printf("\n\n --- TASK LIST --- tables[%u] ---\n", static_cast<unsigned>(tables.size()));
+  for (size_t i = 0; i < tables.size(); ++i) {
+    printf("\n %02u: cStartPath : %s\n", static_cast<unsigned>(i), tables[i].cStartPath);
+    printf("     cFileMask  : %s\n", tables[i].cFileMask);
+    printf("     cDataFile  : %s\n", tables[i].cDataFile);
+  }
+}
+
+void PrintGlobals() {
+  printf("\n\n --- GLOBAL VARIABLES --- \n\n");
+  printf(" OUTPUT FORMAT  : %s\n", cOutputFormat);
+  printf(" cmd            : %08X\n\n", static_cast<unsigned>(cmd));
+  for (const BitName& b : kBitNames)
+    if (cmd & b.bit) printf("                  %s\n", b.name);
+  printf("\n sizeof(class Record) : %lu\n", static_cast<unsigned long>(sizeof(Record)));
+  printf(" sizeof(class Table)  : %lu\n\n", static_cast<unsigned long>(sizeof(Table)));
+}
+
+}  // namespace
+
+void PrintDebugInfo(int argc, char** argv) {
+  PrintMagicTable();
+  PrintArguments(argc, argv);
+  PrintTasks();
+  PrintGlobals();
+}
+
+void PrintAllTables() {
+  for (Table& t : tables) t.PrintTable(kAllColumns, 0, 0, 1);
+}

@@ -1,0 +1,31 @@
+// vantel32: catalogues directory trees by CRC-32.
+#include <cstdio>
+#include <ctime>
+
+#include "app/front.h"
+#include "app/state.h"
+
+namespace {
+
+const char kBuildDate[] = "Apr 30 2001";
+const char kCredit[] = "  CRC-32 catalogue of directory trees";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  InitConsoleStreams();
+  time_t start = time(nullptr);
+  fprintf(stderr, "VANTEL32  Win32  Ver. %s  %s", kVersion, kBuildDate);
+  fprintf(stderr, "%s\n\n", kCredit);
+
+  ParseCommandLine(argc, argv);
+  if (cmd & cmDEBUG) PrintDebugInfo(argc, argv);
+  int status = DispatchMode();
+  if (cmd & cmDEBUG) PrintAllTables();
+  tables.clear();
+
+  // Everything the report wrote reaches its file before the closing line on standard error.
+  fflush(stdout);
+  PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
+  return (cmd & cmERR) ? 1 : status;
+}

@@ -1,0 +1,390 @@
+// The command line: option word, task list, output format, data-file pairing.
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/front.h"
+#include "app/state.h"
+#include "core/crc32shr.h"
+
+namespace {
+
+const char* const kColumnCodes[] = {"NO", "ID", "UP", "FS", "AT", "SZ", "TC",
+                                    "TW", "TA", "R0", "R1", "CC", "FL", "FP"};
+
+// Positions in argv found while reading the switches.
+struct ArgumentPlan {
+  std::vector<int> names;  // every argument that is neither a switch nor a format text
+  int firstMode = 0;
+  int lastFc = 0;
+};
+
+bool Is(char c, char upper) {
+  return c == upper || c == tolower(static_cast<unsigned char>(upper));
+}
+
+// A lone "-" is refused like a lone "/" on Windows: it names no file anyone means to list.
+bool IsSwitch(const char* arg) {
+  return IsSwitchArgument(arg) || strcmp(arg, "-") == 0;
+}
+
+void Fail() {
+  cmd = cmERR;
+}
+
+// dst (MAX_PATH bytes) = a + b + c; false when it does not fit.
+bool Join(char* dst, const char* a, const char* b = "", const char* c = "") {
+  size_t la = strlen(a), lb = strlen(b), lc = strlen(c);
+  if (la + lb + lc > MAX_PATH - 1) return false;
+  memcpy(dst, a, la);
+  memcpy(dst + la, b, lb);
+  memcpy(dst + la + lb, c, lc + 1);
+  return true;
+}
+
+// A start path always ends with the separator, which a root already has.
+void SetDirectoryStart(Table* t, const char* full) {
+  const char sep[] = {kPathSep, '\0'};
+  size_t len = strlen(full);
+  Join(t->cStartPath, full, len > 0 && full[len - 1] == kPathSep ? "" : sep);
+}
+
+void ReadModeSwitches(int argc, char** argv, ArgumentPlan* plan) {
+  cmd = cmLISTS;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (!IsSwitch(arg) || !Is(arg[1], 'M')) continue;
+    if (plan->firstMode) {
+      fprintf(stderr, " *** Error: Mode switch must be only one ... %s, %s\n",
+              argv[plan->firstMode], arg);
+      cmd |= cmERR;
+      continue;
+    }
+    plan->firstMode = i;
+    char m = arg[2];
+    if (Is(m, 'C')) {
+      cmd |= cmCOMP;
+    } else if (Is(m, 'D')) {
+      cmd |= cmDFF;
+    } else if (Is(m, 'I')) {
+      cmd |= cmCRC;
+    } else if (Is(m, 'S')) {
+      cmd |= cmSCAN;
+    } else if (Is(m, 'T')) {
+      cmd |= cmTEST;
+    } else {
+      fprintf(stderr, " *** Error: Unknown mode ... %s\n", arg);
+      Fail();
+    }
+  }
+  if (!(cmd & kModeMask)) cmd |= cmCRC;  // Info is the default mode
+}
+
+bool IsColumnCode(const char* piece) {
+  for (const char* code : kColumnCodes)
+    if (strcmp(piece, code) == 0) return true;
+  return false;
+}
+
+void CheckFormat(const char* text) {
+  std::vector<char> copy(text, text + strlen(text) + 1);
+  int count = 0, lastColumn = 0;
+  for (char* piece = strtok(copy.data(), " "); piece; piece = strtok(nullptr, " ")) {
+    ++count;
+    if (!IsColumnCode(piece)) {
+      fprintf(stderr, " *** Error: Unknown column name /of \"%s\"\n", piece);
+      Fail();
+    }
+    if (!lastColumn && (strcmp(piece, "FL") == 0 || strcmp(piece, "FP") == 0)) lastColumn = count;
+  }
+  if (lastColumn && lastColumn < count) {
+    fprintf(stderr, " *** Error: Column name \"FL\" or \"FP\" must be last\n");
+    Fail();
+  }
+}
+
+// /of at argv[i]: returns the position of the last argument it used.
+int ReadOutputFormat(int argc, char** argv, int i) {
+  if (i + 1 >= argc) {
+    fprintf(stderr, " *** Error: After switch /of must be a format string\n");
+    Fail();
+    return i;
+  }
+  char* text = argv[i + 1];
+  for (char* p = text; *p; ++p) *p = static_cast<char>(toupper(static_cast<unsigned char>(*p)));
+  if (strlen(text) > kOutputFormatSize - 1) {
+    fprintf(stderr, " *** Error: Format string is too long\n");
+    Fail();
+    return i + 1;
+  }
+  CheckFormat(text);
+  strcpy(cOutputFormat, text);
+  return i + 1;
+}
+
+void UnknownSwitch(const char* arg) {
+  fprintf(stderr, " *** Error: unknown switch ... %s\n", arg);
+  Fail();
+}
+
+void ReadNoSwitch(const char* arg) {
+  char c = arg[2];
+  if (Is(c, 'A')) {
+    cmd |= cmNOATTR;
+  } else if (Is(c, 'C')) {
+    cmd |= cmNOCRC;
+  } else if (Is(c, 'P')) {
+    cmd |= cmNOPATH;
+  } else if (Is(c, 'S')) {
+    cmd |= cmNOSIZE | cmNOCRC;
+  } else if (Is(c, 'T')) {
+    cmd |= cmNOTIME;
+  } else {
+    fprintf(stderr, " *** Error: Unknown switch ... %s\n", arg);
+    Fail();
+  }
+}
+
+// One switch at argv[i]; returns the position of the last argument it used.
+int ReadSwitch(int argc, char** argv, int i, ArgumentPlan* plan) {
+  const char* arg = argv[i];
+  char c = arg[1];
+  char next = c ? arg[2] : '\0';
+  if (c == '?' || Is(c, 'H')) {
+    cmd = cmHELP;
+  } else if (Is(c, 'D')) {
+    cmd |= cmDEBUG;
+  } else if (Is(c, 'E')) {
+    cmd |= cmEF;
+  } else if (Is(c, 'F')) {
+    if (Is(next, 'C')) {
+      plan->lastFc = i;
+    } else {
+      UnknownSwitch(arg);
+    }
+  } else if (Is(c, 'M')) {
+    // read with the other mode switches
+  } else if (Is(c, 'N')) {
+    ReadNoSwitch(arg);
+  } else if (Is(c, 'O')) {
+    if (Is(next, 'F')) return ReadOutputFormat(argc, argv, i);
+    if (Is(next, 'L')) {
+      cmd &= ~cmLISTS;
+    } else if (Is(next, 'S')) {
+      cmd |= cmLISTS;
+    } else {
+      UnknownSwitch(arg);
+    }
+  } else if (Is(c, 'R')) {
+    cmd |= cmRO;
+  } else if (Is(c, 'S')) {
+    cmd |= cmSUB;
+  } else if (Is(c, 'Y')) {
+    cmd |= cmYES;
+  } else {
+    UnknownSwitch(arg);
+  }
+  return i;
+}
+
+void ReadOtherSwitches(int argc, char** argv, ArgumentPlan* plan) {
+  for (int i = 1; i < argc; ++i) {
+    if (IsSwitch(argv[i])) {
+      i = ReadSwitch(argc, argv, i, plan);
+    } else {
+      plan->names.push_back(i);
+    }
+  }
+}
+
+// The error text for a TestFile result that names a file the run cannot use, or null.
+const char* DataFileError(int code) {
+  switch (code) {
+    case 1:
+      return " *** Error: Can't open %s\n";
+    case 2:
+      return " *** Error: %s - is not data file.\n";
+    case 3:
+      return " *** Error: %s - version conflict.\n";
+    default:
+      return nullptr;
+  }
+}
+
+// An existing regular file: a one-file task in Info, otherwise a data file naming its target.
+void SetFileTask(Table* t, const char* arg, const char* full, const char* dir, const char* name) {
+  if (cmd & cmCRC) {
+    Join(t->cStartPath, dir);
+    Join(t->cFileMask, name);
+    return;
+  }
+  int code = t->TestFile(full);
+  if (code == 0) {
+    Join(t->cDataFile, full);
+    return;
+  }
+  if (const char* error = DataFileError(code)) {
+    fprintf(stderr, error, arg);
+    Fail();
+  }
+  Join(t->cStartPath, full);
+  Join(t->cFileMask, "*.*");
+}
+
+// Start path, mask and data file of the task for one argument; false when it has no full path
+// or lies in a directory that does not exist.
+bool SetTaskFromArgument(Table* t, const char* arg) {
+  // One byte is kept free so that a directory's start path can take its separator.
+  char full[MAX_PATH];
+  if (!_fullpath(full, arg, MAX_PATH - 1)) return false;
+  std::vector<char> drive(_MAX_DRIVE), dir(_MAX_DIR), fname(_MAX_FNAME), ext(_MAX_EXT);
+  _splitpath(full, drive.data(), dir.data(), fname.data(), ext.data());
+  char dirPart[MAX_PATH], namePart[MAX_PATH];
+  Join(dirPart, drive.data(), dir.data());
+  Join(namePart, fname.data(), ext.data());
+
+  if (_access(full, 0) != 0) {  // a wildcard pattern or a missing name
+    // ... in a directory that exists: a mask under a missing one could never match anything.
+    if (_access(dirPart, 0) != 0) return false;
+    Join(t->cStartPath, dirPart);
+    Join(t->cFileMask, namePart[0] ? namePart : "*.*");
+    return true;
+  }
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(full, &fd);
+  if (h == INVALID_HANDLE_VALUE) {  // a root, or a path that ends with a separator
+    Join(t->cStartPath, full);
+    Join(t->cFileMask, "*.*");
+    return true;
+  }
+  FindClose(h);
+  if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    SetDirectoryStart(t, full);
+    Join(t->cFileMask, "*.*");
+  } else {
+    SetFileTask(t, arg, full, dirPart, namePart);
+  }
+  return true;
+}
+
+void BuildTasks(char** argv, const ArgumentPlan& plan) {
+  Table scratch;
+  for (int pos : plan.names) {
+    scratch.cStartPath[0] = scratch.cFileMask[0] = scratch.cDataFile[0] = '\0';
+    if (plan.lastFc && pos > plan.lastFc) continue;  // a data-file name
+    if (!SetTaskFromArgument(&scratch, argv[pos])) {
+      fprintf(stderr, " *** Error: Invalid file mask: %s\n", argv[pos]);
+      Fail();
+      return;
+    }
+    tables.push_back(scratch);
+    if ((cmd & cmCOMP) && tables.size() > 2) {
+      fprintf(stderr, " *** Error: Only 2 file mask may be in Compare-mode (/mc).\n");
+      Fail();
+      return;
+    }
+  }
+}
+
+void AddDefaultTask() {
+  if (!tables.empty()) return;
+  char full[MAX_PATH];
+  if (!_fullpath(full, ".", MAX_PATH - 1)) {
+    fprintf(stderr, " *** Internal Error: Invalid default path.\n");
+    Fail();
+    return;
+  }
+  Table t;
+  SetDirectoryStart(&t, full);
+  Join(t.cFileMask, "*.*");
+  tables.push_back(t);
+}
+
+// Y or N from the console; end of input answers N.
+bool AskYesNo() {
+  fprintf(stderr, "     Continue processing (Y/N) ? ");
+  if (cmd & cmYES) return true;
+  for (;;) {
+    int key = ReadConsoleKey();
+    if (key < 0 || key == 'N' || key == 'n') return false;
+    if (key == 'Y' || key == 'y') return true;
+    fprintf(stderr, "%c\n     Please press [Y] or [N]? ", key);
+  }
+}
+
+void ConfirmTarget(const Table& task, const Table& stored, const char* name) {
+  if (strcmp(task.cStartPath, stored.cStartPath) == 0 &&
+      strcmp(task.cFileMask, stored.cFileMask) == 0)
+    return;
+  if (cmd & (cmCRC | cmDFF)) return;
+  fprintf(stderr,
+          " *** Warning: %s - have different target.\n\n     Command line: %s%s\n     Data file "
+          "  : %s%s\n\n",
+          name, task.cStartPath, task.cFileMask, stored.cStartPath, stored.cFileMask);
+  if (AskYesNo()) {
+    fprintf(stderr, "Yes.\n\n");
+    cmd |= cmNOPATH;
+  } else {
+    fprintf(stderr, "No.\n\n");
+    Fail();
+  }
+}
+
+void PairDataFiles(char** argv, const ArgumentPlan& plan) {
+  std::vector<int> files;
+  for (int pos : plan.names)
+    if (pos > plan.lastFc) files.push_back(pos);
+  Table scratch;
+  size_t next = 0;
+  for (Table& task : tables) {
+    if (next == files.size()) {
+      fprintf(stderr,
+              " *** Error: Number of file mask must be equal the number of name data file.\n");
+      Fail();
+      return;
+    }
+    const char* name = argv[files[next++]];
+    if (!Join(task.cDataFile, name)) {
+      fprintf(stderr, " *** Error: Can't open %s\n", name);
+      Fail();
+      continue;
+    }
+    int code = scratch.TestFile(name);
+    if (code == 0) {
+      ConfirmTarget(task, scratch, name);
+    } else if (const char* error = DataFileError(code)) {
+      fprintf(stderr, error, name);
+      Fail();
+    }
+  }
+}
+
+void AssignDefaultDataFile() {
+  for (size_t k = 0; k < tables.size(); ++k) {
+    Table& task = tables[k];
+    if (task.cDataFile[0]) continue;
+    if (k == 0) {
+      Join(task.cDataFile, kDefaultDataFile);
+    } else {
+      fprintf(stderr, " *** Error: Unspecified data file for %s\n", task.cStartPath);
+      Fail();
+    }
+  }
+}
+
+}  // namespace
+
+void ParseCommandLine(int argc, char** argv) {
+  ArgumentPlan plan;
+  ReadModeSwitches(argc, argv, &plan);
+  ReadOtherSwitches(argc, argv, &plan);
+  BuildTasks(argv, plan);
+  AddDefaultTask();
+  if (plan.lastFc) {
+    PairDataFiles(argv, plan);
+  } else if (cmd & cmSCAN) {
+    AssignDefaultDataFile();
+  }
+  InitMagic();
+}

@@ -1,0 +1,305 @@
+// The listing: a table as columns, one list per directory or one long list, with totals;
+// and the two modes that print it, Info (from the disk) and Test (from data files).
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "modes/modes.h"
+#include "store/format.h"
+
+namespace {
+
+enum ColumnId {
+  kNO,
+  kID,
+  kUP,
+  kFS,
+  kAT,
+  kSZ,
+  kTC,
+  kTW,
+  kTA,
+  kR0,
+  kR1,
+  kCC,
+  kFL,
+  kFP,
+  kColumnCount
+};
+
+struct Column {
+  const char* code;
+  const char* header;
+  const char* underline;
+  const char* headFormat;
+};
+
+const Column kColumns[kColumnCount] = {
+    {"NO", "#", "-------", "%-8s "},
+    {"ID", "IDX", "-------", "%-8s "},
+    {"UP", "UpIDX", "-------", "%-8s "},
+    {"FS", "File Name", "------------", "%-12s  "},
+    {"AT", "Attr", "-----------", "%-11s  "},
+    {"SZ", "Size", "------------", "%12s  "},
+    {"TC", "Create Time", "---------------------", "%-21s  "},
+    {"TW", "Write Time", "---------------------", "%-21s  "},
+    {"TA", "Access Time", "---------------------", "%-21s  "},
+    {"R0", "Reseved0", "--------", "%8s "},
+    {"R1", "Reseved1", "--------", "%8s  "},
+    {"CC", "CRC32", "--------", "%-8s  "},
+    {"FL", "Long File Name", "------------------", "%-18s"},
+    {"FP", "File Name with Path", "--------------------", "%-20s"},
+};
+
+// The header line and the underline hold at most this many characters.
+constexpr size_t kLineLimit = 254;
+
+std::vector<int> ParseColumns(const char* format) {
+  std::vector<int> columns;
+  std::vector<char> copy(format, format + strlen(format) + 1);
+  for (char* piece = strtok(copy.data(), " "); piece; piece = strtok(nullptr, " "))
+    for (int c = 0; c < kColumnCount; ++c)
+      if (strcmp(piece, kColumns[c].code) == 0) columns.push_back(c);
+  return columns;
+}
+
+// Appends one formatted field, cut where the line reaches its limit.
+void AppendField(std::string* line, const char* format, const char* text) {
+  char field[64];
+  snprintf(field, sizeof field, format, text);
+  line->append(field, std::min(strlen(field), kLineLimit - line->size()));
+}
+
+struct Counts {
+  unsigned files = 0;
+  unsigned dirs = 0;
+  int64_t size = 0;
+};
+
+class Listing {
+ public:
+  Listing(const Table& t, const char* format, bool emptyFolders, bool withNoMatch)
+      : t_(t), columns_(ParseColumns(format)), ef_(emptyFolders), all_(withNoMatch) {
+    for (int c : columns_) {
+      AppendField(&header_, kColumns[c].headFormat, kColumns[c].header);
+      AppendField(&underline_, kColumns[c].headFormat, kColumns[c].underline);
+    }
+  }
+
+  // One list: the records at members, under the path of directory dir (-1: the start path).
+  void PrintList(const unsigned* members, size_t count, long dir);
+  void PrintReportTotal() const {
+    printf("Report total:   Files: %-6u Directories: %-6u Size: %" PRId64 "\n", total_.files,
+           total_.dirs, total_.size);
+  }
+
+ private:
+  void PrintHead(long dir);
+  void PrintRow(unsigned idx, unsigned number);
+  void PrintField(int column, unsigned idx, unsigned number);
+  // Start path plus the record's long relative path, for the console.
+  const char* FullPath(long idx);
+
+  const Table& t_;
+  std::vector<int> columns_;
+  bool ef_;
+  bool all_;
+  std::string header_;
+  std::string underline_;
+  Counts total_;
+  char path_[2 * MAX_PATH];
+  std::string oem_;
+};
+
+const char* Listing::FullPath(long idx) {
+  size_t base = strlen(t_.cStartPath);
+  memcpy(path_, t_.cStartPath, base + 1);
+  if (idx >= 0) t_.ComposeLongPath(static_cast<unsigned>(idx), path_ + base, sizeof path_ - base);
+  CharToOemA(path_, path_);
+  return path_;
+}
+
+void Listing::PrintHead(long dir) {
+  printf("%s\n\n", FullPath(dir));
+  printf("%s\n", header_.c_str());
+  printf("%s\n", underline_.c_str());
+}
+
+void Listing::PrintList(const unsigned* members, size_t count, long dir) {
+  bool head = ef_;
+  if (head) PrintHead(dir);
+  if (t_.records.empty()) {
+    if (ef_) printf("%s\n", underline_.c_str());
+    return;
+  }
+  Counts list;
+  for (size_t k = 0; k < count; ++k) {
+    const Record& r = t_.records[members[k]];
+    if (!all_ && (r.dwAttr & atNOMATCH)) continue;
+    if (!head) PrintHead(dir);
+    head = true;
+    PrintRow(members[k], list.files + list.dirs + 1);
+    if (r.IsDir()) {
+      ++list.dirs;
+    } else {
+      ++list.files;
+      list.size += static_cast<int64_t>(r.qwSize);
+    }
+  }
+  total_.files += list.files;
+  total_.dirs += list.dirs;
+  total_.size += list.size;
+  if (!head) return;
+  printf("%s\n", underline_.c_str());
+  printf("Total:          Files: %-6u Directories: %-6u Size: %" PRId64 "\n\n", list.files,
+         list.dirs, list.size);
+}
+
+void Listing::PrintRow(unsigned idx, unsigned number) {
+  for (int c : columns_) PrintField(c, idx, number);
+  fputs("\n", stdout);
+}
+
+void Listing::PrintField(int column, unsigned idx, unsigned number) {
+  const Record& r = t_.records[idx];
+  char text[kTimeTextSize];
+  switch (column) {
+    case kNO:
+      printf("%-8u ", number);
+      break;
+    case kID:
+      printf("%-8u ", idx);
+      break;
+    case kUP:
+      printf("%-8u ", static_cast<unsigned>(r.dwUpIdx));
+      break;
+    case kFS: {
+      char shortName[kShortNameLen + 1] = {};
+      memcpy(shortName, r.cShortName, kShortNameLen);
+      CharToOemA(shortName, shortName);
+      printf("%-12s  ", shortName);
+      break;
+    }
+    case kAT:
+      FormatAttributes(r.dwAttr, text);
+      printf("%s  ", text);
+      break;
+    case kSZ:
+      if (r.IsDir()) {
+        printf("%12s  ", "-Directory");
+      } else {
+        printf("%12" PRId64 "  ", static_cast<int64_t>(r.qwSize));
+      }
+      break;
+    case kTC:
+    case kTW:
+    case kTA:
+      FormatFileTime(column == kTC   ? &r.ftCreate
+                     : column == kTW ? &r.ftWrite
+                                     : &r.ftAccess,
+                     text, 0);
+      printf("%s  ", text);
+      break;
+    case kR0:
+      printf("%8X ", static_cast<unsigned>(r.dwReserved0));
+      break;
+    case kR1:
+      printf("%8X  ", static_cast<unsigned>(r.dwReserved1));
+      break;
+    case kCC:
+      if (r.IsDir()) {
+        printf("%-8s  ", " ");
+      } else {
+        printf("%08X  ", static_cast<unsigned>(r.dwCRC));
+      }
+      break;
+    case kFL:
+      oem_.assign(r.LongName());
+      CharToOemA(&oem_[0], &oem_[0]);
+      printf("%-18s", oem_.c_str());
+      break;
+    case kFP:
+      printf("%-20s", FullPath(idx));
+      break;
+  }
+}
+
+// Record indices grouped by parent: the children of parent p (0: the start path) are
+// order[first[p]] .. order[first[p + 1] - 1], in table order. One pass, so that a tree of many
+// directories is not rescanned once per directory.
+struct ChildIndex {
+  std::vector<unsigned> first;
+  std::vector<unsigned> order;
+
+  explicit ChildIndex(const std::vector<Record>& records) : first(records.size() + 2, 0) {
+    size_t n = records.size();
+    for (const Record& r : records)
+      if (r.dwUpIdx <= n) ++first[r.dwUpIdx + 1];
+    for (size_t p = 1; p < first.size(); ++p) first[p] += first[p - 1];
+    order.resize(first.back());
+    std::vector<unsigned> next(first.begin(), first.end() - 1);
+    for (unsigned i = 0; i < n; ++i)
+      if (records[i].dwUpIdx <= n) order[next[records[i].dwUpIdx]++] = i;
+  }
+  const unsigned* Members(size_t parent) const { return order.data() + first[parent]; }
+  size_t Count(size_t parent) const { return first[parent + 1] - first[parent]; }
+};
+
+void TakeClock(char* date, char* clock) {
+  _strdate(date);
+  _strtime(clock);
+}
+
+}  // namespace
+
+void Table::PrintTable(const char* format, int lists, int emptyFolders, int withNoMatch) {
+  Listing listing(*this, format, emptyFolders != 0, withNoMatch != 0);
+  if (cmd & cmDEBUG)
+    printf("\n --- FILE TABLE --- Records:%u --- Start path: %s\n\n",
+           static_cast<unsigned>(records.size()), cStartPath);
+  printf("File mask   :   %s\n\n", cFileMask);
+  if (lists) {
+    ChildIndex children(records);
+    listing.PrintList(children.Members(0), children.Count(0), -1);
+    for (size_t d = 0; d < records.size(); ++d)
+      if (records[d].IsDir())
+        listing.PrintList(children.Members(d + 1), children.Count(d + 1), static_cast<long>(d));
+  } else {
+    std::vector<unsigned> all(records.size());
+    for (unsigned i = 0; i < all.size(); ++i) all[i] = i;
+    listing.PrintList(all.data(), all.size(), -1);
+  }
+  listing.PrintReportTotal();
+}
+
+int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t emptyFolders) {
+  char date[16], clock[16];
+  TakeClock(date, clock);
+  int status = 0;
+  for (Table& t : tables) {
+    if (t.cDataFile[0]) {
+      if (t.ReadDataFile() != 0) status = 1;
+    } else {
+      t.BuildTree(sub != 0);
+    }
+  }
+  for (Table& t : tables) t.ChecksumPass();
+  printf("\nSystem clock:   %s %s\n", date, clock);
+  for (Table& t : tables) t.PrintTable(cOutputFormat, lists != 0, emptyFolders != 0, 0);
+  return status;
+}
+
+int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t emptyFolders) {
+  char date[16], clock[16];
+  TakeClock(date, clock);
+  printf("\nSystem clock:   %s %s\n", date, clock);
+  int status = 0;
+  for (Table& t : tables)
+    if (t.cDataFile[0] && t.ReadDataFile() != 0) status = 1;
+  for (Table& t : tables) t.PrintTable(cOutputFormat, lists != 0, emptyFolders != 0, 1);
+  return status;
+}
