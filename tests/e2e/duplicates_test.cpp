@@ -1,0 +1,108 @@
+// The duplicate finder (-md) run as a program: its report on standard output, its progress
+// on standard error.
+#include <fstream>
+#include <string>
+
+#include "platform/platform.h"
+#include "tests/modes/datafile_image.h"
+#include "tests/support/e2e.h"
+
+namespace e2e {
+namespace {
+
+class DuplicatesTest : public E2eTest {
+ protected:
+  std::string Dir() const { return Root() + kPathSep; }
+
+  static std::string Header(const std::string& name, const char* crc, const std::string& size) {
+    std::string padded = name;
+    if (padded.size() < 30) padded.resize(30, ' ');
+    return "\nFile: " + padded + "    CRC32:" + crc + "  Size:" + size + " byte(s)\n";
+  }
+
+  static std::string Totals(unsigned count, const std::string& lost) {
+    return "\nWas found " + std::to_string(count) + " diplicate file(s).\nLoss " + lost +
+           " byte(s) in duplicate file(s).\n";
+  }
+};
+
+TEST_F(DuplicatesTest, NoGroupPrintsNothingOnStandardOutput) {
+  MakeFile("a", "abc");
+  MakeFile("b", "abd");  // same size, other checksum
+  MakeFile("c", "12345");
+  RunResult r = Run({"-md"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  // Only a and b share a size, so only they are read.
+  EXPECT_TRUE(
+      MatchText(std::string(kBanner) + " \376 Duplicate File Finder ...\n" +
+                    " \376 Building file tree: 3\r{*}\r \376 Tree        3  " + Dir() + "\n" +
+                    "{*}\r \376 CRC32       2  Size:            6 bytes   Speed: {*} Kb/s\n" +
+                    "   Indexing table ...\r                     \n" + kTimePass,
+                r.err));
+}
+
+TEST_F(DuplicatesTest, GroupsInOneTree) {
+  MakeFile("sub/e3");
+  MakeFile("sub/v3", std::string(100, 'v'));
+  MakeFile("e1");
+  MakeFile("v1", std::string(100, 'v'));
+  MakeFile("v2", std::string(100, 'v'));
+  MakeFile("w", std::string(99, 'v') + "w");  // the size of the v files, not their contents
+  MakeFile("e2");
+  RunResult r = Run({"-md", "-s"});
+  EXPECT_EQ(r.status, 0);
+  // Record order: sub, then e1 e2 v1 v2 w, then sub's files e3 v3.
+  EXPECT_EQ(r.out, Header("e1", "00000000", "0") + "\n      " + Path("e1") + "\n" + "      " +
+                       Path("e2") + "\n" + "      " + Path("sub/e3") + "\n" +
+                       Header("v1", "E9F8DA9A", "100") + "\n      " + Path("v1") + "\n" + "      " +
+                       Path("v2") + "\n" + "      " + Path("sub/v3") + "\n" + Totals(6, "200"));
+}
+
+TEST_F(DuplicatesTest, CopiesInTwoTasksWhicheverHoldsTheFirst) {
+  MakeFile("one/a", "twin");
+  MakeFile("two/b", "twin");
+  MakeFile("two/c", "twin");
+  RunResult forward = Run({"-md", "one", "two"});
+  EXPECT_EQ(forward.out, Header("a", "8A920AB3", "4") + "\n      " + Path("one/a") + "\n" +
+                             "      " + Path("two/b") + "\n" + "      " + Path("two/c") + "\n" +
+                             Totals(3, "8"));
+  RunResult backward = Run({"-md", "two", "one"});
+  EXPECT_EQ(backward.out, Header("b", "8A920AB3", "4") + "\n      " + Path("two/b") + "\n" +
+                              "      " + Path("two/c") + "\n" + "      " + Path("one/a") + "\n" +
+                              Totals(3, "8"));
+}
+
+TEST_F(DuplicatesTest, OverlappingTasksReportAFileAsItsOwnDuplicate) {
+  MakeFile("sub/only", "solo");
+  RunResult r = Run({"-md", "-s", ".", "sub"});
+  EXPECT_EQ(r.out, Header("only", "0F000411", "4") + "\n      " + Path("sub/only") + "\n" +
+                       "      " + Path("sub/only") + "\n" + Totals(2, "4"));
+}
+
+TEST_F(DuplicatesTest, MissingOrDamagedDataFileLeavesTheOtherTasks) {
+  MakeFile("tree/one", "same");
+  MakeFile("tree/two", "same");
+  std::string good =
+      datafile::Image(Dir() + "stored" + kPathSep, "*.*",
+                      {{"x", 0x20, 4, 0xFC50F144, 0}, {"y", 0x20, 4, 0xFC50F144, 0}});
+  MakeFile("good.crc", good);
+  // A valid header over a body cut short: the catalogue cannot be trusted.
+  MakeFile("damaged.crc", good.substr(0, good.size() - 80));
+
+  RunResult missing = Run({"-md", "a", "b", "-fc", "missing.crc", "good.crc"});
+  EXPECT_EQ(missing.status, 0);
+  EXPECT_EQ(missing.out, Header("x", "FC50F144", "4") + "\n      " + Path("stored/x") + "\n" +
+                             "      " + Path("stored/y") + "\n" + Totals(2, "4"));
+  EXPECT_NE(missing.err.find("\n** Error: Cannot open input file: missing.crc\n"),
+            std::string::npos);
+
+  RunResult damaged = Run({"-md", "damaged.crc", "tree"});
+  EXPECT_EQ(damaged.status, 0);
+  EXPECT_EQ(damaged.out, Header("one", "FC50F144", "4") + "\n      " + Path("tree/one") + "\n" +
+                             "      " + Path("tree/two") + "\n" + Totals(2, "4"));
+  EXPECT_NE(damaged.err.find("** Error: "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace e2e

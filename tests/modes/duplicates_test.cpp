@@ -1,0 +1,328 @@
+// The duplicate finder called directly on tasks: its report against a literal reading of the
+// search, what it reads, what it leaves out, and its cost.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/crc32shr.h"
+#include "core/table.h"
+#include "modes/modes.h"
+#include "tests/modes/datafile_image.h"
+#include "tests/support/e2e.h"
+
+namespace {
+
+struct Captured {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+template <typename Fn>
+Captured Capture(Fn fn) {
+  Captured c;
+  fflush(stdout);
+  fflush(stderr);
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  c.status = fn();
+  fflush(stdout);
+  fflush(stderr);
+  c.err = ::testing::internal::GetCapturedStderr();
+  c.out = ::testing::internal::GetCapturedStdout();
+  return c;
+}
+
+std::string FullPath(const Table& t, size_t idx) {
+  char rel[2 * MAX_PATH];
+  t.ComposeLongPath(static_cast<unsigned>(idx), rel, sizeof rel);
+  return std::string(t.cStartPath) + rel;
+}
+
+bool HasContents(const Record& r) {
+  return !(r.dwAttr & (0x10 | 0x40 | 0x400));
+}
+
+// The search word for word: a size multimap per task and, for each file not yet reported, a
+// scan of its own task and of every later one. Quadratic, but an independent reading.
+std::string LiteralSearch(std::vector<Table>& tables) {
+  std::vector<std::multimap<int64_t, size_t>> index(tables.size());
+  for (size_t j = 0; j < tables.size(); ++j) {
+    for (size_t k = 0; k < tables[j].records.size(); ++k) {
+      Record& r = tables[j].records[k];
+      if (!HasContents(r)) {
+        r.wStatus |= stDONE;
+      } else {
+        r.wStatus = 0;
+        index[j].emplace(static_cast<int64_t>(r.qwSize), k);
+      }
+    }
+  }
+  std::string out;
+  char line[3 * MAX_PATH];
+  unsigned count = 0;
+  int64_t lost = 0;
+  for (size_t j = 0; j < tables.size(); ++j) {
+    for (size_t k = 0; k < tables[j].records.size(); ++k) {
+      Record& h = tables[j].records[k];
+      if (h.wStatus & stDONE) continue;
+      bool open = false;
+      for (size_t i = j; i < tables.size(); ++i) {
+        auto range = index[i].equal_range(static_cast<int64_t>(h.qwSize));
+        for (auto it = range.first; it != range.second; ++it) {
+          Record& d = tables[i].records[it->second];
+          if ((i == j && it->second == k) || d.dwCRC != h.dwCRC) continue;
+          if (!open) {
+            open = true;
+            h.wStatus |= stDONE;
+            snprintf(line, sizeof line, "\nFile: %-30s    CRC32:%08X  Size:%" PRId64 " byte(s)\n",
+                     h.LongName(), h.dwCRC, static_cast<int64_t>(h.qwSize));
+            out += line;
+            out += "\n      " + FullPath(tables[j], k) + "\n";
+            ++count;
+          }
+          d.wStatus |= stDONE;
+          out += "      " + FullPath(tables[i], it->second) + "\n";
+          lost += static_cast<int64_t>(d.qwSize);
+          ++count;
+        }
+      }
+    }
+  }
+  if (count != 0) {
+    snprintf(line, sizeof line,
+             "\nWas found %u diplicate file(s).\nLoss %" PRId64 " byte(s) in duplicate file(s).\n",
+             count, lost);
+    out += line;
+  }
+  return out;
+}
+
+// The file counts of all "CRC32" summary lines, added up.
+unsigned FilesRead(const std::string& err) {
+  unsigned total = 0;
+  const std::string mark = " \376 CRC32 ";
+  for (size_t at = err.find(mark); at != std::string::npos; at = err.find(mark, at + 1))
+    total += static_cast<unsigned>(strtoul(err.c_str() + at + mark.size(), nullptr, 10));
+  return total;
+}
+
+uint32_t CrcOf(const std::string& bytes) {
+  uint32_t crc;
+  CRCInit(&crc);
+  CRCUpdate(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &crc);
+  CRCFinal(&crc);
+  return crc;
+}
+
+class FindDuplicatesTest : public e2e::E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    ASSERT_EQ(InitMagic(), 0);
+  }
+
+  // A task on the directory rel (empty: the root), optionally read from a data file.
+  Table Task(const std::string& rel, const std::string& mask = "*.*",
+             const std::string& dataFile = "") const {
+    Table t;
+    snprintf(t.cStartPath, MAX_PATH, "%s%c", Path(rel).c_str(), kPathSep);
+    snprintf(t.cFileMask, MAX_PATH, "%s", mask.c_str());
+    snprintf(t.cDataFile, MAX_PATH, "%s", dataFile.c_str());
+    return t;
+  }
+
+  Captured Find(std::vector<Table> tasks, uint32_t sub = 0x20) {
+    return Capture([&] { return FindDuplicates(tasks, sub); });
+  }
+
+  void WriteDataFile(const std::string& rel, const std::string& bytes) {
+    std::ofstream(Path(rel), std::ios::binary) << bytes;
+  }
+};
+
+// Many unique sizes, groups that share a size but not their contents, empty files, a subtree
+// covered by two tasks and a third task with its own mask.
+TEST_F(FindDuplicatesTest, SelectiveReadReportsWhatTheFullSearchReports) {
+  std::mt19937 rng(20010430);
+  auto bytes = [&rng](size_t n) {
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(rng());
+    return s;
+  };
+  std::vector<std::string> pool;
+  for (size_t g = 0; g < 6; ++g) {
+    std::string base = bytes(40 + 17 * g);
+    pool.push_back(base);
+    base[g] ^= 0x5A;  // same size, other contents
+    pool.push_back(base);
+  }
+  const char* dirs[] = {"", "a/", "a/b/", "a/b/c/", "d/", "d/e/"};
+  for (int i = 0; i < 240; ++i) {
+    std::string dir = dirs[rng() % 6];
+    std::string name = dir + "f" + std::to_string(i) + (i % 5 == 0 ? ".b" : ".a");
+    unsigned kind = rng() % 10;
+    if (kind < 6) {
+      MakeFile(name, bytes(1000 + 3 * i));  // a size of its own
+    } else if (kind < 9) {
+      MakeFile(name, pool[rng() % pool.size()]);
+    } else {
+      MakeFile(name);
+    }
+  }
+
+  auto tasks = [this] { return std::vector<Table>{Task(""), Task("a/b"), Task("d", "*.b")}; };
+  std::vector<Table> full = tasks();
+  Capture([&] {
+    for (Table& t : full) {
+      t.BuildTree(1);
+      t.ChecksumPass();
+    }
+    return 0;
+  });
+  std::map<uint64_t, unsigned> census;
+  for (const Table& t : full)
+    for (const Record& r : t.records)
+      if (HasContents(r)) ++census[r.qwSize];
+  unsigned shared = 0;
+  unsigned files = 0;
+  for (const Table& t : full) {
+    for (const Record& r : t.records) {
+      if (!HasContents(r)) continue;
+      ++files;
+      if (census[r.qwSize] >= 2) ++shared;
+    }
+  }
+  std::string expected = LiteralSearch(full);
+
+  Captured got = Find(tasks());
+  EXPECT_EQ(got.status, 0);
+  EXPECT_EQ(got.out, expected);
+  EXPECT_NE(expected.find("Was found"), std::string::npos);
+  EXPECT_EQ(FilesRead(got.err), shared);
+  EXPECT_LT(shared, files) << "files of a size of their own need no reading";
+}
+
+TEST_F(FindDuplicatesTest, StoredChecksumsAreTrustedAndTheirSizesCounted) {
+  // The tree file's size is its own within the tree; the stored record makes it shared.
+  MakeFile("tree/hello.txt", "hello");
+  MakeFile("tree/other.txt", "other!");
+  WriteDataFile("stored.crc", datafile::Image(Path("old") + kPathSep, "*.*",
+                                              {{"sub", 0x10, 0, 0, 0},
+                                               {"copy.txt", 0x20, 5, CrcOf("hello"), 1},
+                                               {"stale.txt", 0x20, 6, CrcOf("stale!"), 1}}));
+  Captured got = Find({Task("tree"), Task("x", "*.*", Path("stored.crc"))});
+  std::string expected =
+      "\nFile: hello.txt                         CRC32:3610A686  Size:5 byte(s)\n"
+      "\n      " +
+      Path("tree/hello.txt") +
+      "\n"
+      "      " +
+      Path("old/sub/copy.txt") +
+      "\n"
+      "\nWas found 2 diplicate file(s).\n"
+      "Loss 5 byte(s) in duplicate file(s).\n";
+  EXPECT_EQ(got.out, expected);
+  // other.txt shares its size with the stored stale.txt, so both tree files were read.
+  EXPECT_EQ(FilesRead(got.err), 2u);
+}
+
+TEST_F(FindDuplicatesTest, UnreadableDataFileLeavesItsTaskEmpty) {
+  MakeFile("tree/one", "same");
+  MakeFile("tree/two", "same");
+  WriteDataFile("junk.crc", "this is no catalogue\n");
+  for (const std::string& dataFile : {Path("missing.crc"), Path("junk.crc")}) {
+    SCOPED_TRACE(dataFile);
+    Captured got = Find({Task("x", "*.*", dataFile), Task("tree")});
+    EXPECT_EQ(got.status, 0);
+    EXPECT_EQ(got.out,
+              "\nFile: one                               CRC32:FC50F144  Size:4 byte(s)\n"
+              "\n      " +
+                  Path("tree/one") +
+                  "\n"
+                  "      " +
+                  Path("tree/two") +
+                  "\n"
+                  "\nWas found 2 diplicate file(s).\n"
+                  "Loss 4 byte(s) in duplicate file(s).\n");
+    EXPECT_NE(got.err.find("** Error: "), std::string::npos);
+  }
+}
+
+TEST_F(FindDuplicatesTest, LinksAndSpecialFilesAreNotCopies) {
+  if (kIsWin32) GTEST_SKIP() << "symbolic links and FIFOs are POSIX entries here";
+  namespace fs = std::filesystem;
+  MakeFile("empty");
+  MakeFile("full", "contents");
+  MakeDir("dir");
+  fs::create_symlink(Path("empty"), Path("to-empty"));
+  fs::create_symlink(Path("full"), Path("to-full"));
+  fs::create_directory_symlink(Path("dir"), Path("to-dir"));
+  ASSERT_EQ(std::system(("mkfifo '" + Path("fifo") + "'").c_str()), 0);
+
+  Captured alone = Find({Task("")});
+  EXPECT_EQ(alone.out, "") << "links and the FIFO have size 0 and CRC 0 like the empty file";
+  EXPECT_EQ(FilesRead(alone.err), 0u);
+
+  MakeFile("empty2");
+  Captured two = Find({Task("")});
+  EXPECT_EQ(two.out,
+            "\nFile: empty                             CRC32:00000000  Size:0 byte(s)\n"
+            "\n      " +
+                Path("empty") +
+                "\n"
+                "      " +
+                Path("empty2") +
+                "\n"
+                "\nWas found 2 diplicate file(s).\n"
+                "Loss 0 byte(s) in duplicate file(s).\n");
+}
+
+TEST_F(FindDuplicatesTest, HundredThousandEmptyFilesAreOneGroupQuickly) {
+  const size_t n = 100000;
+  std::vector<datafile::StoredRecord> records(n);
+  for (size_t i = 0; i < n; ++i) records[i].name = "e" + std::to_string(i);
+  WriteDataFile("many.crc", datafile::Image(Path("many") + kPathSep, "*.*", records));
+
+  auto start = std::chrono::steady_clock::now();
+  Captured got = Find({Task("x", "*.*", Path("many.crc"))});
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  EXPECT_LT(seconds, 3.0) << "a quadratic search would take minutes";
+  ASSERT_EQ(got.err.find("Error"), std::string::npos) << got.err;
+  EXPECT_EQ(
+      got.out.rfind(
+          "\nFile: e0                                CRC32:00000000  Size:0 byte(s)\n\n      " +
+              Path("many/e0") + "\n",
+          0),
+      0u);
+  std::string tail =
+      "      " + Path("many/e99999") +
+      "\n\nWas found 100000 diplicate file(s).\nLoss 0 byte(s) in duplicate file(s).\n";
+  ASSERT_GE(got.out.size(), tail.size());
+  EXPECT_EQ(got.out.substr(got.out.size() - tail.size()), tail);
+}
+
+TEST_F(FindDuplicatesTest, DirectoriesAreMarkedDoneAndGroupedFilesToo) {
+  MakeFile("d/a", "xy");
+  MakeFile("d/b", "xy");
+  MakeFile("d/c", "zz");
+  std::vector<Table> tasks = {Task("")};
+  Capture([&] { return FindDuplicates(tasks, 0x20); });
+  ASSERT_EQ(tasks[0].records.size(), 4u);  // d, a, b, c
+  EXPECT_EQ(tasks[0].records[0].wStatus, stDONE);
+  EXPECT_EQ(tasks[0].records[1].wStatus, stDONE);
+  EXPECT_EQ(tasks[0].records[2].wStatus, stDONE);
+  EXPECT_EQ(tasks[0].records[3].wStatus, 0);
+}
+
+}  // namespace
