@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Builds and tests vantel32 three ways, each in its own folder under build/:
+#   release  native Release build, ctest
+#   asan     native build with AddressSanitizer and UndefinedBehaviorSanitizer, ctest
+#   win32    MinGW-w64 cross build, ctest running every .exe under Wine (throw-away WINEPREFIX)
+# Usage: scripts/test-all.sh [release] [asan] [win32]   (no argument: all three, in this order)
+# Build folders are reused, so a second run is incremental. The last line counts legs:
+# "N passed, N failed". The exit status is non-zero when any leg failed.
+set -u -o pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=$ROOT/build
+JOBS=2
+TEST_TIMEOUT=900 # seconds per ctest test; a hang fails the leg instead of stalling CI
+
+declare -a SUMMARY=()
+PASSED=0
+FAILED=0
+
+say() { printf '\n=== %s\n' "$*"; }
+
+# Fails the leg unless every named tool is on the path.
+need_tools() {
+  local leg=$1 hint=$2 tool
+  shift 2
+  for tool in "$@"; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      printf '*** %s: required tool "%s" not found (%s)\n' "$leg" "$tool" "$hint" >&2
+      return 1
+    fi
+  done
+}
+
+# A folder made by another generator (or, for win32, without our toolchain) cannot be reused.
+reset_if_foreign() {
+  local dir=$1 required=${2:-}
+  [[ -f $dir/CMakeCache.txt ]] || return 0
+  if ! grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' "$dir/CMakeCache.txt" ||
+    { [[ -n $required ]] && ! grep -qxF "$required" "$dir/CMakeCache.txt"; }; then
+    echo "removing $dir: configured differently"
+    rm -rf "$dir"
+  fi
+}
+
+# configure + build + ctest in one folder; the ctest log is kept for the summary.
+build_and_test() {
+  local dir=$1
+  shift
+  reset_if_foreign "$dir"
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DVANTEL_WERROR=ON "$@" || return 1
+  cmake --build "$dir" -j "$JOBS" || return 1
+  (cd "$dir" && ctest -j "$JOBS" --output-on-failure --no-tests=error --timeout "$TEST_TIMEOUT" 2>&1 | tee ctest.log)
+}
+
+leg_release() {
+  need_tools release "install cmake, ninja-build and g++" cmake ninja g++ ctest || return 1
+  build_and_test "$BUILD/release" -DCMAKE_BUILD_TYPE=Release -DVANTEL_SANITIZE=OFF
+}
+
+leg_asan() {
+  need_tools asan "install cmake, ninja-build and g++" cmake ninja g++ ctest || return 1
+  # Every report ends the process with a failure; programs the tests start inherit this.
+  export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
+  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+  build_and_test "$BUILD/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTEL_SANITIZE=ON
+}
+
+WINE_PREFIX_DIR=""
+# Ends the server of our own prefix only, then removes the prefix.
+stop_wine() {
+  if [[ -n $WINE_PREFIX_DIR ]]; then
+    WINEPREFIX=$WINE_PREFIX_DIR wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINE_PREFIX_DIR"
+    WINE_PREFIX_DIR=""
+  fi
+}
+
+leg_win32() {
+  need_tools win32 "install g++-mingw-w64-x86-64-posix" x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-gcc-posix || return 1
+  need_tools win32 "install wine and wine64" wine wineboot wineserver || return 1
+  need_tools win32 "install cmake and ninja-build" cmake ninja ctest || return 1
+  if [[ ! -f /usr/src/googletest/CMakeLists.txt ]]; then
+    echo '*** win32: /usr/src/googletest missing (install googletest)' >&2
+    return 1
+  fi
+  WINE_PREFIX_DIR=$(mktemp -d "${TMPDIR:-/tmp}/vantel32-wine.XXXXXX") || return 1
+  trap stop_wine EXIT
+  export WINEPREFIX=$WINE_PREFIX_DIR WINEARCH=win64 WINEDEBUG=-all
+  # No Mono or Gecko install prompts, no windows; Wine takes its time zone from TZ at start.
+  export WINEDLLOVERRIDES="mscoree=;mshtml=" TZ=UTC
+  unset DISPLAY WAYLAND_DISPLAY
+  # One server for the whole leg, and the prefix set up here (it takes several seconds) rather
+  # than inside the first test.
+  wineserver -p || { echo '*** win32: wineserver does not start' >&2; return 1; }
+  wineboot -i >/dev/null 2>&1 || { echo '*** win32: wineboot failed' >&2; return 1; }
+  # The toolchain is read when a folder is first configured; CMake warns when it is given again.
+  local file=$ROOT/cmake/mingw-w64.cmake toolchain=()
+  reset_if_foreign "$BUILD/win32" "CMAKE_TOOLCHAIN_FILE:FILEPATH=$file"
+  [[ -f $BUILD/win32/CMakeCache.txt ]] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$file")
+  build_and_test "$BUILD/win32" "${toolchain[@]}"
+  local status=$?
+  stop_wine
+  return $status
+}
+
+run_leg() {
+  local leg=$1 start status detail
+  say "leg $leg"
+  start=$(date +%s)
+  # A subshell keeps each leg's exports (sanitizer and Wine settings) to itself.
+  ("leg_$leg")
+  status=$?
+  detail=$(grep -Eo '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$BUILD/$leg/ctest.log" 2>/dev/null | tail -n 1)
+  [[ $status -ne 0 || -n $detail ]] || detail="no ctest result"
+  if [[ $status -eq 0 ]]; then
+    PASSED=$((PASSED + 1))
+    SUMMARY+=("$(printf '%-8s PASSED  %4ds  %s' "$leg" $(($(date +%s) - start)) "$detail")")
+  else
+    FAILED=$((FAILED + 1))
+    SUMMARY+=("$(printf '%-8s FAILED  %4ds  %s' "$leg" $(($(date +%s) - start)) "${detail:-(build or set-up failed, see above)}")")
+  fi
+}
+
+legs=("$@")
+[[ ${#legs[@]} -gt 0 ]] || legs=(release asan win32)
+for leg in "${legs[@]}"; do
+  case $leg in
+    release | asan | win32) ;;
+    *) echo "unknown leg: $leg (release, asan, win32)" >&2; exit 2 ;;
+  esac
+done
+mkdir -p "$BUILD"
+for leg in "${legs[@]}"; do
+  rm -f "$BUILD/$leg/ctest.log"
+  run_leg "$leg"
+done
+
+say "summary (legs)"
+printf '%s\n' "${SUMMARY[@]}"
+echo "$PASSED passed, $FAILED failed"
+[[ $FAILED -eq 0 ]]

@@ -1,0 +1,196 @@
+#include "tests/support/e2e.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "platform/platform.h"
+#include "platform/process.h"
+#include "platform/touch.h"
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+    lines.push_back(text.substr(start, nl + 1 - start));
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+// Glob match of one line where kAny is the only wildcard; it never spans a line feed.
+bool MatchLine(const std::string& pattern, const std::string& line) {
+  const std::string any = kAny;
+  size_t star = pattern.find(any);
+  if (star == std::string::npos) return pattern == line;
+  if (line.compare(0, star, pattern, 0, star) != 0) return false;
+  std::string rest = pattern.substr(star + any.size());
+  for (size_t at = star; at <= line.size(); ++at) {
+    if (MatchLine(rest, line.substr(at))) return true;
+    if (at < line.size() && line[at] == '\n') break;
+  }
+  return false;
+}
+
+// Shows line ends and other control bytes, so that a difference in them is visible.
+std::string Visible(const std::string& line) {
+  std::string shown;
+  for (unsigned char c : line) {
+    if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else if (c < 0x20 || c >= 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      shown += buf;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
+}
+
+std::string Normalise(std::string text) {
+  if (!kIsWin32) return text;
+  std::string plain;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
+  return plain;
+}
+
+// Removes a tree even where tests made entries read-only (Windows refuses to delete those).
+void RemoveTree(const fs::path& root) {
+  std::error_code ec;
+  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code ignored;
+    if (!it->is_symlink(ignored))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(root, ec);
+}
+
+fs::path NewTempDir() {
+  std::random_device seed;
+  std::mt19937_64 rng(
+      seed() ^ static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  fs::path base = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::ostringstream name;
+    name << "vantel32-test-" << std::hex << (rng() & 0xFFFFFFFFFFull);
+    fs::path dir = base / name.str();
+    std::error_code ec;
+    if (fs::create_directory(dir, ec)) return dir;
+  }
+  return fs::path();
+}
+
+}  // namespace
+
+std::string Sep(const std::string& path) {
+  std::string out = path;
+  for (char& c : out)
+    if (c == '/') c = kPathSep;
+  return out;
+}
+
+::testing::AssertionResult MatchText(const std::string& expected, const std::string& actual) {
+  std::vector<std::string> want = SplitLines(expected);
+  std::vector<std::string> got = SplitLines(actual);
+  for (size_t i = 0; i < want.size() || i < got.size(); ++i) {
+    std::string w = i < want.size() ? want[i] : "";
+    std::string g = i < got.size() ? got[i] : "";
+    if (i < want.size() && i < got.size() && MatchLine(w, g)) continue;
+    return ::testing::AssertionFailure()
+           << "line " << i + 1
+           << " differs\n  expected: " << (i < want.size() ? Visible(w) : "(end of text)")
+           << "\n  actual:   " << (i < got.size() ? Visible(g) : "(end of text)")
+           << "\nwhole actual text:\n"
+           << actual;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+std::string ProgramPath() {
+  std::string exe = VANTEL32_EXE;
+  // The Win32 build runs under Wine, whose drive Z: is the Unix root.
+  if (kIsWin32 && !exe.empty() && exe[0] == '/') exe = "Z:" + Sep(exe);
+  return exe;
+}
+
+void E2eTest::SetUp() {
+  fs::path dir = NewTempDir();
+  ASSERT_FALSE(dir.empty()) << "cannot create a directory in " << fs::temp_directory_path();
+  // The program sees its current directory with symbolic links resolved.
+  std::error_code ec;
+  fs::path real = fs::canonical(dir, ec);
+  root_ = (ec ? dir : real).make_preferred().string();
+}
+
+void E2eTest::TearDown() {
+  if (!root_.empty()) RemoveTree(root_);
+}
+
+std::string E2eTest::Path(const std::string& rel) const {
+  return rel.empty() ? root_ : root_ + kPathSep + Sep(rel);
+}
+
+void E2eTest::MakeDir(const std::string& rel) {
+  std::error_code ec;
+  fs::create_directories(Path(rel), ec);
+  ASSERT_FALSE(ec) << "cannot create " << Path(rel) << ": " << ec.message();
+}
+
+void E2eTest::MakeFile(const std::string& rel, const std::string& bytes) {
+  fs::path file = Path(rel);
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  ASSERT_TRUE(out.good()) << "cannot write " << file.string();
+}
+
+void E2eTest::SetMtime(const std::string& rel, int64_t unix_seconds, uint32_t nanoseconds) {
+  ASSERT_EQ(SetWriteTime(Path(rel).c_str(), unix_seconds, nanoseconds), 0)
+      << "cannot set the time of " << Path(rel);
+}
+
+std::string E2eTest::ReadFile(const std::string& rel) const {
+  std::ifstream in(fs::path(Path(rel)), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+bool E2eTest::Exists(const std::string& rel) const {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(Path(rel), ec));
+}
+
+RunResult E2eTest::Run(const std::vector<std::string>& args, const std::string& stdin_text,
+                       const std::string& cwd) {
+  std::vector<std::string> argv = {ProgramPath()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::string dir = cwd.empty() ? root_ : fs::path(cwd).is_absolute() ? cwd : Path(cwd);
+  ProcessResult done;
+  RunResult result;
+  if (RunProcess(argv, dir, {"TZ=UTC"}, stdin_text, &done) != 0) {
+    ADD_FAILURE() << "cannot start " << argv[0] << " in " << dir;
+    return result;
+  }
+  result.status = done.status;
+  result.out = Normalise(done.out);
+  result.err = Normalise(done.err);
+  return result;
+}
+
+}  // namespace e2e
