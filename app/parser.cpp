@@ -345,7 +345,8 @@ void PairDataFiles(char** argv, const ArgumentPlan& plan) {
       return;
     }
     const char* name = argv[files[next++]];
-    if (!Join(task.cDataFile, name)) {
+    // An empty name would leave the task without a data file, which Scan cannot save.
+    if (name[0] == '\0' || !Join(task.cDataFile, name)) {
       fprintf(stderr, " *** Error: Can't open %s\n", name);
       Fail();
       continue;

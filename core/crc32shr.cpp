@@ -65,16 +65,11 @@ int CRCFile(const char* path, uint32_t* crc) {
   return CRCFileBuffered(path, readBuffer, kCrcBufferSize, crc);
 }
 
-int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint32_t* crc) {
-  if (size == 0) return 0xFFFF;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(path, &found);
-  if (find == INVALID_HANDLE_VALUE) return FailWith(ENOENT, crc);
-  FindClose(find);
-  // Opening a pipe or device could block for ever; a directory or link has nothing to read.
-  if (found.dwFileAttributes & kNotReadable) return FailWith(0, crc);
-  uint64_t remaining = (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+namespace {
 
+// Opens a file that lookup has found to be a readable file and checksums `remaining` bytes.
+int CrcOpenAndRead(const char* path, unsigned char* buffer, unsigned size, uint64_t remaining,
+                   uint32_t* crc) {
   errno = 0;
   int file = _open(path, _O_RDONLY | _O_BINARY, _S_IREAD);
   if (file == -1) return FailWith(LastError(), crc);
@@ -99,6 +94,40 @@ int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint
   _close(file);
   CRCFinal(crc);
   return 0;
+}
+
+// 0 with the entry's size for a file that can be read; otherwise the error, crc set to 0.
+int LookUpReadable(const char* path, uint64_t* size, uint32_t* crc) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(path, &found);
+  if (find == INVALID_HANDLE_VALUE) return FailWith(ENOENT, crc);
+  FindClose(find);
+  // Opening a pipe or device could block for ever; a directory or link has nothing to read.
+  if (found.dwFileAttributes & kNotReadable) return FailWith(0, crc);
+  *size = (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
+  return -1;
+}
+
+}  // namespace
+
+int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint32_t* crc) {
+  if (size == 0) return 0xFFFF;
+  uint64_t remaining = 0;
+  int failed = LookUpReadable(path, &remaining, crc);
+  if (failed >= 0) return failed;
+  return CrcOpenAndRead(path, buffer, size, remaining, crc);
+}
+
+int CRCFileOfSize(const char* path, uint64_t size, uint32_t* crc) {
+  if (readBuffer == nullptr) {
+    printf("\n*** Error: %s CRCFile() - Use InitMagic before call CRCFile().\n", kModuleName);
+    return 0xFFFF;
+  }
+  uint64_t now = 0;
+  int failed = LookUpReadable(path, &now, crc);
+  if (failed >= 0) return failed;
+  if (now < size) return FailWith(EIO, crc);
+  return CrcOpenAndRead(path, readBuffer, kCrcBufferSize, size, crc);
 }
 
 void CRCInit(uint32_t* crc) {

@@ -176,7 +176,7 @@ void Table::ChecksumPass(const std::vector<char>* only) {
     if (only != nullptr && (i >= only->size() || !(*only)[i])) continue;
     if (ComposeFilePath(*this, static_cast<unsigned>(i), path, base)) {
       if (progress.Due()) PrintChecksumProgress(path, static_cast<unsigned>(i));
-      CRCFile(path, &r.dwCRC);
+      CRCFileOfSize(path, r.qwSize, &r.dwCRC);
     } else {
       r.dwCRC = 0;  // a path the system cannot take is unreadable
     }

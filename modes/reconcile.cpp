@@ -192,7 +192,7 @@ void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, 
   bool dir = recs[j].IsDir();
   if (!dir && !opt_.noCrc) {
     strcpy(path + dirLen, fd.cFileName);
-    CRCFile(path, &recs[j].dwCRC);
+    CRCFileOfSize(path, recs[j].qwSize, &recs[j].dwCRC);
   }
   path[dirLen] = '\0';
   if (!dir || !opt_.sub) return;
@@ -209,7 +209,7 @@ void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, 
         table_.ScanDirectory(sub, static_cast<unsigned>(i + 1));
     } else if (!opt_.noCrc) {
       if (ComposeFilePath(table_, static_cast<unsigned>(i), sub, base))
-        CRCFile(sub, &recs[i].dwCRC);
+        CRCFileOfSize(sub, recs[i].qwSize, &recs[i].dwCRC);
     }
   }
 }
@@ -220,7 +220,7 @@ void Reconciler::Compare(Record& r, const WIN32_FIND_DATAA& fd, const char* path
   bool dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   uint64_t live = (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
   uint32_t crc = 0;
-  if (!dir && !opt_.noCrc) CRCFile(path, &crc);
+  if (!dir && !opt_.noCrc) CRCFileOfSize(path, live, &crc);
 
   char shortName[kShortNameLen];
   MakeShortName(fd, shortName);

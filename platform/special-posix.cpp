@@ -1,0 +1,36 @@
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/special.h"
+
+int MakeFifo(const char* path) {
+  return mkfifo(path, 0600) == 0 ? 0 : 1;
+}
+
+// The node stays after the socket is closed: nothing listens on it, and opening it fails.
+int MakeSocketNode(const char* path) {
+  sockaddr_un addr = {};
+  addr.sun_family = AF_UNIX;
+  if (strlen(path) >= sizeof addr.sun_path) return 1;
+  strcpy(addr.sun_path, path);
+  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0) return 1;
+  int rc = bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  close(fd);
+  return rc == 0 ? 0 : 1;
+}
+
+int MakeRawName(const char* dir, const std::string& name) {
+  int dfd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return 1;
+  int fd = openat(dfd, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  close(dfd);
+  if (fd < 0) return 1;
+  close(fd);
+  return 0;
+}

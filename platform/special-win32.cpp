@@ -1,0 +1,13 @@
+#include "platform/special.h"
+
+// Windows has neither FIFOs nor socket nodes in the file system, and refuses the control
+// bytes and wildcards that the raw names are made to hold.
+int MakeFifo(const char*) {
+  return -1;
+}
+int MakeSocketNode(const char*) {
+  return -1;
+}
+int MakeRawName(const char*, const std::string&) {
+  return -1;
+}

@@ -1,0 +1,182 @@
+// Hostile data files: a disk that fills up, a data file that is a directory or lies inside the
+// scanned tree, and damaged files of every kind. The old catalogue is never lost.
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/filelimit.h"
+#include "tests/e2e/torture.h"
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+namespace {
+
+class TortureDataFile : public TortureTest {
+ protected:
+  void SetUp() override {
+    TortureTest::SetUp();
+    MakeFile("tree/a.txt", "alpha");
+    MakeFile("tree/sub/b.txt", "beta");
+  }
+  std::vector<std::string> ScanArgs() { return {"-ms", "-s", "-nt", Path("tree")}; }
+
+  // Names of the directory's entries that a failed save could have left behind.
+  std::vector<std::string> Leftovers() {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(Root())) {
+      std::string name = e.path().filename().string();
+      if (name.find(".tmp.") != std::string::npos) found.push_back(name);
+    }
+    return found;
+  }
+};
+
+struct LimitedRun {
+  std::vector<std::string> argv;
+  std::string cwd;
+};
+
+// Runs in the child that RunWithFileSizeLimit made: 0 when the program failed as it should.
+int ScanUnderLimit(void* arg) {
+  const LimitedRun* run = static_cast<const LimitedRun*>(arg);
+  ProcessResult done;
+  if (RunProcess(run->argv, run->cwd, {"TZ=UTC"}, "", &done) != 0) return 10;
+  if (done.status != 1) return 20 + (done.status & 0x3F);
+  if (done.err.find("\n** Error: Cannot write output file: vantel32.crc\n") == std::string::npos)
+    return 30;
+  return done.out.find("+ File: ") != std::string::npos ? 0 : 40;  // the report still came
+}
+
+TEST_F(TortureDataFile, AFullDiskKeepsTheOldCatalogue) {
+  ASSERT_EQ(0, RunBounded(ScanArgs()).status);
+  std::string old = ReadFile("vantel32.crc");
+  for (int i = 0; i < 300; ++i)
+    MakeFile("tree/many/" + std::string(100, 'n') + std::to_string(i), "x");
+
+  LimitedRun run{{ProgramPath()}, Root()};
+  for (const std::string& a : ScanArgs()) run.argv.push_back(a);
+  int rc = RunWithFileSizeLimit(8192, ScanUnderLimit, &run);
+  if (rc < 0) GTEST_SKIP() << "this platform cannot limit the size of a file";
+  EXPECT_EQ(0, rc) << "10: not started, 20+: exit status, 30: no message, 40: no report";
+  EXPECT_EQ(old, ReadFile("vantel32.crc"));
+  EXPECT_TRUE(Leftovers().empty());
+
+  // With room again, the next scan still knows the old state and reports the same news.
+  RunResult r = RunBounded(ScanArgs());
+  EXPECT_EQ(0, r.status);
+  EXPECT_NE(std::string::npos, r.out.find("Files:   0 changed,   0 deleted, 300 new\n"));
+}
+
+TEST_F(TortureDataFile, ADataFileThatIsADirectoryIsRefusedAndKept) {
+  MakeFile("vantel32.crc/inside", "keep me");
+  RunResult r = RunBounded(ScanArgs());
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_NE(std::string::npos, r.err.find(" *** Error: Can not open data file: vantel32.crc\n"));
+  RunResult named = RunBounded({"-ms", Path("tree"), "-fc", "vantel32.crc"});
+  EXPECT_EQ(1, named.status);
+  EXPECT_NE(std::string::npos, named.err.find(" *** Error: Can't open vantel32.crc\n"));
+  EXPECT_EQ("keep me", ReadFile("vantel32.crc/inside"));
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(TortureDataFile, AnEmptyDataFileNameIsRefused) {
+  RunResult r = RunBounded({"-ms", Path("tree"), "-fc", ""});
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ("", r.out);
+  EXPECT_NE(std::string::npos, r.err.find(" *** Error: Can't open \n"));
+  EXPECT_FALSE(Exists("vantel32.crc"));
+}
+
+TEST_F(TortureDataFile, TheDataFileInsideTheScannedTree) {
+  std::vector<std::string> scan = {"-ms", "-s", "-nt"};  // the current directory: tree
+  for (int run = 0; run < 4; ++run) {
+    RunResult r = RunBounded(scan, 120, "tree");
+    ASSERT_EQ(0, r.status) << "run " << run << ":\n" << r.err;
+    EXPECT_EQ(std::string::npos, r.out.find("\n- ")) << r.out;  // nothing goes missing
+    int code = -1;
+    Table t = LoadCatalogue("tree/vantel32.crc", &code);
+    EXPECT_EQ(0, code);
+    EXPECT_GE(t.records.size(), 3u);
+    // The catalogue saw itself as it was before it was saved again; nothing else changes.
+    if (run == 1) {
+      EXPECT_NE(std::string::npos, r.out.find("+ File: " + Path("tree/vantel32.crc")));
+    } else if (run >= 2) {
+      EXPECT_NE(std::string::npos, r.out.find("# " + Path("tree/vantel32.crc")));
+    }
+  }
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+// A valid catalogue of the fixture's tree, cut or patched.
+class DamagedCatalogue : public TortureDataFile {
+ protected:
+  void SetUp() override {
+    TortureDataFile::SetUp();
+    ASSERT_EQ(0, RunBounded(ScanArgs()).status);
+    good_ = ReadFile("vantel32.crc");
+    size_t at = 0;
+    for (int line = 0; line < 4; ++line) at = good_.find('\n', at) + 1;
+    records_ = at;  // three records of 66 bytes follow the header
+  }
+  std::string WithParent(size_t record, uint32_t parent) {
+    std::string bytes = good_;
+    for (int i = 0; i < 4; ++i)
+      bytes[records_ + record * 66 + 62 + i] = static_cast<char>(parent >> (8 * i));
+    return bytes;
+  }
+  std::string WithCount(const std::string& count) {
+    size_t start = good_.rfind('\n', records_ - 2) + 1;
+    return good_.substr(0, start) + count + "\n" + good_.substr(records_);
+  }
+
+  std::string good_;
+  size_t records_ = 0;
+};
+
+TEST_F(DamagedCatalogue, EveryKindIsRefusedWithAMessageAndKeptByteForByte) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* message;
+  };
+  const char* notData = " *** Error: vantel32.crc is mot data file for vantel32\n";
+  const char* damaged = "\n** Error: Data file is damaged: vantel32.crc\n";
+  size_t names = records_ + 3 * 66;
+  // Record order: sub (a directory), a.txt, sub/b.txt with parent 1.
+  ASSERT_EQ(1u, static_cast<unsigned char>(good_[records_ + 2 * 66 + 62]));
+  const Case cases[] = {
+      {"empty", "", notData},
+      {"cut after the signature", good_.substr(0, 18), notData},
+      {"cut in the start path", good_.substr(0, 25), notData},
+      {"cut before the count's line feed", good_.substr(0, records_ - 1), notData},
+      {"a count past 32 bits", WithCount("99999999999"), notData},
+      {"cut in the records", good_.substr(0, records_ + 100), damaged},
+      {"cut after the records", good_.substr(0, names), damaged},
+      {"cut in the names", good_.substr(0, good_.size() - 3), damaged},
+      {"a huge count", WithCount("4294967295"), damaged},
+      {"a count one too many", WithCount("4"), damaged},
+      {"a parent ahead of its child", WithParent(0, 3), damaged},
+      {"a parent that is itself", WithParent(2, 3), damaged},
+      {"a parent that is a file", WithParent(2, 2), damaged},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MakeFile("vantel32.crc", c.bytes);
+    RunResult scan = RunBounded(ScanArgs());
+    EXPECT_EQ(1, scan.status);
+    EXPECT_EQ("", scan.out);
+    EXPECT_NE(std::string::npos, scan.err.find(c.message)) << scan.err;
+    EXPECT_EQ(c.bytes, ReadFile("vantel32.crc"));
+    RunResult test = RunBounded({"-mt", "-s", Path("vantel32.crc")});
+    EXPECT_EQ(1, test.status);
+    EXPECT_EQ(std::string::npos, test.out.find("a.txt"));
+    EXPECT_EQ(c.bytes, ReadFile("vantel32.crc"));
+  }
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+}  // namespace
+}  // namespace e2e
