@@ -1,9 +1,15 @@
 #!/usr/bin/env python3
 """Times vantel32 against the tools people use instead, on the same trees in one run.
 
-Each job runs every command once to warm the page cache, then REPS rounds in which the
-commands alternate; the median of each is reported with the ratio vantel32/peer and the peak
-resident memory of one extra run under /usr/bin/time -v.
+Each job runs every command once to warm the page cache, then --reps rounds in which the
+commands alternate. For each command it reports the median wall time, the median CPU time
+(user + system, the command and its children), the ratio vantel32/peer of both, and the peak
+resident memory (the figure /usr/bin/time -v reports, taken from wait4). Every target of the
+project is then checked and printed as met or missed. On a loaded machine the CPU ratios are
+the fairer ones: wall time then measures the other load as much as the program.
+
+  bench/peers.sh                       everything (about 15 minutes on 2 cores)
+  bench/peers.sh --only tree,dup       some jobs: file,tree,scan,compare,dup,million
 """
 import argparse
 import os
@@ -19,16 +25,17 @@ PEERS = {  # command -> Debian package
     "rhash": "rhash", "7z": "p7zip-full", "cksfv": "cksfv", "hashdeep": "hashdeep",
     "mtree": "mtree-netbsd", "jdupes": "jdupes", "rdfind": "rdfind", "fdupes": "fdupes",
 }
+JOBS = ["file", "tree", "scan", "compare", "dup", "million"]
 
 
 def install_peers():
-    missing = [pkg for cmd, pkg in PEERS.items() if shutil.which(cmd) is None]
+    missing = sorted({pkg for cmd, pkg in PEERS.items() if shutil.which(cmd) is None})
     if not os.path.exists("/usr/bin/time"):
         missing.append("time")
     if not missing:
         return
     if os.geteuid() != 0:
-        sys.exit("missing peers (install them): " + " ".join(missing))
+        sys.exit("missing peers (install them): apt-get install " + " ".join(missing))
     env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
     subprocess.run(["apt-get", "update", "-qq"], check=True, env=env)
     subprocess.run(["apt-get", "install", "-y", "-qq", "--no-install-recommends"] + missing,
@@ -48,15 +55,15 @@ def build():
 def make_big_file(path, size):
     if os.path.exists(path) and os.path.getsize(path) == size:
         return
-    block = os.urandom(1 << 20)
-    with open(path, "wb") as f:
+    with open(path + ".tmp", "wb") as f:
         for _ in range(size >> 20):
-            f.write(block)
+            f.write(os.urandom(1 << 20))
+    os.rename(path + ".tmp", path)
 
 
 def make_generated_tree(root, files):
     """Directories of 100 files with sizes from a small set, so that duplicates exist."""
-    if os.path.exists(os.path.join(root, ".done")):
+    if os.path.exists(root + ".done"):
         return
     shutil.rmtree(root, ignore_errors=True)
     rnd = random.Random(1)
@@ -68,118 +75,247 @@ def make_generated_tree(root, files):
         start = rnd.randrange(0, 4) if rnd.random() < 0.5 else rnd.randrange(0, 1 << 15)
         with open(os.path.join(d, "f%05d.dat" % i), "wb") as f:
             f.write(payload[start:start + size])
-    open(os.path.join(root, ".done"), "w").close()
+    open(root + ".done", "w").close()  # beside the tree: a marker inside would be listed
 
 
-def copy_real_tree(src, dst):
-    if os.path.exists(os.path.join(dst, ".done")) or not os.path.isdir(src):
-        return os.path.isdir(dst)
+def copy_tree(src, dst):
+    if os.path.exists(dst + ".done"):
+        return True
+    if not os.path.isdir(src):
+        return False
     shutil.rmtree(dst, ignore_errors=True)
     subprocess.run(["cp", "-a", src, dst], check=False, stderr=subprocess.DEVNULL)
-    open(os.path.join(dst, ".done"), "w").close()
+    open(dst + ".done", "w").close()
     return True
 
 
+def make_million_tree(root):
+    """keep/ and gone/, each 50 x 100 directories of 99 empty files: 1,000,100 entries."""
+    if os.path.exists(root + ".done"):
+        return
+    shutil.rmtree(root, ignore_errors=True)
+    for half in ("keep", "gone"):
+        for a in range(50):
+            for b in range(100):
+                d = os.path.join(root, half, "a%02d" % a, "b%02d" % b)
+                os.makedirs(d)
+                for f in range(99):
+                    os.close(os.open(os.path.join(d, "f%02d" % f), os.O_CREAT | os.O_WRONLY))
+    open(root + ".done", "w").close()
+
+
 def run(cmd, cwd):
+    """(wall s, CPU s, peak KiB) of one run of a shell command, output discarded."""
     t = time.perf_counter()
-    subprocess.run(cmd, shell=True, cwd=cwd, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-    return time.perf_counter() - t
-
-
-def peak_kib(cmd, cwd):
-    r = subprocess.run(["/usr/bin/time", "-v", "sh", "-c", cmd + " >/dev/null 2>&1"], cwd=cwd,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    for line in r.stderr.splitlines():
-        if "Maximum resident set size" in line:
-            return int(line.split(":")[1])
-    return 0
+    p = subprocess.Popen(["sh", "-c", cmd], cwd=cwd, stdin=subprocess.DEVNULL,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, _, ru = os.wait4(p.pid, 0)
+    wall = time.perf_counter() - t
+    p.returncode = 0  # reaped above
+    return wall, ru.ru_utime + ru.ru_stime, ru.ru_maxrss
 
 
 def job(title, commands, reps, cwd):
-    """commands: list of (name, shell command); the first is vantel32's."""
-    commands = [(n, c) for n, c in commands if shutil.which(c.split()[0]) or "/" in c.split()[0]]
+    """commands: list of (name, shell command); the first is vantel32's. Returns medians."""
+    commands = [(n, c) for n, c in commands if "/" in c.split()[0] or shutil.which(c.split()[0])]
     for _, c in commands:
         run(c, cwd)
-    times = {n: [] for n, _ in commands}
+    runs = {n: [] for n, _ in commands}
     for _ in range(reps):
         for n, c in commands:
-            times[n].append(run(c, cwd))
-    base = statistics.median(times[commands[0][0]])
-    print("\n## %s" % title)
-    print("| tool | median s | vantel32/tool | peak RSS MiB |")
-    print("|---|---|---|---|")
-    for n, c in commands:
-        m = statistics.median(times[n])
-        print("| %s | %.3f | %.2f | %.1f |" % (n, m, base / m if m else 0, peak_kib(c, cwd) / 1024))
+            runs[n].append(run(c, cwd))
+    med = {n: tuple(statistics.median(r[k] for r in runs[n]) for k in range(3)) for n in runs}
+    base = med[commands[0][0]]
+    print("\n## %s\n" % title)
+    print("| tool | wall s | CPU s | vantel32/tool wall | vantel32/tool CPU | peak RSS MiB |")
+    print("|---|---|---|---|---|---|")
+    for n, _ in commands:
+        w, c, k = med[n]
+        print("| %s | %.3f | %.3f | %.2f | %.2f | %.1f |" %
+              (n, w, c, base[0] / w if w else 0, base[1] / c if c else 0, k / 1024))
     sys.stdout.flush()
+    return med
+
+
+TARGETS = []  # (text, wall ratio, CPU ratio, limit)
+
+
+def target(text, num, den, limit, factor=1.0):
+    if num is None or den is None:
+        return
+    TARGETS.append((text, num[0] / (factor * den[0]), num[1] / (factor * den[1]), limit))
+
+
+def report_targets():
+    print("\n## Targets\n")
+    print("| target | wall ratio | CPU ratio | limit | met (wall / CPU) |")
+    print("|---|---|---|---|---|")
+    for text, w, c, limit in TARGETS:
+        print("| %s | %.2f | %.2f | %.2f | %s / %s |" %
+              (text, w, c, limit, "yes" if w <= limit else "NO", "yes" if c <= limit else "NO"))
+
+
+def scan_setup(exe, tree, data, cat):
+    """A fresh catalogue of tree for vantel32, hashdeep and mtree."""
+    known = os.path.join(data, "known.hashdeep")
+    spec = os.path.join(data, "tree.mtree")
+    sh = lambda c: subprocess.run(c, shell=True, cwd=data, stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    sh("rm -f %s; %s -ms -s %s -fc %s" % (cat, exe, tree, cat))
+    if shutil.which("hashdeep"):
+        sh("hashdeep -r %s > %s" % (tree, known))
+    if shutil.which("mtree"):
+        sh("mtree -c -K cksum -p %s > %s" % (tree, spec))
+    return known, spec
+
+
+def tree_jobs(exe, label, tree, copy, only, reps, data):
+    info = "%s -s %s" % (exe, tree)
+    get = lambda m, n: m.get(n) if m else None
+    if "tree" in only:
+        m = job("checksum a whole tree: " + label, [
+            ("vantel32 Info /s", info),
+            ("find \\| xargs cksum", "find %s -type f -print0 | xargs -0 cksum" % tree),
+            ("rhash -r --crc32", "rhash -r --crc32 %s" % tree),
+        ], reps, data)
+        target("Info /s <= 1.0 x find \\| xargs cksum (%s)" % label, get(m, "vantel32 Info /s"),
+               get(m, "find \\| xargs cksum"), 1.0)
+        target("Info /s <= 0.5 x rhash -r (%s)" % label, get(m, "vantel32 Info /s"),
+               get(m, "rhash -r --crc32"), 0.5)
+    if "scan" in only:
+        cat = os.path.join(data, "scan.crc")
+        known, spec = scan_setup(exe, tree, data, cat)
+        m = job("verify a tree against its catalogue (nothing changed): " + label, [
+            ("vantel32 Scan /s", "%s -ms -s %s -fc %s" % (exe, tree, cat)),
+            ("vantel32 Info /s", info),
+            ("hashdeep -r -a -k", "hashdeep -r -a -k %s %s" % (known, tree)),
+            ("mtree -f", "mtree -f %s -p %s" % (spec, tree)),
+        ], reps, data)
+        target("Scan /s <= 0.5 x hashdeep -r -a -k (%s)" % label, get(m, "vantel32 Scan /s"),
+               get(m, "hashdeep -r -a -k"), 0.5)
+        target("Scan /s <= 1.2 x Info /s (%s)" % label, get(m, "vantel32 Scan /s"),
+               get(m, "vantel32 Info /s"), 1.2)
+    if "compare" in only and copy:
+        m = job("compare two copies of a tree: " + label, [
+            ("vantel32 Compare /s", "%s -mc -s %s %s" % (exe, tree, copy)),
+            ("vantel32 Info /s", info),
+        ], reps, data)
+        target("Compare /s <= 1.2 x two Info /s (%s)" % label, get(m, "vantel32 Compare /s"),
+               get(m, "vantel32 Info /s"), 1.2, factor=2.0)
+    if "dup" in only:
+        m = job("find duplicates: " + label, [
+            ("vantel32 /md /s", "%s -md -s %s" % (exe, tree)),
+            ("jdupes -r -q", "jdupes -r -q %s" % tree),
+            ("rdfind -dryrun true", "rdfind -dryrun true -outputname /dev/null %s" % tree),
+            ("fdupes -r -q", "fdupes -r -q %s" % tree),
+        ], reps, data)
+        target("/md /s <= 1.0 x jdupes -r -q (%s)" % label, get(m, "vantel32 /md /s"),
+               get(m, "jdupes -r -q"), 1.0)
+
+
+def million_job(exe, data, reps):
+    """Peak memory over 1,000,100 entries, and a Scan that finds half of them gone."""
+    root = os.path.join(data, "million")
+    make_million_tree(root)
+    m = job("a tree of 1,000,100 entries (most files empty)", [
+        ("vantel32 Info /s", "%s -s %s" % (exe, root)),
+        ("find \\| xargs cksum", "find %s -type f -print0 | xargs -0 cksum" % root),
+    ], max(1, reps // 2), data)
+    peak = m["vantel32 Info /s"][2] / 1024
+    cat = os.path.join(data, "million.crc")
+    saved = cat + ".saved"
+    if not os.path.exists(saved):
+        subprocess.run("rm -f %s; %s -ms -s %s -fc %s" % (cat, exe, root, cat), shell=True,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        shutil.copyfile(cat, saved)
+    gone, aside = os.path.join(root, "gone"), os.path.join(data, "million-gone-aside")
+    times = []
+    for _ in range(max(1, reps // 2)):
+        shutil.copyfile(saved, cat)
+        os.rename(gone, aside)
+        try:
+            times.append(run("%s -ms -s %s -fc %s" % (exe, root, cat), data))
+        finally:
+            os.rename(aside, gone)
+    w, c, k = (statistics.median(t[i] for t in times) for i in range(3))
+    print("\n## Scan of the 1,000,100-entry catalogue after gone/ (500,050 entries) was "
+          "deleted\n")
+    print("| tool | wall s | CPU s | peak RSS MiB |\n|---|---|---|---|")
+    print("| vantel32 Scan /s | %.3f | %.3f | %.1f |" % (w, c, k / 1024))
+    TARGETS.append(("peak memory of Info /s on 1,000,100 entries < 200 MiB (MiB)", peak, peak,
+                    200.0))
+    TARGETS.append(("Scan with half of 1,000,100 entries gone, seconds (< 10 s)", w, c, 10.0))
+
+
+def machine():
+    model = "?"
+    try:
+        with open("/proc/cpuinfo") as f:
+            model = next(l.split(":", 1)[1].strip() for l in f if l.startswith("model name"))
+    except (OSError, StopIteration):
+        pass
+    return "%s, %d cores, load average %.2f" % (model, os.cpu_count(), os.getloadavg()[0])
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__)
-    ap.add_argument("--reps", type=int, default=5)
-    ap.add_argument("--data", default=os.path.join(ROOT, "build", "bench-data"))
-    ap.add_argument("--real", default="/usr/share", help="real tree to copy")
-    ap.add_argument("--files", type=int, default=20000, help="files in the generated tree")
-    ap.add_argument("--big-mib", type=int, default=1024)
-    ap.add_argument("--only", default="", help="comma list of jobs: file,tree,scan,dup")
+    ap = argparse.ArgumentParser(description=__doc__,
+                                 formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--reps", type=int, default=5, help="timed rounds per job (default 5)")
+    ap.add_argument("--data", default=os.path.join(ROOT, "build", "bench-data"),
+                    help="where the trees are made (default build/bench-data)")
+    ap.add_argument("--real", default="/usr/share", help="real tree to copy (default /usr/share)")
+    ap.add_argument("--files", type=int, default=20000,
+                    help="files in the generated tree; 0 leaves it out (default 20000)")
+    ap.add_argument("--big-mib", type=int, default=1024, help="size of the one big file")
+    ap.add_argument("--only", default="", help="comma list of jobs: " + ",".join(JOBS))
     a = ap.parse_args()
+    only = set(a.only.split(",")) if a.only else set(JOBS)
+    if only - set(JOBS):
+        sys.exit("unknown job: " + ",".join(sorted(only - set(JOBS))))
     install_peers()
     exe = build()
-    os.makedirs(a.data, exist_ok=True)
-    data = a.data
-    only = set(a.only.split(",")) if a.only else {"file", "tree", "scan", "dup"}
-    print("# vantel32 against its peers (median of %d, warm cache)" % a.reps)
-    print("machine: %s, %d cores" % (os.uname().machine, os.cpu_count()))
+    data = os.path.abspath(a.data)
+    os.makedirs(data, exist_ok=True)
+    print("# vantel32 against its peers (median of %d, warm cache)\n" % a.reps)
+    print("machine: %s" % machine())
+    print("command: bench/peers.sh %s" % " ".join(sys.argv[1:]))
 
     if "file" in only:
         big = os.path.join(data, "big.bin")
         make_big_file(big, a.big_mib << 20)
-        job("CRC-32 of one %d MiB file" % a.big_mib, [
+        m = job("CRC-32 of one %d MiB file" % a.big_mib, [
             ("vantel32 Info", "%s -mi %s" % (exe, big)),
-            ("cat", "cat %s" % big),
+            ("cat", "cat %s >/dev/null" % big),
             ("rhash --crc32", "rhash --crc32 %s" % big),
             ("7z h -scrcCRC32", "7z h -scrcCRC32 %s" % big),
             ("cksfv", "cksfv %s" % big),
         ], a.reps, data)
+        target("one file <= 1.5 x cat", m["vantel32 Info"], m["cat"], 1.5)
+        others = [m[n] for n in m if n not in ("vantel32 Info", "cat")]
+        if others:
+            fastest = (min(o[0] for o in others), min(o[1] for o in others))
+            target("one file <= 1/3 x fastest other peer", m["vantel32 Info"], fastest,
+                   1 / 3.0)
 
     trees = []
-    gen = os.path.join(data, "gen")
-    make_generated_tree(gen, a.files)
-    trees.append(("generated tree (%d files)" % a.files, gen))
-    real = os.path.join(data, "real")
-    if copy_real_tree(a.real, real):
-        trees.append(("copy of %s" % a.real, real))
-
-    for label, tree in trees:
-        if "tree" in only:
-            job("checksum a whole tree: " + label, [
-                ("vantel32 Info /s", "%s -s %s" % (exe, tree)),
-                ("find \\| xargs cksum", "find %s -type f -print0 | xargs -0 cksum" % tree),
-                ("rhash -r --crc32", "rhash -r --crc32 %s" % tree),
-            ], a.reps, data)
-        if "scan" in only:
-            cat = os.path.join(data, "scan.crc")
-            known = os.path.join(data, "known.hashdeep")
-            spec = os.path.join(data, "tree.mtree")
-            subprocess.run("rm -f %s; %s -ms -s %s -fc %s" % (cat, exe, tree, cat), shell=True,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            subprocess.run("hashdeep -r %s > %s" % (tree, known), shell=True,
-                           stderr=subprocess.DEVNULL)
-            subprocess.run("mtree -c -K cksum -p %s > %s" % (tree, spec), shell=True,
-                           stderr=subprocess.DEVNULL)
-            job("verify a tree against its catalogue: " + label, [
-                ("vantel32 Scan /s", "%s -ms -s %s -fc %s" % (exe, tree, cat)),
-                ("hashdeep -r -a -k", "hashdeep -r -a -k %s %s" % (known, tree)),
-                ("mtree -f", "mtree -f %s -p %s" % (spec, tree)),
-            ], a.reps, data)
-        if "dup" in only:
-            job("find duplicates: " + label, [
-                ("vantel32 /md /s", "%s -md -s %s" % (exe, tree)),
-                ("jdupes -r -q", "jdupes -r -q %s" % tree),
-                ("rdfind -dryrun true", "rdfind -dryrun true -outputname /dev/null %s" % tree),
-                ("fdupes -r -q", "fdupes -r -q %s" % tree),
-            ], a.reps, data)
+    if a.files > 0 and only & {"tree", "scan", "compare", "dup"}:
+        gen = os.path.join(data, "gen")
+        make_generated_tree(gen, a.files)
+        trees.append(("generated tree (%d files)" % a.files, gen, None))
+    if only & {"tree", "scan", "compare", "dup"}:
+        real = os.path.join(data, "real")
+        if copy_tree(a.real, real):
+            copy = os.path.join(data, "real2")
+            if "compare" in only:
+                copy_tree(real, copy)
+            trees.append(("copy of %s" % a.real, real, copy if "compare" in only else None))
+    for label, tree, copy in trees:
+        tree_jobs(exe, label, tree, copy, only, a.reps, data)
+    if "million" in only:
+        million_job(exe, data, a.reps)
+    report_targets()
+    print("\nload average at the end: %.2f" % os.getloadavg()[0])
 
 
 if __name__ == "__main__":

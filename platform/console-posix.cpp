@@ -47,5 +47,7 @@ bool IsSwitchArgument(const char* arg) {
 
 void InitConsoleStreams() {
   // A report written to a file or pipe goes out in large blocks instead of line by line.
-  if (!isatty(STDOUT_FILENO)) setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+  // glibc ignores the size when it is to allocate the buffer itself, so it is given one.
+  static char buffer[1 << 20];
+  if (!isatty(STDOUT_FILENO)) setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
 }

@@ -10,14 +10,32 @@
 #include <cstring>
 #include <string>
 
+#include "platform/dircache-posix.h"
 #include "platform/platform.h"
+
+namespace {
+
+// The file the last read-only _open gave, while it is open: asking whether that path may be
+// read is then answered by the open itself, when the real and effective ids are the same.
+int readFd = -1;
+std::string readPath;
+
+bool RealIdsAreEffective() {
+  static const bool same = getuid() == geteuid() && getgid() == getegid();
+  return same;
+}
+
+}  // namespace
 
 int _open(const char* path, int flags, int mode) {
   bool readOnly = (flags & O_ACCMODE) == O_RDONLY && !(flags & O_CREAT);
   if (!readOnly) return open(path, flags | O_CLOEXEC, mode);
   // Only regular files are read. O_NONBLOCK keeps the open of a FIFO that replaced the file
   // from waiting for a writer; the check below then refuses it, as Windows refuses a directory.
-  int fd = open(path, flags | O_CLOEXEC | O_NONBLOCK);
+  // It stays set: it has no effect on a regular file, and clearing it is one call per file.
+  const char* name;
+  int dir = CachedParentDir(path, &name);
+  int fd = openat(dir, name, flags | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -25,7 +43,8 @@ int _open(const char* path, int flags, int mode) {
     errno = EACCES;
     return -1;
   }
-  fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  readFd = fd;
+  readPath.assign(path);
   return fd;
 }
 
@@ -46,10 +65,14 @@ int _write(int fd, const void* buf, unsigned count) {
 }
 
 int _close(int fd) {
+  if (fd == readFd) readFd = -1;
   return close(fd);
 }
 int _access(const char* path, int mode) {
-  return access(path, mode);
+  if (mode == R_OK && readFd >= 0 && RealIdsAreEffective() && readPath == path) return 0;
+  const char* name;
+  int dir = CachedParentDir(path, &name);
+  return faccessat(dir, name, mode, 0);
 }
 int _commit(int fd) {
   return fsync(fd);

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/dircache-posix.h"
 #include "platform/platform.h"
+#include "platform/wildcard.h"
 
 namespace {
 
@@ -27,33 +29,6 @@ const FoldTable kFold;
 
 inline unsigned char Fold(char c) {
   return kFold.map[static_cast<unsigned char>(c)];
-}
-
-// Win32 mask rules: '*' any run, '?' exactly one byte, letters without case, and a trailing
-// ".*" also matches where the name has no further dot ("name.*" finds "name", "*.*" finds all).
-bool MatchMask(const char* mask, const char* name) {
-  const char* star = nullptr;  // position after the last '*' seen, for backtracking
-  const char* resume = nullptr;
-  while (*name) {
-    if (*mask == '*') {
-      star = ++mask;
-      resume = name;
-    } else if (*mask == '?' || (*mask && Fold(*mask) == Fold(*name))) {
-      ++mask;
-      ++name;
-    } else if (star) {
-      mask = star;
-      name = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (*mask == '*') ++mask;
-  if (mask[0] == '.' && mask[1] == '*') {
-    mask += 2;
-    while (*mask == '*') ++mask;
-  }
-  return *mask == 0;
 }
 
 bool IsMatchAll(const char* mask) {
@@ -72,11 +47,13 @@ struct Stat {
 };
 
 // statx where the kernel has it; fstatat otherwise (old kernels, filtered system calls).
+// An empty name stands for dirfd itself.
 bool StatAt(int dirfd, const char* name, Stat* out) {
   static bool noStatx = false;
+  int flags = AT_SYMLINK_NOFOLLOW | (name[0] == 0 ? AT_EMPTY_PATH : 0);
   if (!noStatx) {
     struct statx sx;
-    if (statx(dirfd, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+    if (statx(dirfd, name, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
       out->mode = sx.stx_mode;
       out->size = sx.stx_size;
       out->atime = {sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec};
@@ -89,7 +66,7 @@ bool StatAt(int dirfd, const char* name, Stat* out) {
     noStatx = true;
   }
   struct stat st;
-  if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (fstatat(dirfd, name, &st, flags) != 0) return false;
   out->mode = st.st_mode;
   out->size = static_cast<uint64_t>(st.st_size);
   out->atime = st.st_atim;
@@ -128,10 +105,8 @@ DWORD Attributes(const Stat& st, int dirfd, const char* name, const char* shown)
 
 // Fills data for the entry `name` of the directory dirfd (or a path against AT_FDCWD, with
 // `shown` its last component). False when the entry cannot be examined or its name is too long.
-bool Fill(int dirfd, const char* name, const char* shown, size_t len, WIN32_FIND_DATAA* data) {
-  if (len >= sizeof data->cFileName) return false;
-  Stat st;
-  if (!StatAt(dirfd, name, &st)) return false;
+bool FillFrom(const Stat& st, int dirfd, const char* name, const char* shown, size_t len,
+              WIN32_FIND_DATAA* data) {
   uint64_t size = S_ISREG(st.mode) ? st.size : 0;
   data->dwFileAttributes = Attributes(st, dirfd, name, shown);
   data->ftCreationTime = ToFileTime(st.birth);
@@ -146,6 +121,12 @@ bool Fill(int dirfd, const char* name, const char* shown, size_t len, WIN32_FIND
   return true;
 }
 
+bool Fill(int dirfd, const char* name, const char* shown, size_t len, WIN32_FIND_DATAA* data) {
+  if (len >= sizeof data->cFileName) return false;
+  Stat st;
+  return StatAt(dirfd, name, &st) && FillFrom(st, dirfd, name, shown, len, data);
+}
+
 // The matching names of one directory, held in one buffer, in the order they are returned.
 struct Entry {
   uint32_t offset;
@@ -154,6 +135,9 @@ struct Entry {
 
 struct Search {
   DIR* dir = nullptr;
+  // "." and ".." both describe the directory being read, as NTFS reports them: one fstat.
+  bool haveSelf = false;
+  Stat self;
   std::string names;  // every name with its terminating NUL
   std::vector<Entry> order;
   size_t next = 0;
@@ -184,7 +168,7 @@ void Collect(Search* s, const char* mask) {
   size_t dots = 0;
   while (struct dirent* e = readdir(s->dir)) {
     const char* name = e->d_name;
-    if (!all && !MatchMask(mask, name)) continue;
+    if (!all && !MatchWildcard(mask, name)) continue;
     size_t len = strlen(name);
     if (len >= MAX_PATH || s->names.size() + len + 1 > UINT32_MAX) continue;
     s->order.push_back({static_cast<uint32_t>(s->names.size()), static_cast<uint32_t>(len)});
@@ -202,7 +186,12 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* data) {
   while (s->next < s->order.size()) {
     const Entry& e = s->order[s->next++];
     const char* name = s->names.data() + e.offset;
-    if (Fill(fd, name, name, e.length, data)) return true;
+    if (!IsDotName(name)) {
+      if (Fill(fd, name, name, e.length, data)) return true;
+      continue;
+    }
+    if (!s->haveSelf) s->haveSelf = StatAt(fd, "", &s->self);
+    if (s->haveSelf && FillFrom(s->self, fd, name, name, e.length, data)) return true;
   }
   return false;
 }
@@ -213,14 +202,40 @@ HANDLE const kLiteralHandle = &literalSearch;
 
 }  // namespace
 
+bool MatchWildcard(const char* mask, const char* name) {
+  const char* star = nullptr;  // position after the last '*' seen, for backtracking
+  const char* resume = nullptr;
+  while (*name) {
+    if (*mask == '*') {
+      star = ++mask;
+      resume = name;
+    } else if (*mask == '?' || (*mask && Fold(*mask) == Fold(*name))) {
+      ++mask;
+      ++name;
+    } else if (star) {
+      mask = star;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*mask == '*') ++mask;
+  if (mask[0] == '.' && mask[1] == '*') {
+    mask += 2;
+    while (*mask == '*') ++mask;
+  }
+  return *mask == 0;
+}
+
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
   size_t len = strlen(pattern);
   if (len == 0 || pattern[len - 1] == '/') return INVALID_HANDLE_VALUE;
   const char* slash = strrchr(pattern, '/');
   const char* mask = slash ? slash + 1 : pattern;
   if (!strpbrk(mask, "*?")) {
-    return Fill(AT_FDCWD, pattern, mask, strlen(mask), data) ? kLiteralHandle
-                                                             : INVALID_HANDLE_VALUE;
+    const char* name;
+    int dirfd = CachedParentDir(pattern, &name);
+    return Fill(dirfd, name, mask, strlen(mask), data) ? kLiteralHandle : INVALID_HANDLE_VALUE;
   }
   std::string dirPath =
       !slash ? std::string(".") : std::string(pattern, slash == pattern ? 1 : slash - pattern);

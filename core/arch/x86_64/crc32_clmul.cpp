@@ -31,9 +31,12 @@ constexpr uint64_t FoldHigh(unsigned bits) {
   return FoldConstant(bits - 32);
 }
 
-__attribute__((target("pclmul,sse4.1"))) inline __m128i FoldPair(unsigned bits) {
-  return _mm_set_epi64x(static_cast<long long>(FoldHigh(bits)),
-                        static_cast<long long>(FoldLow(bits)));
+// A template, so that the constants are computed by the compiler: at run time their loops
+// cost more than folding a 64 KiB chunk.
+template <unsigned kBits>
+__attribute__((target("pclmul,sse4.1"))) inline __m128i FoldPair() {
+  constexpr uint64_t kLow = FoldLow(kBits), kHigh = FoldHigh(kBits);
+  return _mm_set_epi64x(static_cast<long long>(kHigh), static_cast<long long>(kLow));
 }
 
 __attribute__((target("pclmul,sse4.1"))) inline __m128i Load(const unsigned char* p) {
@@ -50,7 +53,7 @@ __attribute__((target("pclmul,sse4.1"))) inline __m128i Fold(__m128i x, __m128i 
 // The folded remainder is 16 message bytes whose CRC from a zero register is the running value.
 __attribute__((target("pclmul,sse4.1"))) uint32_t Finish(__m128i x, const unsigned char* p,
                                                          size_t n) {
-  const __m128i k128 = FoldPair(128);
+  const __m128i k128 = FoldPair<128>();
   for (; n >= 16; n -= 16, p += 16) x = Fold(x, k128, Load(p));
   alignas(16) unsigned char rest[16];
   _mm_store_si128(reinterpret_cast<__m128i*>(rest), x);
@@ -68,9 +71,10 @@ __attribute__((target("avx512f,vpclmulqdq"))) inline __m512i Fold512(__m512i x, 
   return _mm512_ternarylogic_epi64(lo, hi, at, 0x96);  // lo ^ hi ^ at
 }
 
-__attribute__((target("avx512f,vpclmulqdq"))) inline __m512i FoldPair512(unsigned bits) {
-  const auto lo = static_cast<long long>(FoldLow(bits)),
-             hi = static_cast<long long>(FoldHigh(bits));
+template <unsigned kBits>
+__attribute__((target("avx512f,vpclmulqdq"))) inline __m512i FoldPair512() {
+  constexpr auto lo = static_cast<long long>(FoldLow(kBits)),
+                 hi = static_cast<long long>(FoldHigh(kBits));
   return _mm512_set_epi64(hi, lo, hi, lo, hi, lo, hi, lo);
 }
 
@@ -92,14 +96,14 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t Crc32Clmul(uint32_t crc,
   count -= 64;
   // Four independent chains hide the multiplier's latency; more do not help, the multiplier's
   // throughput is then the limit.
-  const __m128i k512 = FoldPair(512);
+  const __m128i k512 = FoldPair<512>();
   for (; count >= 64; count -= 64, p += 64) {
     x0 = Fold(x0, k512, Load(p));
     x1 = Fold(x1, k512, Load(p + 16));
     x2 = Fold(x2, k512, Load(p + 32));
     x3 = Fold(x3, k512, Load(p + 48));
   }
-  const __m128i k128 = FoldPair(128);
+  const __m128i k128 = FoldPair<128>();
   return Finish(Fold(Fold(Fold(x0, k128, x1), k128, x2), k128, x3), p, count);
 }
 
@@ -119,21 +123,23 @@ __attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1"))) uint32_t Crc32Vpclmu
   __m512i z1 = Load512(p + 64), z2 = Load512(p + 128), z3 = Load512(p + 192);
   p += 256;
   count -= 256;
-  const __m512i k2048 = FoldPair512(2048);
+  const __m512i k2048 = FoldPair512<2048>();
   for (; count >= 256; count -= 256, p += 256) {
     z0 = Fold512(z0, k2048, Load512(p));
     z1 = Fold512(z1, k2048, Load512(p + 64));
     z2 = Fold512(z2, k2048, Load512(p + 128));
     z3 = Fold512(z3, k2048, Load512(p + 192));
   }
-  const __m512i k512 = FoldPair512(512);
+  const __m512i k512 = FoldPair512<512>();
   __m512i z = Fold512(Fold512(Fold512(z0, k512, z1), k512, z2), k512, z3);
   for (; count >= 64; count -= 64, p += 64) z = Fold512(z, k512, Load512(p));
   // Lanes 0..2 move forward by 384, 256 and 128 bits onto lane 3, which stays as it is.
-  const __m512i lanes = _mm512_set_epi64(
-      0, 0, static_cast<long long>(FoldHigh(128)), static_cast<long long>(FoldLow(128)),
-      static_cast<long long>(FoldHigh(256)), static_cast<long long>(FoldLow(256)),
-      static_cast<long long>(FoldHigh(384)), static_cast<long long>(FoldLow(384)));
+  constexpr uint64_t kLanes[6] = {FoldLow(384),  FoldHigh(384), FoldLow(256),
+                                  FoldHigh(256), FoldLow(128),  FoldHigh(128)};
+  const __m512i lanes =
+      _mm512_set_epi64(0, 0, static_cast<long long>(kLanes[5]), static_cast<long long>(kLanes[4]),
+                       static_cast<long long>(kLanes[3]), static_cast<long long>(kLanes[2]),
+                       static_cast<long long>(kLanes[1]), static_cast<long long>(kLanes[0]));
   __m512i f = Fold512(z, lanes, _mm512_maskz_mov_epi64(0xC0, z));
   // The zero-masked extract, because the plain one trips a false warning in GCC 12's header.
   __m128i x = _mm_xor_si128(_mm_xor_si128(_mm512_maskz_extracti32x4_epi32(0xF, f, 0),
