@@ -83,12 +83,7 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   Table& t = tables[0];
   LoadPathOne(t, sub);
 
-  CheckOptions options;
-  options.sub = sub;
-  options.noTime = noTime;
-  options.noAttr = noAttr;
-  options.noCrc = noCrc;
-  options.noSize = noSize;
+  CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   options.checkCreate = false;
   options.dirWriteTime = false;
   Reconciler reconciler(t, options);

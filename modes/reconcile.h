@@ -11,6 +11,10 @@
 #include "core/table.h"
 
 struct CheckOptions {
+  CheckOptions(uint32_t sub_, uint32_t noTime_, uint32_t noAttr_, uint32_t noCrc_,
+               uint32_t noSize_)
+      : sub(sub_), noTime(noTime_), noAttr(noAttr_), noCrc(noCrc_), noSize(noSize_) {}
+
   uint32_t sub = 0;
   uint32_t noTime = 0;
   uint32_t noAttr = 0;

@@ -86,12 +86,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   for (Table& t : tables)
     if (!LoadTask(t, sub, noPath)) return 1;
 
-  CheckOptions options;
-  options.sub = sub;
-  options.noTime = noTime;
-  options.noAttr = noAttr;
-  options.noCrc = noCrc;
-  options.noSize = noSize;
+  CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   std::vector<Reconciler> reconcilers;
   reconcilers.reserve(tables.size());
   fprintf(stderr, "   Indexing table ...\r");

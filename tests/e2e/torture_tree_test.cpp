@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/crc32shr.h"
-#include "platform/special.h"
+#include "platform/nodes.h"
 #include "tests/e2e/torture.h"
 
 namespace fs = std::filesystem;

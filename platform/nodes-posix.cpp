@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "platform/special.h"
+#include "platform/nodes.h"
 
 int MakeFifo(const char* path) {
   return mkfifo(path, 0600) == 0 ? 0 : 1;
