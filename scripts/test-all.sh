@@ -3,7 +3,8 @@
 #   release  native Release build, ctest
 #   asan     native build with AddressSanitizer and UndefinedBehaviorSanitizer, ctest
 #   win32    MinGW-w64 cross build, ctest running every .exe under Wine (throw-away WINEPREFIX)
-# Usage: scripts/test-all.sh [release] [asan] [win32]   (no argument: all three, in this order)
+#   fuzz     clang libFuzzer targets, each run briefly on its committed seed corpus
+# Usage: scripts/test-all.sh [release] [asan] [win32] [fuzz]   (no argument: all, in this order)
 # Build folders are reused, so a second run is incremental. The last line counts legs:
 # "N passed, N failed". The exit status is non-zero when any leg failed.
 set -u -o pipefail
@@ -103,6 +104,12 @@ leg_win32() {
   return $status
 }
 
+leg_fuzz() {
+  need_tools fuzz "install clang and libclang-rt-14-dev" clang++ cmake ninja || return 1
+  mkdir -p "$BUILD/fuzz"
+  "$ROOT/fuzz/run.sh" "${FUZZ_SECONDS:-20}" 2>&1 | tee "$BUILD/fuzz/run.log"
+}
+
 run_leg() {
   local leg=$1 start status detail
   say "leg $leg"
@@ -110,7 +117,7 @@ run_leg() {
   # A subshell keeps each leg's exports (sanitizer and Wine settings) to itself.
   ("leg_$leg")
   status=$?
-  detail=$(grep -Eo '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$BUILD/$leg/ctest.log" 2>/dev/null | tail -n 1)
+  detail=$(grep -Eo '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+|no findings' "$BUILD/$leg/ctest.log" "$BUILD/$leg/run.log" 2>/dev/null | tail -n 1 | sed 's/^[^:]*://')
   [[ $status -ne 0 || -n $detail ]] || detail="no ctest result"
   if [[ $status -eq 0 ]]; then
     PASSED=$((PASSED + 1))
@@ -122,16 +129,16 @@ run_leg() {
 }
 
 legs=("$@")
-[[ ${#legs[@]} -gt 0 ]] || legs=(release asan win32)
+[[ ${#legs[@]} -gt 0 ]] || legs=(release asan win32 fuzz)
 for leg in "${legs[@]}"; do
   case $leg in
-    release | asan | win32) ;;
-    *) echo "unknown leg: $leg (release, asan, win32)" >&2; exit 2 ;;
+    release | asan | win32 | fuzz) ;;
+    *) echo "unknown leg: $leg (release, asan, win32, fuzz)" >&2; exit 2 ;;
   esac
 done
 mkdir -p "$BUILD"
 for leg in "${legs[@]}"; do
-  rm -f "$BUILD/$leg/ctest.log"
+  rm -f "$BUILD/$leg/ctest.log" "$BUILD/$leg/run.log"
   run_leg "$leg"
 done
 
