@@ -118,15 +118,12 @@ int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint
   return CrcOpenAndRead(path, buffer, size, remaining, crc);
 }
 
-int CRCFileOfSize(const char* path, uint64_t size, uint32_t* crc) {
+int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc) {
   if (readBuffer == nullptr) {
     printf("\n*** Error: %s CRCFile() - Use InitMagic before call CRCFile().\n", kModuleName);
     return 0xFFFF;
   }
-  uint64_t now = 0;
-  int failed = LookUpReadable(path, &now, crc);
-  if (failed >= 0) return failed;
-  if (now < size) return FailWith(EIO, crc);
+  if (attr & kNotReadable) return FailWith(0, crc);
   return CrcOpenAndRead(path, readBuffer, kCrcBufferSize, size, crc);
 }
 

@@ -17,10 +17,12 @@ int InitMagic();
 // an error number, with crc set to 0.
 int CRCFile(const char* path, uint32_t* crc);
 int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint32_t* crc);
-// CRC of the first `size` bytes of a file whose size the caller saw when it walked the tree,
-// so that a size and its checksum always belong together: a file that has shrunk since then
-// gets crc 0 (its contents are unknown), one that has grown the checksum of that many bytes.
-int CRCFileOfSize(const char* path, uint64_t size, uint32_t* crc);
+// CRC of the first `size` bytes of a file whose size and attributes the caller saw when it
+// walked the tree, so that a size and its checksum always belong together: a file that has
+// shrunk since then gets crc 0 (its contents are unknown), one that has grown the checksum of
+// that many bytes. No second lookup by name: a POSIX name may hold '*' or '?'. Links, devices
+// and directories get crc 0 without being opened.
+int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc);
 
 void CRCInit(uint32_t* crc);
 void CRCUpdate(const unsigned char* bytes, size_t count, uint32_t* crc);

@@ -51,8 +51,8 @@ void Table::ScanDirectory(const char* dir, unsigned parent) {
   bool single = MaskMatchesAll(cFileMask);
   std::vector<Record> files;
 
-  HANDLE h = JoinText(pattern, sizeof pattern, dir, "*.*") ? FindFirstFileA(pattern, &fd)
-                                                           : INVALID_HANDLE_VALUE;
+  HANDLE h =
+      JoinText(pattern, MAX_PATH, dir, "*.*") ? FindFirstFileA(pattern, &fd) : INVALID_HANDLE_VALUE;
   if (h != INVALID_HANDLE_VALUE) {
     do {
       if (IsDotEntry(fd.cFileName)) continue;
@@ -76,7 +76,7 @@ void Table::ScanDirectory(const char* dir, unsigned parent) {
     return;
   }
 
-  if (!JoinText(pattern, sizeof pattern, dir, cFileMask)) return;
+  if (!JoinText(pattern, MAX_PATH, dir, cFileMask)) return;
   h = FindFirstFileA(pattern, &fd);
   if (h == INVALID_HANDLE_VALUE) return;
   size_t cursor = 0;  // both passes usually return names in the same order
@@ -176,7 +176,7 @@ void Table::ChecksumPass(const std::vector<char>* only) {
     if (only != nullptr && (i >= only->size() || !(*only)[i])) continue;
     if (ComposeFilePath(*this, static_cast<unsigned>(i), path, base)) {
       if (progress.Due()) PrintChecksumProgress(path, static_cast<unsigned>(i));
-      CRCFileOfSize(path, r.qwSize, &r.dwCRC);
+      CRCFileOfSize(path, r.qwSize, r.dwAttr, &r.dwCRC);
     } else {
       r.dwCRC = 0;  // a path the system cannot take is unreadable
     }

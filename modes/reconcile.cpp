@@ -84,6 +84,7 @@ void Reconciler::Index() {
 }
 
 long Reconciler::Find(uint32_t up, bool dir, const char* name) const {
+  if (slots_.empty()) return -1;
   size_t mask = slots_.size() - 1;
   for (size_t s = KeyHash(up, dir, name) & mask; slots_[s] != 0; s = (s + 1) & mask) {
     const Record& r = table_.records[slots_[s] - 1];
@@ -109,12 +110,13 @@ void Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
   if (d != 0 && !enterable_[d - 1]) return;
   if (d != 0 && !ComposeDirPath(table_, d - 1, path, base)) return;
   size_t dirLen = strlen(path);
-  if (dirLen + strlen(table_.cFileMask) >= MAX_PATH) return;
 
+  // Patterns past the limit are refused as the tree builder refuses them, pass by pass.
   std::unordered_set<std::string> maskDirs;
   WIN32_FIND_DATAA fd;
-  strcpy(path + dirLen, table_.cFileMask);
-  HANDLE h = FindFirstFileA(path, &fd);
+  HANDLE h = JoinText(path + dirLen, MAX_PATH - dirLen, "", table_.cFileMask)
+                 ? FindFirstFileA(path, &fd)
+                 : INVALID_HANDLE_VALUE;
   path[dirLen] = '\0';
   if (h != INVALID_HANDLE_VALUE) {
     do {
@@ -126,11 +128,12 @@ void Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
     } while (FindNextFileA(h, &fd));
     FindClose(h);
   }
+
   if (maskMatchesAll_) return;
 
   // Directories whose names miss the mask are kept as nodes of the tree, as the tree builder
   // keeps them; the mask enumeration never returns them.
-  strcpy(path + dirLen, "*.*");
+  if (!JoinText(path + dirLen, MAX_PATH - dirLen, "", "*.*")) return;
   h = FindFirstFileA(path, &fd);
   path[dirLen] = '\0';
   if (h == INVALID_HANDLE_VALUE) return;
@@ -192,7 +195,7 @@ void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, 
   bool dir = recs[j].IsDir();
   if (!dir && !opt_.noCrc) {
     strcpy(path + dirLen, fd.cFileName);
-    CRCFileOfSize(path, recs[j].qwSize, &recs[j].dwCRC);
+    CRCFileOfSize(path, recs[j].qwSize, recs[j].dwAttr, &recs[j].dwCRC);
   }
   path[dirLen] = '\0';
   if (!dir || !opt_.sub) return;
@@ -209,7 +212,7 @@ void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, 
         table_.ScanDirectory(sub, static_cast<unsigned>(i + 1));
     } else if (!opt_.noCrc) {
       if (ComposeFilePath(table_, static_cast<unsigned>(i), sub, base))
-        CRCFileOfSize(sub, recs[i].qwSize, &recs[i].dwCRC);
+        CRCFileOfSize(sub, recs[i].qwSize, recs[i].dwAttr, &recs[i].dwCRC);
     }
   }
 }
@@ -220,7 +223,7 @@ void Reconciler::Compare(Record& r, const WIN32_FIND_DATAA& fd, const char* path
   bool dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   uint64_t live = (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
   uint32_t crc = 0;
-  if (!dir && !opt_.noCrc) CRCFileOfSize(path, live, &crc);
+  if (!dir && !opt_.noCrc) CRCFileOfSize(path, live, fd.dwFileAttributes, &crc);
 
   char shortName[kShortNameLen];
   MakeShortName(fd, shortName);
