@@ -7,6 +7,7 @@
 #include "app/front.h"
 #include "app/state.h"
 #include "core/crc32shr.h"
+#include "store/format.h"
 
 namespace {
 
@@ -245,14 +246,25 @@ bool SetTaskFromArgument(Table* t, const char* arg) {
   Join(namePart, fname.data(), ext.data());
 
   if (_access(full, 0) != 0) {  // a wildcard pattern or a missing name
-    // ... in a directory that exists: a mask under a missing one could never match anything.
-    if (_access(dirPart, 0) != 0) return false;
+    // ... in a directory that exists: a mask under a missing one could never match anything,
+    // and a missing directory named with its separator is no mask at all.
+    char last = arg[0] ? arg[strlen(arg) - 1] : 0;
+    if (_access(dirPart, 0) != 0 || last == kPathSep || last == '/') return false;
     Join(t->cStartPath, dirPart);
     Join(t->cFileMask, namePart[0] ? namePart : "*.*");
     return true;
   }
   WIN32_FIND_DATAA fd;
   HANDLE h = FindFirstFileA(full, &fd);
+  // A POSIX name may hold '*' or '?': the lookup then lists siblings, and only the entry of
+  // exactly this name tells what the argument is.
+  bool wild = strpbrk(namePart, "*?") != nullptr;
+  while (wild && h != INVALID_HANDLE_VALUE && strcmp(fd.cFileName, namePart) != 0) {
+    if (!FindNextFileA(h, &fd)) {
+      FindClose(h);
+      h = INVALID_HANDLE_VALUE;
+    }
+  }
   if (h == INVALID_HANDLE_VALUE) {  // a root, or a path that ends with a separator
     Join(t->cStartPath, full);
     Join(t->cFileMask, "*.*");
@@ -318,10 +330,12 @@ void ConfirmTarget(const Table& task, const Table& stored, const char* name) {
       strcmp(task.cFileMask, stored.cFileMask) == 0)
     return;
   if (cmd & (cmCRC | cmDFF)) return;
+  char path[MAX_PATH], mask[MAX_PATH];
   fprintf(stderr,
           " *** Warning: %s - have different target.\n\n     Command line: %s%s\n     Data file "
-          "  : %s%s\n\n",
-          name, task.cStartPath, task.cFileMask, stored.cStartPath, stored.cFileMask);
+          "  : %s",
+          name, task.cStartPath, task.cFileMask, ShowPlain(stored.cStartPath, path, sizeof path));
+  fprintf(stderr, "%s\n\n", ShowPlain(stored.cFileMask, mask, sizeof mask));
   if (AskYesNo()) {
     fprintf(stderr, "Yes.\n\n");
     cmd |= cmNOPATH;

@@ -147,9 +147,9 @@ void PrintChecksumProgress(const char* path, unsigned idx) {
   CharToOemA(path, oem);
   size_t len = strlen(oem);
   if (len <= 70) {
-    snprintf(line, sizeof line, "%-70s  %6u", oem, idx);
+    snprintf(line, sizeof line, "%-70.70s  %6u", oem, idx);
   } else {
-    snprintf(line, sizeof line, "%.35s...%s %6u", oem, oem + len - 33, idx);
+    snprintf(line, sizeof line, "%.35s...%.33s %6u", oem, oem + len - 33, idx);
   }
   fprintf(stderr, "%-79s\r", line);
 }

@@ -261,7 +261,8 @@ void Table::PrintTable(const char* format, int lists, int emptyFolders, int with
   if (cmd & cmDEBUG)
     printf("\n --- FILE TABLE --- Records:%u --- Start path: %s\n\n",
            static_cast<unsigned>(records.size()), cStartPath);
-  printf("File mask   :   %s\n\n", cFileMask);
+  char shown[MAX_PATH];
+  printf("File mask   :   %s\n\n", ShowPlain(cFileMask, shown, sizeof shown));
   if (lists) {
     ChildIndex children(records);
     listing.PrintList(children.Members(0), children.Count(0), -1);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -21,26 +22,49 @@ int ReadByte() {
 
 }  // namespace
 
+namespace {
+
+struct termios savedTerminal;
+
+// A run ended at the prompt (Ctrl+C, a kill) must not leave the terminal without echo.
+void RestoreTerminalAndExit(int sig) {
+  tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+}  // namespace
+
 int ReadConsoleKey() {
-  struct termios saved;
-  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) return ReadByte();
+  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &savedTerminal) != 0) return ReadByte();
   // Canonical mode and echo off for one byte; signals stay on so that Ctrl+C still ends the run.
-  struct termios raw = saved;
+  struct termios raw = savedTerminal;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
+  struct sigaction restore = {}, oldInt, oldTerm, oldHup;
+  restore.sa_handler = RestoreTerminalAndExit;
+  sigemptyset(&restore.sa_mask);
+  sigaction(SIGINT, &restore, &oldInt);
+  sigaction(SIGTERM, &restore, &oldTerm);
+  sigaction(SIGHUP, &restore, &oldHup);
   tcsetattr(STDIN_FILENO, TCSANOW, &raw);
   int key = ReadByte();
-  tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+  tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+  sigaction(SIGHUP, &oldHup, nullptr);
   return key;
 }
 
 // "-x" is always a switch. "/x" is one only while it cannot be a path: it holds no other '/'
-// and names nothing that exists, so "/s" is a switch and "/home" or "/home/me" a path. "/" alone
-// is the root directory here, never a switch.
+// and names nothing that exists, so "/s" is a switch and "/home" or "/home/me" a path. "/"
+// alone is refused as a switch with no letter, as on Windows; the root is "/." here.
 bool IsSwitchArgument(const char* arg) {
   if (arg[0] == '-') return arg[1] != 0;
-  if (arg[0] != '/' || arg[1] == 0 || strchr(arg + 1, '/')) return false;
+  if (arg[0] != '/') return false;
+  if (arg[1] == 0) return true;
+  if (strchr(arg + 1, '/')) return false;
   struct stat st;
   return lstat(arg, &st) != 0;
 }

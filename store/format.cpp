@@ -45,3 +45,13 @@ void FormatAttributes(uint32_t attr, char* out) {
   for (int i = 0; i < 11; ++i) out[i] = (attr & kAttrLetters[i].bit) ? kAttrLetters[i].letter : '-';
   out[11] = '\0';
 }
+
+const char* ShowPlain(const char* text, char* out, size_t cap) {
+  size_t i = 0;
+  for (; text[i] != '\0' && i + 1 < cap; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    out[i] = (c < 0x20 || c == 0x7F) ? '?' : text[i];
+  }
+  out[i] = '\0';
+  return out;
+}

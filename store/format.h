@@ -1,6 +1,7 @@
 // Text forms of time stamps and attribute bits shared by the reports.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/platform.h"
@@ -14,3 +15,7 @@ void FormatFileTime(const FILETIME* ft, char* out, int fill);
 
 // Eleven letters or dashes (D S H A R E C T O F P) and a NUL.
 void FormatAttributes(uint32_t attr, char* out);
+
+// A copy of text with control bytes (C0 and DEL) shown as '?': texts read from a data file
+// are printed unconverted, and must not drive the terminal.
+const char* ShowPlain(const char* text, char* out, size_t cap);

@@ -153,6 +153,8 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusOne) {
       {{"-of", longFormat}, " *** Error: Format string is too long\n" + kHint},
       {{longMask}, " *** Error: Invalid file mask: " + longMask + "\n" + kHint},
       {{"nosuch/*.txt", "a"}, " *** Error: Invalid file mask: nosuch/*.txt\n" + kHint},
+      {{Sep("nosuch/")}, " *** Error: Invalid file mask: " + Sep("nosuch/") + "\n" + kHint},
+      {{"/"}, " *** Error: unknown switch ... /\n" + kHint},
       {{"-mt", "notes.txt"}, " *** Error: notes.txt - is not data file.\n" + kHint},
       {{"-mt", "old.crc"}, " *** Error: old.crc - version conflict.\n" + kHint},
       {{"-mt", "-fc", "folder"}, " *** Error: Can't open folder\n" + kHint},
@@ -172,6 +174,14 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusOne) {
     EXPECT_EQ(r.out, "") << shown;
     EXPECT_TRUE(MatchText(Refused(c.messages), r.err)) << shown;
   }
+}
+
+TEST_F(E2eTest, AnExistingNameWithWildcardsIsTakenLiterally) {
+  if (kIsWin32) GTEST_SKIP() << "Windows names cannot hold '?'";
+  MakeFile("q?/inside.txt", "x");
+  MakeFile("q1", "y");
+  RunResult r = Run({"-d", "q?"});
+  EXPECT_NE(std::string::npos, r.out.find("cStartPath : " + Path("q?") + kPathSep + "\n")) << r.out;
 }
 
 TEST_F(E2eTest, SwitchesCombineAndSlashFormsWork) {
