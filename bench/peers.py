@@ -4,12 +4,14 @@
 Each job runs every command once to warm the page cache, then --reps rounds in which the
 commands alternate. For each command it reports the median wall time, the median CPU time
 (user + system, the command and its children), the ratio vantel32/peer of both, and the peak
-resident memory (the figure /usr/bin/time -v reports, taken from wait4). Every target of the
-project is then checked and printed as met or missed. On a loaded machine the CPU ratios are
-the fairer ones: wall time then measures the other load as much as the program.
+resident memory (from /usr/bin/time). Every target of the project is then checked and printed
+as met or missed. On a loaded machine the CPU ratios are the fairer ones: wall time then
+measures the other load as much as the program.
 
-  bench/peers.sh                       everything (about 15 minutes on 2 cores)
+  bench/peers.sh                       everything: about 4 minutes on 2 cores once the trees
+                                       exist (making them the first time takes a few more)
   bench/peers.sh --only tree,dup       some jobs: file,tree,scan,compare,dup,million
+  bench/peers.sh --exe OLD/vantel32    time another build, e.g. to compare before and after
 """
 import argparse
 import os
@@ -105,14 +107,21 @@ def make_million_tree(root):
 
 
 def run(cmd, cwd):
-    """(wall s, CPU s, peak KiB) of one run of a shell command, output discarded."""
+    """(wall s, CPU s, peak KiB) of one run of a shell command, output discarded.
+
+    The command starts under /usr/bin/time: a child forked from this Python process would
+    count Python's own resident memory as its peak."""
+    peak_file = os.path.join(cwd, ".peak")
     t = time.perf_counter()
-    p = subprocess.Popen(["sh", "-c", cmd], cwd=cwd, stdin=subprocess.DEVNULL,
-                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak_file, "sh", "-c", cmd],
+                         cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL)
     _, _, ru = os.wait4(p.pid, 0)
     wall = time.perf_counter() - t
     p.returncode = 0  # reaped above
-    return wall, ru.ru_utime + ru.ru_stime, ru.ru_maxrss
+    with open(peak_file) as f:
+        peak = int(f.read().split()[-1])
+    return wall, ru.ru_utime + ru.ru_stime, peak
 
 
 def job(title, commands, reps, cwd):
@@ -269,17 +278,19 @@ def main():
                     help="files in the generated tree; 0 leaves it out (default 20000)")
     ap.add_argument("--big-mib", type=int, default=1024, help="size of the one big file")
     ap.add_argument("--only", default="", help="comma list of jobs: " + ",".join(JOBS))
+    ap.add_argument("--exe", default="", help="time this vantel32 instead of building one")
     a = ap.parse_args()
     only = set(a.only.split(",")) if a.only else set(JOBS)
     if only - set(JOBS):
         sys.exit("unknown job: " + ",".join(sorted(only - set(JOBS))))
     install_peers()
-    exe = build()
+    exe = os.path.abspath(a.exe) if a.exe else build()
     data = os.path.abspath(a.data)
     os.makedirs(data, exist_ok=True)
     print("# vantel32 against its peers (median of %d, warm cache)\n" % a.reps)
     print("machine: %s" % machine())
     print("command: bench/peers.sh %s" % " ".join(sys.argv[1:]))
+    print("vantel32: %s" % exe)
 
     if "file" in only:
         big = os.path.join(data, "big.bin")

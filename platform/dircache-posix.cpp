@@ -45,3 +45,8 @@ int CachedParentDir(const char* path, const char** name) {
   *name = slash + 1;
   return cache.fd;
 }
+
+void ForgetCachedParentDir() {
+  if (cache.fd >= 0) close(cache.fd);
+  cache.fd = -1;
+}

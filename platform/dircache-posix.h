@@ -8,3 +8,6 @@
 // A directory stays cached for a tenth of a second at most, so a directory renamed or
 // replaced meanwhile is seen as soon as a path lookup made a moment later would see it.
 int CachedParentDir(const char* path, const char** name);
+
+// Drops the cached directory: a new enumeration starts a new look at the tree.
+void ForgetCachedParentDir();

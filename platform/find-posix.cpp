@@ -237,6 +237,7 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
     int dirfd = CachedParentDir(pattern, &name);
     return Fill(dirfd, name, mask, strlen(mask), data) ? kLiteralHandle : INVALID_HANDLE_VALUE;
   }
+  ForgetCachedParentDir();
   std::string dirPath =
       !slash ? std::string(".") : std::string(pattern, slash == pattern ? 1 : slash - pattern);
   int fd = open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

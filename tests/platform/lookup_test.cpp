@@ -1,0 +1,74 @@
+// Lookups by path see the tree as it is now, even when many of them go to one directory.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "platform/platform.h"
+#include "tests/platform/scratch_dir.h"
+
+namespace {
+
+// Size from a literal FindFirstFileA, or -1 when nothing is found.
+long long FoundSize(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  HANDLE h = FindFirstFileA(path.c_str(), &data);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  FindClose(h);
+  return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string ReadAll(const std::string& path) {
+  int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
+  if (fd < 0) return "(cannot open)";
+  char buf[64];
+  int n = _read(fd, buf, sizeof buf);
+  _close(fd);
+  return n < 0 ? "(cannot read)" : std::string(buf, static_cast<size_t>(n));
+}
+
+// Puts the directory d aside and makes a new d whose f holds `contents`.
+void ReplaceDirectory(const ScratchDir& dir, const std::string& aside,
+                      const std::string& contents) {
+  std::filesystem::rename(dir.Path("d"), dir.Path(aside));
+  dir.Dir("d");
+  dir.File("d" + std::string(1, kPathSep) + "f", contents);
+}
+
+TEST(Lookups, SeeADirectoryReplacedBeforeTheNextEnumeration) {
+  ScratchDir dir;
+  dir.Dir("d");
+  const std::string f = dir.Path("d") + kPathSep + "f";
+  dir.File("d" + std::string(1, kPathSep) + "f", "one");
+  EXPECT_EQ(FoundSize(f), 3);
+  EXPECT_EQ(ReadAll(f), "one");
+  EXPECT_EQ(_access(f.c_str(), 4), 0);
+
+  ReplaceDirectory(dir, "old1", "second");
+  WIN32_FIND_DATAA data;
+  HANDLE h = FindFirstFileA((dir.Path("d") + kPathSep + "*").c_str(), &data);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  FindClose(h);
+  EXPECT_EQ(FoundSize(f), 6);
+  EXPECT_EQ(ReadAll(f), "second");
+
+  // Without an enumeration in between, a moment later.
+  ReplaceDirectory(dir, "old2", "third!!");
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  EXPECT_EQ(FoundSize(f), 7);
+  EXPECT_EQ(ReadAll(f), "third!!");
+}
+
+TEST(Lookups, AccessAfterCloseAsksAgain) {
+  ScratchDir dir;
+  dir.File("f", "x");
+  const std::string f = dir.Path("f");
+  EXPECT_EQ(ReadAll(f), "x");
+  ASSERT_EQ(_unlink(f.c_str()), 0);
+  EXPECT_EQ(_access(f.c_str(), 4), -1);
+  EXPECT_EQ(FoundSize(f), -1);
+}
+
+}  // namespace
