@@ -129,7 +129,12 @@ TEST_F(ScanTest, ReadOnlyReportsButKeepsTheFile) {
   EXPECT_NE(std::string::npos, r.out.find("+ File: " + T("z.txt") + "\n"));
   EXPECT_NE(std::string::npos, r.err.find(" \376 Not saved changes. Read-Only mode for: "));
   EXPECT_EQ(saved, ReadFile("vantel32.crc"));
-  EXPECT_EQ(r.out, Scan({"-nt", "-r"}).out);
+  // The same report again: only the clock in the banner line may differ.
+  auto withoutClock = [](const std::string& out) {
+    size_t clock = out.find("-  "), end = out.find('\n', clock);
+    return out.substr(0, clock) + out.substr(end);
+  };
+  EXPECT_EQ(withoutClock(r.out), withoutClock(Scan({"-nt", "-r"}).out));
 }
 
 TEST_F(ScanTest, AttributeAndWriteTimeChanges) {
