@@ -7,6 +7,7 @@
 #include "app/front.h"
 #include "app/state.h"
 #include "core/crc32shr.h"
+#include "core/walk.h"
 #include "store/format.h"
 
 namespace {
@@ -239,6 +240,8 @@ bool SetTaskFromArgument(Table* t, const char* arg) {
   // One byte is kept free so that a directory's start path can take its separator.
   char full[MAX_PATH];
   if (!_fullpath(full, arg, MAX_PATH - 1)) return false;
+  // The data file keeps the start path and the mask as one line each.
+  if (strpbrk(full, "\r\n") != nullptr) return false;
   std::vector<char> drive(_MAX_DRIVE), dir(_MAX_DIR), fname(_MAX_FNAME), ext(_MAX_EXT);
   _splitpath(full, drive.data(), dir.data(), fname.data(), ext.data());
   char dirPart[MAX_PATH], namePart[MAX_PATH];
@@ -255,16 +258,7 @@ bool SetTaskFromArgument(Table* t, const char* arg) {
     return true;
   }
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(full, &fd);
-  // A POSIX name may hold '*' or '?': the lookup then lists siblings, and only the entry of
-  // exactly this name tells what the argument is.
-  bool wild = strpbrk(namePart, "*?") != nullptr;
-  while (wild && h != INVALID_HANDLE_VALUE && strcmp(fd.cFileName, namePart) != 0) {
-    if (!FindNextFileA(h, &fd)) {
-      FindClose(h);
-      h = INVALID_HANDLE_VALUE;
-    }
-  }
+  HANDLE h = FindExactFileA(full, &fd);
   if (h == INVALID_HANDLE_VALUE) {  // a root, or a path that ends with a separator
     Join(t->cStartPath, full);
     Join(t->cFileMask, "*.*");

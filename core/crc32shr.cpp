@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "core/crc32_kernels.h"
+#include "core/walk.h"
 #include "platform/platform.h"
 
 uint32_t CRCTable[256];
@@ -99,7 +100,7 @@ int CrcOpenAndRead(const char* path, unsigned char* buffer, unsigned size, uint6
 // 0 with the entry's size for a file that can be read; otherwise the error, crc set to 0.
 int LookUpReadable(const char* path, uint64_t* size, uint32_t* crc) {
   WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(path, &found);
+  HANDLE find = FindExactFileA(path, &found);
   if (find == INVALID_HANDLE_VALUE) return FailWith(ENOENT, crc);
   FindClose(find);
   // Opening a pipe or device could block for ever; a directory or link has nothing to read.

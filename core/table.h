@@ -44,7 +44,9 @@ class Table {
   void ChecksumPass();
   // Reads only the files whose entry in only is non-zero (one entry per record); the others
   // keep their CRC, and the summary counts the files read.
-  void ChecksumPass(const std::vector<char>* only);
+  // A table read from a data file is checksummed as its files are now (size and kind looked
+  // up again: stored); one just walked, by the size the walk saw.
+  void ChecksumPass(const std::vector<char>* only, bool stored = false);
 
   // The data file (store/datafile.cpp).
   int ReadDataFile();

@@ -38,6 +38,20 @@ bool AcceptEntry(const char* dir, const char* name) {
   return strlen(dir) + strlen(name) + 1 < MAX_PATH;
 }
 
+HANDLE FindExactFileA(const char* path, WIN32_FIND_DATAA* fd) {
+  HANDLE h = FindFirstFileA(path, fd);
+  const char* name = strrchr(path, kPathSep);
+  name = name ? name + 1 : path;
+  if (strpbrk(name, "*?") == nullptr) return h;
+  while (h != INVALID_HANDLE_VALUE && strcmp(fd->cFileName, name) != 0) {
+    if (!FindNextFileA(h, fd)) {
+      FindClose(h);
+      h = INVALID_HANDLE_VALUE;
+    }
+  }
+  return h;
+}
+
 bool MaskMatchesAll(const char* mask) {
   return strcmp(mask, "*") == 0 || strcmp(mask, "*.*") == 0;
 }
@@ -51,8 +65,8 @@ void Table::ScanDirectory(const char* dir, unsigned parent) {
   bool single = MaskMatchesAll(cFileMask);
   std::vector<Record> files;
 
-  HANDLE h =
-      JoinText(pattern, MAX_PATH, dir, "*.*") ? FindFirstFileA(pattern, &fd) : INVALID_HANDLE_VALUE;
+  HANDLE h = JoinText(pattern, sizeof pattern, dir, "*.*") ? FindFirstFileA(pattern, &fd)
+                                                           : INVALID_HANDLE_VALUE;
   if (h != INVALID_HANDLE_VALUE) {
     do {
       if (IsDotEntry(fd.cFileName)) continue;
@@ -76,7 +90,7 @@ void Table::ScanDirectory(const char* dir, unsigned parent) {
     return;
   }
 
-  if (!JoinText(pattern, MAX_PATH, dir, cFileMask)) return;
+  if (!JoinText(pattern, sizeof pattern, dir, cFileMask)) return;
   h = FindFirstFileA(pattern, &fd);
   if (h == INVALID_HANDLE_VALUE) return;
   size_t cursor = 0;  // both passes usually return names in the same order
@@ -160,7 +174,7 @@ void Table::ChecksumPass() {
   ChecksumPass(nullptr);
 }
 
-void Table::ChecksumPass(const std::vector<char>* only) {
+void Table::ChecksumPass(const std::vector<char>* only, bool stored) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", cStartPath);
   size_t base = strlen(path);
@@ -176,7 +190,11 @@ void Table::ChecksumPass(const std::vector<char>* only) {
     if (only != nullptr && (i >= only->size() || !(*only)[i])) continue;
     if (ComposeFilePath(*this, static_cast<unsigned>(i), path, base)) {
       if (progress.Due()) PrintChecksumProgress(path, static_cast<unsigned>(i));
-      CRCFileOfSize(path, r.qwSize, r.dwAttr, &r.dwCRC);
+      if (stored) {
+        CRCFile(path, &r.dwCRC);
+      } else {
+        CRCFileOfSize(path, r.qwSize, r.dwAttr, &r.dwCRC);
+      }
     } else {
       r.dwCRC = 0;  // a path the system cannot take is unreadable
     }

@@ -288,7 +288,7 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
       t.BuildTree(sub != 0);
     }
   }
-  for (Table& t : tables) t.ChecksumPass();
+  for (Table& t : tables) t.ChecksumPass(nullptr, t.cDataFile[0] != '\0');
   printf("\nSystem clock:   %s %s\n", date, clock);
   for (Table& t : tables) t.PrintTable(cOutputFormat, lists != 0, emptyFolders != 0, 0);
   return status;

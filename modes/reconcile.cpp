@@ -111,10 +111,11 @@ void Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
   if (d != 0 && !ComposeDirPath(table_, d - 1, path, base)) return;
   size_t dirLen = strlen(path);
 
-  // Patterns past the limit are refused as the tree builder refuses them, pass by pass.
+  // The same pattern room as the tree builder's, pass by pass: both walks read the same
+  // directories (only the directory part of a pattern reaches the system).
   std::unordered_set<std::string> maskDirs;
   WIN32_FIND_DATAA fd;
-  HANDLE h = JoinText(path + dirLen, MAX_PATH - dirLen, "", table_.cFileMask)
+  HANDLE h = JoinText(path + dirLen, 2 * MAX_PATH - dirLen, "", table_.cFileMask)
                  ? FindFirstFileA(path, &fd)
                  : INVALID_HANDLE_VALUE;
   path[dirLen] = '\0';
@@ -133,7 +134,7 @@ void Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
 
   // Directories whose names miss the mask are kept as nodes of the tree, as the tree builder
   // keeps them; the mask enumeration never returns them.
-  if (!JoinText(path + dirLen, MAX_PATH - dirLen, "", "*.*")) return;
+  if (!JoinText(path + dirLen, 2 * MAX_PATH - dirLen, "", "*.*")) return;
   h = FindFirstFileA(path, &fd);
   path[dirLen] = '\0';
   if (h == INVALID_HANDLE_VALUE) return;

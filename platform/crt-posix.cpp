@@ -36,6 +36,8 @@ int _open(const char* path, int flags, int mode) {
   const char* name;
   int dir = CachedParentDir(path, &name);
   int fd = openat(dir, name, flags | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0 && dir != AT_FDCWD && StaleCachedParentDir())
+    fd = open(path, flags | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -72,7 +74,9 @@ int _access(const char* path, int mode) {
   if (mode == R_OK && readFd >= 0 && RealIdsAreEffective() && readPath == path) return 0;
   const char* name;
   int dir = CachedParentDir(path, &name);
-  return faccessat(dir, name, mode, 0);
+  int result = faccessat(dir, name, mode, 0);
+  if (result != 0 && dir != AT_FDCWD && StaleCachedParentDir()) result = access(path, mode);
+  return result;
 }
 int _commit(int fd) {
   return fsync(fd);
@@ -120,7 +124,9 @@ BOOL MoveFileExA(const char* from, const char* to, DWORD flags) {
   } else if (rename(from, to) != 0) {
     return FALSE;
   }
-  if ((flags & MOVEFILE_WRITE_THROUGH) && !SyncParentDirectory(to)) return FALSE;
+  // Once renamed the file is replaced: flushing the directory entry is best effort (some file
+  // systems refuse fsync on a directory), never a failure that would claim the old file stayed.
+  if (flags & MOVEFILE_WRITE_THROUGH) SyncParentDirectory(to);
   return TRUE;
 }
 

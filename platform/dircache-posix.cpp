@@ -1,5 +1,6 @@
 #include "platform/dircache-posix.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
@@ -49,4 +50,12 @@ int CachedParentDir(const char* path, const char** name) {
 void ForgetCachedParentDir() {
   if (cache.fd >= 0) close(cache.fd);
   cache.fd = -1;
+}
+
+bool StaleCachedParentDir() {
+  int error = errno;
+  if (error != ENOENT && error != ENOTDIR) return false;
+  ForgetCachedParentDir();
+  errno = error;
+  return true;
 }

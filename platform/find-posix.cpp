@@ -235,7 +235,10 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
   if (!strpbrk(mask, "*?")) {
     const char* name;
     int dirfd = CachedParentDir(pattern, &name);
-    return Fill(dirfd, name, mask, strlen(mask), data) ? kLiteralHandle : INVALID_HANDLE_VALUE;
+    bool found = Fill(dirfd, name, mask, strlen(mask), data);
+    if (!found && dirfd != AT_FDCWD && StaleCachedParentDir())
+      found = Fill(AT_FDCWD, pattern, mask, strlen(mask), data);
+    return found ? kLiteralHandle : INVALID_HANDLE_VALUE;
   }
   ForgetCachedParentDir();
   std::string dirPath =

@@ -11,7 +11,6 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <windows.h>
 #include <conio.h>
 #include <direct.h>
 #include <fcntl.h>
@@ -20,6 +19,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <time.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <limits.h>
@@ -104,8 +104,8 @@ BOOL MoveFileExA(const char* from, const char* to, DWORD flags);
 #define _O_EXCL O_EXCL
 #define _O_TRUNC O_TRUNC
 #define _O_BINARY 0
-#define _S_IREAD 0400
-#define _S_IWRITE 0200
+#define _S_IREAD 0444
+#define _S_IWRITE 0222
 
 int _open(const char* path, int flags, int mode = 0);
 int _read(int fd, void* buf, unsigned count);

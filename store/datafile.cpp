@@ -12,6 +12,8 @@
 
 #include "app/state.h"
 #include "core/table.h"
+#include "core/walk.h"
+#include "platform/save.h"
 
 namespace {
 
@@ -102,8 +104,8 @@ class Reader {
 
   static size_t BufferSize(int64_t fileSize) {
     if (fileSize < 0) return kIoBufferSize;
-    return static_cast<size_t>(
-        std::max<int64_t>(kMinBuffer, std::min<int64_t>(fileSize + 1, kIoBufferSize)));
+    return static_cast<size_t>(std::max<int64_t>(
+        kMinBuffer, fileSize >= int64_t(kIoBufferSize) ? int64_t(kIoBufferSize) : fileSize + 1));
   }
 
   int fd_;
@@ -262,7 +264,7 @@ bool IsUnreadableKind(const WIN32_FIND_DATAA& fd) {
 // 0: open it; 1: it exists but is no file to read; 4: nothing of that name.
 int ProbeFile(const char* name) {
   WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA(name, &fd);
+  HANDLE find = FindExactFileA(name, &fd);
   if (find == INVALID_HANDLE_VALUE) return 4;
   FindClose(find);
   return IsUnreadableKind(fd) ? 1 : 0;
@@ -294,6 +296,8 @@ bool WriteTable(const Table& t, int fd) {
                      static_cast<int>(strnlen(t.cStartPath, MAX_PATH - 1)), t.cStartPath,
                      static_cast<int>(strnlen(t.cFileMask, MAX_PATH - 1)), t.cFileMask, n);
   if (len < 0 || static_cast<size_t>(len) >= sizeof header) return false;
+  // A line break inside the start path or the mask would shift every later line.
+  if (std::count(header, header + len, '\n') != 4) return false;
   out.Put(header, static_cast<size_t>(len));
   unsigned char raw[kRecordBytes];
   for (const Record& r : t.records) {
@@ -319,7 +323,8 @@ bool LoadTable(Reader& in, int64_t fileSize, Table* t, uint32_t* count) {
   if (fileSize >= 0) {
     uint64_t rest = uint64_t(fileSize) > in.Offset() ? uint64_t(fileSize) - in.Offset() : 0;
     if (uint64_t(n) * (kRecordBytes + 1) > rest) return false;
-    t->records.reserve(n);
+    // A sparse file may claim more than it holds: reserve a bounded amount, grow as read.
+    t->records.reserve(std::min<size_t>(n, size_t(1) << 20));
   }
   unsigned char raw[kRecordBytes];
   for (uint32_t i = 0; i < n; ++i) {
@@ -377,15 +382,20 @@ int Table::SaveDataFile(uint32_t options) {
   }
   uint32_t n = static_cast<uint32_t>(records.size());
   fprintf(stderr, " \376 Saving %u records ...\r", n);
-  char tmp[MAX_PATH];
-  int fd = CreateTemporary(cDataFile, tmp);
+  char target[MAX_PATH], tmp[MAX_PATH];
+  // A data file its owner made read-only is not replaced behind their back, as opening it
+  // for writing would not have been allowed either.
+  bool writable = ResolveSaveTarget(cDataFile, target, sizeof target) &&
+                  (_access(target, 0) != 0 || _access(target, 2) == 0);
+  int fd = writable ? CreateTemporary(target, tmp) : -1;
   if (fd < 0) {
     fprintf(stderr, "\n** Error: Cannot open output file: %s\n", cDataFile);
     return 1;
   }
+  KeepFileMode(target, fd);
   bool ok = WriteTable(*this, fd) && _commit(fd) == 0;
   ok = _close(fd) == 0 && ok;
-  ok = ok && MoveFileExA(tmp, cDataFile, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  ok = ok && MoveFileExA(tmp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!ok) {
     _unlink(tmp);
     fprintf(stderr, "\n** Error: Cannot write output file: %s\n", cDataFile);

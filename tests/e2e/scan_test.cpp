@@ -230,6 +230,30 @@ TEST_F(ScanTest, EntriesNearThePathLimitAreTreatedAlikeByWalkAndScan) {
   EXPECT_EQ("\n\n", Scan().out);
 }
 
+TEST_F(ScanTest, SavingKeepsALinkedCatalogueAndItsPermissions) {
+  if (kIsWin32) GTEST_SKIP() << "symbolic links and POSIX permission bits";
+  namespace fs = std::filesystem;
+  MakeDir("store");
+  Run({"-ms", "-s", "-nt", Path("tree"), "-fc", Path("store/x.crc")});
+  fs::permissions(Path("store/x.crc"), fs::perms(0640));
+  fs::create_symlink(Path("store/x.crc"), Path("link.crc"));
+  MakeFile("tree/new.txt", "n");
+  RunResult r = Run({"-ms", "-s", "-nt", Path("tree"), "-fc", "link.crc"});
+  EXPECT_NE(std::string::npos, r.out.find("+ File: " + T("new.txt")));
+  EXPECT_TRUE(fs::is_symlink(Path("link.crc")));
+  EXPECT_EQ(fs::perms(0640), fs::status(Path("store/x.crc")).permissions() & fs::perms::mask);
+  EXPECT_EQ("\n\n", Run({"-ms", "-s", "-nt", Path("tree"), "-fc", "link.crc"}).out);
+}
+
+TEST_F(ScanTest, AStartPathWithALineBreakIsRefused) {
+  if (kIsWin32) GTEST_SKIP() << "Windows names cannot hold a line break";
+  MakeFile("two\nlines/a.txt", "a");
+  RunResult r = Run({"-ms", Path("two\nlines")});
+  EXPECT_EQ(1, r.status);
+  EXPECT_NE(std::string::npos, r.err.find(" *** Error: Invalid file mask: "));
+  EXPECT_FALSE(Exists("vantel32.crc"));
+}
+
 TEST_F(ScanTest, SavedTableEqualsAFreshBuildUnderAMask) {
   // Directories that miss the mask are kept only to reach the files below them.
   MakeFile("tree/sub/note.doc", "not listed");
