@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/modes/datafile_image.h"
 #include "tests/support/e2e.h"
 
 namespace e2e {
@@ -157,10 +158,6 @@ TEST_F(E2eTest, ChecksumsMatchAReferenceAcrossBufferBoundaries) {
                         r.out));
 }
 
-void PutLe(std::string* out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
 uint64_t FileTime(int64_t unix_seconds) {
   return static_cast<uint64_t>(unix_seconds + 11644473600LL) * 10000000u;
 }
@@ -173,26 +170,24 @@ struct Stored {
   uint32_t up;
 };
 
-// Header lines, 66-byte little-endian records, then one long name per line.
+// The stored records with the times and reserved words the expected rows show.
 std::string DataFile(const std::string& start, const std::vector<Stored>& records) {
-  std::string out =
-      "VNT CRC Ver. 2.01\n" + start + "\n*.*\n" + std::to_string(records.size()) + "\n";
+  std::vector<datafile::StoredRecord> image;
   for (const Stored& r : records) {
-    std::string shortName = r.name.substr(0, 14);
-    shortName.resize(14, '\0');
-    out += shortName;
-    PutLe(&out, r.attr, 4);
-    PutLe(&out, FileTime(kStamp), 8);          // created
-    PutLe(&out, FileTime(kStamp + 3600), 8);   // accessed
-    PutLe(&out, FileTime(kStamp + 86400), 8);  // written
-    PutLe(&out, r.size, 8);
-    PutLe(&out, 7, 4);
-    PutLe(&out, 0xABC, 4);
-    PutLe(&out, r.crc, 4);
-    PutLe(&out, r.up, 4);
+    datafile::StoredRecord d;
+    d.name = r.name;
+    d.attr = r.attr;
+    d.size = r.size;
+    d.crc = r.crc;
+    d.up = r.up;
+    d.created = FileTime(kStamp);
+    d.accessed = FileTime(kStamp + 3600);
+    d.written = FileTime(kStamp + 86400);
+    d.reserved0 = 7;
+    d.reserved1 = 0xABC;
+    image.push_back(d);
   }
-  for (const Stored& r : records) out += r.name + "\n";
-  return out;
+  return datafile::Image(start, "*.*", image);
 }
 
 const std::vector<Stored> kStored = {

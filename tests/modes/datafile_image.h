@@ -14,6 +14,11 @@ struct StoredRecord {
   uint64_t size = 0;
   uint32_t crc = 0;
   uint32_t up = 0;  // 1-based parent index, 0 directly under the start path
+  uint64_t created = 0x01D0000000000000ull;  // FILETIMEs
+  uint64_t accessed = 0x01D0000000000001ull;
+  uint64_t written = 0x01D0000000000002ull;
+  uint32_t reserved0 = 0;
+  uint32_t reserved1 = 0;
 };
 
 inline void PutLe(std::string* out, uint64_t value, int bytes) {
@@ -29,10 +34,12 @@ inline std::string Image(const std::string& start, const std::string& mask,
     shortName.resize(14, '\0');
     out += shortName;
     PutLe(&out, r.attr, 4);
-    for (int t = 0; t < 3; ++t) PutLe(&out, 0x01D0000000000000ull + t, 8);  // some times
+    PutLe(&out, r.created, 8);
+    PutLe(&out, r.accessed, 8);
+    PutLe(&out, r.written, 8);
     PutLe(&out, r.size, 8);
-    PutLe(&out, 0, 4);
-    PutLe(&out, 0, 4);
+    PutLe(&out, r.reserved0, 4);
+    PutLe(&out, r.reserved1, 4);
     PutLe(&out, r.crc, 4);
     PutLe(&out, r.up, 4);
   }
