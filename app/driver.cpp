@@ -1,5 +1,6 @@
 // Mode dispatch and the elapsed-time line.
 #include "app/front.h"
+#include "app/options.h"
 #include "app/state.h"
 #include "modes/modes.h"
 
@@ -19,7 +20,11 @@ int DispatchMode() {
       return compare(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
                      cmd & cmNOSIZE);
     case cmHELP:
-      PrintUsage();
+      if (options.version) {
+        PrintVersion();
+      } else {
+        PrintUsage();
+      }
       return 0;
     case cmERR:
     case cmERR | cmHELP:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/front.h"
+#include "app/options.h"
 #include "app/state.h"
 #include "core/crc32shr.h"
 #include "core/walk.h"
@@ -151,10 +152,12 @@ void ReadNoSwitch(const char* arg) {
 // One switch at argv[i]; returns the position of the last argument it used.
 int ReadSwitch(int argc, char** argv, int i, ArgumentPlan* plan) {
   const char* arg = argv[i];
+  if (arg[0] == '-' && arg[1] == '-') return ReadLongOption(argc, argv, i);
   char c = arg[1];
   char next = c ? arg[2] : '\0';
   if (c == '?' || Is(c, 'H')) {
     cmd = cmHELP;
+    options.version = false;
   } else if (Is(c, 'D')) {
     cmd |= cmDEBUG;
   } else if (Is(c, 'E')) {
@@ -386,6 +389,7 @@ void AssignDefaultDataFile() {
 
 void ParseCommandLine(int argc, char** argv) {
   ArgumentPlan plan;
+  options = RunOptions();
   ReadModeSwitches(argc, argv, &plan);
   ReadOtherSwitches(argc, argv, &plan);
   BuildTasks(argv, plan);

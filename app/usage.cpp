@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "app/front.h"
+#include "app/options.h"
 #include "platform/platform.h"
 
 namespace {
@@ -47,4 +48,5 @@ const char kShellNote[] = "         2. Quote masks against the shell: vantel32 -
 void PrintUsage() {
   for (const char* line : kUsageLines) fputs(line, stdout);
   if (!kIsWin32) fputs(kShellNote, stdout);
+  PrintLongOptions();
 }

@@ -44,6 +44,10 @@ const char kUsage[] =
 std::string Usage() {
   std::string text = kUsage;
   if (!kIsWin32) text += "         2. Quote masks against the shell: vantel32 -s '*.txt'\n";
+  text +=
+      "\n  Long options:\n\n"
+      "   --help         - This text.\n"
+      "   --version      - Version and build.\n";
   return text;
 }
 
@@ -66,7 +70,7 @@ TEST_F(E2eTest, NoArgumentsListsTheCurrentDirectory) {
 }
 
 TEST_F(E2eTest, HelpSwitchesPrintTheUsageAndRunNoMode) {
-  for (const char* help : {"/?", "-?", "/h", "-H"}) {
+  for (const char* help : {"/?", "-?", "/h", "-H", "--help"}) {
     RunResult r = Run({help, "nothing-here"});
     EXPECT_EQ(r.status, 0) << help;
     EXPECT_EQ(r.out, Usage()) << help;
@@ -82,6 +86,17 @@ TEST_F(E2eTest, HelpSwitchesPrintTheUsageAndRunNoMode) {
   EXPECT_LT(magic, usage);
   EXPECT_LT(usage, table);
   EXPECT_NE(table, std::string::npos);
+}
+
+TEST_F(E2eTest, VersionPrintsVersionAndBuildLines) {
+  RunResult r = Run({"--version", "nothing-here"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(MatchText("vantel32 2.01\nBuilt for {*}\n", r.out));
+  EXPECT_TRUE(MatchText(Refused(""), r.err));
+  // The later of --version and the help switches wins, as the help switches replace each other.
+  EXPECT_EQ(Run({"--version", "--help"}).out, Usage());
+  EXPECT_EQ(Run({"--version", "-?"}).out, Usage());
+  EXPECT_EQ(Run({"-?", "--version"}).out, r.out);
 }
 
 TEST_F(E2eTest, DebugDumpsShowStateAfterParsing) {
@@ -142,6 +157,10 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusOne) {
       {{"-nx"}, " *** Error: Unknown switch ... -nx\n" + kHint},
       {{"-x"}, " *** Error: unknown switch ... -x\n" + kHint},
       {{"-"}, " *** Error: unknown switch ... -\n" + kHint},
+      {{"--word"}, " *** Error: unknown switch ... --word\n" + kHint},
+      {{"--help=yes"}, " *** Error: unknown switch ... --help=yes\n" + kHint},
+      {{"--"}, " *** Error: unknown switch ... --\n" + kHint},
+      {{"--ms"}, " *** Error: unknown switch ... --ms\n" + kHint},
       {{"-f"}, " *** Error: unknown switch ... -f\n" + kHint},
       {{"-oz"}, " *** Error: unknown switch ... -oz\n" + kHint},
       {{"-ms", "-x"}, " *** Error: unknown switch ... -x\n" + kHint},

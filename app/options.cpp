@@ -1,0 +1,91 @@
+// The long options: one table line each, a flag or an option that takes a value.
+#include "app/options.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/state.h"
+
+RunOptions options;
+
+namespace {
+
+enum class Takes { kNothing, kValue };
+
+struct LongOption {
+  const char* name;
+  Takes takes;
+  const char* valueName;  // shown in the usage text as --name=VALUE
+  const char* help;       // one line of the usage text
+  // value is null for a flag. Returns false when the value is refused, after saying why.
+  bool (*apply)(const char* value);
+};
+
+bool Help(const char*) {
+  cmd = cmHELP;  // replaces the whole option word, as /? does
+  options.version = false;
+  return true;
+}
+
+bool Version(const char*) {
+  cmd = cmHELP;
+  options.version = true;
+  return true;
+}
+
+const LongOption kLongOptions[] = {
+    {"help", Takes::kNothing, "", "This text.", Help},
+    {"version", Takes::kNothing, "", "Version and build.", Version},
+};
+
+void Refuse(const char* arg) {
+  fprintf(stderr, " *** Error: unknown switch ... %s\n", arg);
+  cmd = cmERR;
+}
+
+}  // namespace
+
+int ReadLongOption(int argc, char** argv, int i) {
+  const char* arg = argv[i];
+  const char* name = arg + 2;
+  const char* equals = strchr(name, '=');
+  size_t length = equals ? static_cast<size_t>(equals - name) : strlen(name);
+  for (const LongOption& option : kLongOptions) {
+    if (strlen(option.name) != length || strncmp(option.name, name, length) != 0) continue;
+    const char* value = nullptr;
+    if (option.takes == Takes::kNothing) {
+      if (equals) {
+        Refuse(arg);
+        return i;
+      }
+    } else if (equals) {
+      value = equals + 1;
+    } else if (i + 1 < argc) {
+      value = argv[++i];
+    } else {
+      fprintf(stderr, " *** Error: After switch --%s must be a value\n", option.name);
+      cmd = cmERR;
+      return i;
+    }
+    if (!option.apply(value)) cmd = cmERR;
+    return i;
+  }
+  Refuse(arg);
+  return i;
+}
+
+void PrintVersion() {
+  printf("vantel32 %s\n", kVersion);
+  printf("Built for %s with %s (%s)\n", VANTEL_BUILD_TARGET, VANTEL_BUILD_COMPILER,
+         VANTEL_BUILD_TYPE);
+}
+
+void PrintLongOptions() {
+  fputs("\n  Long options:\n\n", stdout);
+  for (const LongOption& option : kLongOptions) {
+    char shown[32];
+    snprintf(shown, sizeof shown, "--%s%s%s", option.name, option.valueName[0] ? "=" : "",
+             option.valueName);
+    printf("   %-15s- %s\n", shown, option.help);
+  }
+}

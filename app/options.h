@@ -1,0 +1,20 @@
+// Run-wide settings of the GNU long options (--help, --version and those that tune a run).
+// Only the command-line parser writes them; each parse starts from the defaults.
+#pragma once
+
+struct RunOptions {
+  bool version = false;  // --version: print the version and build lines, run no mode
+};
+
+extern RunOptions options;
+
+// The long option at argv[i]: "--name", "--name=value" or "--name value". Sets its field of
+// options (or cmd), or prints why it is refused and sets cmERR. Returns the position of the
+// last argument it used.
+int ReadLongOption(int argc, char** argv, int i);
+
+// What --version prints on standard output.
+void PrintVersion();
+
+// The usage text's lines for the long options, on standard output.
+void PrintLongOptions();
