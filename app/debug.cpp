@@ -4,6 +4,7 @@
 #include "app/front.h"
 #include "app/state.h"
 #include "core/crc32shr.h"
+#include "store/format.h"
 
 namespace {
 
@@ -32,17 +33,24 @@ void PrintMagicTable() {
   }
 }
 
+// Paths and masks may come from a data file or a hostile name: control bytes never reach the
+// terminal.
+const char* Plain(const char* text) {
+  static char shown[2 * MAX_PATH];
+  return ShowPlain(text, shown, sizeof shown);
+}
+
 void PrintArguments(int argc, char** argv) {
   printf("\n\n --- COMMAND LINE ARGUMENTS --- argv[%u] ---\n\n", static_cast<unsigned>(argc));
-  for (int i = 0; i < argc; ++i) printf(" %02u: %s\n", static_cast<unsigned>(i), argv[i]);
+  for (int i = 0; i < argc; ++i) printf(" %02u: %s\n", static_cast<unsigned>(i), Plain(argv[i]));
 }
 
 void PrintTasks() {
   printf("\n\n --- TASK LIST --- tables[%u] ---\n", static_cast<unsigned>(tables.size()));
   for (size_t i = 0; i < tables.size(); ++i) {
-    printf("\n %02u: cStartPath : %s\n", static_cast<unsigned>(i), tables[i].cStartPath);
-    printf("     cFileMask  : %s\n", tables[i].cFileMask);
-    printf("     cDataFile  : %s\n", tables[i].cDataFile);
+    printf("\n %02u: cStartPath : %s\n", static_cast<unsigned>(i), Plain(tables[i].cStartPath));
+    printf("     cFileMask  : %s\n", Plain(tables[i].cFileMask));
+    printf("     cDataFile  : %s\n", Plain(tables[i].cDataFile));
   }
 }
 

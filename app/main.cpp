@@ -1,9 +1,11 @@
 // vantel32: catalogues directory trees by CRC-32.
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include "app/front.h"
 #include "app/state.h"
+#include "modes/report.h"
 
 namespace {
 
@@ -24,8 +26,14 @@ int main(int argc, char** argv) {
   if (cmd & cmDEBUG) PrintAllTables();
   tables.clear();
 
-  // Everything the report wrote reaches its file before the closing line on standard error.
-  fflush(stdout);
+  // Everything the report wrote reaches its file before the closing line on standard error;
+  // a report that could not be written is a run that did not do its work.
+  if (int error = ReportWriteError()) {
+    if (!ReportFailureTold())
+      fprintf(stderr, " *** Error: Report not written to standard output\n *** %s\n",
+              strerror(error));
+    status = 1;
+  }
   PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
   return (cmd & cmERR) ? 1 : status;
 }

@@ -256,6 +256,8 @@ bool SetTaskFromArgument(Table* t, const char* arg) {
     // and a missing directory named with its separator is no mask at all.
     char last = arg[0] ? arg[strlen(arg) - 1] : 0;
     if (_access(dirPart, 0) != 0 || last == kPathSep || last == '/') return false;
+    // Compare takes no mask: a mistyped tree would silently compare its parent directory.
+    if ((cmd & cmCOMP) && strpbrk(namePart, "*?") == nullptr) return false;
     Join(t->cStartPath, dirPart);
     Join(t->cFileMask, namePart[0] ? namePart : "*.*");
     return true;

@@ -39,8 +39,10 @@ class Table {
   void Compact();
 
   // The walk (core/tree.cpp).
-  void ScanDirectory(const char* dir, unsigned parent);
-  void BuildTree(int recurse);
+  // 0, or the error number when dir could not be read (said on standard error).
+  int ScanDirectory(const char* dir, unsigned parent);
+  // 0, or the error number when the start directory could not be read.
+  int BuildTree(int recurse);
   void ChecksumPass();
   // Reads only the files whose entry in only is non-zero (one entry per record); the others
   // keep their CRC, and the summary counts the files read.

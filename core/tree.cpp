@@ -1,7 +1,9 @@
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 #include "core/crc32shr.h"
 #include "core/progress.h"
@@ -35,7 +37,19 @@ bool AcceptEntry(const char* dir, const char* name) {
   }
   // The entry's own path, and a directory's path with its separator, must fit the find and
   // open functions; a longer one is left out rather than cut into some other path.
-  return strlen(dir) + strlen(name) + 1 < MAX_PATH;
+  if (strlen(dir) + strlen(name) + 1 < MAX_PATH) return true;
+  WarnSkipped(ENAMETOOLONG, dir, name);
+  return false;
+}
+
+int FindFailure() {
+  return ErrnoOfFindError(GetLastError());
+}
+
+void WarnSkipped(int error, const char* dir, const char* name) {
+  std::string shown = std::string(dir) + name;
+  CharToOemA(&shown[0], &shown[0]);
+  fprintf(stderr, " *** Warning: %s: %s\n", strerror(error), shown.c_str());
 }
 
 HANDLE FindExactFileA(const char* path, WIN32_FIND_DATAA* fd) {
@@ -56,7 +70,7 @@ bool MaskMatchesAll(const char* mask) {
   return strcmp(mask, "*") == 0 || strcmp(mask, "*.*") == 0;
 }
 
-void Table::ScanDirectory(const char* dir, unsigned parent) {
+int Table::ScanDirectory(const char* dir, unsigned parent) {
   char pattern[2 * MAX_PATH];
   std::vector<size_t> subdirs;
   WIN32_FIND_DATAA fd;
@@ -65,8 +79,12 @@ void Table::ScanDirectory(const char* dir, unsigned parent) {
   bool single = MaskMatchesAll(cFileMask);
   std::vector<Record> files;
 
-  HANDLE h = JoinText(pattern, sizeof pattern, dir, "*.*") ? FindFirstFileA(pattern, &fd)
-                                                           : INVALID_HANDLE_VALUE;
+  if (!JoinText(pattern, sizeof pattern, dir, "*.*")) {
+    WarnSkipped(ENAMETOOLONG, dir);
+    return ENAMETOOLONG;
+  }
+  HANDLE h = FindFirstFileA(pattern, &fd);
+  int error = h == INVALID_HANDLE_VALUE ? FindFailure() : 0;
   if (h != INVALID_HANDLE_VALUE) {
     do {
       if (IsDotEntry(fd.cFileName)) continue;
@@ -83,16 +101,18 @@ void Table::ScanDirectory(const char* dir, unsigned parent) {
       subdirs.push_back(records.size());
       records.emplace_back(fd, parent);
     } while (FindNextFileA(h, &fd));
+    error = FindFailure();
     FindClose(h);
   }
+  if (error != 0) WarnSkipped(error, dir);
   if (single) {
     for (Record& r : files) records.push_back(std::move(r));
-    return;
+    return error;
   }
 
-  if (!JoinText(pattern, sizeof pattern, dir, cFileMask)) return;
+  if (error != 0 || !JoinText(pattern, sizeof pattern, dir, cFileMask)) return error;
   h = FindFirstFileA(pattern, &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
+  if (h == INVALID_HANDLE_VALUE) return 0;
   size_t cursor = 0;  // both passes usually return names in the same order
   do {
     if (IsDotEntry(fd.cFileName)) continue;
@@ -112,14 +132,15 @@ void Table::ScanDirectory(const char* dir, unsigned parent) {
     }
   } while (FindNextFileA(h, &fd));
   FindClose(h);
+  return 0;
 }
 
-void Table::BuildTree(int recurse) {
+int Table::BuildTree(int recurse) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", cStartPath);
   size_t base = strlen(path);
   records.clear();
-  ScanDirectory(path, 0);
+  int error = ScanDirectory(path, 0);
   ProgressTimer progress;
   if (progress.Due())
     fprintf(stderr, " \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
@@ -136,6 +157,7 @@ void Table::BuildTree(int recurse) {
   }
   fprintf(stderr, "%79s\r \376 Tree   %6u  %s\n", " ", static_cast<unsigned>(records.size()),
           cStartPath);
+  return error;
 }
 
 bool ComposeDirPath(const Table& t, unsigned idx, char* path, size_t base) {
@@ -190,13 +212,12 @@ void Table::ChecksumPass(const std::vector<char>* only, bool stored) {
     if (only != nullptr && (i >= only->size() || !(*only)[i])) continue;
     if (ComposeFilePath(*this, static_cast<unsigned>(i), path, base)) {
       if (progress.Due()) PrintChecksumProgress(path, static_cast<unsigned>(i));
-      if (stored) {
-        CRCFile(path, &r.dwCRC);
-      } else {
-        CRCFileOfSize(path, r.qwSize, r.dwAttr, &r.dwCRC);
-      }
+      int error =
+          stored ? CRCFile(path, &r.dwCRC) : CRCFileOfSize(path, r.qwSize, r.dwAttr, &r.dwCRC);
+      if (error != 0 && error != 0xFFFF) WarnSkipped(error, path);
     } else {
       r.dwCRC = 0;  // a path the system cannot take is unreadable
+      WarnSkipped(ENAMETOOLONG, cStartPath, r.LongName());
     }
     bytes += r.qwSize;
     ++files;

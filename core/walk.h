@@ -1,6 +1,7 @@
 // Helpers shared by the tree walk and by Scan and Compare, which walk live trees too.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 
 #include "core/table.h"
@@ -15,9 +16,21 @@ HANDLE FindExactFileA(const char* path, WIN32_FIND_DATAA* fd);
 // Whether a mask matches every name ("*" or "*.*"), so that no directory misses it.
 bool MaskMatchesAll(const char* mask);
 
-// Whether an entry found in dir may enter a table: names with a line break are refused with
-// a warning (the data file holds one name per line), paths over the limit silently.
+// Whether an entry found in dir may enter a table: names with a line break are refused (the
+// data file holds one name per line), and so are paths over the limit; each with a warning.
 bool AcceptEntry(const char* dir, const char* name);
+
+// After a find call returned nothing: 0 when the directory was read to its end (nothing
+// matched, no more entries); ENOENT or ENOTDIR when it is gone; any other error number when
+// it exists but could not be read.
+int FindFailure();
+inline bool IsGone(int error) {
+  return error == ENOENT || error == ENOTDIR;
+}
+
+// " *** Warning: <reason>: <dir><name>\n" on standard error, control bytes masked: an entry
+// left out (or given CRC 0) never goes unmentioned.
+void WarnSkipped(int error, const char* dir, const char* name = "");
 
 // Puts the long path of record idx behind the first base bytes of path (a buffer of
 // 2*MAX_PATH that starts with the start path); a directory gets its separator. False when

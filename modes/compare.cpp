@@ -5,8 +5,10 @@
 
 #include "app/state.h"
 #include "core/table.h"
+#include "modes/catalogue.h"
 #include "modes/modes.h"
 #include "modes/reconcile.h"
+#include "store/format.h"
 
 namespace {
 
@@ -22,34 +24,43 @@ struct CompareReport {
   }
 };
 
-void LoadPathOne(Table& t, uint32_t sub) {
-  if (t.cDataFile[0] == '\0') {
-    t.BuildTree(sub);
-    if (!(cmd & cmNOCRC)) t.ChecksumPass();
-    return;
+void StartPathNotFound(const char* path) {
+  char shown[MAX_PATH];
+  fprintf(stderr, " *** Error: Start path not found: %s\n", ShowPlain(path, shown, sizeof shown));
+}
+
+bool BuildPathOne(Table& t, uint32_t sub) {
+  if (t.BuildTree(sub) != 0) {
+    StartPathNotFound(t.cStartPath);
+    return false;
   }
+  if (!(cmd & cmNOCRC)) t.ChecksumPass();
+  return true;
+}
+
+// False when Path 1 cannot be had: a refused catalogue stands for nothing, and comparing with
+// its empty table would list every entry of Path 2 as new.
+bool LoadPathOne(Table& t, uint32_t sub) {
+  if (t.cDataFile[0] == '\0') return BuildPathOne(t, sub);
   int code = t.TestFile(t.cDataFile);
   switch (code) {
     case 0:
-      t.ReadDataFile();  // a damaged file leaves the table empty: everything shows as new
-      break;
+      return LoadCatalogue(t) == 0;
     case 1:
       fprintf(stderr, " *** Error: Can not open data file %s\n", t.cDataFile);
-      break;
+      return false;
     case 2:
       fprintf(stderr, " *** Error: %s is mot data file for vantel32\n", t.cDataFile);
-      break;
+      return false;
     case 3:
       fprintf(stderr, " *** Error: Version conflict %s\n", t.cDataFile);
-      break;
+      return false;
     case 4:
-      t.BuildTree(sub);
-      if (!(cmd & cmNOCRC)) t.ChecksumPass();
-      break;
+      return BuildPathOne(t, sub);
     default:
       fprintf(stderr, " *** Internal Error: Table::TestFile() returns undefined value:%u\n",
               static_cast<unsigned>(code));
-      break;
+      return false;
   }
 }
 
@@ -81,7 +92,7 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
     return 1;
   }
   Table& t = tables[0];
-  LoadPathOne(t, sub);
+  if (!LoadPathOne(t, sub)) return 1;
 
   CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   options.checkCreate = false;
@@ -105,10 +116,14 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
 
   fprintf(stderr, "   Processing table [%d] ...       \r", 0);
   bool changedTitled = false;
-  reconciler.Walk(0, [&](const EntryChange& c) {
+  int error = reconciler.Walk(0, [&](const EntryChange& c) {
     report.Section(changedTitled, " *** Path 2 contains changed files or directories:\n\n");
     PrintChangeBlock(c);
   });
+  if (error != 0) {
+    StartPathNotFound(t.cStartPath);
+    return 1;
+  }
   printf("\n");
   ListMarked(t, stNEW, " *** Path 2 contains new files or directories:\n\n", report);
   printf("\n");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/table.h"
+#include "modes/catalogue.h"
 #include "modes/modes.h"
 
 namespace {
@@ -38,14 +39,17 @@ bool FromDataFile(const Table& t) {
   return t.cDataFile[0] != '\0';
 }
 
-void LoadTasks(std::vector<Table>& tables, uint32_t sub) {
+// 1 when a data file was refused: its task stays empty and the others are still searched.
+int LoadTasks(std::vector<Table>& tables, uint32_t sub) {
+  int status = 0;
   for (Table& t : tables) {
     if (FromDataFile(t)) {
-      t.ReadDataFile();  // a file that cannot be read leaves the task empty
+      if (LoadCatalogue(t) != 0) status = 1;
     } else {
       t.BuildTree(sub != 0);
     }
   }
+  return status;
 }
 
 // Sizes that at least two files of all tasks have, ascending. Only such files can be in a
@@ -151,7 +155,7 @@ void PrintGroup(std::vector<Table>& tables, const Entry* first, const Entry* end
 
 int FindDuplicates(std::vector<Table>& tables, uint32_t sub) {
   fprintf(stderr, " \376 Duplicate File Finder ...\n");
-  LoadTasks(tables, sub);
+  int status = LoadTasks(tables, sub);
   ChecksumTasks(tables);
   fprintf(stderr, "   Indexing table ...\r");
   std::vector<Entry> files = IndexFiles(tables);
@@ -164,5 +168,5 @@ int FindDuplicates(std::vector<Table>& tables, uint32_t sub) {
     printf("\nWas found %u diplicate file(s).\n", totals.files);
     printf("Loss %" PRId64 " byte(s) in duplicate file(s).\n", totals.lost);
   }
-  return 0;
+  return status;
 }

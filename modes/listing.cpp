@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "modes/catalogue.h"
 #include "modes/modes.h"
 #include "store/format.h"
 
@@ -258,10 +259,10 @@ void TakeClock(char* date, char* clock) {
 
 void Table::PrintTable(const char* format, int lists, int emptyFolders, int withNoMatch) {
   Listing listing(*this, format, emptyFolders != 0, withNoMatch != 0);
+  char shown[MAX_PATH];
   if (cmd & cmDEBUG)
     printf("\n --- FILE TABLE --- Records:%u --- Start path: %s\n\n",
-           static_cast<unsigned>(records.size()), cStartPath);
-  char shown[MAX_PATH];
+           static_cast<unsigned>(records.size()), ShowPlain(cStartPath, shown, sizeof shown));
   printf("File mask   :   %s\n\n", ShowPlain(cFileMask, shown, sizeof shown));
   if (lists) {
     ChildIndex children(records);
@@ -283,7 +284,7 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
   int status = 0;
   for (Table& t : tables) {
     if (t.cDataFile[0]) {
-      if (t.ReadDataFile() != 0) status = 1;
+      if (LoadCatalogue(t) != 0) status = 1;
     } else {
       t.BuildTree(sub != 0);
     }
@@ -300,7 +301,7 @@ int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t empt
   printf("\nSystem clock:   %s %s\n", date, clock);
   int status = 0;
   for (Table& t : tables)
-    if (t.cDataFile[0] && t.ReadDataFile() != 0) status = 1;
+    if (t.cDataFile[0] && LoadCatalogue(t) != 0) status = 1;
   for (Table& t : tables) t.PrintTable(cOutputFormat, lists != 0, emptyFolders != 0, 1);
   return status;
 }

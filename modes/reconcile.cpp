@@ -53,6 +53,12 @@ void TimeChange(const FILETIME& oldTime, const FILETIME& newTime, char* out, siz
   snprintf(out, cap, "%s  ->  %s", a, b);
 }
 
+// A file that cannot be read gets CRC 0, and a warning that says why.
+void ChecksumOf(const char* path, uint64_t size, uint32_t attr, uint32_t* crc) {
+  int error = CRCFileOfSize(path, size, attr, crc);
+  if (error != 0 && error != 0xFFFF) WarnSkipped(error, path);
+}
+
 bool SameTime(const FILETIME& a, const FILETIME& b) {
   return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
@@ -71,7 +77,9 @@ void Reconciler::Index() {
   enterable_.assign(stored_, 0);
   for (size_t k = 0; k < stored_; ++k) {
     Record& r = recs[k];
-    r.wStatus = stGONE;
+    // Without sub only the first level is looked at: what lies deeper is neither reported
+    // nor dropped, unless its first-level directory is gone.
+    r.wStatus = (opt_.sub || r.dwUpIdx == 0) ? stGONE : 0;
     if (opt_.sub && r.IsDir()) visit_.push_back(static_cast<uint32_t>(k + 1));
     if (r.pLongName == nullptr) continue;  // never matched: a found entry always has a name
     if (Find(r.dwUpIdx, r.IsDir(), r.pLongName) >= 0) continue;  // the first record wins
@@ -94,21 +102,55 @@ long Reconciler::Find(uint32_t up, bool dir, const char* name) const {
   return -1;
 }
 
-void Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
+int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   task_ = progressTask;
   sink_ = &onChange;
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", table_.cStartPath);
   size_t base = strlen(path);
-  for (uint32_t d : visit_) VisitDirectory(d, path, base);
+  for (uint32_t d : visit_) {
+    int error = VisitDirectory(d, path, base);
+    if (d == 0 && error != 0) return error;
+    if (error == 0 || IsGone(error)) continue;
+    // Still there but unreadable: what it held is unknown, not gone.
+    char shown[2 * MAX_PATH];
+    CharToOemA(path, shown);
+    fprintf(stderr, " *** Warning: Directory not readable, kept as stored: %s\n", shown);
+    KeepStoredBelow(d);
+  }
+  if (!opt_.sub) {
+    // Records below a first-level directory that is gone go with it.
+    auto& recs = table_.records;
+    for (size_t k = 0; k < stored_; ++k) {
+      uint32_t up = recs[k].dwUpIdx;
+      if (up != 0 && up - 1 < k && (recs[up - 1].wStatus & stGONE)) recs[k].wStatus |= stGONE;
+    }
+  }
+  return 0;
 }
 
-void Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
+void Reconciler::KeepStoredBelow(uint32_t d) {
+  // Parents precede their children: one forward pass reaches the whole stored subtree of every
+  // child that was not found.
+  auto& recs = table_.records;
+  std::vector<char> kept(stored_, 0);
+  for (size_t k = d; k < stored_; ++k) {
+    uint32_t up = recs[k].dwUpIdx;
+    bool below = up == d ? (recs[k].wStatus & stGONE) != 0 : up > d && up - 1 < k && kept[up - 1];
+    if (!below) continue;
+    kept[k] = 1;
+    recs[k].wStatus &= ~stGONE;
+  }
+}
+
+// 0 when the directory was read (or is not to be read); otherwise its error number, with path
+// holding the directory.
+int Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
   path[base] = '\0';
   // A directory not found again (or now a link) has nothing to enumerate: its stored
   // children all stay missing.
-  if (d != 0 && !enterable_[d - 1]) return;
-  if (d != 0 && !ComposeDirPath(table_, d - 1, path, base)) return;
+  if (d != 0 && !enterable_[d - 1]) return 0;
+  if (d != 0 && !ComposeDirPath(table_, d - 1, path, base)) return 0;
   size_t dirLen = strlen(path);
 
   // The same pattern room as the tree builder's, pass by pass: both walks read the same
@@ -119,6 +161,7 @@ void Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
                  ? FindFirstFileA(path, &fd)
                  : INVALID_HANDLE_VALUE;
   path[dirLen] = '\0';
+  int error = h == INVALID_HANDLE_VALUE ? FindFailure() : 0;
   if (h != INVALID_HANDLE_VALUE) {
     do {
       if (IsDotEntry(fd.cFileName)) continue;
@@ -127,24 +170,28 @@ void Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
       if (!AcceptEntry(path, fd.cFileName)) continue;
       TakeEntry(d, fd, path, dirLen);
     } while (FindNextFileA(h, &fd));
+    error = FindFailure();
     FindClose(h);
   }
 
-  if (maskMatchesAll_) return;
+  if (maskMatchesAll_ || error != 0) return error;
 
   // Directories whose names miss the mask are kept as nodes of the tree, as the tree builder
-  // keeps them; the mask enumeration never returns them.
-  if (!JoinText(path + dirLen, 2 * MAX_PATH - dirLen, "", "*.*")) return;
+  // keeps them; the mask enumeration never returns them. This pass also tells a directory
+  // that is gone or unreadable from one where nothing matched.
+  if (!JoinText(path + dirLen, 2 * MAX_PATH - dirLen, "", "*.*")) return 0;
   h = FindFirstFileA(path, &fd);
   path[dirLen] = '\0';
-  if (h == INVALID_HANDLE_VALUE) return;
+  if (h == INVALID_HANDLE_VALUE) return FindFailure();
   do {
     if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(fd.cFileName)) continue;
     if (maskDirs.count(fd.cFileName) != 0) continue;
     if (!AcceptEntry(path, fd.cFileName)) continue;
     TakeTraversalDir(d, fd, path, dirLen);
   } while (FindNextFileA(h, &fd));
+  error = FindFailure();
   FindClose(h);
+  return error;
 }
 
 void Reconciler::TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen) {
@@ -196,7 +243,7 @@ void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, 
   bool dir = recs[j].IsDir();
   if (!dir && !opt_.noCrc) {
     strcpy(path + dirLen, fd.cFileName);
-    CRCFileOfSize(path, recs[j].qwSize, recs[j].dwAttr, &recs[j].dwCRC);
+    ChecksumOf(path, recs[j].qwSize, recs[j].dwAttr, &recs[j].dwCRC);
   }
   path[dirLen] = '\0';
   if (!dir || !opt_.sub) return;
@@ -213,7 +260,7 @@ void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, 
         table_.ScanDirectory(sub, static_cast<unsigned>(i + 1));
     } else if (!opt_.noCrc) {
       if (ComposeFilePath(table_, static_cast<unsigned>(i), sub, base))
-        CRCFileOfSize(sub, recs[i].qwSize, recs[i].dwAttr, &recs[i].dwCRC);
+        ChecksumOf(sub, recs[i].qwSize, recs[i].dwAttr, &recs[i].dwCRC);
     }
   }
 }
@@ -224,7 +271,7 @@ void Reconciler::Compare(Record& r, const WIN32_FIND_DATAA& fd, const char* path
   bool dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   uint64_t live = (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
   uint32_t crc = 0;
-  if (!dir && !opt_.noCrc) CRCFileOfSize(path, live, fd.dwFileAttributes, &crc);
+  if (!dir && !opt_.noCrc) ChecksumOf(path, live, fd.dwFileAttributes, &crc);
 
   char shortName[kShortNameLen];
   MakeShortName(fd, shortName);

@@ -11,8 +11,7 @@
 #include "core/table.h"
 
 struct CheckOptions {
-  CheckOptions(uint32_t sub_, uint32_t noTime_, uint32_t noAttr_, uint32_t noCrc_,
-               uint32_t noSize_)
+  CheckOptions(uint32_t sub_, uint32_t noTime_, uint32_t noAttr_, uint32_t noCrc_, uint32_t noSize_)
       : sub(sub_), noTime(noTime_), noAttr(noAttr_), noCrc(noCrc_), noSize(noSize_) {}
 
   uint32_t sub = 0;
@@ -42,14 +41,17 @@ class Reconciler {
  public:
   Reconciler(Table& table, const CheckOptions& options);
 
-  // stGONE on every stored record; the child index and the directories to visit.
+  // stGONE on every stored record that the walk will look for (without sub, the first level
+  // only: deeper records stay as stored); the child index and the directories to visit.
   void Index();
   // Visits the stored directories under the table's start path, in index order.
-  // progressTask is the task number shown in the progress line.
-  void Walk(int progressTask, const ChangeSink& onChange);
+  // progressTask is the task number shown in the progress line. Returns 0, or the error number
+  // when the start directory is gone or cannot be read: nothing was compared then.
+  int Walk(int progressTask, const ChangeSink& onChange);
 
  private:
-  void VisitDirectory(uint32_t d, char* path, size_t base);
+  int VisitDirectory(uint32_t d, char* path, size_t base);
+  void KeepStoredBelow(uint32_t d);
   void TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen);
   void TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen);
   void TakeNew(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen, bool noMatch);

@@ -5,8 +5,11 @@
 
 #include "app/state.h"
 #include "core/table.h"
+#include "modes/catalogue.h"
 #include "modes/modes.h"
 #include "modes/reconcile.h"
+#include "modes/report.h"
+#include "store/format.h"
 
 namespace {
 
@@ -23,11 +26,20 @@ struct ScanReport {
   }
 };
 
-// Loads one task. False ends the whole scan before anything is compared or saved.
-bool LoadTask(Table& t, uint32_t sub, uint32_t noPath) {
+void StartPathNotFound(const Table& t) {
+  char shown[MAX_PATH];
+  fprintf(stderr, " *** Error: Start path not found: %s\n",
+          ShowPlain(t.cStartPath, shown, sizeof shown));
+}
+
+enum class Load { kReady, kSkipTask, kEndScan };
+
+// Loads one task. kEndScan ends the whole scan before anything is compared or saved; kSkipTask
+// leaves this task out (neither compared nor saved) while the others go on.
+Load LoadTask(Table& t, uint32_t sub, uint32_t noPath) {
   if (t.cDataFile[0] == '\0') {
     fprintf(stderr, " *** Internal Error: Unspecified data file for %s\n", t.cStartPath);
-    return true;
+    return Load::kReady;
   }
   char given[MAX_PATH];
   snprintf(given, sizeof given, "%s", t.cStartPath);
@@ -35,27 +47,31 @@ bool LoadTask(Table& t, uint32_t sub, uint32_t noPath) {
   switch (code) {
     case 0:
       // A catalogue that cannot be read whole is never overwritten with a partial one.
-      if (t.ReadDataFile() != 0) return false;
+      if (LoadCatalogue(t) != 0) return Load::kSkipTask;
       if (noPath) snprintf(t.cStartPath, sizeof t.cStartPath, "%s", given);
-      return true;
+      return Load::kReady;
     case 1:
       fprintf(stderr, " *** Error: Can not open data file: %s\n", t.cDataFile);
-      return false;
+      return Load::kEndScan;
     case 2:
       fprintf(stderr, " *** Error: %s is mot data file for vantel32\n", t.cDataFile);
-      return false;
+      return Load::kEndScan;
     case 3:
       fprintf(stderr, " *** Error: %s - Version conflict\n", t.cDataFile);
-      return false;
+      return Load::kEndScan;
     case 4:
-      t.BuildTree(sub);
+      // A tree that cannot be read makes no catalogue: an empty one would stand for it.
+      if (t.BuildTree(sub) != 0) {
+        StartPathNotFound(t);
+        return Load::kSkipTask;
+      }
       if (!(cmd & cmNOCRC)) t.ChecksumPass();
       t.bNew = 1;
-      return true;
+      return Load::kReady;
     default:
       fprintf(stderr, " *** Internal Error: Table::TestFile() returns undefined value:%u\n",
               static_cast<unsigned>(code));
-      return false;
+      return Load::kEndScan;
   }
 }
 
@@ -83,16 +99,25 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   snprintf(report.banner, sizeof report.banner,
            "\n\n-----------------------------------------------  %s\n", ctime(&now));
 
-  for (Table& t : tables)
-    if (!LoadTask(t, sub, noPath)) return 1;
+  // A task left out keeps its data file exactly as it was.
+  int status = 0;
+  std::vector<char> skip(tables.size(), 0);
+  for (size_t n = 0; n < tables.size(); ++n) {
+    Load load = LoadTask(tables[n], sub, noPath);
+    if (load == Load::kEndScan) return 1;
+    if (load == Load::kSkipTask) {
+      skip[n] = 1;
+      status = 1;
+    }
+  }
 
   CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   std::vector<Reconciler> reconcilers;
   reconcilers.reserve(tables.size());
   fprintf(stderr, "   Indexing table ...\r");
-  for (Table& t : tables) {
-    reconcilers.emplace_back(t, options);
-    if (!t.bNew) reconcilers.back().Index();
+  for (size_t n = 0; n < tables.size(); ++n) {
+    reconcilers.emplace_back(tables[n], options);
+    if (!tables[n].bNew && !skip[n]) reconcilers.back().Index();
   }
 
   auto onChange = [&report](const EntryChange& c) {
@@ -103,8 +128,14 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   for (size_t n = 0; n < tables.size(); ++n) {
     Table& t = tables[n];
     fprintf(stderr, "   Processing table [%d] ...         \r", static_cast<int>(n));
-    if (t.bNew) continue;
-    reconcilers[n].Walk(static_cast<int>(n), onChange);
+    if (t.bNew || skip[n]) continue;
+    // A start directory that is gone (an unmounted drive) would list every entry as deleted.
+    if (reconcilers[n].Walk(static_cast<int>(n), onChange) != 0) {
+      StartPathNotFound(t);
+      skip[n] = 1;
+      status = 1;
+      continue;
+    }
     ListMarked(t, stNEW, "+ Dir:  %s\n", "+ File: %s\n", report.dirsNew, report.filesNew, report);
     ListMarked(t, stGONE, "- Dir:  %s\n", "- File: %s\n", report.dirsDeleted, report.filesDeleted,
                report);
@@ -114,10 +145,20 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     }
   }
 
-  int status = 0;
   fprintf(stderr, "   Writing table ... \r");
-  for (Table& t : tables)
-    if (t.cDataFile[0] != '\0' && t.SaveDataFile(cmd) != 0) status = 1;
+  for (size_t n = 0; n < tables.size(); ++n) {
+    Table& t = tables[n];
+    if (t.cDataFile[0] == '\0' || skip[n]) continue;
+    // A report nobody saw must not be followed by a catalogue that no longer shows the change.
+    if (int error = ReportWriteError()) {
+      fprintf(stderr, " *** Error: Report not written, data file not saved: %s\n *** %s\n",
+              t.cDataFile, strerror(error));
+      NoteReportFailureTold();
+      status = 1;
+      continue;
+    }
+    if (t.SaveDataFile(cmd) != 0) status = 1;
+  }
 
   if (report.bannerShown) {
     printf("Files: %3d changed, %3d deleted, %3d new\n", report.filesChanged, report.filesDeleted,

@@ -141,6 +141,7 @@ struct Search {
   std::string names;  // every name with its terminating NUL
   std::vector<Entry> order;
   size_t next = 0;
+  int error = 0;  // the first entry that could not be examined, other than a vanished one
   ~Search() {
     if (dir) closedir(dir);
   }
@@ -163,10 +164,17 @@ struct NameLess {
 };
 
 // Reads the matching names; "." and ".." go first (in that order), the rest sorted.
-void Collect(Search* s, const char* mask) {
+// False when the directory could not be read to its end (errno tells why).
+bool Collect(Search* s, const char* mask) {
   bool all = IsMatchAll(mask);
   size_t dots = 0;
-  while (struct dirent* e = readdir(s->dir)) {
+  for (;;) {
+    errno = 0;
+    struct dirent* e = readdir(s->dir);
+    if (e == nullptr) {
+      if (errno != 0) return false;
+      break;
+    }
     const char* name = e->d_name;
     if (!all && !MatchWildcard(mask, name)) continue;
     size_t len = strlen(name);
@@ -177,6 +185,7 @@ void Collect(Search* s, const char* mask) {
   }
   if (dots == 2 && s->order[0].length == 2) std::swap(s->order[0], s->order[1]);
   std::sort(s->order.begin() + dots, s->order.end(), NameLess{s->names.data()});
+  return true;
 }
 
 // Returns the next entry that can still be examined; entries removed since the directory was
@@ -188,12 +197,24 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* data) {
     const char* name = s->names.data() + e.offset;
     if (!IsDotName(name)) {
       if (Fill(fd, name, name, e.length, data)) return true;
+      if (errno != ENOENT && s->error == 0) s->error = errno != 0 ? errno : EIO;
       continue;
     }
     if (!s->haveSelf) s->haveSelf = StatAt(fd, "", &s->self);
     if (s->haveSelf && FillFrom(s->self, fd, name, name, e.length, data)) return true;
   }
   return false;
+}
+
+// GetLastError of the find functions. Errors without a Win32 code of their own carry the errno
+// value with the bit that Win32 leaves to applications.
+constexpr DWORD kErrnoBit = 0x20000000u;
+DWORD lastError = 0;
+
+DWORD FindErrorOf(int error) {
+  if (error == ENOENT || error == ENOTDIR) return ERROR_PATH_NOT_FOUND;
+  if (error == EACCES || error == EPERM) return ERROR_ACCESS_DENIED;
+  return kErrnoBit | static_cast<DWORD>(error != 0 ? error : EIO);
 }
 
 // A lookup without wildcards needs no state: its handle only answers "no more".
@@ -227,7 +248,19 @@ bool MatchWildcard(const char* mask, const char* name) {
   return *mask == 0;
 }
 
+DWORD GetLastError() {
+  return lastError;
+}
+
+int ErrnoOfFindError(DWORD code) {
+  if (code & kErrnoBit) return static_cast<int>(code & ~kErrnoBit);
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return ENOENT;
+  if (code == ERROR_ACCESS_DENIED) return EACCES;
+  return code == 0 || code == ERROR_NO_MORE_FILES ? 0 : EIO;
+}
+
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
+  lastError = ERROR_FILE_NOT_FOUND;
   size_t len = strlen(pattern);
   if (len == 0 || pattern[len - 1] == '/') return INVALID_HANDLE_VALUE;
   const char* slash = strrchr(pattern, '/');
@@ -244,16 +277,20 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
   std::string dirPath =
       !slash ? std::string(".") : std::string(pattern, slash == pattern ? 1 : slash - pattern);
   int fd = open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return INVALID_HANDLE_VALUE;
+  if (fd < 0) {
+    lastError = FindErrorOf(errno);
+    return INVALID_HANDLE_VALUE;
+  }
   Search* s = new Search;
   s->dir = fdopendir(fd);
-  if (!s->dir) {
-    close(fd);
+  if (!s->dir || !Collect(s, mask)) {
+    lastError = FindErrorOf(errno);
+    if (!s->dir) close(fd);
     delete s;
     return INVALID_HANDLE_VALUE;
   }
-  Collect(s, mask);
   if (!NextEntry(s, data)) {
+    if (s->error != 0) lastError = FindErrorOf(s->error);
     delete s;
     return INVALID_HANDLE_VALUE;
   }
@@ -261,8 +298,12 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
 }
 
 BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data) {
+  lastError = ERROR_NO_MORE_FILES;
   if (find == kLiteralHandle || find == INVALID_HANDLE_VALUE || !find) return FALSE;
-  return NextEntry(static_cast<Search*>(find), data) ? TRUE : FALSE;
+  Search* s = static_cast<Search*>(find);
+  if (NextEntry(s, data)) return TRUE;
+  if (s->error != 0) lastError = FindErrorOf(s->error);
+  return FALSE;
 }
 
 BOOL FindClose(HANDLE find) {

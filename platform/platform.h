@@ -91,6 +91,15 @@ BOOL FindClose(HANDLE find);
 BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
 BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st);
 
+// The error of the last failed find call: ERROR_FILE_NOT_FOUND when a directory was read and
+// nothing matched, ERROR_NO_MORE_FILES at the end of a search, ERROR_PATH_NOT_FOUND when the
+// directory does not exist, anything else when it could not be read.
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_PATH_NOT_FOUND 3
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_NO_MORE_FILES 18
+DWORD GetLastError();
+
 // Names are shown as stored, except that control bytes become '?'. src and dst may be equal.
 BOOL CharToOemA(const char* src, char* dst);
 
@@ -151,3 +160,7 @@ bool IsSwitchArgument(const char* arg);
 
 // Stream set-up at start: standard output fully buffered when it is not a terminal.
 void InitConsoleStreams();
+
+// The C runtime's error number for a GetLastError code of the find functions, so that one
+// text (strerror) names the reason on both builds: ENOENT when the path does not exist.
+int ErrnoOfFindError(DWORD code);

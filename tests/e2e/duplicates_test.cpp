@@ -91,14 +91,14 @@ TEST_F(DuplicatesTest, MissingOrDamagedDataFileLeavesTheOtherTasks) {
   MakeFile("damaged.crc", good.substr(0, good.size() - 80));
 
   RunResult missing = Run({"-md", "a", "b", "-fc", "missing.crc", "good.crc"});
-  EXPECT_EQ(missing.status, 0);
+  EXPECT_EQ(missing.status, 1);  // searched, but not all it was given
   EXPECT_EQ(missing.out, Header("x", "FC50F144", "4") + "\n      " + Path("stored/x") + "\n" +
                              "      " + Path("stored/y") + "\n" + Totals(2, "4"));
   EXPECT_NE(missing.err.find("\n** Error: Cannot open input file: missing.crc\n"),
             std::string::npos);
 
   RunResult damaged = Run({"-md", "damaged.crc", "tree"});
-  EXPECT_EQ(damaged.status, 0);
+  EXPECT_EQ(damaged.status, 1);
   EXPECT_EQ(damaged.out, Header("one", "FC50F144", "4") + "\n      " + Path("tree/one") + "\n" +
                              "      " + Path("tree/two") + "\n" + Totals(2, "4"));
   EXPECT_NE(damaged.err.find("** Error: "), std::string::npos);

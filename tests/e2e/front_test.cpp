@@ -178,8 +178,10 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusOne) {
       {{"-mt", "old.crc"}, " *** Error: old.crc - version conflict.\n" + kHint},
       {{"-mt", "-fc", "folder"}, " *** Error: Can't open folder\n" + kHint},
       {{"-mt", "-fc", "notes.txt"}, " *** Error: notes.txt - is not data file.\n" + kHint},
-      {{"-mc", "a", "b", "c", "d"},
+      {{"-mc", "folder", "folder", "folder"},
        " *** Error: Only 2 file mask may be in Compare-mode (/mc).\n" + kHint},
+      // Compare takes no mask: a mistyped tree is not read as its parent directory.
+      {{"-mc", "folder", "foldr"}, " *** Error: Invalid file mask: foldr\n" + kHint},
       {{"-ms", "a", "b", "-fc", "one.crc"},
        " *** Error: Number of file mask must be equal the number of name data file.\n" + kHint},
       {{"-ms", "a", "b"}, " *** Error: Unspecified data file for " + top + "\n" + kHint},

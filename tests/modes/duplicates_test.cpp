@@ -242,7 +242,7 @@ TEST_F(FindDuplicatesTest, UnreadableDataFileLeavesItsTaskEmpty) {
   for (const std::string& dataFile : {Path("missing.crc"), Path("junk.crc")}) {
     SCOPED_TRACE(dataFile);
     Captured got = Find({Task("x", "*.*", dataFile), Task("tree")});
-    EXPECT_EQ(got.status, 0);
+    EXPECT_EQ(got.status, 1);
     EXPECT_EQ(got.out,
               "\nFile: one                               CRC32:FC50F144  Size:4 byte(s)\n"
               "\n      " +

@@ -1,0 +1,9 @@
+#include "modes/catalogue.h"
+
+int LoadCatalogue(Table& t) {
+  if (t.ReadDataFile() != 0) return 1;
+  // A header the reader turned away leaves an empty table, like an empty catalogue does.
+  if (!t.records.empty()) return 0;
+  Table probe;
+  return probe.TestFile(t.cDataFile) == 0 ? 0 : 1;
+}
