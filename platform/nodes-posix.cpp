@@ -34,3 +34,13 @@ int MakeRawName(const char* dir, const std::string& name) {
   close(fd);
   return 0;
 }
+
+// Root keeps its uid but loses the capabilities that let it pass permission bits.
+int PermissionBoundPrefix(std::vector<std::string>* prefix) {
+  prefix->clear();
+  if (geteuid() != 0) return 0;
+  const char kSetpriv[] = "/usr/bin/setpriv";
+  if (access(kSetpriv, X_OK) != 0) return -1;
+  *prefix = {kSetpriv, "--bounding-set=-dac_override,-dac_read_search"};
+  return 0;
+}

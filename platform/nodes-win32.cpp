@@ -11,3 +11,8 @@ int MakeSocketNode(const char*) {
 int MakeRawName(const char*, const std::string&) {
   return -1;
 }
+
+// Windows has no permission bits that a test could take away this simply.
+int PermissionBoundPrefix(std::vector<std::string>*) {
+  return -1;
+}

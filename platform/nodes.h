@@ -4,8 +4,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 int MakeFifo(const char* path);
 int MakeSocketNode(const char* path);
 // Creates a file dir/name (name taken as raw bytes, any value but NUL and the separator).
 int MakeRawName(const char* dir, const std::string& name);
+
+// Permission bits do not bind root. Sets *prefix to the command words under which a child
+// program is bound by them all the same (empty when this process is not root) and returns 0;
+// -1 where permission bits cannot make an entry unreadable here or no such command exists.
+int PermissionBoundPrefix(std::vector<std::string>* prefix);

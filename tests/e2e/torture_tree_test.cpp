@@ -159,6 +159,7 @@ TEST_F(TortureTree, PathsBeyondTheLimitAreSkippedNeverCut) {
   // Everything that fits is there (a file and a directory per level), nothing else.
   EXPECT_GT(listed, 2u * 300);
   EXPECT_GT(deepest + 2 * sizeof("level_dir"), static_cast<size_t>(MAX_PATH));
+  EXPECT_NE(std::string::npos, info.err.find(" *** Warning: File name too long: " + Path("deep")));
 
   std::vector<std::string> scan = {"-ms", "-s", Path("deep")};
   EXPECT_EQ(0, RunBounded(scan).status);

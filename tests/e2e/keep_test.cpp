@@ -1,0 +1,202 @@
+// What a run keeps when the tree, the report or a catalogue fails it: the catalogue stays as it
+// was, the failure is said on standard error and the exit status tells.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/table.h"
+#include "platform/nodes.h"
+#include "platform/platform.h"
+#include "platform/process.h"
+#include "tests/modes/datafile_image.h"
+#include "tests/support/e2e.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Has(const std::string& text, const std::string& piece) {
+  return text.find(piece) != std::string::npos;
+}
+
+class KeepTest : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    MakeFile("tree/a.txt", "alpha");
+    MakeFile("tree/sub/c.txt", "gamma");
+    MakeFile("tree/sub/deep/d.txt", "delta");
+  }
+
+  // Scan of the tree with the default catalogue; /nt, as contents change within a clock tick.
+  RunResult Scan(bool sub = true) {
+    std::vector<std::string> args = {"-ms", "-nt", Path("tree")};
+    if (sub) args.insert(args.begin() + 1, "-s");
+    return Run(args);
+  }
+
+  // Runs `before` + the program + args, as Run does but without its line-end handling (POSIX).
+  RunResult RunUnder(const std::vector<std::string>& before, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = before;
+    argv.push_back(ProgramPath());
+    argv.insert(argv.end(), args.begin(), args.end());
+    ProcessResult done;
+    RunResult result;
+    if (RunProcess(argv, Root(), {"TZ=UTC"}, "", &done) != 0) {
+      ADD_FAILURE() << "cannot start " << argv[0];
+      return result;
+    }
+    result.status = done.status;
+    result.out = done.out;
+    result.err = done.err;
+    return result;
+  }
+
+  std::vector<std::string> Stored(const std::string& dataFile) {
+    Table t;
+    snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path(dataFile).c_str());
+    EXPECT_EQ(0, t.ReadDataFile());
+    std::vector<std::string> paths;
+    char rel[2 * MAX_PATH];
+    for (unsigned i = 0; i < t.records.size(); ++i) {
+      t.ComposeLongPath(i, rel, sizeof rel);
+      paths.push_back(rel);
+    }
+    return paths;
+  }
+};
+
+TEST_F(KeepTest, AMissingStartPathKeepsItsCatalogueWhileTheOtherTasksGoOn) {
+  MakeFile("other/e.txt", "epsilon");
+  ASSERT_EQ(0,
+            Run({"-ms", "-s", "-nt", Path("tree"), Path("other"), "-fc", "tree.crc", "other.crc"})
+                .status);
+  std::string tree = ReadFile("tree.crc"), other = ReadFile("other.crc");
+  fs::rename(Path("tree"), Path("unmounted"));
+  MakeFile("other/e.txt", "EPSILON");
+
+  RunResult r = Run({"-ms", "-s", "-nt", "tree.crc", "other.crc"});
+  EXPECT_EQ(1, r.status);
+  EXPECT_TRUE(Has(r.err, " *** Error: Start path not found: " + Path("tree") + kPathSep + "\n"))
+      << r.err;
+  EXPECT_EQ(tree, ReadFile("tree.crc"));
+  EXPECT_TRUE(Has(r.out, "# " + Path("other/e.txt") + "\n")) << r.out;
+  EXPECT_FALSE(Has(r.out, "\n- "));
+  EXPECT_NE(other, ReadFile("other.crc"));
+}
+
+TEST_F(KeepTest, WithoutSubfoldersDeeperRecordsAreKeptUnlessTheirFolderIsGone) {
+  MakeFile("tree/gone/deeper/e.txt", "epsilon");
+  ASSERT_EQ(0, Scan().status);
+  std::string saved = ReadFile("vantel32.crc");
+
+  RunResult same = Scan(false);
+  EXPECT_EQ(0, same.status);
+  EXPECT_EQ("\n\n", same.out);
+  EXPECT_EQ(saved, ReadFile("vantel32.crc"));
+
+  MakeFile("tree/sub/c.txt", "GAMMA");
+  fs::remove_all(Path("tree/gone"));
+  RunResult first = Scan(false);
+  EXPECT_TRUE(
+      MatchText("\n\n\n-----------------------------------------------  {*}\n\n"
+                "- Dir:  " +
+                    Path("tree/gone") + "\n- Dir:  " + Path("tree/gone/deeper") +
+                    "\n- File: " + Path("tree/gone/deeper/e.txt") +
+                    "\n\n"
+                    "Files:   0 changed,   1 deleted,   0 new\n"
+                    "Dirs :   0 changed,   2 deleted,   0 new\n",
+                first.out));
+  // The change below the first level is still there to be found.
+  RunResult deep = Scan();
+  EXPECT_TRUE(Has(deep.out, "# " + Path("tree/sub/c.txt") + "\n")) << deep.out;
+  EXPECT_FALSE(Has(deep.out, "gone"));
+}
+
+TEST_F(KeepTest, AReportThatCannotBeWrittenSavesNothing) {
+  if (kIsWin32) GTEST_SKIP() << "no full device to write the report to";
+  ASSERT_EQ(0, Scan().status);
+  std::string saved = ReadFile("vantel32.crc");
+  MakeFile("tree/a.txt", "ALPHA");
+  const std::vector<std::string> toFullDisk = {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full"};
+
+  RunResult lost = RunUnder(toFullDisk, {"-ms", "-s", "-nt", Path("tree")});
+  EXPECT_EQ(1, lost.status);
+  EXPECT_TRUE(Has(lost.err,
+                  " *** Error: Report not written, data file not saved: vantel32.crc\n"
+                  " *** No space left on device\n"))
+      << lost.err;
+  EXPECT_FALSE(Has(lost.err, "to standard output"));  // said once
+  EXPECT_EQ(saved, ReadFile("vantel32.crc"));
+  EXPECT_TRUE(Has(Scan().out, "# " + Path("tree/a.txt") + "\n"));
+
+  RunResult info = RunUnder(toFullDisk, {Path("tree")});
+  EXPECT_EQ(1, info.status);
+  EXPECT_TRUE(Has(info.err,
+                  " *** Error: Report not written to standard output\n"
+                  " *** No space left on device\n"))
+      << info.err;
+}
+
+TEST_F(KeepTest, UnreadableDirectoriesAreKeptAsStoredAndUnreadableEntriesWarned) {
+  std::vector<std::string> bound;
+  if (PermissionBoundPrefix(&bound) != 0) GTEST_SKIP() << "permission bits cannot bind here";
+  ASSERT_EQ(0, Scan().status);
+  std::vector<std::string> before = Stored("vantel32.crc");
+  fs::permissions(Path("tree/sub"), fs::perms::none);
+  fs::permissions(Path("tree/a.txt"), fs::perms::none);
+  struct Restore {
+    std::string dir, file;
+    ~Restore() {
+      fs::permissions(dir, fs::perms::owner_all);
+      fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    }
+  } restore{Path("tree/sub"), Path("tree/a.txt")};
+
+  RunResult scan = RunUnder(bound, {"-ms", "-s", "-nt", "-nc", Path("tree")});
+  if (Has(scan.err, "setpriv")) GTEST_SKIP() << "cannot drop capabilities: " << scan.err;
+  EXPECT_EQ(0, scan.status);
+  EXPECT_TRUE(Has(scan.err, " *** Warning: Directory not readable, kept as stored: " +
+                                Path("tree/sub") + "/\n"))
+      << scan.err;
+  EXPECT_FALSE(Has(scan.out, "\n- "));
+  EXPECT_EQ(before, Stored("vantel32.crc"));
+
+  RunResult compare = RunUnder(bound, {"-mc", "-s", "-nc", "vantel32.crc", Path("tree")});
+  EXPECT_EQ(0, compare.status);
+  EXPECT_FALSE(Has(compare.out, "NOT contains"));
+
+  RunResult info = RunUnder(bound, {"-s", Path("tree")});
+  EXPECT_TRUE(Has(info.err, " *** Warning: Permission denied: " + Path("tree/sub") + "/\n"))
+      << info.err;
+  EXPECT_TRUE(Has(info.err, " *** Warning: Permission denied: " + Path("tree/a.txt") + "\n"));
+}
+
+TEST_F(KeepTest, RefusedCataloguesEndEveryModeWithStatusOne) {
+  ASSERT_EQ(0, Scan().status);
+  std::string saved = ReadFile("vantel32.crc");
+  MakeFile("damaged.crc", saved.substr(0, saved.size() - 40));
+  MakeFile("damaged.copy", ReadFile("damaged.crc"));
+
+  RunResult compare = Run({"-mc", "-s", "damaged.crc", Path("tree")});
+  EXPECT_EQ(1, compare.status);
+  EXPECT_EQ("", compare.out);  // no tree compared with an empty table
+  EXPECT_EQ(1, Run({"-mt", "damaged.crc"}).status);
+  EXPECT_EQ(1, Run({"-md", "damaged.crc", Path("tree")}).status);
+  RunResult scan = Run({"-ms", "-s", "damaged.crc"});
+  EXPECT_EQ(1, scan.status);
+  EXPECT_EQ(ReadFile("damaged.copy"), ReadFile("damaged.crc"));
+}
+
+TEST_F(KeepTest, DebugDumpsMaskControlBytes) {
+  std::string start = Path("esc\x1b[2J") + kPathSep;
+  MakeFile("esc.crc", datafile::Image(start, "*\x07.*", {}));
+  RunResult r = Run({"-mt", "-d", "esc.crc"});
+  EXPECT_EQ(std::string::npos, r.out.find_first_of("\x1b\x07")) << r.out;
+  EXPECT_TRUE(Has(r.out, "cStartPath : " + Path("esc?[2J") + kPathSep + "\n")) << r.out;
+  EXPECT_TRUE(Has(r.out, "cFileMask  : *?.*\n"));
+}
+
+}  // namespace
+}  // namespace e2e
