@@ -43,7 +43,10 @@ bool AcceptEntry(const char* dir, const char* name) {
 }
 
 int FindFailure() {
-  return ErrnoOfFindError(GetLastError());
+  DWORD code = GetLastError();
+  // The directory was read: nothing (more) in it matched.
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_NO_MORE_FILES) return 0;
+  return ErrnoOfFindError(code);
 }
 
 void WarnSkipped(int error, const char* dir, const char* name) {

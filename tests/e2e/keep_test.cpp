@@ -91,6 +91,11 @@ TEST_F(KeepTest, WithoutSubfoldersDeeperRecordsAreKeptUnlessTheirFolderIsGone) {
   ASSERT_EQ(0, Scan().status);
   std::string saved = ReadFile("vantel32.crc");
 
+  // A start directory where nothing matches the mask is there all the same.
+  std::vector<std::string> none = {"-ms", Path("tree") + kPathSep + "*.none", "-fc", "none.crc"};
+  ASSERT_EQ(0, Run(none).status);
+  EXPECT_EQ(0, Run(none).status);
+
   RunResult same = Scan(false);
   EXPECT_EQ(0, same.status);
   EXPECT_EQ("\n\n", same.out);
