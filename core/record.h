@@ -12,6 +12,7 @@ constexpr uint32_t atNOMATCH = 0x80000000u;
 constexpr uint16_t stDONE = 0x1;
 constexpr uint16_t stNEW = 0x4;
 constexpr uint16_t stGONE = 0x8;
+constexpr uint16_t stMOVED = 0x10;  // one side of a move: left out of the new and missing lists
 
 constexpr int kShortNameLen = 14;
 

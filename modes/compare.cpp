@@ -3,10 +3,12 @@
 #include <ctime>
 #include <vector>
 
+#include "app/options.h"
 #include "app/state.h"
 #include "core/table.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
+#include "modes/moves.h"
 #include "modes/reconcile.h"
 #include "store/format.h"
 
@@ -69,7 +71,7 @@ void ListMarked(const Table& t, uint16_t mark, const char* title, CompareReport&
   char shown[2 * MAX_PATH];
   for (size_t i = 0; i < t.records.size(); ++i) {
     const Record& r = t.records[i];
-    if (!(r.wStatus & mark) || (r.dwAttr & atNOMATCH)) continue;
+    if (!(r.wStatus & mark) || (r.wStatus & stMOVED) || (r.dwAttr & atNOMATCH)) continue;
     report.Section(titled, title);
     ComposeShownPath(t, static_cast<unsigned>(i), shown);
     printf(r.IsDir() ? "%s Dir:  %s\n" : "%s File: %s\n", mark == stNEW ? "+" : "-", shown);
@@ -81,6 +83,7 @@ void ListMarked(const Table& t, uint16_t mark, const char* title, CompareReport&
 int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
             uint32_t noCrc, uint32_t noSize) {
   fprintf(stderr, " \376 File Compare ...\n");
+  const bool withMoves = ::options.moves;
   time_t now = time(nullptr);
   char banner[256];
   snprintf(banner, sizeof banner,
@@ -125,8 +128,18 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
     return 1;
   }
   printf("\n");
+  std::vector<Move> moves;
+  if (withMoves) moves = FindMoves(t);
   ListMarked(t, stNEW, " *** Path 2 contains new files or directories:\n\n", report);
   printf("\n");
   ListMarked(t, stGONE, " *** Path 2 NOT contains files or directories:\n\n", report);
+  if (!withMoves) return 0;
+  printf("\n");
+  bool movedTitled = false;
+  for (const Move& m : moves) {
+    report.Section(movedTitled, " *** Path 2 contains moved files or directories:\n\n");
+    PrintMove(t, m);
+  }
+  if (movedTitled) printf("\n");
   return 0;
 }

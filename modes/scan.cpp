@@ -3,10 +3,12 @@
 #include <ctime>
 #include <vector>
 
+#include "app/options.h"
 #include "app/state.h"
 #include "core/table.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
+#include "modes/moves.h"
 #include "modes/reconcile.h"
 #include "modes/report.h"
 #include "store/format.h"
@@ -18,6 +20,7 @@ struct ScanReport {
   bool bannerShown = false;
   int filesChanged = 0, filesDeleted = 0, filesNew = 0;
   int dirsChanged = 0, dirsDeleted = 0, dirsNew = 0;
+  int filesMoved = 0, dirsMoved = 0;
 
   void ShowBanner() {
     if (bannerShown) return;
@@ -80,7 +83,7 @@ void ListMarked(const Table& t, uint16_t mark, const char* dirFmt, const char* f
   char shown[2 * MAX_PATH];
   for (size_t i = 0; i < t.records.size(); ++i) {
     const Record& r = t.records[i];
-    if (!(r.wStatus & mark) || (r.dwAttr & atNOMATCH)) continue;
+    if (!(r.wStatus & mark) || (r.wStatus & stMOVED) || (r.dwAttr & atNOMATCH)) continue;
     report.ShowBanner();
     ComposeShownPath(t, static_cast<unsigned>(i), shown);
     printf(r.IsDir() ? dirFmt : fileFmt, shown);
@@ -94,6 +97,7 @@ void ListMarked(const Table& t, uint16_t mark, const char* dirFmt, const char* f
 int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
              uint32_t noCrc, uint32_t noSize, uint32_t noPath) {
   fprintf(stderr, " \376 CRC32 File Scanner ...\n");
+  const bool withMoves = ::options.moves;
   ScanReport report;
   time_t now = time(nullptr);
   snprintf(report.banner, sizeof report.banner,
@@ -136,9 +140,19 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
       status = 1;
       continue;
     }
+    std::vector<Move> moves;
+    if (withMoves) moves = FindMoves(t);
     ListMarked(t, stNEW, "+ Dir:  %s\n", "+ File: %s\n", report.dirsNew, report.filesNew, report);
     ListMarked(t, stGONE, "- Dir:  %s\n", "- File: %s\n", report.dirsDeleted, report.filesDeleted,
                report);
+    if (withMoves) {
+      for (const Move& m : moves) {
+        report.ShowBanner();
+        PrintMove(t, m);
+        ++(m.isDir ? report.dirsMoved : report.filesMoved);
+      }
+      printf("\n");
+    }
     if (!(cmd & cmRO)) {
       fprintf(stderr, "%79s\r   Compacting table ...\r", " ");
       t.Compact();
@@ -165,6 +179,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
            report.filesNew);
     printf("Dirs : %3d changed, %3d deleted, %3d new\n", report.dirsChanged, report.dirsDeleted,
            report.dirsNew);
+    if (withMoves) printf("Moved: %3d files, %3d dirs\n", report.filesMoved, report.dirsMoved);
   }
   return status;
 }

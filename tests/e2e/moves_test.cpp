@@ -1,0 +1,157 @@
+#include <filesystem>
+#include <string>
+
+#include "platform/platform.h"
+#include "tests/support/e2e.h"
+
+namespace e2e {
+namespace {
+
+const char kReport[] = "\n\n-----------------------------------------------  {*}\n\n";
+
+class MovesTest : public E2eTest {
+ protected:
+  // /nt: the tests change the tree faster than a clock tick.
+  RunResult Scan(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"-ms", "-s", "-nt"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(Path("tree"));
+    return Run(args);
+  }
+
+  void Move(const std::string& from, const std::string& to) {
+    MakeDir(std::filesystem::path(to).parent_path().generic_string());
+    std::filesystem::rename(Path(from), Path(to));
+  }
+
+  std::string T(const std::string& rel) { return Path("tree/" + rel); }
+  std::string Moved(const char* kind, const std::string& from, const std::string& to) {
+    return std::string("> ") + kind + T(from) + "\n    to: " + T(to) + "\n";
+  }
+};
+
+TEST_F(MovesTest, FilesPairWithTheirNewPlacesAndTheCatalogueStaysTheSame) {
+  MakeFile("tree/a.txt", "alpha");
+  MakeFile("tree/b.txt", "bravo");
+  MakeFile("tree/p.txt", "same");
+  MakeFile("tree/q.txt", "same");
+  MakeFile("tree/gone.txt", "gone");
+  MakeFile("tree/empty.txt");
+  MakeFile("tree/sub/keep.txt", "keep");
+  Scan();
+  Move("tree/a.txt", "tree/a2.txt");               // renamed
+  Move("tree/b.txt", "tree/sub/b.txt");            // moved to another folder
+  Move("tree/p.txt", "tree/sub/zz/p.txt");         // two identical files: each keeps its name,
+  Move("tree/q.txt", "tree/sub/q.txt");            // although sub/q.txt comes first in the walk
+  std::filesystem::remove(Path("tree/gone.txt"));  // a real deletion
+  Move("tree/empty.txt", "tree/sub/empty.txt");    // empty files never pair
+
+  // Files never checksummed pair with nothing.
+  RunResult noCrc = Scan({"-nc", "-r", "--moves"});
+  EXPECT_EQ(std::string::npos, noCrc.out.find("> File")) << noCrc.out;
+  Scan({"-r"});  // reads every file once: the two saving runs below see the same access times
+
+  std::string before = ReadFile("vantel32.crc");
+  RunResult plain = Scan();
+  std::string savedPlain = ReadFile("vantel32.crc");
+  MakeFile("vantel32.crc", before);
+
+  RunResult r = Scan({"--moves"});
+  EXPECT_EQ(0, r.status);
+  EXPECT_TRUE(MatchText(std::string(kReport) + "+ File: " + T("sub/empty.txt") +
+                            "\n"
+                            "+ Dir:  " +
+                            T("sub/zz") +
+                            "\n\n"
+                            "- File: " +
+                            T("empty.txt") +
+                            "\n"
+                            "- File: " +
+                            T("gone.txt") + "\n\n" + Moved("File: ", "a.txt", "a2.txt") +
+                            Moved("File: ", "b.txt", "sub/b.txt") +
+                            Moved("File: ", "q.txt", "sub/q.txt") +
+                            Moved("File: ", "p.txt", "sub/zz/p.txt") +
+                            "\n"
+                            "Files:   0 changed,   2 deleted,   1 new\n"
+                            "Dirs :   0 changed,   0 deleted,   1 new\n"
+                            "Moved:   4 files,   0 dirs\n",
+                        r.out));
+  EXPECT_EQ(savedPlain, ReadFile("vantel32.crc"));
+  EXPECT_NE(std::string::npos, plain.out.find("- File: " + T("p.txt")));
+  EXPECT_EQ(std::string::npos, plain.out.find("Moved:"));
+
+  EXPECT_EQ("\n\n\n", Scan({"--moves"}).out);  // the catalogue is current: nothing to report
+}
+
+TEST_F(MovesTest, AFolderMovedWholeIsOneLineAndAChangedFileBreaksItUp) {
+  MakeFile("tree/photos/1.jpg", "one");
+  MakeFile("tree/photos/2.jpg", "two");
+  MakeFile("tree/photos/y2019/3.jpg", "three");
+  MakeFile("tree/photos/y2019/empty");
+  MakeDir("tree/photos/y2019/nothing");
+  Scan();
+
+  Move("tree/photos", "tree/pictures");
+  // Nothing new or missing: the two empty lists come before the banner.
+  EXPECT_TRUE(MatchText(std::string("\n\n") + kReport + Moved("Dir:  ", "photos", "pictures") +
+                            "\n"
+                            "Files:   0 changed,   0 deleted,   0 new\n"
+                            "Dirs :   0 changed,   0 deleted,   0 new\n"
+                            "Moved:   0 files,   1 dirs\n",
+                        Scan({"--moves"}).out));
+
+  // Moved into a new folder with one file changed: that file is missing and new, its folder
+  // goes with it, and the rest pairs: the untouched subfolder as one move.
+  Move("tree/pictures", "tree/archive/pics");
+  MakeFile("tree/archive/pics/2.jpg", "TWO");
+  EXPECT_TRUE(MatchText(std::string(kReport) + "+ Dir:  " + T("archive") +
+                            "\n"
+                            "+ Dir:  " +
+                            T("archive/pics") +
+                            "\n"
+                            "+ File: " +
+                            T("archive/pics/2.jpg") +
+                            "\n\n"
+                            "- Dir:  " +
+                            T("pictures") +
+                            "\n"
+                            "- File: " +
+                            T("pictures/2.jpg") + "\n\n" +
+                            Moved("Dir:  ", "pictures/y2019", "archive/pics/y2019") +
+                            Moved("File: ", "pictures/1.jpg", "archive/pics/1.jpg") +
+                            "\n"
+                            "Files:   0 changed,   1 deleted,   1 new\n"
+                            "Dirs :   0 changed,   1 deleted,   2 new\n"
+                            "Moved:   1 files,   1 dirs\n",
+                        Scan({"--moves"}).out));
+}
+
+TEST_F(MovesTest, CompareListsMovesInASectionOfTheirOwnAndOtherModesIgnoreTheOption) {
+  MakeFile("one/a.txt", "alpha");
+  MakeFile("one/dir/b.txt", "bravo");
+  MakeFile("one/gone.txt", "gone");
+  MakeFile("two/renamed.txt", "alpha");
+  MakeFile("two/folder/b.txt", "bravo");
+  std::string two = Path("two") + kPathSep;
+  RunResult r = Run({"-mc", "-s", "--moves", Path("one"), Path("two")});
+  EXPECT_EQ(0, r.status);
+  EXPECT_TRUE(MatchText(std::string("\n\n") + kReport +
+                            " *** Compare two file trees.\n *** [ Path 1 ]  -> [ Path 2]\n\n"
+                            " *** Path 1: " +
+                            Path("one") + kPathSep + "\n *** Path 2: " + two +
+                            "\n\n"
+                            " *** Path 2 NOT contains files or directories:\n\n"
+                            "- File: " +
+                            two +
+                            "gone.txt\n\n"
+                            " *** Path 2 contains moved files or directories:\n\n"
+                            "> Dir:  " +
+                            two + "dir\n    to: " + two + "folder\n> File: " + two +
+                            "a.txt\n    to: " + two + "renamed.txt\n\n",
+                        r.out));
+
+  EXPECT_EQ(Run({"-s", Path("one")}).out, Run({"-s", "--moves", Path("one")}).out);
+}
+
+}  // namespace
+}  // namespace e2e
