@@ -3,7 +3,10 @@
 # 99 files) and one directory of 200,000 files. On each: Info /s, Scan /s twice (the second
 # must report nothing) and /md /s, with wall time and peak memory from /usr/bin/time -v. The
 # trees are kept in build/heavy/ and reused. The target is under 200 MB peak for every run.
-#   scripts/heavy.sh [million] [flat]      (no argument: both)
+# The moves case catalogues a million tree whose first half (500,000 entries) sits in one
+# folder, renames that folder and times Scan with and without --moves, alternately, ROUNDS
+# times (default 3); the target is --moves within 1.2x of the plain Scan.
+#   scripts/heavy.sh [million] [flat] [moves]      (no argument: million and flat)
 #   VANTEL32=path/to/vantel32 scripts/heavy.sh   uses that program instead of building one
 set -u -o pipefail
 
@@ -27,14 +30,15 @@ run() {
   local log=$work/$label
   (cd "$work" && /usr/bin/time -v -o "$log.time" "$VANTEL32" "$@" >"$log.out" 2>"$log.err")
   local status=$?
-  local wall rss
+  local wall rss cpu
   wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' "$log.time")
   rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$log.time")
+  cpu=$(awk -F': ' '/User time|System time/ { s += $2 } END { printf "%.2f", s }' "$log.time")
   local verdict=ok
   if [[ $status -ne 0 ]]; then verdict="exit status $status"; fi
   if [[ ${rss:-0} -gt $LIMIT_KB ]]; then verdict="over 200 MB"; fi
-  printf '%-22s wall %9s  peak %7d KB  stdout %8d lines  %s\n' "$label" "$wall" "${rss:-0}" \
-    "$(wc -l <"$log.out")" "$verdict"
+  printf '%-22s wall %9s  cpu %7ss  peak %7d KB  stdout %8d lines  %s\n' "$label" "$wall" \
+    "$cpu" "${rss:-0}" "$(wc -l <"$log.out")" "$verdict"
   [[ $verdict == ok ]] || failed=1
 }
 
@@ -55,12 +59,57 @@ heavy_tree() {
   echo "    catalogue: $(wc -c <"$work/vantel32.crc") bytes; outputs in $work"
 }
 
+# Seconds of a run's wall and cpu time, from its /usr/bin/time log.
+seconds() {
+  awk -F': ' '/Elapsed/ { n = split($2, t, ":"); w = 0; for (i = 1; i <= n; ++i) w = w * 60 + t[i] }
+              /User time|System time/ { c += $2 } END { printf "%.2f %.2f\n", w, c }' "$1"
+}
+
+moves_case() {
+  local tree=$HEAVY/moves work=$HEAVY/work-moves rounds=${ROUNDS:-3}
+  echo "=== moves: generating (reused when present)"
+  python3 "$ROOT/scripts/heavy-tree.py" million "$tree" || { failed=1; return; }
+  [[ -d $tree/moved ]] && mv "$tree/moved" "$tree/half"
+  if [[ ! -d $tree/half ]]; then
+    mkdir "$tree/half" && mv "$tree"/d0[0-4]? "$tree/half/" || { failed=1; return; }
+  fi
+  rm -rf "$work"
+  mkdir -p "$work"
+  run catalogue "$work" /ms /s "$tree" /fc base.crc
+  mv "$tree/half" "$tree/moved"
+  local i
+  for ((i = 1; i <= rounds; i++)); do
+    cp "$work/base.crc" "$work/plain.crc"
+    run "scan-plain-$i" "$work" /ms /s "$tree" /fc plain.crc
+    cp "$work/base.crc" "$work/moves.crc"
+    run "scan-moves-$i" "$work" /ms /s --moves "$tree" /fc moves.crc
+  done
+  mv "$tree/moved" "$tree/half"
+  echo "    moves report: $(grep -c '^> ' "$work/scan-moves-1.out") move lines, $(grep -c '^[-+] ' "$work/scan-moves-1.out") new/missing lines"
+  if ! cmp -s "$work/plain.crc" "$work/moves.crc"; then
+    echo "    the saved catalogues differ with and without --moves"
+    failed=1
+  fi
+  # Medians of the rounds and the ratio --moves / plain, for wall and cpu time.
+  for kind in plain moves; do
+    for ((i = 1; i <= rounds; i++)); do seconds "$work/scan-$kind-$i.time"; done |
+      sort -n -k1,1 | awk -v k="$kind" '{ w[NR] = $1 } END { print k, w[int((NR + 1) / 2)] }'
+    for ((i = 1; i <= rounds; i++)); do seconds "$work/scan-$kind-$i.time"; done |
+      sort -n -k2,2 | awk -v k="$kind" '{ c[NR] = $2 } END { print k "-cpu", c[int((NR + 1) / 2)] }'
+  done | awk '{ v[$1] = $2 } END {
+    rw = v["moves"] / v["plain"]; rc = v["moves-cpu"] / v["plain-cpu"]
+    printf "    median wall: plain %.2f s, --moves %.2f s, ratio %.3f\n", v["plain"], v["moves"], rw
+    printf "    median cpu:  plain %.2f s, --moves %.2f s, ratio %.3f\n", v["plain-cpu"], v["moves-cpu"], rc
+    if (rc > 1.2) { print "    over 1.2x"; exit 1 } }' || failed=1
+}
+
 kinds=("$@")
 [[ ${#kinds[@]} -gt 0 ]] || kinds=(million flat)
 for kind in "${kinds[@]}"; do
   case $kind in
     million | flat) heavy_tree "$kind" ;;
-    *) echo "unknown case: $kind (million, flat)" >&2; exit 2 ;;
+    moves) moves_case ;;
+    *) echo "unknown case: $kind (million, flat, moves)" >&2; exit 2 ;;
   esac
 done
 exit $failed
