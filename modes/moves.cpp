@@ -71,7 +71,7 @@ class KeyIndex {
 
 class MoveFinder {
  public:
-  explicit MoveFinder(Table& t) : t_(t), r_(t.records), n_(r_.size()) {}
+  explicit MoveFinder(Table& t) : r_(t.records), n_(r_.size()) {}
 
   std::vector<Move> Run();
 
@@ -79,62 +79,209 @@ class MoveFinder {
   bool Gone(size_t k) const { return (r_[k].wStatus & stGONE) && !(r_[k].wStatus & stMOVED); }
   bool Fresh(size_t k) const { return (r_[k].wStatus & stNEW) && !(r_[k].wStatus & stMOVED); }
   uint32_t Parent(size_t k) const { return r_[k].dwUpIdx == 0 ? kNone : r_[k].dwUpIdx - 1; }
-  bool GoneDir(uint32_t k) const { return k != kNone && r_[k].IsDir() && Gone(k); }
+  // Both ends of a parent link on the same side: missing below missing, new below new.
+  bool SameSide(size_t k, uint32_t p) const {
+    return p != kNone && ((Gone(k) && Gone(p)) || (Fresh(k) && Fresh(p)));
+  }
 
-  void IndexNewChildren();
+  void IndexChildren();
   uint32_t NewChild(uint32_t dir, bool isDir, const char* name) const;
-  void PairFiles();
-  void ChooseCandidates();
-  uint32_t CandidateByContents(size_t k) const;
-  void CheckPlaces();
-  void DropContested();
+  void Sign();
+  bool Candidate(size_t k) const;
+  bool SameTree(uint32_t from, uint32_t to, std::vector<uint32_t>& pairs) const;
   void TakeDirectoryMoves(std::vector<Move>& moves);
+  void PairFiles(std::vector<Move>& moves);
 
-  Table& t_;
   std::vector<Record>& r_;
   size_t n_;
-  KeyIndex children_;            // new records by parent, kind and name
-  std::vector<uint32_t> peer_;   // missing file: its pair; missing directory: its candidate
-  std::vector<uint32_t> probe_;  // missing directory: a paired file below it, and how deep
-  std::vector<uint16_t> depth_;
-  std::vector<char> ok_;  // missing directory: every entry found in the same place
+  KeyIndex byName_;                        // new records by parent, kind and name
+  std::vector<uint32_t> first_;            // children of record k: list_[first_[k] .. first_[k+1])
+  std::vector<uint32_t> list_;             // (missing below missing, new below new)
+  std::vector<uint64_t> sign_;             // directory: its whole tree's names, kinds and contents
+  std::vector<uint8_t> kind_;              // directory: kContents below it, kUnpaired below it
+  std::vector<uint32_t> size_;             // directory: the entries below it
+  static constexpr uint8_t kContents = 1;  // a file that pairs on its own
+  static constexpr uint8_t kUnpaired = 2;  // a link, device or file never checksummed
 };
 
-void MoveFinder::IndexNewChildren() {
+void MoveFinder::IndexChildren() {
   size_t fresh = 0;
   for (size_t j = 0; j < n_; ++j) fresh += Fresh(j);
-  children_.Reserve(fresh);
-  for (size_t j = 0; j < n_; ++j) {
-    if (!Fresh(j)) continue;
-    const Record& c = r_[j];
-    size_t s = children_.Slot(NameHash(Mix(c.dwUpIdx, c.IsDir()), c.LongName()), [&](uint32_t o) {
+  byName_.Reserve(fresh);
+  first_.assign(n_ + 1, 0);
+  for (size_t k = 0; k < n_; ++k) {
+    uint32_t p = Parent(k);
+    if (SameSide(k, p)) ++first_[p + 1];
+    if (!Fresh(k)) continue;
+    const Record& c = r_[k];
+    size_t s = byName_.Slot(NameHash(Mix(c.dwUpIdx, c.IsDir()), c.LongName()), [&](uint32_t o) {
       return r_[o].dwUpIdx == c.dwUpIdx && r_[o].IsDir() == c.IsDir() &&
              strcmp(r_[o].LongName(), c.LongName()) == 0;
     });
-    if (children_.Empty(s)) children_.Claim(s, static_cast<uint32_t>(j));
+    if (byName_.Empty(s)) byName_.Claim(s, static_cast<uint32_t>(k));
+  }
+  for (size_t k = 0; k < n_; ++k) first_[k + 1] += first_[k];
+  list_.assign(first_[n_], 0);
+  std::vector<uint32_t> fill(first_.begin(), first_.end() - 1);
+  for (size_t k = 0; k < n_; ++k) {
+    uint32_t p = Parent(k);
+    if (SameSide(k, p)) list_[fill[p]++] = static_cast<uint32_t>(k);
   }
 }
 
 uint32_t MoveFinder::NewChild(uint32_t dir, bool isDir, const char* name) const {
   uint32_t up = dir + 1;
-  size_t s = children_.Slot(NameHash(Mix(up, isDir), name), [&](uint32_t o) {
+  size_t s = byName_.Slot(NameHash(Mix(up, isDir), name), [&](uint32_t o) {
     return r_[o].dwUpIdx == up && r_[o].IsDir() == isDir && strcmp(r_[o].LongName(), name) == 0;
   });
-  return children_.Empty(s) ? kNone : children_.Rep(s);
+  return byName_.Empty(s) ? kNone : byName_.Rep(s);
 }
 
-// Every missing file that is still unpaired takes a new file of equal size and CRC: one with
-// the same name first, then the first in walk order. Chains advance past used files, so each
-// file is passed at most once per chain.
-void MoveFinder::PairFiles() {
+// A signature of every missing and new directory's tree: the sum of one hash per entry (name,
+// kind, and the contents of a file or the signature of a directory), so that two trees with the
+// same entries in the same places sign alike, whatever their order.
+void MoveFinder::Sign() {
+  sign_.assign(n_, 0);
+  kind_.assign(n_, 0);
+  size_.assign(n_, 0);
+  for (size_t k = n_; k-- > 0;) {  // children follow their parents: back to front is bottom-up
+    uint32_t p = Parent(k);
+    if (!SameSide(k, p)) continue;
+    const Record& r = r_[k];
+    size_[p] += size_[k] + 1;
+    uint64_t h;
+    if (r.IsDir()) {
+      h = Mix(sign_[k], RealDir(r) ? 2 : 3);
+      kind_[p] |= kind_[k] | (RealDir(r) ? 0 : kUnpaired);
+    } else {
+      h = Mix(Mix(r.qwSize, r.dwCRC), 4);
+      if (Pairable(r)) {
+        kind_[p] |= kContents;
+      } else if (r.qwSize != 0 || NoContents(r)) {
+        kind_[p] |= kUnpaired;
+      }
+    }
+    sign_[p] += Mix(NameHash(h, r.LongName()), 5);
+  }
+}
+
+// A directory that may move as a whole: a real directory, listed, with at least one file whose
+// contents identify it (empty folders give no evidence) and nothing that never pairs.
+bool MoveFinder::Candidate(size_t k) const {
+  const Record& r = r_[k];
+  return RealDir(r) && !(r.dwAttr & atNOMATCH) && kind_[k] == kContents;
+}
+
+// Whether the trees of missing directory from and new directory to hold the same entries in
+// the same places; pairs receives every (missing, new) pair below them.
+bool MoveFinder::SameTree(uint32_t from, uint32_t to, std::vector<uint32_t>& pairs) const {
+  pairs.clear();
+  std::vector<uint32_t> stack = {from, to};
+  while (!stack.empty()) {
+    uint32_t b = stack.back();
+    stack.pop_back();
+    uint32_t a = stack.back();
+    stack.pop_back();
+    if (first_[a + 1] - first_[a] != first_[b + 1] - first_[b]) return false;
+    for (uint32_t i = first_[a]; i < first_[a + 1]; ++i) {
+      uint32_t m = list_[i];
+      const Record& r = r_[m];
+      uint32_t c = NewChild(b, r.IsDir(), r.LongName());
+      if (c == kNone || !Fresh(c)) return false;
+      if (r.IsDir()) {
+        if (!RealDir(r) || !RealDir(r_[c])) return false;
+        stack.push_back(m);
+        stack.push_back(c);
+      } else if (!SameContents(r, r_[c])) {
+        return false;
+      }
+      pairs.push_back(m);
+      pairs.push_back(c);
+    }
+  }
+  return true;
+}
+
+// Missing directories whose whole tree reappears under one new directory become moves: among
+// equal trees the one with the same name, else the first in walk order.
+void MoveFinder::TakeDirectoryMoves(std::vector<Move>& moves) {
+  size_t count = 0;
+  for (size_t j = 0; j < n_; ++j) count += Fresh(j) && Candidate(j);
+  if (count == 0) return;
+  KeyIndex bySign, bySignName;
+  bySign.Reserve(count);
+  bySignName.Reserve(count);
+  std::vector<uint32_t> next(n_, kNone), nextSameName(n_, kNone);
+  auto sameSign = [&](uint64_t sg) { return [&, sg](uint32_t o) { return sign_[o] == sg; }; };
+  auto sameSignName = [&](uint64_t sg, const char* name) {
+    return
+        [&, sg, name](uint32_t o) { return sign_[o] == sg && strcmp(r_[o].LongName(), name) == 0; };
+  };
+  for (size_t j = n_; j-- > 0;) {  // back to front: each chain starts with the first walked
+    if (!Fresh(j) || !Candidate(j)) continue;
+    uint32_t idx = static_cast<uint32_t>(j);
+    uint64_t sg = sign_[j];
+    size_t s = bySign.Slot(Mix(sg, 6), sameSign(sg));
+    bySign.Claim(s, idx);
+    next[j] = bySign.Head(s);
+    bySign.Head(s) = idx;
+    s = bySignName.Slot(NameHash(sg, r_[j].LongName()), sameSignName(sg, r_[j].LongName()));
+    bySignName.Claim(s, idx);
+    nextSameName[j] = bySignName.Head(s);
+    bySignName.Head(s) = idx;
+  }
+  // Larger trees first, so that a small folder never takes a part of a larger one that moved
+  // whole; a parent is larger than its children, so what lies inside a move is marked before it
+  // is reached. Equal sizes keep the table's order. A counting sort keeps this linear.
+  std::vector<uint32_t> bySize;
+  {
+    uint32_t largest = 0;
+    for (size_t k = 0; k < n_; ++k)
+      if (Gone(k) && Candidate(k) && size_[k] > largest) largest = size_[k];
+    std::vector<uint32_t> start(static_cast<size_t>(largest) + 2, 0);
+    for (size_t k = 0; k < n_; ++k)
+      if (Gone(k) && Candidate(k)) ++start[largest - size_[k] + 1];
+    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    bySize.resize(start.back());
+    for (size_t k = 0; k < n_; ++k)
+      if (Gone(k) && Candidate(k)) bySize[start[largest - size_[k]]++] = static_cast<uint32_t>(k);
+  }
+  std::vector<uint32_t> pairs;
+  for (uint32_t k : bySize) {
+    if (!Gone(k)) continue;  // inside a larger move
+    uint64_t sg = sign_[k];
+    size_t named =
+        bySignName.Slot(NameHash(sg, r_[k].LongName()), sameSignName(sg, r_[k].LongName()));
+    size_t any = bySign.Slot(Mix(sg, 6), sameSign(sg));
+    if (bySign.Empty(any)) continue;
+    uint32_t* heads[] = {bySignName.Empty(named) ? nullptr : &bySignName.Head(named),
+                         &bySign.Head(any)};
+    const std::vector<uint32_t>* links[] = {&nextSameName, &next};
+    for (int h = 0; h < 2; ++h) {
+      if (heads[h] == nullptr) continue;
+      uint32_t& head = *heads[h];
+      while (head != kNone && !Fresh(head)) head = (*links[h])[head];
+      if (head == kNone || !SameTree(static_cast<uint32_t>(k), head, pairs)) continue;
+      moves.push_back({static_cast<uint32_t>(k), head, true});
+      r_[k].wStatus |= stMOVED;
+      r_[head].wStatus |= stMOVED;
+      for (uint32_t e : pairs) r_[e].wStatus |= stMOVED;
+      break;
+    }
+  }
+}
+
+// Every missing file left takes a new file of equal size and CRC: one with the same name
+// first, then the first in walk order. Chains advance past used files, so each file is passed
+// at most once per chain.
+void MoveFinder::PairFiles(std::vector<Move>& moves) {
   size_t count = 0;
   for (size_t j = 0; j < n_; ++j) count += Fresh(j) && Pairable(r_[j]);
-  KeyIndex byContents, byName;
+  if (count == 0) return;
+  KeyIndex byContents, bySameName;
   byContents.Reserve(count);
-  byName.Reserve(count);
-  std::vector<uint32_t> next(n_, kNone);
-  std::vector<uint32_t> nextSameName(n_, kNone);
-  std::vector<char> used(n_, 0);
+  bySameName.Reserve(count);
+  std::vector<uint32_t> next(n_, kNone), nextSameName(n_, kNone);
   auto contentsHash = [&](const Record& r) { return Mix(Mix(r.qwSize, r.dwCRC), 1); };
   auto sameContents = [&](const Record& r) {
     return [&](uint32_t o) { return r_[o].qwSize == r.qwSize && r_[o].dwCRC == r.dwCRC; };
@@ -145,8 +292,7 @@ void MoveFinder::PairFiles() {
              strcmp(r_[o].LongName(), r.LongName()) == 0;
     };
   };
-  // Chains built back to front, so that each starts with the first file in walk order.
-  for (size_t j = n_; j-- > 0;) {
+  for (size_t j = n_; j-- > 0;) {  // back to front: each chain starts with the first walked
     const Record& c = r_[j];
     if (!Fresh(j) || !Pairable(c)) continue;
     uint32_t idx = static_cast<uint32_t>(j);
@@ -154,169 +300,50 @@ void MoveFinder::PairFiles() {
     byContents.Claim(s, idx);
     next[j] = byContents.Head(s);
     byContents.Head(s) = idx;
-    s = byName.Slot(NameHash(contentsHash(c), c.LongName()), sameName(c));
-    byName.Claim(s, idx);
-    nextSameName[j] = byName.Head(s);
-    byName.Head(s) = idx;
+    s = bySameName.Slot(NameHash(contentsHash(c), c.LongName()), sameName(c));
+    bySameName.Claim(s, idx);
+    nextSameName[j] = bySameName.Head(s);
+    bySameName.Head(s) = idx;
   }
   auto take = [&](uint32_t& head, const std::vector<uint32_t>& link) {
-    while (head != kNone && used[head]) head = link[head];
-    if (head == kNone) return kNone;
-    used[head] = 1;
+    while (head != kNone && !Fresh(head)) head = link[head];
     return head;
   };
   for (int pass = 0; pass < 2; ++pass) {
     for (size_t k = 0; k < n_; ++k) {
       const Record& m = r_[k];
-      if (!Gone(k) || !Pairable(m) || peer_[k] != kNone) continue;
+      if (!Gone(k) || !Pairable(m)) continue;
       uint32_t j;
       if (pass == 0) {
-        size_t s = byName.Slot(NameHash(contentsHash(m), m.LongName()), sameName(m));
-        j = byName.Empty(s) ? kNone : take(byName.Head(s), nextSameName);
+        size_t s = bySameName.Slot(NameHash(contentsHash(m), m.LongName()), sameName(m));
+        j = bySameName.Empty(s) ? kNone : take(bySameName.Head(s), nextSameName);
       } else {
         size_t s = byContents.Slot(contentsHash(m), sameContents(m));
         j = byContents.Empty(s) ? kNone : take(byContents.Head(s), next);
       }
-      peer_[k] = j;
+      if (j == kNone) continue;
+      moves.push_back({static_cast<uint32_t>(k), j, false});
+      r_[k].wStatus |= stMOVED;
+      r_[j].wStatus |= stMOVED;
     }
-  }
-}
-
-// The new directory that a missing one would have become: the counterpart of its parent's
-// candidate with its own name, else the place a paired file below it now has.
-void MoveFinder::ChooseCandidates() {
-  probe_.assign(n_, kNone);
-  depth_.assign(n_, 0);
-  for (size_t k = n_; k-- > 0;) {  // children follow their parents: back to front is bottom-up
-    uint32_t p = Parent(k);
-    if (!Gone(k) || !GoneDir(p)) continue;
-    if (!r_[k].IsDir() && peer_[k] != kNone) {
-      probe_[p] = static_cast<uint32_t>(k);
-      depth_[p] = 1;
-    } else if (r_[k].IsDir() && probe_[k] != kNone && depth_[k] < 0xFFFF) {
-      probe_[p] = probe_[k];
-      depth_[p] = static_cast<uint16_t>(depth_[k] + 1);
-    }
-  }
-  for (size_t k = 0; k < n_; ++k) {
-    if (!GoneDir(static_cast<uint32_t>(k))) continue;
-    uint32_t p = Parent(k);
-    uint32_t c = kNone;
-    if (GoneDir(p) && peer_[p] != kNone) c = NewChild(peer_[p], true, r_[k].LongName());
-    if (c == kNone) c = CandidateByContents(k);
-    peer_[k] = c;
-  }
-}
-
-uint32_t MoveFinder::CandidateByContents(size_t k) const {
-  uint32_t f = probe_[k];
-  if (f == kNone) return kNone;
-  uint32_t g = peer_[f];
-  // Climb from both files to the level of k, the names on the way being the same.
-  for (int level = 0; level < depth_[k]; ++level) {
-    if (level > 0 && strcmp(r_[f].LongName(), r_[g].LongName()) != 0) return kNone;
-    f = Parent(f);
-    g = Parent(g);
-    if (g == kNone || !Fresh(g) || !r_[g].IsDir()) return kNone;
-  }
-  return g;
-}
-
-// A missing directory keeps ok_ when each of its entries is found under its candidate in the
-// same place: a file with the same contents, a directory that is itself ok.
-void MoveFinder::CheckPlaces() {
-  ok_.assign(n_, 0);
-  for (size_t k = 0; k < n_; ++k)
-    ok_[k] = GoneDir(static_cast<uint32_t>(k)) && peer_[k] != kNone && RealDir(r_[k]) &&
-             RealDir(r_[peer_[k]]);
-  for (size_t k = n_; k-- > 0;) {
-    uint32_t p = Parent(k);
-    if (!Gone(k) || p == kNone || !ok_[p]) continue;
-    const Record& m = r_[k];
-    uint32_t c = NewChild(peer_[p], m.IsDir(), m.LongName());
-    if (m.IsDir()) {
-      if (!ok_[k] || peer_[k] != c) ok_[p] = 0;
-    } else if (c == kNone || !SameContents(m, r_[c])) {
-      ok_[p] = 0;
-    } else {
-      peer_[k] = c;
-    }
-  }
-}
-
-// Two directories that would claim the same new entry (folders merged into one) both give up
-// their directory move; their entries are paired one by one afterwards.
-void MoveFinder::DropContested() {
-  std::vector<uint8_t> claims(n_, 0);
-  auto inMove = [&](size_t k) {
-    uint32_t p = Parent(k);
-    return Gone(k) && (r_[k].IsDir() ? ok_[k] != 0 : (p != kNone && ok_[p]));
-  };
-  for (size_t k = 0; k < n_; ++k)
-    if (inMove(k) && claims[peer_[k]] < 2) ++claims[peer_[k]];
-  for (size_t k = 0; k < n_; ++k)
-    if (r_[k].IsDir() && ok_[k] && claims[peer_[k]] > 1) ok_[k] = 0;
-  for (size_t k = n_; k-- > 0;) {
-    uint32_t p = Parent(k);
-    if (!Gone(k) || p == kNone || !ok_[p]) continue;
-    if (r_[k].IsDir() ? !ok_[k] : claims[peer_[k]] > 1) ok_[p] = 0;
-  }
-}
-
-// The highest directories whose whole tree reappears become moves; everything inside them is
-// marked as moved with its counterpart.
-void MoveFinder::TakeDirectoryMoves(std::vector<Move>& moves) {
-  std::vector<char> inside(n_, 0);
-  for (size_t k = 0; k < n_; ++k) {
-    if (!Gone(k)) continue;
-    uint32_t p = Parent(k);
-    bool listed =
-        !(r_[k].dwAttr & atNOMATCH) && peer_[k] != kNone && !(r_[peer_[k]].dwAttr & atNOMATCH);
-    if (p != kNone && inside[p]) {
-      inside[k] = 1;
-    } else if (r_[k].IsDir() && ok_[k] && listed) {
-      inside[k] = 1;
-      moves.push_back({static_cast<uint32_t>(k), peer_[k], true});
-    }
-  }
-  for (size_t k = 0; k < n_; ++k) {
-    if (!inside[k]) continue;
-    r_[k].wStatus |= stMOVED;
-    r_[peer_[k]].wStatus |= stMOVED;
   }
 }
 
 std::vector<Move> MoveFinder::Run() {
-  std::vector<Move> dirMoves;
-  IndexNewChildren();
-  // A first pairing of the files only points each missing directory to its candidate; once the
-  // directory moves are known, the files outside them are paired again.
-  peer_.assign(n_, kNone);
-  PairFiles();
-  ChooseCandidates();
-  CheckPlaces();
-  DropContested();
-  TakeDirectoryMoves(dirMoves);
-  probe_ = {};
-  depth_ = {};
-  ok_ = {};
-
-  peer_.assign(n_, kNone);
-  PairFiles();
+  std::vector<Move> found;
+  IndexChildren();
+  Sign();
+  TakeDirectoryMoves(found);
+  sign_ = {};
+  kind_ = {};
+  PairFiles(found);
   // Listed in walk order of the new places: the order of the new records.
   std::vector<uint32_t> at(n_, kNone);
-  for (size_t i = 0; i < dirMoves.size(); ++i) at[dirMoves[i].to] = static_cast<uint32_t>(i);
-  for (size_t k = 0; k < n_; ++k) {
-    if (!Gone(k) || peer_[k] == kNone) continue;
-    at[peer_[k]] = static_cast<uint32_t>(dirMoves.size());
-    dirMoves.push_back({static_cast<uint32_t>(k), peer_[k], false});
-    r_[k].wStatus |= stMOVED;
-    r_[peer_[k]].wStatus |= stMOVED;
-  }
+  for (size_t i = 0; i < found.size(); ++i) at[found[i].to] = static_cast<uint32_t>(i);
   std::vector<Move> moves;
-  moves.reserve(dirMoves.size());
+  moves.reserve(found.size());
   for (size_t j = 0; j < n_; ++j)
-    if (at[j] != kNone) moves.push_back(dirMoves[at[j]]);
+    if (at[j] != kNone) moves.push_back(found[at[j]]);
   return moves;
 }
 

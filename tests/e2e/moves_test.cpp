@@ -127,28 +127,41 @@ TEST_F(MovesTest, AFolderMovedWholeIsOneLineAndAChangedFileBreaksItUp) {
 }
 
 TEST_F(MovesTest, CompareListsMovesInASectionOfTheirOwnAndOtherModesIgnoreTheOption) {
+  for (const char* f : {"q.txt", "x", "s/x"}) {
+    MakeFile(std::string("one/big/") + f, f[0] == 'q' ? "q" : "x");
+    MakeFile(std::string("two/whole/") + f, f[0] == 'q' ? "q" : "x");
+  }
+  MakeFile("one/aside/x", "x");  // the same tree as big/s, and first: the larger keeps its part
+  MakeFile("one/small2/y", "y");
+  MakeFile("two/merged/x", "x");
+  MakeFile("two/merged/y", "y");
   MakeFile("one/a.txt", "alpha");
-  MakeFile("one/dir/b.txt", "bravo");
-  MakeFile("one/gone.txt", "gone");
   MakeFile("two/renamed.txt", "alpha");
-  MakeFile("two/folder/b.txt", "bravo");
+  MakeFile("one/gone.txt", "gone");
   std::string two = Path("two") + kPathSep;
+  auto moved = [&](const char* kind, const std::string& from, const std::string& to) {
+    return std::string("> ") + kind + two + from + "\n    to: " + two + to + "\n";
+  };
   RunResult r = Run({"-mc", "-s", "--moves", Path("one"), Path("two")});
   EXPECT_EQ(0, r.status);
-  EXPECT_TRUE(MatchText(std::string("\n\n") + kReport +
-                            " *** Compare two file trees.\n *** [ Path 1 ]  -> [ Path 2]\n\n"
-                            " *** Path 1: " +
-                            Path("one") + kPathSep + "\n *** Path 2: " + two +
-                            "\n\n"
-                            " *** Path 2 NOT contains files or directories:\n\n"
-                            "- File: " +
-                            two +
-                            "gone.txt\n\n"
-                            " *** Path 2 contains moved files or directories:\n\n"
-                            "> Dir:  " +
-                            two + "dir\n    to: " + two + "folder\n> File: " + two +
-                            "a.txt\n    to: " + two + "renamed.txt\n\n",
-                        r.out));
+  EXPECT_TRUE(MatchText(
+      std::string("\n") + kReport +
+          " *** Compare two file trees.\n *** [ Path 1 ]  -> [ Path 2]\n\n"
+          " *** Path 1: " +
+          Path("one") + kPathSep + "\n *** Path 2: " + two +
+          "\n\n"
+          " *** Path 2 contains new files or directories:\n\n"
+          "+ Dir:  " +
+          two +
+          "merged\n\n"
+          " *** Path 2 NOT contains files or directories:\n\n"
+          "- Dir:  " +
+          two + "aside\n- Dir:  " + two + "small2\n- File: " + two +
+          "gone.txt\n\n"
+          " *** Path 2 contains moved files or directories:\n\n" +
+          moved("File: ", "aside/x", "merged/x") + moved("File: ", "small2/y", "merged/y") +
+          moved("File: ", "a.txt", "renamed.txt") + moved("Dir:  ", "big", "whole") + "\n",
+      r.out));
 
   EXPECT_EQ(Run({"-s", Path("one")}).out, Run({"-s", "--moves", Path("one")}).out);
 }
