@@ -33,9 +33,15 @@ bool Version(const char*) {
   return true;
 }
 
+bool Moves(const char*) {
+  options.moves = true;
+  return true;
+}
+
 const LongOption kLongOptions[] = {
     {"help", Takes::kNothing, "", "This text.", Help},
     {"version", Takes::kNothing, "", "Version and build.", Version},
+    {"moves", Takes::kNothing, "", "In Scan and Compare mode report moves and renames.", Moves},
 };
 
 void Refuse(const char* arg) {

@@ -4,6 +4,7 @@
 
 struct RunOptions {
   bool version = false;  // --version: print the version and build lines, run no mode
+  bool moves = false;    // --moves: Scan and Compare report moves instead of missing + new
 };
 
 extern RunOptions options;

@@ -47,7 +47,8 @@ std::string Usage() {
   text +=
       "\n  Long options:\n\n"
       "   --help         - This text.\n"
-      "   --version      - Version and build.\n";
+      "   --version      - Version and build.\n"
+      "   --moves        - In Scan and Compare mode report moves and renames.\n";
   return text;
 }
 
