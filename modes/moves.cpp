@@ -331,9 +331,19 @@ void MoveFinder::PairFiles(std::vector<Move>& moves) {
 
 std::vector<Move> MoveFinder::Run() {
   std::vector<Move> found;
+  bool gone = false, fresh = false;
+  for (size_t k = 0; k < n_ && !(gone && fresh); ++k) {
+    gone = gone || Gone(k);
+    fresh = fresh || Fresh(k);
+  }
+  if (!gone || !fresh) return found;
   IndexChildren();
   Sign();
   TakeDirectoryMoves(found);
+  byName_ = KeyIndex();
+  first_ = {};
+  list_ = {};
+  size_ = {};
   sign_ = {};
   kind_ = {};
   PairFiles(found);
