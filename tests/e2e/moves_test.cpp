@@ -163,7 +163,7 @@ TEST_F(MovesTest, CompareListsMovesInASectionOfTheirOwnAndOtherModesIgnoreTheOpt
           moved("File: ", "a.txt", "renamed.txt") + moved("Dir:  ", "big", "whole") + "\n",
       r.out));
 
-  EXPECT_EQ(Run({"-s", Path("one")}).out, Run({"-s", "--moves", Path("one")}).out);
+  EXPECT_EQ(Run({"-md", "-s", Path("one")}).out, Run({"-md", "-s", "--moves", Path("one")}).out);
 }
 
 }  // namespace
