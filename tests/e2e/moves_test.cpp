@@ -140,7 +140,7 @@ TEST_F(MovesTest, CompareListsMovesInASectionOfTheirOwnAndOtherModesIgnoreTheOpt
   MakeFile("one/gone.txt", "gone");
   std::string two = Path("two") + kPathSep;
   auto moved = [&](const char* kind, const std::string& from, const std::string& to) {
-    return std::string("> ") + kind + two + from + "\n    to: " + two + to + "\n";
+    return std::string("> ") + kind + two + Sep(from) + "\n    to: " + two + Sep(to) + "\n";
   };
   RunResult r = Run({"-mc", "-s", "--moves", Path("one"), Path("two")});
   EXPECT_EQ(0, r.status);
