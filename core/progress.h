@@ -1,13 +1,26 @@
-// Carriage-return progress lines are drawn at most ten times a second: a tree of a million
-// files would otherwise spend its time writing to the console.
+// Lines on standard error that show how far a run has got. Carriage-return lines, which the
+// next line overwrites, are drawn only on a console: in a log they would only pile up. The
+// lines that stay are printed always, with the mark \376 in the console's own form.
 #pragma once
 
 #include <chrono>
 
+#include "platform/console.h"
+
+// A carriage-return progress line: printed only when standard error is a console.
+void ProgressLine(const char* format, ...);
+// A line that stays; on a console the line is blanked first, so no progress text shows through.
+void FinalLine(const char* format, ...);
+// A line that stays, printed as it is.
+void StatusLine(const char* format, ...);
+
+// Progress lines are drawn at most ten times a second, and only on a console: a tree of a
+// million files would otherwise spend its time writing them.
 class ProgressTimer {
  public:
   // True for the first call and then once per interval.
   bool Due() {
+    if (!console_) return false;
     auto now = std::chrono::steady_clock::now();
     if (started_ && now - last_ < std::chrono::milliseconds(100)) return false;
     started_ = true;
@@ -16,6 +29,7 @@ class ProgressTimer {
   }
 
  private:
+  bool console_ = StderrIsConsole();
   bool started_ = false;
   std::chrono::steady_clock::time_point last_;
 };

@@ -146,7 +146,7 @@ int Table::BuildTree(int recurse) {
   int error = ScanDirectory(path, 0);
   ProgressTimer progress;
   if (progress.Due())
-    fprintf(stderr, " \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
+    ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
   if (recurse) {
     for (size_t i = 0; i < records.size(); ++i) {
       const Record& r = records[i];
@@ -155,11 +155,10 @@ int Table::BuildTree(int recurse) {
       if (!ComposeDirPath(*this, static_cast<unsigned>(i), path, base)) continue;
       ScanDirectory(path, static_cast<unsigned>(i + 1));
       if (progress.Due())
-        fprintf(stderr, " \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
+        ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
     }
   }
-  fprintf(stderr, "%79s\r \376 Tree   %6u  %s\n", " ", static_cast<unsigned>(records.size()),
-          cStartPath);
+  FinalLine(" \376 Tree   %6u  %s\n", static_cast<unsigned>(records.size()), cStartPath);
   return error;
 }
 
@@ -227,6 +226,6 @@ void Table::ChecksumPass(const std::vector<char>* only, bool stored) {
   }
   time_t elapsed = time(nullptr) - start;
   if (elapsed != 0) speed = bytes / 1024.0 / static_cast<double>(elapsed);
-  fprintf(stderr, "%79s\r \376 CRC32  %6u  Size: %12" PRId64 " bytes   Speed: %7g Kb/s\n", " ",
-          files, static_cast<int64_t>(bytes), speed);
+  FinalLine(" \376 CRC32  %6u  Size: %12" PRId64 " bytes   Speed: %7g Kb/s\n", files,
+            static_cast<int64_t>(bytes), speed);
 }

@@ -5,6 +5,7 @@
 
 #include "app/options.h"
 #include "app/state.h"
+#include "core/progress.h"
 #include "core/table.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
@@ -82,7 +83,7 @@ void ListMarked(const Table& t, uint16_t mark, const char* title, CompareReport&
 
 int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
             uint32_t noCrc, uint32_t noSize) {
-  fprintf(stderr, " \376 File Compare ...\n");
+  StatusLine(" \376 File Compare ...\n");
   const bool withMoves = ::options.moves;
   time_t now = time(nullptr);
   char banner[256];
@@ -101,7 +102,7 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   options.checkCreate = false;
   options.dirWriteTime = false;
   Reconciler reconciler(t, options);
-  fprintf(stderr, "   Indexing table ...\r");
+  ProgressLine("   Indexing table ...\r");
   reconciler.Index();
 
   // From here on the first table describes Path 2; its data file field remembers Path 1.
@@ -117,7 +118,7 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   snprintf(report.header, sizeof report.header, "%s *** Path 1: %s\n *** Path 2: %s\n\n", banner,
            pathOne, pathTwo);
 
-  fprintf(stderr, "   Processing table [%d] ...       \r", 0);
+  ProgressLine("   Processing table [%d] ...       \r", 0);
   bool changedTitled = false;
   int error = reconciler.Walk(0, [&](const EntryChange& c) {
     report.Section(changedTitled, " *** Path 2 contains changed files or directories:\n\n");

@@ -7,6 +7,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/progress.h"
 #include "core/table.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
@@ -154,12 +155,12 @@ void PrintGroup(std::vector<Table>& tables, const Entry* first, const Entry* end
 }  // namespace
 
 int FindDuplicates(std::vector<Table>& tables, uint32_t sub) {
-  fprintf(stderr, " \376 Duplicate File Finder ...\n");
+  StatusLine(" \376 Duplicate File Finder ...\n");
   int status = LoadTasks(tables, sub);
   ChecksumTasks(tables);
-  fprintf(stderr, "   Indexing table ...\r");
+  ProgressLine("   Indexing table ...\r");
   std::vector<Entry> files = IndexFiles(tables);
-  fprintf(stderr, "                     \n");
+  ProgressLine("                     \n");
 
   Totals totals;
   for (const auto& group : FindGroups(files))

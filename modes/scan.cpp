@@ -5,6 +5,7 @@
 
 #include "app/options.h"
 #include "app/state.h"
+#include "core/progress.h"
 #include "core/table.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
@@ -96,7 +97,7 @@ void ListMarked(const Table& t, uint16_t mark, const char* dirFmt, const char* f
 
 int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
              uint32_t noCrc, uint32_t noSize, uint32_t noPath) {
-  fprintf(stderr, " \376 CRC32 File Scanner ...\n");
+  StatusLine(" \376 CRC32 File Scanner ...\n");
   const bool withMoves = ::options.moves;
   ScanReport report;
   time_t now = time(nullptr);
@@ -118,7 +119,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   std::vector<Reconciler> reconcilers;
   reconcilers.reserve(tables.size());
-  fprintf(stderr, "   Indexing table ...\r");
+  ProgressLine("   Indexing table ...\r");
   for (size_t n = 0; n < tables.size(); ++n) {
     reconcilers.emplace_back(tables[n], options);
     if (!tables[n].bNew && !skip[n]) reconcilers.back().Index();
@@ -131,7 +132,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   };
   for (size_t n = 0; n < tables.size(); ++n) {
     Table& t = tables[n];
-    fprintf(stderr, "   Processing table [%d] ...         \r", static_cast<int>(n));
+    ProgressLine("   Processing table [%d] ...         \r", static_cast<int>(n));
     if (t.bNew || skip[n]) continue;
     // A start directory that is gone (an unmounted drive) would list every entry as deleted.
     if (reconcilers[n].Walk(static_cast<int>(n), onChange) != 0) {
@@ -154,12 +155,12 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
       printf("\n");
     }
     if (!(cmd & cmRO)) {
-      fprintf(stderr, "%79s\r   Compacting table ...\r", " ");
+      ProgressLine("%79s\r   Compacting table ...\r", " ");
       t.Compact();
     }
   }
 
-  fprintf(stderr, "   Writing table ... \r");
+  ProgressLine("   Writing table ... \r");
   for (size_t n = 0; n < tables.size(); ++n) {
     Table& t = tables[n];
     if (t.cDataFile[0] == '\0' || skip[n]) continue;

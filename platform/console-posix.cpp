@@ -1,5 +1,8 @@
 // Console pieces that have no Win32 name: one key without echo, the switch test, buffering.
+#include <langinfo.h>
+#include <locale.h>
 #include <stdio.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -7,7 +10,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <string>
 
+#include "platform/console.h"
 #include "platform/platform.h"
 
 namespace {
@@ -70,8 +75,29 @@ bool IsSwitchArgument(const char* arg) {
 }
 
 void InitConsoleStreams() {
+  ProgressMark();  // the locale is read once, before anything else runs
   // A report written to a file or pipe goes out in large blocks instead of line by line.
   // glibc ignores the size when it is to allocate the buffer itself, so it is given one.
   static char buffer[1 << 20];
   if (!isatty(STDOUT_FILENO)) setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+}
+
+bool StderrIsConsole() {
+  return isatty(STDERR_FILENO) != 0;
+}
+
+const char* ProgressMark() {
+  // The user's locale is consulted and then put back: the rest of the program folds case and
+  // classifies bytes in the "C" locale whatever the environment says.
+  static const char* const mark = [] {
+    std::string saved = setlocale(LC_CTYPE, nullptr);
+    bool utf8 = false;
+    if (setlocale(LC_CTYPE, "") != nullptr) {
+      const char* codeset = nl_langinfo(CODESET);
+      utf8 = strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "UTF8") == 0;
+    }
+    setlocale(LC_CTYPE, saved.c_str());
+    return utf8 ? "\xE2\x96\xA0" : "\376";  // U+25A0 BLACK SQUARE
+  }();
+  return mark;
 }

@@ -1,4 +1,5 @@
 // Console pieces that have no Win32 name: one key without echo, the switch test, buffering.
+#include "platform/console.h"
 #include "platform/platform.h"
 
 int ReadConsoleKey() {
@@ -16,4 +17,12 @@ bool IsSwitchArgument(const char* arg) {
 void InitConsoleStreams() {
   // A report written to a file or pipe goes out in large blocks instead of line by line.
   if (!_isatty(_fileno(stdout))) setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+}
+
+bool StderrIsConsole() {
+  return _isatty(_fileno(stderr)) != 0;
+}
+
+const char* ProgressMark() {
+  return "\376";  // the console's OEM code page shows it as it is
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "core/progress.h"
 #include "core/table.h"
 #include "core/walk.h"
 #include "platform/save.h"
@@ -349,7 +350,7 @@ bool LoadTable(Reader& in, int64_t fileSize, Table* t, uint32_t* count) {
 
 int Table::ReadDataFile() {
   records.clear();
-  fprintf(stderr, " \376 Reading data file ...\r");
+  ProgressLine(" \376 Reading data file ...\r");
   int fd = OpenForReading(cDataFile);
   if (fd < 0) {
     fprintf(stderr, "\n** Error: Cannot open input file: %s\n", cDataFile);
@@ -371,17 +372,17 @@ int Table::ReadDataFile() {
     fprintf(stderr, "\n** Error: Data file is damaged: %s\n", cDataFile);
   }
   _close(fd);
-  fprintf(stderr, "%79s\r \376 Readed %6u  %s\n", " ", count, cDataFile);
+  FinalLine(" \376 Readed %6u  %s\n", count, cDataFile);
   return result;
 }
 
 int Table::SaveDataFile(uint32_t options) {
   if (options & cmRO) {
-    fprintf(stderr, " \376 Not saved changes. Read-Only mode for: %s\n", cDataFile);
+    StatusLine(" \376 Not saved changes. Read-Only mode for: %s\n", cDataFile);
     return 0;
   }
   uint32_t n = static_cast<uint32_t>(records.size());
-  fprintf(stderr, " \376 Saving %u records ...\r", n);
+  ProgressLine(" \376 Saving %u records ...\r", n);
   char target[MAX_PATH], tmp[MAX_PATH];
   // A data file its owner made read-only is not replaced behind their back, as opening it
   // for writing would not have been allowed either.
@@ -401,7 +402,7 @@ int Table::SaveDataFile(uint32_t options) {
     fprintf(stderr, "\n** Error: Cannot write output file: %s\n", cDataFile);
     return 1;
   }
-  fprintf(stderr, "%79s\r \376 Saved  %6u  %s\n", " ", n, cDataFile);
+  FinalLine(" \376 Saved  %6u  %s\n", n, cDataFile);
   return 0;
 }
 

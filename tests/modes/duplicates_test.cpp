@@ -15,6 +15,7 @@
 #include "core/crc32shr.h"
 #include "core/table.h"
 #include "modes/modes.h"
+#include "platform/console.h"
 #include "tests/modes/datafile_image.h"
 #include "tests/support/e2e.h"
 
@@ -109,7 +110,7 @@ std::string LiteralSearch(std::vector<Table>& tables) {
 // The file counts of all "CRC32" summary lines, added up.
 unsigned FilesRead(const std::string& err) {
   unsigned total = 0;
-  const std::string mark = " \376 CRC32 ";
+  const std::string mark = std::string(" ") + ProgressMark() + " CRC32 ";
   for (size_t at = err.find(mark); at != std::string::npos; at = err.find(mark, at + 1))
     total += static_cast<unsigned>(strtoul(err.c_str() + at + mark.size(), nullptr, 10));
   return total;

@@ -177,13 +177,21 @@ bool E2eTest::Exists(const std::string& rel) const {
 }
 
 RunResult E2eTest::Run(const std::vector<std::string>& args, const std::string& stdin_text,
-                       const std::string& cwd) {
+                       const std::string& cwd, const std::vector<std::string>& env) {
   std::vector<std::string> argv = {ProgramPath()};
   argv.insert(argv.end(), args.begin(), args.end());
   std::string dir = cwd.empty() ? root_ : fs::path(cwd).is_absolute() ? cwd : Path(cwd);
   ProcessResult done;
   RunResult result;
-  if (RunProcess(argv, dir, {"TZ=UTC"}, stdin_text, &done) != 0) {
+  std::vector<std::string> vars = {"TZ=UTC", "LC_ALL=C"};
+  for (const std::string& v : env) {
+    std::string name = v.substr(0, v.find('=') + 1);
+    bool replaced = false;
+    for (std::string& d : vars)
+      if (d.compare(0, name.size(), name) == 0) replaced = true, d = v;
+    if (!replaced) vars.push_back(v);
+  }
+  if (RunProcess(argv, dir, vars, stdin_text, &done) != 0) {
     ADD_FAILURE() << "cannot start " << argv[0] << " in " << dir;
     return result;
   }

@@ -51,11 +51,12 @@ class E2eTest : public ::testing::Test {
   std::string ReadFile(const std::string& rel) const;
   bool Exists(const std::string& rel) const;
 
-  // Runs the program with args in cwd (empty: Root(); relative: below Root()), TZ=UTC and
-  // stdin_text as its whole standard input. Line ends "\r\n" of the Win32 build's text-mode
-  // output come back as "\n", so one expectation serves both builds.
+  // Runs the program with args in cwd (empty: Root(); relative: below Root()), TZ=UTC,
+  // LC_ALL=C, each "NAME=value" of env added or replacing those, and stdin_text as its whole
+  // standard input. Line ends "\r\n" of the Win32 build's text-mode output come back as "\n",
+  // so one expectation serves both builds.
   RunResult Run(const std::vector<std::string>& args, const std::string& stdin_text = "",
-                const std::string& cwd = "");
+                const std::string& cwd = "", const std::vector<std::string>& env = {});
 
  private:
   std::string root_;

@@ -1,0 +1,10 @@
+// What the progress lines need to know about standard error; console-posix.cpp and
+// console-win32.cpp implement it.
+#pragma once
+
+// Whether standard error is a console, asked anew each time (tests redirect it in-process).
+bool StderrIsConsole();
+
+// The progress lines' mark, byte \376 of the OEM code page, as the console can show it: the
+// same character in UTF-8 on a POSIX system whose locale uses UTF-8, otherwise the byte.
+const char* ProgressMark();
