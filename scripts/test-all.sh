@@ -4,7 +4,10 @@
 #   asan     native build with AddressSanitizer and UndefinedBehaviorSanitizer, ctest
 #   win32    MinGW-w64 cross build, ctest running every .exe under Wine (throw-away WINEPREFIX)
 #   fuzz     clang libFuzzer targets, each run briefly on its committed seed corpus
-# Usage: scripts/test-all.sh [release] [asan] [win32] [fuzz]   (no argument: all, in this order)
+#   package  installs the release build into a temporary prefix, checks the files and the man
+#            page, builds the .deb and lists it (reuses build/release)
+# Usage: scripts/test-all.sh [release] [asan] [win32] [fuzz] [package]   (no argument: all)
+# The Debian packages the legs need are installed first when missing (scripts/install-deps.sh).
 # Build folders are reused, so a second run is incremental. The last line counts legs:
 # "N passed, N failed". The exit status is non-zero when any leg failed.
 set -u -o pipefail
@@ -56,6 +59,45 @@ build_and_test() {
 leg_release() {
   need_tools release "install cmake, ninja-build and g++" cmake ninja g++ ctest || return 1
   build_and_test "$BUILD/release" -DCMAKE_BUILD_TYPE=Release -DVANTEL_SANITIZE=OFF
+}
+
+# What an installed vantel32 consists of, below the prefix.
+INSTALLED_FILES=(
+  bin/vantel32
+  share/man/man1/vantel32.1
+  share/bash-completion/completions/vantel32
+  share/doc/vantel32/README.md
+)
+
+leg_package() {
+  need_tools package "install cmake, ninja-build, g++, dpkg-dev and groff-base" \
+    cmake ninja g++ cpack groff dpkg-deb dpkg-shlibdeps || return 1
+  local dir=$BUILD/release out=$BUILD/package prefix file deb
+  reset_if_foreign "$dir"
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DVANTEL_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
+    -DVANTEL_SANITIZE=OFF >/dev/null || return 1
+  cmake --build "$dir" -j "$JOBS" --target vantel32 || return 1
+  rm -rf "$out" && mkdir -p "$out" || return 1
+  prefix=$out/prefix
+  cmake --install "$dir" --prefix "$prefix" || return 1
+  for file in "${INSTALLED_FILES[@]}"; do
+    [[ -s $prefix/$file ]] || { echo "*** package: $file not installed" >&2; return 1; }
+  done
+  "$prefix/bin/vantel32" --version 2>/dev/null | grep -q '^vantel32 ' || return 1
+  bash -n "$prefix/share/bash-completion/completions/vantel32" || return 1
+  # Any warning of the man macros or of the text fails the leg.
+  local warnings
+  warnings=$(groff -ww -z -man "$prefix/share/man/man1/vantel32.1" 2>&1)
+  [[ -z $warnings ]] || { echo "*** package: groff: $warnings" >&2; return 1; }
+  (cd "$dir" && cpack -G DEB -B "$out" >"$out/cpack.log") || { cat "$out/cpack.log"; return 1; }
+  deb=$(ls "$out"/vantel32_*.deb) || return 1
+  dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+  dpkg-deb --contents "$deb"
+  if command -v lintian >/dev/null 2>&1; then
+    lintian --fail-on error "$deb" || return 1
+  fi
+  echo "package checked: $(basename "$deb"), $(dpkg-deb --contents "$deb" | grep -vc '/$') files" |
+    tee "$out/run.log"
 }
 
 leg_asan() {
@@ -117,7 +159,7 @@ run_leg() {
   # A subshell keeps each leg's exports (sanitizer and Wine settings) to itself.
   ("leg_$leg")
   status=$?
-  detail=$(grep -Eo '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+|no findings' "$BUILD/$leg/ctest.log" "$BUILD/$leg/run.log" 2>/dev/null | tail -n 1 | sed 's/^[^:]*://')
+  detail=$(grep -Eo '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+|no findings|package checked: .*' "$BUILD/$leg/ctest.log" "$BUILD/$leg/run.log" 2>/dev/null | tail -n 1 | sed 's/^[^:]*://')
   [[ $status -ne 0 || -n $detail ]] || detail="no ctest result"
   if [[ $status -eq 0 ]]; then
     PASSED=$((PASSED + 1))
@@ -129,13 +171,14 @@ run_leg() {
 }
 
 legs=("$@")
-[[ ${#legs[@]} -gt 0 ]] || legs=(release asan win32 fuzz)
+[[ ${#legs[@]} -gt 0 ]] || legs=(release asan win32 fuzz package)
 for leg in "${legs[@]}"; do
   case $leg in
-    release | asan | win32 | fuzz) ;;
-    *) echo "unknown leg: $leg (release, asan, win32, fuzz)" >&2; exit 2 ;;
+    release | asan | win32 | fuzz | package) ;;
+    *) echo "unknown leg: $leg (release, asan, win32, fuzz, package)" >&2; exit 2 ;;
   esac
 done
+"$ROOT/scripts/install-deps.sh" "${legs[@]}" || exit 1
 mkdir -p "$BUILD"
 for leg in "${legs[@]}"; do
   rm -f "$BUILD/$leg/ctest.log" "$BUILD/$leg/run.log"

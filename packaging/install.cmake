@@ -1,0 +1,28 @@
+# Installation (cmake --install) and the Debian package (cpack -G DEB).
+include(GNUInstallDirs)
+
+install(TARGETS vantel32 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/vantel32.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/vantel32.bash-completion
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vantel32)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_PACKAGE_NAME vantel32)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "vantel32 maintainers <maintainers@vantel32.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "catalogue directory trees by CRC-32")
+set(CPACK_PACKAGE_DESCRIPTION [[
+vantel32 lists directory trees with the CRC-32 of every file, keeps the
+catalogue of a tree in a data file and reports what changed since, compares
+two trees, and finds duplicate files.]])
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Debian's layout for the documentation: the man page and the changelog compressed, a
+# copyright file beside the README.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/debian-layout.cmake)
+include(CPack)
