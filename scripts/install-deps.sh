@@ -8,7 +8,8 @@ set -euo pipefail
 
 packages_of() {
   case $1 in
-    run) echo cmake ninja-build g++ ;;
+    # The tests are configured with the program, though run.sh builds only the program.
+    run) echo cmake ninja-build g++ libgtest-dev ;;
     release | asan) echo cmake ninja-build g++ libgtest-dev ;;
     # GoogleTest's sources for the cross build; Wine runs the .exe tests.
     win32) echo cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
