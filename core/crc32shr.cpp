@@ -124,8 +124,18 @@ int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc)
     printf("\n*** Error: %s CRCFile() - Use InitMagic before call CRCFile().\n", kModuleName);
     return 0xFFFF;
   }
+  return CRCFileOfSizeBuffered(path, size, attr, readBuffer, kCrcBufferSize, crc);
+}
+
+int CRCFileOfSizeBuffered(const char* path, uint64_t size, uint32_t attr, unsigned char* buffer,
+                          unsigned bufferSize, uint32_t* crc) {
+  if (bufferSize == 0) return 0xFFFF;
   if (attr & kNotReadable) return FailWith(0, crc);
-  return CrcOpenAndRead(path, readBuffer, kCrcBufferSize, size, crc);
+  return CrcOpenAndRead(path, buffer, bufferSize, size, crc);
+}
+
+bool CRCReady() {
+  return readBuffer != nullptr;
 }
 
 void CRCInit(uint32_t* crc) {

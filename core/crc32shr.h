@@ -23,6 +23,11 @@ int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint
 // that many bytes. No second lookup by name: a POSIX name may hold '*' or '?'. Links, devices
 // and directories get crc 0 without being opened.
 int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc);
+// The same through the caller's buffer, for readers that work beside each other.
+int CRCFileOfSizeBuffered(const char* path, uint64_t size, uint32_t attr, unsigned char* buffer,
+                          unsigned bufferSize, uint32_t* crc);
+// Whether InitMagic has made the engine ready.
+bool CRCReady();
 
 void CRCInit(uint32_t* crc);
 void CRCUpdate(const unsigned char* bytes, size_t count, uint32_t* crc);

@@ -8,6 +8,8 @@
 #include "core/record.h"
 #include "platform/platform.h"
 
+class ChecksumRun;
+
 // Result of the path composers when the path does not fit the caller's buffer: the output is
 // then the empty string and the caller skips the entry.
 constexpr int kPathTooLong = 2;
@@ -41,14 +43,17 @@ class Table {
   // The walk (core/tree.cpp).
   // 0, or the error number when dir could not be read (said on standard error).
   int ScanDirectory(const char* dir, unsigned parent);
-  // 0, or the error number when the start directory could not be read.
-  int BuildTree(int recurse);
+  // 0, or the error number when the start directory could not be read. With reads, the files
+  // found are queued for their checksums as the walk goes on.
+  int BuildTree(int recurse, ChecksumRun* reads = nullptr);
   void ChecksumPass();
   // Reads only the files whose entry in only is non-zero (one entry per record); the others
   // keep their CRC, and the summary counts the files read.
   // A table read from a data file is checksummed as its files are now (size and kind looked
   // up again: stored); one just walked, by the size the walk saw.
   void ChecksumPass(const std::vector<char>* only, bool stored = false);
+  // BuildTree and ChecksumPass with the files read while the walk goes on.
+  int BuildAndChecksum(int recurse);
 
   // The data file (store/datafile.cpp).
   int ReadDataFile();

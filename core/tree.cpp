@@ -1,10 +1,9 @@
 #include <cerrno>
-#include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <string>
 
+#include "core/checksum_run.h"
 #include "core/crc32shr.h"
 #include "core/progress.h"
 #include "core/table.h"
@@ -138,12 +137,13 @@ int Table::ScanDirectory(const char* dir, unsigned parent) {
   return 0;
 }
 
-int Table::BuildTree(int recurse) {
+int Table::BuildTree(int recurse, ChecksumRun* reads) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", cStartPath);
   size_t base = strlen(path);
   records.clear();
   int error = ScanDirectory(path, 0);
+  if (reads != nullptr) reads->QueueWhileWalking(records.size());
   ProgressTimer progress;
   if (progress.Due())
     ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
@@ -154,6 +154,7 @@ int Table::BuildTree(int recurse) {
       if (!r.IsDir() || (r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
       if (!ComposeDirPath(*this, static_cast<unsigned>(i), path, base)) continue;
       ScanDirectory(path, static_cast<unsigned>(i + 1));
+      if (reads != nullptr) reads->QueueWhileWalking(records.size());
       if (progress.Due())
         ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
     }
@@ -176,56 +177,20 @@ bool ComposeFilePath(const Table& t, unsigned idx, char* path, size_t base) {
   return t.ComposeLongPath(idx, path + base, 2 * MAX_PATH - base) == 0 && strlen(path) < MAX_PATH;
 }
 
-namespace {
-
-// " path-or-ellipsis  index": 78 columns, the path cut in the middle past 70.
-void PrintChecksumProgress(const char* path, unsigned idx) {
-  char oem[2 * MAX_PATH];
-  char line[128];
-  CharToOemA(path, oem);
-  size_t len = strlen(oem);
-  if (len <= 70) {
-    snprintf(line, sizeof line, "%-70.70s  %6u", oem, idx);
-  } else {
-    snprintf(line, sizeof line, "%.35s...%.33s %6u", oem, oem + len - 33, idx);
-  }
-  fprintf(stderr, "%-79s\r", line);
-}
-
-}  // namespace
-
 void Table::ChecksumPass() {
   ChecksumPass(nullptr);
 }
 
+int Table::BuildAndChecksum(int recurse) {
+  CrcReaders readers(ReaderThreads());
+  ChecksumRun run(*this, readers, false);
+  int error = BuildTree(recurse, &run);
+  if (error == 0) run.Finish();  // a tree that could not be read has nothing to sum up
+  return error;
+}
+
 void Table::ChecksumPass(const std::vector<char>* only, bool stored) {
-  char path[2 * MAX_PATH];
-  snprintf(path, MAX_PATH, "%s", cStartPath);
-  size_t base = strlen(path);
-  size_t n = records.size();
-  unsigned files = 0;
-  uint64_t bytes = 0;
-  double speed = 0;
-  ProgressTimer progress;
-  time_t start = time(nullptr);
-  for (size_t i = 0; i < n; ++i) {
-    Record& r = records[i];
-    if (r.IsDir()) continue;
-    if (only != nullptr && (i >= only->size() || !(*only)[i])) continue;
-    if (ComposeFilePath(*this, static_cast<unsigned>(i), path, base)) {
-      if (progress.Due()) PrintChecksumProgress(path, static_cast<unsigned>(i));
-      int error =
-          stored ? CRCFile(path, &r.dwCRC) : CRCFileOfSize(path, r.qwSize, r.dwAttr, &r.dwCRC);
-      if (error != 0 && error != 0xFFFF) WarnSkipped(error, path);
-    } else {
-      r.dwCRC = 0;  // a path the system cannot take is unreadable
-      WarnSkipped(ENAMETOOLONG, cStartPath, r.LongName());
-    }
-    bytes += r.qwSize;
-    ++files;
-  }
-  time_t elapsed = time(nullptr) - start;
-  if (elapsed != 0) speed = bytes / 1024.0 / static_cast<double>(elapsed);
-  FinalLine(" \376 CRC32  %6u  Size: %12" PRId64 " bytes   Speed: %7g Kb/s\n", files,
-            static_cast<int64_t>(bytes), speed);
+  CrcReaders readers(ReaderThreads());
+  ChecksumRun run(*this, readers, stored);
+  run.Finish(only);
 }

@@ -33,11 +33,10 @@ void StartPathNotFound(const char* path) {
 }
 
 bool BuildPathOne(Table& t, uint32_t sub) {
-  if (t.BuildTree(sub) != 0) {
+  if (((cmd & cmNOCRC) ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) != 0) {
     StartPathNotFound(t.cStartPath);
     return false;
   }
-  if (!(cmd & cmNOCRC)) t.ChecksumPass();
   return true;
 }
 

@@ -4,10 +4,13 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/state.h"
+#include "core/checksum_run.h"
+#include "core/crc_readers.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
 #include "store/format.h"
@@ -282,14 +285,19 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
   char date[16], clock[16];
   TakeClock(date, clock);
   int status = 0;
+  // Every tree is walked before any summary line, as ever; the files are read meanwhile.
+  CrcReaders readers(ReaderThreads());
+  std::vector<std::unique_ptr<ChecksumRun>> runs;
   for (Table& t : tables) {
-    if (t.cDataFile[0]) {
+    bool stored = t.cDataFile[0] != '\0';
+    runs.push_back(std::make_unique<ChecksumRun>(t, readers, stored));
+    if (stored) {
       if (LoadCatalogue(t) != 0) status = 1;
     } else {
-      t.BuildTree(sub != 0);
+      t.BuildTree(sub != 0, runs.back().get());
     }
   }
-  for (Table& t : tables) t.ChecksumPass(nullptr, t.cDataFile[0] != '\0');
+  for (auto& run : runs) run->Finish();
   printf("\nSystem clock:   %s %s\n", date, clock);
   for (Table& t : tables) t.PrintTable(cOutputFormat, lists != 0, emptyFolders != 0, 0);
   return status;

@@ -54,14 +54,15 @@ void TimeChange(const FILETIME& oldTime, const FILETIME& newTime, char* out, siz
 }
 
 // A file that cannot be read gets CRC 0, and a warning that says why.
-void ChecksumOf(const char* path, uint64_t size, uint32_t attr, uint32_t* crc) {
-  int error = CRCFileOfSize(path, size, attr, crc);
-  if (error != 0 && error != 0xFFFF) WarnSkipped(error, path);
-}
-
 bool SameTime(const FILETIME& a, const FILETIME& b) {
   return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
+
+// The readers' tag of a matched entry's checksum; other tags are the indexes of new records.
+constexpr uint64_t kMatchedTag = uint64_t{1} << 63;
+
+// Matched entries held for their report behind one whose file is still being read.
+constexpr size_t kMaxMatched = 8192;
 
 }  // namespace
 
@@ -108,9 +109,14 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", table_.cStartPath);
   size_t base = strlen(path);
+  CrcReaders reads(ReaderThreads());
+  reads_ = &reads;
   for (uint32_t d : visit_) {
     int error = VisitDirectory(d, path, base);
-    if (d == 0 && error != 0) return error;
+    if (d == 0 && error != 0) {
+      reads_ = nullptr;
+      return error;
+    }
     if (error == 0 || IsGone(error)) continue;
     // Still there but unreadable: what it held is unknown, not gone.
     char shown[2 * MAX_PATH];
@@ -126,6 +132,8 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
       if (up != 0 && up - 1 < k && (recs[up - 1].wStatus & stGONE)) recs[k].wStatus |= stGONE;
     }
   }
+  reads.Drain();
+  reads_ = nullptr;
   return 0;
 }
 
@@ -206,7 +214,7 @@ void Reconciler::TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, s
   r.wStatus &= ~stGONE;
   enterable_[k] = dir && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
   strcpy(path + dirLen, fd.cFileName);
-  Compare(r, fd, path);
+  Compare(static_cast<uint32_t>(k), fd, path);
   path[dirLen] = '\0';
 }
 
@@ -243,7 +251,7 @@ void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, 
   bool dir = recs[j].IsDir();
   if (!dir && !opt_.noCrc) {
     strcpy(path + dirLen, fd.cFileName);
-    ChecksumOf(path, recs[j].qwSize, recs[j].dwAttr, &recs[j].dwCRC);
+    reads_->Submit(path, recs[j].qwSize, recs[j].dwAttr, false, this, j);
   }
   path[dirLen] = '\0';
   if (!dir || !opt_.sub) return;
@@ -260,18 +268,19 @@ void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, 
         table_.ScanDirectory(sub, static_cast<unsigned>(i + 1));
     } else if (!opt_.noCrc) {
       if (ComposeFilePath(table_, static_cast<unsigned>(i), sub, base))
-        ChecksumOf(sub, recs[i].qwSize, recs[i].dwAttr, &recs[i].dwCRC);
+        reads_->Submit(sub, recs[i].qwSize, recs[i].dwAttr, false, this, i);
     }
   }
 }
 
-void Reconciler::Compare(Record& r, const WIN32_FIND_DATAA& fd, const char* path) {
-  EntryChange c;
-  int changes = 0;
-  bool dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  uint64_t live = (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
-  uint32_t crc = 0;
-  if (!dir && !opt_.noCrc) ChecksumOf(path, live, fd.dwFileAttributes, &crc);
+void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* path) {
+  Record& r = table_.records[k];
+  Matched m;
+  m.k = k;
+  m.dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  m.live = (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+  m.path = path;
+  EntryChange& c = m.c;
 
   char shortName[kShortNameLen];
   MakeShortName(fd, shortName);
@@ -281,42 +290,79 @@ void Reconciler::Compare(Record& r, const WIN32_FIND_DATAA& fd, const char* path
     ShortText(shortName, b);
     snprintf(c.name, sizeof c.name, "%s -> %s", a, b);
     memcpy(r.cShortName, shortName, kShortNameLen);
-    ++changes;
+    ++m.changes;
   }
   if (!opt_.noTime && opt_.checkCreate && !SameTime(r.ftCreate, fd.ftCreationTime)) {
     TimeChange(r.ftCreate, fd.ftCreationTime, c.create, sizeof c.create);
     r.ftCreate = fd.ftCreationTime;
-    ++changes;
+    ++m.changes;
   }
-  if (!opt_.noTime && (opt_.dirWriteTime || !dir) && !SameTime(r.ftWrite, fd.ftLastWriteTime)) {
+  if (!opt_.noTime && (opt_.dirWriteTime || !m.dir) && !SameTime(r.ftWrite, fd.ftLastWriteTime)) {
     TimeChange(r.ftWrite, fd.ftLastWriteTime, c.write, sizeof c.write);
     r.ftWrite = fd.ftLastWriteTime;
-    ++changes;
+    ++m.changes;
   }
   if (!opt_.noAttr && (r.dwAttr & ~atNOMATCH) != fd.dwFileAttributes) {
     AttrList(r.dwAttr, fd.dwFileAttributes, c.attr);
     r.dwAttr = fd.dwFileAttributes & ~atNOMATCH;
-    ++changes;
+    ++m.changes;
   }
+  m.waiting = !m.dir && !opt_.noCrc;
+  // Queued before the read is: with one reader the checksum arrives inside Submit.
+  matched_.push_back(std::move(m));
+  if (matched_.back().waiting) {
+    reads_->Submit(path, matched_.back().live, fd.dwFileAttributes, false, this, kMatchedTag);
+  } else {
+    ReportReady();
+  }
+  if (matched_.size() >= kMaxMatched) reads_->Drain();
+}
+
+void Reconciler::Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) {
+  if (error != 0 && error != 0xFFFF) WarnSkipped(error, path);
+  if (!(tag & kMatchedTag)) {
+    table_.records[tag].dwCRC = crc;
+    return;
+  }
+  // Checksums arrive in the order they were queued: this one is the first still waiting.
+  for (Matched& m : matched_) {
+    if (!m.waiting) continue;
+    m.waiting = false;
+    m.crc = crc;
+    break;
+  }
+  ReportReady();
+}
+
+void Reconciler::ReportReady() {
+  while (!matched_.empty() && !matched_.front().waiting) {
+    Conclude(matched_.front());
+    matched_.pop_front();
+  }
+}
+
+void Reconciler::Conclude(Matched& m) {
+  Record& r = table_.records[m.k];
+  EntryChange& c = m.c;
   bool sizeChanged = false;
-  if (!opt_.noSize && r.qwSize != live) {
-    snprintf(c.size, sizeof c.size, "%" PRId64 " (%+" PRId64 ")", static_cast<int64_t>(live),
-             static_cast<int64_t>(live - r.qwSize));
-    r.dwCRC = crc;
-    r.qwSize = live;
+  if (!opt_.noSize && r.qwSize != m.live) {
+    snprintf(c.size, sizeof c.size, "%" PRId64 " (%+" PRId64 ")", static_cast<int64_t>(m.live),
+             static_cast<int64_t>(m.live - r.qwSize));
+    r.dwCRC = m.crc;
+    r.qwSize = m.live;
     sizeChanged = true;
-    ++changes;
+    ++m.changes;
   }
-  if (!sizeChanged && !opt_.noCrc && r.dwCRC != crc) {
-    snprintf(c.crc, sizeof c.crc, "%08X  ->  %08X", r.dwCRC, crc);
-    r.dwCRC = crc;
-    ++changes;
+  if (!sizeChanged && !opt_.noCrc && r.dwCRC != m.crc) {
+    snprintf(c.crc, sizeof c.crc, "%08X  ->  %08X", r.dwCRC, m.crc);
+    r.dwCRC = m.crc;
+    ++m.changes;
   }
-  if (changes == 0) return;
+  if (m.changes == 0) return;
   char shown[2 * MAX_PATH];
-  CharToOemA(path, shown);
+  CharToOemA(m.path.c_str(), shown);
   c.path = shown;
-  c.isDir = dir;
+  c.isDir = m.dir;
   (*sink_)(c);
 }
 

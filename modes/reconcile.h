@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <string>
 #include <vector>
 
+#include "core/crc_readers.h"
 #include "core/progress.h"
 #include "core/table.h"
 
@@ -37,7 +40,7 @@ struct EntryChange {
 
 using ChangeSink = std::function<void(const EntryChange&)>;
 
-class Reconciler {
+class Reconciler : public CrcSink {
  public:
   Reconciler(Table& table, const CheckOptions& options);
 
@@ -55,7 +58,24 @@ class Reconciler {
   void TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen);
   void TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen);
   void TakeNew(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen, bool noMatch);
-  void Compare(Record& r, const WIN32_FIND_DATAA& fd, const char* path);
+  // A matched entry: every check that needs no reading is made at once; the size and CRC
+  // checks and the report wait for the file's checksum, which the readers make.
+  struct Matched {
+    uint32_t k = 0;  // the record
+    bool waiting = false;
+    bool dir = false;
+    uint64_t live = 0;
+    uint32_t crc = 0;
+    int changes = 0;
+    std::string path;
+    EntryChange c;
+  };
+
+  void Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* path);
+  // Reports the matched entries at the front whose checksums are in, in walk order.
+  void ReportReady();
+  void Conclude(Matched& m);
+  void Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) override;
   long Find(uint32_t up, bool dir, const char* name) const;
 
   Table& table_;
@@ -66,6 +86,8 @@ class Reconciler {
   std::vector<char> enterable_;  // stored directory found on disk as a real directory
   int task_ = 0;
   const ChangeSink* sink_ = nullptr;
+  CrcReaders* reads_ = nullptr;
+  std::deque<Matched> matched_;  // in walk order; the front is reported first
   bool maskMatchesAll_ = false;
   ProgressTimer progress_;
 };

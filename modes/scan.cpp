@@ -65,11 +65,10 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath) {
       return Load::kEndScan;
     case 4:
       // A tree that cannot be read makes no catalogue: an empty one would stand for it.
-      if (t.BuildTree(sub) != 0) {
+      if (((cmd & cmNOCRC) ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) != 0) {
         StartPathNotFound(t);
         return Load::kSkipTask;
       }
-      if (!(cmd & cmNOCRC)) t.ChecksumPass();
       t.bNew = 1;
       return Load::kReady;
     default:

@@ -15,10 +15,11 @@
 
 namespace {
 
-// The file the last read-only _open gave, while it is open: asking whether that path may be
-// read is then answered by the open itself, when the real and effective ids are the same.
-int readFd = -1;
-std::string readPath;
+// The file the last read-only _open of this thread gave, while it is open: asking whether that
+// path may be read is then answered by the open itself, when the real and effective ids are the
+// same.
+thread_local int readFd = -1;
+thread_local std::string readPath;
 
 bool RealIdsAreEffective() {
   static const bool same = getuid() == geteuid() && getgid() == getegid();

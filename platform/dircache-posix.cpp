@@ -16,9 +16,14 @@ struct DirCache {
   std::string path;
   int fd = -1;
   struct timespec opened = {0, 0};
+
+  ~DirCache() {
+    if (fd >= 0) close(fd);
+  }
 };
 
-DirCache cache;
+// One per thread: the checksum readers look files up beside the walk.
+thread_local DirCache cache;
 
 long ElapsedNs(const struct timespec& from, const struct timespec& to) {
   return (to.tv_sec - from.tv_sec) * 1000000000L + (to.tv_nsec - from.tv_nsec);

@@ -8,6 +8,7 @@
 // A directory stays cached for a tenth of a second at most: a directory renamed away and
 // replaced within that time may still be read as the one it replaced (as a walk that had just
 // listed it would have read it); one removed is caught by StaleCachedParentDir.
+// Each thread has a cache of its own.
 int CachedParentDir(const char* path, const char** name);
 
 // After a lookup through the cached directory failed with ENOENT or ENOTDIR: drops the cache

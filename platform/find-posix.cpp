@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -49,7 +50,7 @@ struct Stat {
 // statx where the kernel has it; fstatat otherwise (old kernels, filtered system calls).
 // An empty name stands for dirfd itself.
 bool StatAt(int dirfd, const char* name, Stat* out) {
-  static bool noStatx = false;
+  static std::atomic<bool> noStatx{false};  // the checksum readers look up too
   int flags = AT_SYMLINK_NOFOLLOW | (name[0] == 0 ? AT_EMPTY_PATH : 0);
   if (!noStatx) {
     struct statx sx;

@@ -1,0 +1,87 @@
+#include "core/checksum_run.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "core/crc32shr.h"
+#include "core/walk.h"
+
+namespace {
+
+// " path-or-ellipsis  index": 78 columns, the path cut in the middle past 70.
+void PrintChecksumProgress(const char* path, unsigned idx) {
+  char oem[2 * MAX_PATH];
+  char line[128];
+  CharToOemA(path, oem);
+  size_t len = strlen(oem);
+  if (len <= 70) {
+    snprintf(line, sizeof line, "%-70.70s  %6u", oem, idx);
+  } else {
+    snprintf(line, sizeof line, "%.35s...%.33s %6u", oem, oem + len - 33, idx);
+  }
+  fprintf(stderr, "%-79s\r", line);
+}
+
+}  // namespace
+
+ChecksumRun::ChecksumRun(Table& table, CrcReaders& readers, bool stored)
+    : table_(table), readers_(readers), stored_(stored) {}
+
+void ChecksumRun::QueueUpTo(size_t end, const std::vector<char>* only) {
+  if (!started_) {
+    started_ = true;
+    start_ = time(nullptr);
+  }
+  char path[2 * MAX_PATH];
+  snprintf(path, MAX_PATH, "%s", table_.cStartPath);
+  size_t base = strlen(path);
+  for (; queued_ < end; ++queued_) {
+    size_t i = queued_;
+    Record& r = table_.records[i];
+    if (r.IsDir()) continue;
+    if (only != nullptr && (i >= only->size() || !(*only)[i])) continue;
+    bytes_ += r.qwSize;
+    ++files_;
+    if (!ComposeFilePath(table_, static_cast<unsigned>(i), path, base)) {
+      r.dwCRC = 0;  // a path the system cannot take is unreadable
+      Warn(ENAMETOOLONG, std::string(table_.cStartPath) + r.LongName());
+      continue;
+    }
+    readers_.Submit(path, r.qwSize, r.dwAttr, stored_, this, i);
+  }
+}
+
+void ChecksumRun::QueueWhileWalking(size_t end) {
+  if (readers_.Threaded()) QueueUpTo(end);
+}
+
+void ChecksumRun::Finish(const std::vector<char>* only) {
+  showProgress_ = true;
+  for (const auto& w : warnings_) WarnSkipped(w.first, w.second.c_str());
+  warnings_.clear();
+  QueueUpTo(table_.records.size(), only);
+  readers_.Drain();
+  double speed = 0;
+  time_t elapsed = time(nullptr) - start_;
+  if (elapsed != 0) speed = bytes_ / 1024.0 / static_cast<double>(elapsed);
+  FinalLine(" \376 CRC32  %6u  Size: %12" PRId64 " bytes   Speed: %7g Kb/s\n", files_,
+            static_cast<int64_t>(bytes_), speed);
+}
+
+void ChecksumRun::Warn(int error, const std::string& path) {
+  if (showProgress_) {
+    WarnSkipped(error, path.c_str());
+  } else {
+    warnings_.emplace_back(error, path);  // said after the walk's lines, as one reader says it
+  }
+}
+
+void ChecksumRun::Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) {
+  Record& r = table_.records[tag];
+  // The engine leaves the CRC as it was when it was never made ready.
+  if (CRCReady()) r.dwCRC = crc;
+  if (error != 0 && error != 0xFFFF) Warn(error, path);
+  if (showProgress_ && progress_.Due()) PrintChecksumProgress(path, static_cast<unsigned>(tag));
+}
