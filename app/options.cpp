@@ -1,7 +1,9 @@
 // The long options: one table line each, a flag or an option that takes a value.
 #include "app/options.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/state.h"
@@ -38,10 +40,23 @@ bool Moves(const char*) {
   return true;
 }
 
+bool Jobs(const char* value) {
+  char* end = nullptr;
+  unsigned long n = isdigit(static_cast<unsigned char>(value[0])) ? strtoul(value, &end, 10) : 0;
+  if (n < 1 || n > kMaxReaders || *end != '\0') {
+    fprintf(stderr, " *** Error: --jobs takes a number from 1 to %u: %s\n", kMaxReaders, value);
+    return false;
+  }
+  options.jobs = static_cast<unsigned>(n);
+  return true;
+}
+
 const LongOption kLongOptions[] = {
     {"help", Takes::kNothing, "", "This text.", Help},
     {"version", Takes::kNothing, "", "Version and build.", Version},
     {"moves", Takes::kNothing, "", "In Scan and Compare mode report moves and renames.", Moves},
+    {"jobs", Takes::kValue, "N", "Files read at once (default 4; 1 reads one after another).",
+     Jobs},
 };
 
 void Refuse(const char* arg) {

@@ -2,9 +2,12 @@
 // Only the command-line parser writes them; each parse starts from the defaults.
 #pragma once
 
+#include "core/crc_readers.h"
+
 struct RunOptions {
   bool version = false;  // --version: print the version and build lines, run no mode
   bool moves = false;    // --moves: Scan and Compare report moves instead of missing + new
+  unsigned jobs = kDefaultReaders;  // --jobs=N: files checksummed at once
 };
 
 extern RunOptions options;

@@ -401,5 +401,6 @@ void ParseCommandLine(int argc, char** argv) {
   } else if (cmd & cmSCAN) {
     AssignDefaultDataFile();
   }
+  SetReaderThreads(options.jobs);
   InitMagic();
 }

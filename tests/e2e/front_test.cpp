@@ -48,7 +48,8 @@ std::string Usage() {
       "\n  Long options:\n\n"
       "   --help         - This text.\n"
       "   --version      - Version and build.\n"
-      "   --moves        - In Scan and Compare mode report moves and renames.\n";
+      "   --moves        - In Scan and Compare mode report moves and renames.\n"
+      "   --jobs=N       - Files read at once (default 4; 1 reads one after another).\n";
   return text;
 }
 
@@ -162,6 +163,9 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusOne) {
       {{"--help=yes"}, " *** Error: unknown switch ... --help=yes\n" + kHint},
       {{"--"}, " *** Error: unknown switch ... --\n" + kHint},
       {{"--ms"}, " *** Error: unknown switch ... --ms\n" + kHint},
+      {{"--jobs=0"}, " *** Error: --jobs takes a number from 1 to 64: 0\n" + kHint},
+      {{"--jobs", "2x"}, " *** Error: --jobs takes a number from 1 to 64: 2x\n" + kHint},
+      {{"--jobs"}, " *** Error: After switch --jobs must be a value\n" + kHint},
       {{"-f"}, " *** Error: unknown switch ... -f\n" + kHint},
       {{"-oz"}, " *** Error: unknown switch ... -oz\n" + kHint},
       {{"-ms", "-x"}, " *** Error: unknown switch ... -x\n" + kHint},
