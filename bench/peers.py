@@ -12,6 +12,12 @@ measures the other load as much as the program.
                                        exist (making them the first time takes a few more)
   bench/peers.sh --only tree,dup       some jobs: file,tree,scan,compare,dup,million
   bench/peers.sh --exe OLD/vantel32    time another build, e.g. to compare before and after
+  bench/peers.sh --cold --only tree    drop the page cache before every timed run (as root)
+  bench/peers.sh --only readers        Info /s and Scan /s with each --jobs value
+
+The read floors are peers too: bench/read_floor.cpp opens, reads in 64 KiB blocks and closes
+each file and does nothing else, run as find DIR -type f -print0 | xargs -0 -P N -n 1000 floor
+with N readers at once.
 """
 import argparse
 import os
@@ -27,7 +33,9 @@ PEERS = {  # command -> Debian package
     "rhash": "rhash", "7z": "p7zip-full", "cksfv": "cksfv", "hashdeep": "hashdeep",
     "mtree": "mtree-netbsd", "jdupes": "jdupes", "rdfind": "rdfind", "fdupes": "fdupes",
 }
-JOBS = ["file", "tree", "scan", "compare", "dup", "million"]
+JOBS = ["file", "tree", "scan", "compare", "dup", "million", "readers"]
+COLD = False  # --cold: the page cache is dropped before every timed run
+FLOOR = ""  # the read floor program, built by build()
 
 
 def install_peers():
@@ -52,6 +60,26 @@ def build():
     subprocess.run(["cmake", "--build", out, "-j2", "--target", "vantel32"], check=True,
                    stdout=subprocess.DEVNULL)
     return os.path.join(out, "vantel32")
+
+
+def build_floor():
+    out = os.path.join(ROOT, "build", "bench-release", "read_floor")
+    src = os.path.join(ROOT, "bench", "read_floor.cpp")
+    if not os.path.exists(out) or os.path.getmtime(out) < os.path.getmtime(src):
+        subprocess.run(["c++", "-O2", "-o", out, src], check=True)
+    return out
+
+
+def floors(tree, counts=(1, 2, 8)):
+    return [("read floor, %d reader%s" % (n, "s" if n > 1 else ""),
+             "find %s -type f -print0 | xargs -0 -P %d -n 1000 %s" % (tree, n, FLOOR))
+            for n in counts]
+
+
+def drop_caches():
+    subprocess.run(["sync"], check=True)
+    with open("/proc/sys/vm/drop_caches", "w") as f:
+        f.write("3\n")
 
 
 def make_big_file(path, size):
@@ -112,6 +140,8 @@ def run(cmd, cwd):
     The command starts under /usr/bin/time: a child forked from this Python process would
     count Python's own resident memory as its peak."""
     peak_file = os.path.join(cwd, ".peak")
+    if COLD:
+        drop_caches()
     t = time.perf_counter()
     p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak_file, "sh", "-c", cmd],
                          cwd=cwd, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -127,8 +157,9 @@ def run(cmd, cwd):
 def job(title, commands, reps, cwd):
     """commands: list of (name, shell command); the first is vantel32's. Returns medians."""
     commands = [(n, c) for n, c in commands if "/" in c.split()[0] or shutil.which(c.split()[0])]
-    for _, c in commands:
-        run(c, cwd)
+    if not COLD:  # warm the page cache
+        for _, c in commands:
+            run(c, cwd)
     runs = {n: [] for n, _ in commands}
     for _ in range(reps):
         for n, c in commands:
@@ -186,7 +217,10 @@ def tree_jobs(exe, label, tree, copy, only, reps, data):
             ("vantel32 Info /s", info),
             ("find \\| xargs cksum", "find %s -type f -print0 | xargs -0 cksum" % tree),
             ("rhash -r --crc32", "rhash -r --crc32 %s" % tree),
-        ], reps, data)
+        ] + floors(tree), reps, data)
+        floor = "read floor, 8 readers" if COLD else "read floor, 2 readers"
+        target("Info /s <= 1.15 x %s (%s)" % (floor, label), get(m, "vantel32 Info /s"),
+               get(m, floor), 1.15)
         target("Info /s <= 1.0 x find \\| xargs cksum (%s)" % label, get(m, "vantel32 Info /s"),
                get(m, "find \\| xargs cksum"), 1.0)
         target("Info /s <= 0.5 x rhash -r (%s)" % label, get(m, "vantel32 Info /s"),
@@ -202,8 +236,8 @@ def tree_jobs(exe, label, tree, copy, only, reps, data):
         ], reps, data)
         target("Scan /s <= 0.5 x hashdeep -r -a -k (%s)" % label, get(m, "vantel32 Scan /s"),
                get(m, "hashdeep -r -a -k"), 0.5)
-        target("Scan /s <= 1.2 x Info /s (%s)" % label, get(m, "vantel32 Scan /s"),
-               get(m, "vantel32 Info /s"), 1.2)
+        target("Scan /s <= 1.1 x Info /s (%s)" % label, get(m, "vantel32 Scan /s"),
+               get(m, "vantel32 Info /s"), 1.1)
     if "compare" in only and copy:
         m = job("compare two copies of a tree: " + label, [
             ("vantel32 Compare /s", "%s -mc -s %s %s" % (exe, tree, copy)),
@@ -218,8 +252,22 @@ def tree_jobs(exe, label, tree, copy, only, reps, data):
             ("rdfind -dryrun true", "rdfind -dryrun true -outputname /dev/null %s" % tree),
             ("fdupes -r -q", "fdupes -r -q %s" % tree),
         ], reps, data)
-        target("/md /s <= 1.0 x jdupes -r -q (%s)" % label, get(m, "vantel32 /md /s"),
-               get(m, "jdupes -r -q"), 1.0)
+        target("/md /s <= 0.6 x jdupes -r -q (%s)" % label, get(m, "vantel32 /md /s"),
+               get(m, "jdupes -r -q"), 0.6)
+
+
+def readers_job(exe, label, tree, data, reps):
+    """Info /s and Scan /s of an unchanged tree with each number of readers: the default's
+    figures."""
+    cat = os.path.join(data, "readers.crc")
+    scan_setup(exe, tree, data, cat)
+    commands = []
+    for n in (1, 2, 3, 4, 6, 8, 16):
+        commands.append(("Info /s --jobs=%d" % n, "%s --jobs=%d -s %s" % (exe, n, tree)))
+    for n in (1, 2, 4, 8):
+        commands.append(("Scan /s --jobs=%d" % n,
+                         "%s --jobs=%d -ms -s %s -fc %s" % (exe, n, tree, cat)))
+    job("readers: %s" % label, commands + floors(tree), reps, data)
 
 
 def million_job(exe, data, reps):
@@ -279,15 +327,23 @@ def main():
     ap.add_argument("--big-mib", type=int, default=1024, help="size of the one big file")
     ap.add_argument("--only", default="", help="comma list of jobs: " + ",".join(JOBS))
     ap.add_argument("--exe", default="", help="time this vantel32 instead of building one")
+    ap.add_argument("--cold", action="store_true",
+                    help="drop the page cache before every timed run (root only)")
     a = ap.parse_args()
+    global COLD, FLOOR
+    COLD = a.cold
+    if COLD and os.geteuid() != 0:
+        sys.exit("--cold drops the page cache: run as root")
     only = set(a.only.split(",")) if a.only else set(JOBS)
     if only - set(JOBS):
         sys.exit("unknown job: " + ",".join(sorted(only - set(JOBS))))
     install_peers()
     exe = os.path.abspath(a.exe) if a.exe else build()
+    FLOOR = build_floor()
     data = os.path.abspath(a.data)
     os.makedirs(data, exist_ok=True)
-    print("# vantel32 against its peers (median of %d, warm cache)\n" % a.reps)
+    print("# vantel32 against its peers (median of %d, %s cache)\n" %
+          (a.reps, "cold: dropped before every run," if COLD else "warm"))
     print("machine: %s" % machine())
     print("command: bench/peers.sh %s" % " ".join(sys.argv[1:]))
     print("vantel32: %s" % exe)
@@ -323,6 +379,10 @@ def main():
             trees.append(("copy of %s" % a.real, real, copy if "compare" in only else None))
     for label, tree, copy in trees:
         tree_jobs(exe, label, tree, copy, only, a.reps, data)
+    if "readers" in only:
+        real = os.path.join(data, "real")
+        if copy_tree(a.real, real):
+            readers_job(exe, "copy of %s" % a.real, real, data, a.reps)
     if "million" in only:
         million_job(exe, data, a.reps)
     report_targets()

@@ -51,6 +51,7 @@ void ChecksumRun::QueueUpTo(size_t end, const std::vector<char>* only) {
     }
     readers_.Submit(path, r.qwSize, r.dwAttr, stored_, this, i);
   }
+  readers_.Flush();
 }
 
 void ChecksumRun::QueueWhileWalking(size_t end) {

@@ -10,6 +10,9 @@ unsigned readerThreads = kDefaultReaders;
 // the other readers, small enough that the queued paths stay a few hundred KiB.
 constexpr size_t kRingSize = 1024;
 
+// Files that wait before Submit wakes idle readers.
+constexpr uint64_t kWakeBatch = 16;
+
 }  // namespace
 
 void SetReaderThreads(unsigned readers) {
@@ -63,11 +66,13 @@ void CrcReaders::Submit(const char* path, uint64_t size, uint32_t attr, bool loo
   job.sink = sink;
   job.tag = tag;
   job.done = false;
+  bool wake;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ++submitted_;
+    wake = idle_ != 0 && submitted_ - taken_ >= kWakeBatch;
   }
-  work_.notify_one();
+  if (wake) work_.notify_all();
   while (submitted_ != delivered_ && DeliverOldest(false)) {
   }
 }
@@ -76,11 +81,21 @@ void CrcReaders::Drain() {
   while (submitted_ != delivered_) DeliverOldest(true);
 }
 
+void CrcReaders::Flush() {
+  bool wake;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wake = idle_ != 0 && taken_ != submitted_;
+  }
+  if (wake) work_.notify_all();
+}
+
 bool CrcReaders::DeliverOldest(bool wait) {
   Job& job = ring_[delivered_ % ring_.size()];
   {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!job.done && !wait) return false;
+    if (!job.done && idle_ != 0 && taken_ != submitted_) work_.notify_all();
     waiting_ = true;
     done_.wait(lock, [&job] { return job.done; });
     waiting_ = false;
@@ -94,7 +109,11 @@ void CrcReaders::Read() {
   std::vector<unsigned char> buffer(kCrcBufferSize);
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    work_.wait(lock, [this] { return stop_ || taken_ != submitted_; });
+    while (!stop_ && taken_ == submitted_) {
+      ++idle_;
+      work_.wait(lock);
+      --idle_;
+    }
     if (taken_ == submitted_) return;  // stopping, nothing left
     Job& job = ring_[taken_++ % ring_.size()];
     lock.unlock();

@@ -43,6 +43,9 @@ class CrcReaders {
               uint64_t tag);
   // Delivers every queued checksum.
   void Drain();
+  // Wakes idle readers for what is queued. Submit wakes them only once several files wait, so
+  // that a reader is not woken (a system call or two) for every small file.
+  void Flush();
   // Whether anything queued has not been delivered yet.
   bool Pending() const { return submitted_ != delivered_; }
   // Whether files are read beside the queuing thread (more than one reader).
@@ -73,6 +76,7 @@ class CrcReaders {
   uint64_t submitted_ = 0;        // written by the queuing thread under the mutex
   uint64_t taken_ = 0;            // next job a reader takes, under the mutex
   uint64_t delivered_ = 0;        // the queuing thread's own
+  unsigned idle_ = 0;             // readers asleep on work_
   bool waiting_ = false;          // the queuing thread sleeps on done_
   bool stop_ = false;
   std::vector<unsigned char> buffer_;  // the one-file-at-a-time path's buffer

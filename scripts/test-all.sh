@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and tests vantel32 three ways, each in its own folder under build/:
 #   release  native Release build, ctest
-#   asan     native build with AddressSanitizer and UndefinedBehaviorSanitizer, ctest
+#   asan     native build with AddressSanitizer and UndefinedBehaviorSanitizer, ctest; then the
+#            reader pool's tests built with ThreadSanitizer (build/tsan)
 #   win32    MinGW-w64 cross build, ctest running every .exe under Wine (throw-away WINEPREFIX)
 #   fuzz     clang libFuzzer targets, each run briefly on its committed seed corpus
 #   package  installs the release build into a temporary prefix, checks the files and the man
@@ -105,7 +106,18 @@ leg_asan() {
   # Every report ends the process with a failure; programs the tests start inherit this.
   export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-  build_and_test "$BUILD/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTEL_SANITIZE=ON
+  build_and_test "$BUILD/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTEL_SANITIZE=ON || return 1
+  tsan_pool
+}
+
+# The reader threads under ThreadSanitizer: only the core tests, and of those the pool's.
+tsan_pool() {
+  local dir=$BUILD/tsan
+  reset_if_foreign "$dir"
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DVANTEL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVANTEL_TSAN=ON >/dev/null || return 1
+  cmake --build "$dir" -j "$JOBS" --target tests_core || return 1
+  TSAN_OPTIONS=halt_on_error=1:exitcode=66 "$dir/tests/tests_core" --gtest_filter='CrcReaders.*'
 }
 
 WINE_PREFIX_DIR=""

@@ -1,0 +1,92 @@
+// Reports are the same bytes whatever the number of readers: only the clock lines may differ.
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/e2e.h"
+
+namespace e2e {
+namespace {
+
+class ReadersTest : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    // Many small files and some past the 64 KiB buffer, copies among them, in folders listed
+    // after files.
+    for (int i = 0; i < 120; ++i) {
+      std::string dir = i % 3 == 0 ? "tree/" : i % 3 == 1 ? "tree/m/" : "tree/m/n/";
+      size_t size = i % 10 == 0 ? 70000 + i % 20 : static_cast<size_t>(i % 7) * 13;
+      MakeFile(dir + "f" + std::to_string(i), std::string(size, static_cast<char>('a' + i % 5)));
+    }
+    MakeDir("tree/empty");
+  }
+
+  // Standard output without the lines that carry the clock.
+  static std::string WithoutClock(const std::string& out) {
+    std::istringstream in(out);
+    std::string line, kept;
+    while (std::getline(in, line)) {
+      if (line.rfind("System clock:", 0) == 0) continue;
+      if (line.find("-----------------------------------------------  ") != std::string::npos)
+        continue;
+      kept += line + "\n";
+    }
+    return kept;
+  }
+
+  // The file counts and sizes of every checksum summary on standard error.
+  static std::string Summaries(const std::string& err) {
+    static const std::regex summary("CRC32 +[0-9]+ +Size: +[0-9]+ bytes");
+    std::string found;
+    for (std::sregex_iterator it(err.begin(), err.end(), summary), end; it != end; ++it)
+      found += it->str() + "\n";
+    return found;
+  }
+
+  // Runs args with --jobs=1, 2 and 8 and expects the same report from each.
+  void ExpectSameForAnyReaders(const std::vector<std::string>& args) {
+    RunResult one;
+    for (const char* jobs : {"--jobs=1", "--jobs=2", "--jobs=8"}) {
+      std::vector<std::string> all = {jobs};
+      all.insert(all.end(), args.begin(), args.end());
+      RunResult r = Run(all);
+      EXPECT_EQ(r.status, 0) << jobs << " " << args[0];
+      if (jobs[7] == '1') {
+        one = r;
+        EXPECT_NE(WithoutClock(r.out), "") << args[0];
+        continue;
+      }
+      EXPECT_EQ(WithoutClock(r.out), WithoutClock(one.out)) << jobs << " " << args[0];
+      EXPECT_EQ(Summaries(r.err), Summaries(one.err)) << jobs << " " << args[0];
+    }
+  }
+};
+
+TEST_F(ReadersTest, InfoDuplicatesScanAndCompareReportTheSameForAnyNumberOfReaders) {
+  ExpectSameForAnyReaders({"-s", "-ol", "-of", "SZ CC FP", Path("tree")});
+  ExpectSameForAnyReaders({"-md", "-s", Path("tree")});
+
+  ASSERT_EQ(Run({"--jobs=1", "-ms", "-s", Path("tree")}).status, 0);
+  std::filesystem::copy(Path("tree"), Path("copy"), std::filesystem::copy_options::recursive);
+  // Same size, other bytes; another size; gone; new, with a new folder beneath; grown past 64 KiB.
+  MakeFile("tree/m/f1", "z");
+  MakeFile("tree/m/n/f2", std::string(70001, 'q'));
+  MakeFile("tree/m/f10", std::string(70010, 'b'));
+  std::filesystem::remove(Path("tree/f3"));
+  std::filesystem::remove(Path("tree/m/f4"));
+  std::filesystem::remove(Path("tree/m/n/f8"));
+  std::filesystem::remove_all(Path("tree/empty"));
+  MakeFile("tree/new/one", "1");
+  MakeFile("tree/new/deeper/two", std::string(80000, '2'));
+  MakeFile("tree/m/n/f5", std::string(65536, 'x'));
+  // Read-only: every run reports the same changes against the same catalogue.
+  ExpectSameForAnyReaders({"-ms", "-s", "-r", Path("tree")});
+  ExpectSameForAnyReaders({"-mc", "-s", Path("copy"), Path("tree")});
+  ExpectSameForAnyReaders({"-mc", "-s", "-nt", "vantel32.crc", Path("tree")});
+}
+
+}  // namespace
+}  // namespace e2e
