@@ -1,6 +1,5 @@
 // Reports are the same bytes whatever the number of readers: only the clock lines may differ.
 #include <filesystem>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,10 +38,10 @@ class ReadersTest : public E2eTest {
 
   // The file counts and sizes of every checksum summary on standard error.
   static std::string Summaries(const std::string& err) {
-    static const std::regex summary("CRC32 +[0-9]+ +Size: +[0-9]+ bytes");
     std::string found;
-    for (std::sregex_iterator it(err.begin(), err.end(), summary), end; it != end; ++it)
-      found += it->str() + "\n";
+    for (size_t at = err.find("\376 CRC32 "); at != std::string::npos;
+         at = err.find("\376 CRC32 ", at + 1))
+      found += err.substr(at, err.find(" bytes", at) - at) + "\n";
     return found;
   }
 
