@@ -55,7 +55,7 @@ const LongOption kLongOptions[] = {
     {"help", Takes::kNothing, "", "This text.", Help},
     {"version", Takes::kNothing, "", "Version and build.", Version},
     {"moves", Takes::kNothing, "", "In Scan and Compare mode report moves and renames.", Moves},
-    {"jobs", Takes::kValue, "N", "Files read at once (default 4; 1 reads one after another).",
+    {"jobs", Takes::kValue, "N", "Files read at once (default 8; 1 reads one after another).",
      Jobs},
 };
 

@@ -31,12 +31,14 @@ int ChecksumOneFile(const char* path, uint64_t size, uint32_t attr, bool lookUp,
 
 CrcReaders::CrcReaders(unsigned readers) {
   if (readers <= 1) return;
-  ring_.resize(kRingSize);
+  ringSize_ = kRingSize;
+  ring_.reset(new Job[ringSize_]);
   threads_.reserve(readers);
   for (unsigned i = 0; i < readers; ++i) threads_.emplace_back(&CrcReaders::Read, this);
 }
 
 CrcReaders::~CrcReaders() {
+  if (threads_.empty()) return;
   Drain();
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -57,48 +59,45 @@ void CrcReaders::Submit(const char* path, uint64_t size, uint32_t attr, bool loo
     sink->Checksummed(tag, path, crc, error);
     return;
   }
-  while (submitted_ - delivered_ >= ring_.size()) DeliverOldest(true);
-  Job& job = ring_[submitted_ % ring_.size()];
+  uint64_t n = submitted_.load(std::memory_order_relaxed);
+  while (n - delivered_ >= ringSize_) DeliverOldest(true);
+  Job& job = ring_[n % ringSize_];
   job.path.assign(path);
   job.size = size;
   job.attr = attr;
   job.lookUp = lookUp;
   job.sink = sink;
   job.tag = tag;
-  job.done = false;
-  bool wake;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++submitted_;
-    wake = idle_ != 0 && submitted_ - taken_ >= kWakeBatch;
-  }
-  if (wake) work_.notify_all();
-  while (submitted_ != delivered_ && DeliverOldest(false)) {
+  job.done.store(false, std::memory_order_relaxed);
+  submitted_.store(n + 1);
+  if (idle_.load() != 0 && n + 1 - taken_.load() >= kWakeBatch) WakeReaders();
+  while (submitted_.load(std::memory_order_relaxed) != delivered_ && DeliverOldest(false)) {
   }
 }
 
 void CrcReaders::Drain() {
-  while (submitted_ != delivered_) DeliverOldest(true);
+  while (submitted_.load(std::memory_order_relaxed) != delivered_) DeliverOldest(true);
 }
 
 void CrcReaders::Flush() {
-  bool wake;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    wake = idle_ != 0 && taken_ != submitted_;
-  }
-  if (wake) work_.notify_all();
+  if (idle_.load() != 0 && taken_.load() != submitted_.load()) WakeReaders();
+}
+
+void CrcReaders::WakeReaders() {
+  // Taking the mutex orders this wake after a reader's last look for work.
+  { std::lock_guard<std::mutex> lock(mutex_); }
+  work_.notify_all();
 }
 
 bool CrcReaders::DeliverOldest(bool wait) {
-  Job& job = ring_[delivered_ % ring_.size()];
-  {
+  Job& job = ring_[delivered_ % ringSize_];
+  if (!job.done.load(std::memory_order_acquire)) {
+    if (!wait) return false;
+    Flush();
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!job.done && !wait) return false;
-    if (!job.done && idle_ != 0 && taken_ != submitted_) work_.notify_all();
-    waiting_ = true;
-    done_.wait(lock, [&job] { return job.done; });
-    waiting_ = false;
+    awaited_.store(delivered_);
+    while (!job.done.load()) done_.wait(lock);
+    awaited_.store(kNone);
   }
   job.sink->Checksummed(job.tag, job.path.c_str(), job.crc, job.error);
   ++delivered_;
@@ -107,23 +106,24 @@ bool CrcReaders::DeliverOldest(bool wait) {
 
 void CrcReaders::Read() {
   std::vector<unsigned char> buffer(kCrcBufferSize);
-  std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    while (!stop_ && taken_ == submitted_) {
-      ++idle_;
-      work_.wait(lock);
-      --idle_;
+    uint64_t t = taken_.load();
+    if (t == submitted_.load()) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      idle_.fetch_add(1);
+      while (!stop_.load() && taken_.load() == submitted_.load()) work_.wait(lock);
+      idle_.fetch_sub(1);
+      if (stop_.load() && taken_.load() == submitted_.load()) return;
+      continue;
     }
-    if (taken_ == submitted_) return;  // stopping, nothing left
-    Job& job = ring_[taken_++ % ring_.size()];
-    lock.unlock();
-    uint32_t crc = 0;
-    int error = ChecksumOneFile(job.path.c_str(), job.size, job.attr, job.lookUp, buffer.data(),
-                                kCrcBufferSize, &crc);
-    lock.lock();
-    job.crc = crc;
-    job.error = error;
-    job.done = true;
-    if (waiting_) done_.notify_one();
+    if (!taken_.compare_exchange_weak(t, t + 1)) continue;
+    Job& job = ring_[t % ringSize_];
+    job.error = ChecksumOneFile(job.path.c_str(), job.size, job.attr, job.lookUp, buffer.data(),
+                                kCrcBufferSize, &job.crc);
+    job.done.store(true);
+    if (awaited_.load() == t) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_.notify_one();
+    }
   }
 }

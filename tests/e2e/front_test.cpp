@@ -49,7 +49,7 @@ std::string Usage() {
       "   --help         - This text.\n"
       "   --version      - Version and build.\n"
       "   --moves        - In Scan and Compare mode report moves and renames.\n"
-      "   --jobs=N       - Files read at once (default 4; 1 reads one after another).\n";
+      "   --jobs=N       - Files read at once (default 8; 1 reads one after another).\n";
   return text;
 }
 
