@@ -13,7 +13,7 @@ int DispatchMode() {
       return ScanMode(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
                       cmd & cmNOSIZE, cmd & cmNOPATH);
     case cmDFF:
-      return FindDuplicates(tables, cmd & cmSUB);
+      return FindDuplicates(tables, cmd & cmSUB, cmd & cmDEBUG);
     case cmTEST:
       return TestMode(tables, cmd & cmSUB, cmd & cmLISTS, cmd & cmEF);
     case cmCOMP:

@@ -1,15 +1,21 @@
-// The duplicate file finder: groups of files with equal size and equal CRC-32 across all tasks.
+// The duplicate file finder: files of equal size and CRC-32 across all tasks, confirmed by their
+// bytes.
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include "core/crc32shr.h"
 #include "core/progress.h"
 #include "core/table.h"
+#include "core/walk.h"
 #include "modes/catalogue.h"
+#include "modes/contents.h"
 #include "modes/modes.h"
 
 namespace {
@@ -26,7 +32,7 @@ bool operator<(const Entry& a, const Entry& b) {
   return std::tie(a.size, a.crc, a.task, a.idx) < std::tie(b.size, b.crc, b.task, b.idx);
 }
 
-bool SameContents(const Entry& a, const Entry& b) {
+bool SameChecksum(const Entry& a, const Entry& b) {
   return a.size == b.size && a.crc == b.crc;
 }
 
@@ -68,11 +74,16 @@ std::vector<uint64_t> SharedSizes(const std::vector<Table>& tables) {
   return shared;
 }
 
-// Tasks from data files keep their stored checksums; the others read what can be a copy.
-void ChecksumTasks(std::vector<Table>& tables) {
+// Tasks from data files keep their stored checksums; the others read what can be a copy, or
+// every file when the tables are dumped afterwards.
+void ChecksumTasks(std::vector<Table>& tables, bool all) {
   std::vector<uint64_t> shared = SharedSizes(tables);
   for (Table& t : tables) {
     if (FromDataFile(t)) continue;
+    if (all) {
+      t.ChecksumPass();
+      continue;
+    }
     std::vector<char> only(t.records.size(), 0);
     for (size_t i = 0; i < t.records.size(); ++i) {
       const Record& r = t.records[i];
@@ -102,17 +113,110 @@ std::vector<Entry> IndexFiles(std::vector<Table>& tables) {
   return files;
 }
 
-// Runs of at least two entries with equal size and CRC, as [begin, end) positions, ordered
-// by their first member: the order in which a scan of all tasks meets each group's first file.
-std::vector<std::pair<size_t, size_t>> FindGroups(const std::vector<Entry>& files) {
-  std::vector<std::pair<size_t, size_t>> groups;
+// Runs of at least two entries with equal size and CRC: the groups the checksums propose.
+std::vector<std::pair<size_t, size_t>> ProposedGroups(const std::vector<Entry>& files) {
+  std::vector<std::pair<size_t, size_t>> runs;
   for (size_t begin = 0, end; begin < files.size(); begin = end) {
-    for (end = begin + 1; end < files.size() && SameContents(files[begin], files[end]);) ++end;
-    if (end - begin >= 2) groups.emplace_back(begin, end);
+    for (end = begin + 1; end < files.size() && SameChecksum(files[begin], files[end]);) ++end;
+    if (end - begin >= 2) runs.emplace_back(begin, end);
   }
-  std::sort(groups.begin(), groups.end(), [&files](const auto& a, const auto& b) {
-    const Entry& x = files[a.first];
-    const Entry& y = files[b.first];
+  return runs;
+}
+
+// A reported group: its members in task and record order, and how many files they name.
+struct Group {
+  std::vector<Entry> members;
+  uint32_t files = 0;
+};
+
+// A member that cannot be read now is grouped by its size and CRC only when it is known from a
+// data file, and never when it is a non-empty file stored without a checksum (CRC 0).
+bool KeepsChecksumRule(const Table& t, const Entry& e) {
+  return FromDataFile(t) && (e.size == 0 || e.crc != 0);
+}
+
+bool CrcNowIs(const Table& t, const Entry& e, const std::string& path) {
+  uint32_t crc = 0;
+  return CRCFileOfSize(path.c_str(), e.size, t.records[e.idx].dwAttr, &crc) == 0 && crc == e.crc;
+}
+
+// Splits a proposed group by the bytes of its members and keeps the parts that are copies.
+class Confirmer {
+ public:
+  explicit Confirmer(std::vector<Table>& tables) : tables_(tables) {}
+
+  void Confirm(const Entry* begin, const Entry* end, std::vector<Group>* out) {
+    size_t k = static_cast<size_t>(end - begin);
+    std::vector<Candidate> names(k);
+    for (size_t i = 0; i < k; ++i) names[i].path = OpenPath(begin[i]);
+    int classes = splitter_.Split(names, begin->size);
+
+    std::vector<std::vector<size_t>> parts(static_cast<size_t>(classes));
+    std::vector<size_t> unread;
+    for (size_t i = 0; i < k; ++i) {
+      if (names[i].state == Candidate::kRead) {
+        parts[static_cast<size_t>(names[i].cls)].push_back(i);
+      } else if (names[i].state == Candidate::kMissing &&
+                 KeepsChecksumRule(tables_[begin[i].task], begin[i])) {
+        unread.push_back(i);
+      }
+    }
+    // Members known only by their checksum join the bytes read now that have that checksum,
+    // when exactly one class has it; otherwise they are a group of their own.
+    if (!unread.empty()) {
+      std::vector<size_t>* join = nullptr;
+      int matching = 0;
+      for (std::vector<size_t>& part : parts) {
+        const Entry& e = begin[part[0]];
+        if (CrcNowIs(tables_[e.task], e, names[part[0]].path) && ++matching == 1) join = &part;
+      }
+      if (matching == 1) {
+        join->insert(join->end(), unread.begin(), unread.end());
+        std::sort(join->begin(), join->end());
+      } else {
+        parts.push_back(unread);
+      }
+    }
+
+    for (const std::vector<size_t>& part : parts) {
+      std::set<std::pair<uint64_t, uint64_t>> ids;
+      uint32_t files = 0;
+      for (size_t i : part) {
+        const FileId& id = names[i].id;
+        if (names[i].state != Candidate::kRead || ids.emplace(id.volume, id.index).second) ++files;
+      }
+      if (files < 2) continue;  // one file, or all names of one file
+      Group g;
+      for (size_t i : part) g.members.push_back(begin[i]);
+      g.files = files;
+      out->push_back(std::move(g));
+    }
+  }
+
+ private:
+  // The path that opens an entry; empty when the system cannot take it.
+  std::string OpenPath(const Entry& e) const {
+    const Table& t = tables_[e.task];
+    char path[2 * MAX_PATH];
+    snprintf(path, MAX_PATH, "%s", t.cStartPath);
+    if (!ComposeFilePath(t, e.idx, path, strlen(path))) return std::string();
+    return path;
+  }
+
+  std::vector<Table>& tables_;
+  ContentSplitter splitter_;
+};
+
+// Confirmed groups, ordered by their first members: the order in which a scan of all tasks
+// meets each group's first file.
+std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entry>& files) {
+  std::vector<Group> groups;
+  Confirmer confirmer(tables);
+  for (const auto& run : ProposedGroups(files))
+    confirmer.Confirm(&files[run.first], files.data() + run.second, &groups);
+  std::sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
+    const Entry& x = a.members[0];
+    const Entry& y = b.members[0];
     return std::tie(x.task, x.idx) < std::tie(y.task, y.idx);
   });
   return groups;
@@ -134,40 +238,42 @@ struct Totals {
   int64_t lost = 0;
 };
 
-void PrintGroup(std::vector<Table>& tables, const Entry* first, const Entry* end, Totals* totals) {
-  Record& h = tables[first->task].records[first->idx];
+// Every name is listed; the lost bytes count each file other than the first once.
+void PrintGroup(std::vector<Table>& tables, const Group& group, Totals* totals) {
+  const Entry& first = group.members[0];
+  Record& h = tables[first.task].records[first.idx];
   std::string name = h.LongName();
   CharToOemA(&name[0], &name[0]);
   printf("\nFile: %-30s    CRC32:%08X  Size:%" PRId64 " byte(s)\n", name.c_str(), h.dwCRC,
          static_cast<int64_t>(h.qwSize));
-  printf("\n      %s\n", FullPath(tables[first->task], first->idx).c_str());
-  h.wStatus |= stDONE;
-  ++totals->files;
-  for (const Entry* d = first + 1; d != end; ++d) {
-    Record& r = tables[d->task].records[d->idx];
-    printf("      %s\n", FullPath(tables[d->task], d->idx).c_str());
-    r.wStatus |= stDONE;
-    totals->lost += static_cast<int64_t>(r.qwSize);
-    ++totals->files;
-  }
+  printf("\n      %s\n", FullPath(tables[first.task], first.idx).c_str());
+  for (size_t m = 1; m < group.members.size(); ++m)
+    printf("      %s\n", FullPath(tables[group.members[m].task], group.members[m].idx).c_str());
+  for (const Entry& e : group.members) tables[e.task].records[e.idx].wStatus |= stDONE;
+  totals->files += static_cast<uint32_t>(group.members.size());
+  totals->lost += static_cast<int64_t>(h.qwSize) * (group.files - 1);
 }
 
 }  // namespace
 
-int FindDuplicates(std::vector<Table>& tables, uint32_t sub) {
+int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full) {
   StatusLine(" \376 Duplicate File Finder ...\n");
   int status = LoadTasks(tables, sub);
-  ChecksumTasks(tables);
+  ChecksumTasks(tables, full != 0);
+  int reported = ReportDuplicates(tables);
+  return status != 0 ? status : reported;
+}
+
+int ReportDuplicates(std::vector<Table>& tables) {
   ProgressLine("   Indexing table ...\r");
   std::vector<Entry> files = IndexFiles(tables);
   ProgressLine("                     \n");
 
   Totals totals;
-  for (const auto& group : FindGroups(files))
-    PrintGroup(tables, &files[group.first], files.data() + group.second, &totals);
+  for (const Group& group : FindGroups(tables, files)) PrintGroup(tables, group, &totals);
   if (totals.files != 0) {
     printf("\nWas found %u diplicate file(s).\n", totals.files);
     printf("Loss %" PRId64 " byte(s) in duplicate file(s).\n", totals.lost);
   }
-  return status;
+  return 0;
 }

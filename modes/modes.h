@@ -13,4 +13,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
              uint32_t noCrc, uint32_t noSize, uint32_t noPath);
 int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
             uint32_t noCrc, uint32_t noSize);
-int FindDuplicates(std::vector<Table>& tables, uint32_t sub);
+// full: checksum every file, not only those whose size another file shares (for the dump).
+int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full = 0);
+// The search and report of FindDuplicates on tables already loaded and checksummed.
+int ReportDuplicates(std::vector<Table>& tables);

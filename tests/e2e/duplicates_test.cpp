@@ -1,5 +1,6 @@
 // The duplicate finder (-md) run as a program: its report on standard output, its progress
 // on standard error.
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -71,11 +72,18 @@ TEST_F(DuplicatesTest, CopiesInTwoTasksWhicheverHoldsTheFirst) {
                               Totals(3, "8"));
 }
 
-TEST_F(DuplicatesTest, OverlappingTasksReportAFileAsItsOwnDuplicate) {
+// Two tasks that cover one file list it twice, but deleting "the other copy" would delete the
+// only one: alone it is no group, and beside a real copy its bytes count once.
+TEST_F(DuplicatesTest, OverlappingTasksDoNotMakeAFileItsOwnDuplicate) {
   MakeFile("sub/only", "solo");
+  RunResult alone = Run({"-md", "-s", ".", "sub"});
+  EXPECT_EQ(alone.status, 0);
+  EXPECT_EQ(alone.out, "");
+  MakeFile("twin", "solo");
   RunResult r = Run({"-md", "-s", ".", "sub"});
-  EXPECT_EQ(r.out, Header("only", "0F000411", "4") + "\n      " + Path("sub/only") + "\n" +
-                       "      " + Path("sub/only") + "\n" + Totals(2, "4"));
+  EXPECT_EQ(r.out, Header("twin", "0F000411", "4") + "\n      " + Path("twin") + "\n" + "      " +
+                       Path("sub/only") + "\n" + "      " + Path("sub/only") + "\n" +
+                       Totals(3, "4"));
 }
 
 TEST_F(DuplicatesTest, MissingOrDamagedDataFileLeavesTheOtherTasks) {
@@ -100,6 +108,30 @@ TEST_F(DuplicatesTest, MissingOrDamagedDataFileLeavesTheOtherTasks) {
   EXPECT_EQ(damaged.out, Header("one", "FC50F144", "4") + "\n      " + Path("tree/one") + "\n" +
                              "      " + Path("tree/two") + "\n" + Totals(2, "4"));
   EXPECT_NE(damaged.err.find("** Error: "), std::string::npos);
+}
+
+// A catalogue made without checksums holds CRC 0 for every file: its files group by their
+// bytes while they can be read, and not at all once they are gone.
+TEST_F(DuplicatesTest, CatalogueWithoutChecksumsGroupsByBytesOnly) {
+  MakeFile("tree/x", "abcd");
+  MakeFile("tree/y", "abce");
+  MakeFile("tree/z", "abcd");
+  ASSERT_EQ(Run({"-ms", "-nc", "tree", "-fc", "nc.crc"}).status, 0);
+  RunResult present = Run({"-md", "nc.crc"});
+  EXPECT_EQ(present.out, Header("x", "00000000", "4") + "\n      " + Path("tree/x") + "\n" +
+                             "      " + Path("tree/z") + "\n" + Totals(2, "4"));
+  std::filesystem::rename(Path("tree"), Path("gone"));
+  EXPECT_EQ(Run({"-md", "nc.crc"}).out, "");
+}
+
+// The dump of /d shows every file's checksum, also of a file whose size no other file has.
+TEST_F(DuplicatesTest, DebugDumpHoldsEveryChecksum) {
+  MakeFile("lone", "hello");
+  MakeFile("x", "ab");
+  MakeFile("y", "ab");
+  RunResult r = Run({"-md", "-d"});
+  EXPECT_NE(r.out.find(" 3610A686  lone "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(Header("x", "9E83486D", "2")), std::string::npos);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,27 +76,27 @@ std::string LiteralSearch(std::vector<Table>& tables) {
     for (size_t k = 0; k < tables[j].records.size(); ++k) {
       Record& h = tables[j].records[k];
       if (h.wStatus & stDONE) continue;
-      bool open = false;
+      std::vector<std::string> members{FullPath(tables[j], k)};
       for (size_t i = j; i < tables.size(); ++i) {
         auto range = index[i].equal_range(static_cast<int64_t>(h.qwSize));
         for (auto it = range.first; it != range.second; ++it) {
           Record& d = tables[i].records[it->second];
           if ((i == j && it->second == k) || d.dwCRC != h.dwCRC) continue;
-          if (!open) {
-            open = true;
-            h.wStatus |= stDONE;
-            snprintf(line, sizeof line, "\nFile: %-30s    CRC32:%08X  Size:%" PRId64 " byte(s)\n",
-                     h.LongName(), h.dwCRC, static_cast<int64_t>(h.qwSize));
-            out += line;
-            out += "\n      " + FullPath(tables[j], k) + "\n";
-            ++count;
-          }
+          h.wStatus |= stDONE;
           d.wStatus |= stDONE;
-          out += "      " + FullPath(tables[i], it->second) + "\n";
-          lost += static_cast<int64_t>(d.qwSize);
-          ++count;
+          members.push_back(FullPath(tables[i], it->second));
         }
       }
+      // A path that two overlapping tasks both list is one file: not its own copy.
+      std::set<std::string> files(members.begin(), members.end());
+      if (files.size() < 2) continue;
+      snprintf(line, sizeof line, "\nFile: %-30s    CRC32:%08X  Size:%" PRId64 " byte(s)\n",
+               h.LongName(), h.dwCRC, static_cast<int64_t>(h.qwSize));
+      out += line;
+      out += "\n      " + members[0] + "\n";
+      for (size_t m = 1; m < members.size(); ++m) out += "      " + members[m] + "\n";
+      count += static_cast<unsigned>(members.size());
+      lost += static_cast<int64_t>(h.qwSize) * static_cast<int64_t>(files.size() - 1);
     }
   }
   if (count != 0) {
@@ -122,6 +123,40 @@ uint32_t CrcOf(const std::string& bytes) {
   CRCUpdate(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &crc);
   CRCFinal(&crc);
   return crc;
+}
+
+// Sets the last four bytes of s so that its CRC-32 becomes target. The top bytes of the 256
+// table entries all differ, so each of the last four steps can be run backwards from the
+// final register to the table entry it must use; the bytes then follow going forwards.
+void ForgeCrc(std::string* s, uint32_t target) {
+  size_t n = s->size() - 4;
+  uint32_t reg = 0xFFFFFFFFu;
+  for (size_t i = 0; i < n; ++i)
+    reg = (reg >> 8) ^ CRCTable[(reg ^ static_cast<unsigned char>((*s)[i])) & 0xFF];
+  unsigned entry[4];
+  uint32_t want = ~target;
+  for (int j = 3; j >= 0; --j) {
+    unsigned e = 0;
+    while ((CRCTable[e] >> 24) != (want >> 24)) ++e;
+    entry[j] = e;
+    want = (want ^ CRCTable[e]) << 8;
+  }
+  for (int j = 0; j < 4; ++j) {
+    (*s)[n + j] = static_cast<char>((reg ^ entry[j]) & 0xFF);
+    reg = (reg >> 8) ^ CRCTable[entry[j]];
+  }
+}
+
+std::string Header(const std::string& name, uint32_t crc, uint64_t size) {
+  char line[3 * MAX_PATH];
+  snprintf(line, sizeof line, "\nFile: %-30s    CRC32:%08X  Size:%" PRIu64 " byte(s)\n",
+           name.c_str(), crc, size);
+  return line;
+}
+
+std::string Totals(unsigned count, uint64_t lost) {
+  return "\nWas found " + std::to_string(count) + " diplicate file(s).\nLoss " +
+         std::to_string(lost) + " byte(s) in duplicate file(s).\n";
 }
 
 class FindDuplicatesTest : public e2e::E2eTest {
@@ -319,6 +354,106 @@ TEST_F(FindDuplicatesTest, DirectoriesAreMarkedDoneAndGroupedFilesToo) {
   EXPECT_EQ(tasks[0].records[1].wStatus, stDONE);
   EXPECT_EQ(tasks[0].records[2].wStatus, stDONE);
   EXPECT_EQ(tasks[0].records[3].wStatus, 0);
+}
+
+// Equal size and CRC-32 only propose a group: bytes decide, also past the first block read.
+TEST_F(FindDuplicatesTest, EqualChecksumsOfOtherBytesAreNoCopies) {
+  std::string a = "8 bytes!";
+  std::string b = "B-side??";
+  ForgeCrc(&b, CrcOf(a));
+  ASSERT_EQ(CrcOf(a), CrcOf(b));
+  MakeFile("pair/a", a);
+  MakeFile("pair/b", b);
+  EXPECT_EQ(Find({Task("pair")}).out, "");
+
+  std::mt19937 rng(7);
+  std::string big(5 << 19, '\0');  // several blocks when three are read side by side
+  for (char& c : big) c = static_cast<char>(rng());
+  std::string forged = big;
+  forged[forged.size() - 100] ^= 1;
+  ForgeCrc(&forged, CrcOf(big));
+  MakeFile("three/1", big);
+  MakeFile("three/2", forged);
+  MakeFile("three/3", big);
+  Captured got = Find({Task("three")});
+  EXPECT_EQ(got.out, Header("1", CrcOf(big), big.size()) + "\n      " + Path("three/1") +
+                         "\n      " + Path("three/3") + "\n" + Totals(2, big.size()));
+}
+
+// More files than are read side by side: the group still splits by bytes into its copies.
+TEST_F(FindDuplicatesTest, LargeProposedGroupSplitsIntoItsCopies) {
+  std::string a(40, 'a');
+  std::string b(40, 'b');
+  std::string c(40, 'c');
+  ForgeCrc(&b, CrcOf(a));
+  ForgeCrc(&c, CrcOf(a));
+  for (int i = 0; i < 80; ++i) {
+    char name[16];
+    snprintf(name, sizeof name, "f%02d", i);
+    MakeFile(name, i == 3 || i == 70 ? b : i == 50 ? c : a);
+  }
+  Captured got = Find({Task("")});
+  std::string expected = Header("f00", CrcOf(a), 40);
+  const char* lead = "\n      ";
+  for (int i = 0; i < 80; ++i) {
+    if (i == 3 || i == 50 || i == 70) continue;
+    char name[16];
+    snprintf(name, sizeof name, "f%02d", i);
+    expected += lead + Path(name) + "\n";
+    lead = "      ";
+  }
+  expected += Header("f03", CrcOf(a), 40) + "\n      " + Path("f03") + "\n      " + Path("f70") +
+              "\n" + Totals(79, 40 * 77);
+  EXPECT_EQ(got.out, expected);
+}
+
+TEST_F(FindDuplicatesTest, NamesOfOneFileCountOnce) {
+  namespace fs = std::filesystem;
+  MakeFile("a", "contents");
+  std::error_code error;
+  fs::create_hard_link(Path("a"), Path("b"), error);
+  if (error) GTEST_SKIP() << "no hard links here: " << error.message();
+  EXPECT_EQ(Find({Task("")}).out, "") << "two names of one file are no copies";
+
+  MakeFile("c", "contents");
+  EXPECT_EQ(Find({Task("")}).out, Header("a", CrcOf("contents"), 8) + "\n      " + Path("a") +
+                                      "\n      " + Path("b") + "\n      " + Path("c") + "\n" +
+                                      Totals(3, 8));
+}
+
+TEST_F(FindDuplicatesTest, FilesThatChangeAfterTheirChecksumLeaveTheGroup) {
+  for (const char* name : {"a", "b", "c", "d", "e"}) MakeFile(name, "twelve bytes");
+  std::vector<Table> tasks = {Task("")};
+  Capture([&] {
+    tasks[0].BuildTree(1);
+    tasks[0].ChecksumPass();
+    return 0;
+  });
+  MakeFile("b", "twelve bytez");           // same size, other bytes
+  MakeFile("c", "twelve");                 // shorter
+  MakeFile("d", "twelve bytes and more");  // longer
+  Captured got = Capture([&] { return ReportDuplicates(tasks); });
+  EXPECT_EQ(got.out, Header("a", CrcOf("twelve bytes"), 12) + "\n      " + Path("a") + "\n      " +
+                         Path("e") + "\n" + Totals(2, 12));
+}
+
+// A catalogue's members are compared by their bytes where they can be read now; those gone
+// keep the size-and-CRC rule, except a file that was never checksummed.
+TEST_F(FindDuplicatesTest, StoredMembersAreReadWhereTheyStillExist) {
+  MakeFile("tree/hello.txt", "hello");
+  MakeFile("tree/changed.txt", "jello");
+  MakeFile("live/copy", "hello");
+  uint32_t hello = CrcOf("hello");
+  WriteDataFile("cat.crc", datafile::Image(Path("tree") + kPathSep, "*.*",
+                                           {{"hello.txt", 0x20, 5, hello, 0},
+                                            {"changed.txt", 0x20, 5, hello, 0},
+                                            {"gone.txt", 0x20, 5, hello, 0},
+                                            {"nocrc1", 0x20, 7, 0, 0},
+                                            {"nocrc2", 0x20, 7, 0, 0}}));
+  Captured got = Find({Task("x", "*.*", Path("cat.crc")), Task("live")});
+  EXPECT_EQ(got.out, Header("hello.txt", hello, 5) + "\n      " + Path("tree/hello.txt") +
+                         "\n      " + Path("tree/gone.txt") + "\n      " + Path("live/copy") +
+                         "\n" + Totals(3, 10));
 }
 
 }  // namespace

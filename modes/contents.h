@@ -1,0 +1,39 @@
+// Confirming by their bytes that files proposed as copies (equal size, equal CRC-32) are copies.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/fileid.h"
+
+// One name of a file proposed as a copy, and what reading it now found.
+struct Candidate {
+  enum State {
+    kUnread,   // not looked at yet
+    kMissing,  // cannot be opened now (gone, not readable, or a path the system cannot take)
+    kChanged,  // opened, but its size is not the one recorded or reading it failed
+    kRead,     // contents read: cls tells which others hold the same bytes
+  };
+
+  std::string path;  // empty: a path the system cannot take
+  State state = kUnread;
+  int cls = -1;  // for kRead: class of equal contents, numbered in the order of first members
+  FileId id;     // for kRead: names of one file have the same identity
+};
+
+// Sorts names of files that all have the recorded size into classes of equal contents and
+// returns the number of classes. Each file is read once (names of one file once in all), in
+// large blocks side by side with the others, and a file stops being read as soon as no other
+// file shares its bytes so far. Memory stays bounded however many files there are.
+class ContentSplitter {
+ public:
+  int Split(std::vector<Candidate>& files, uint64_t size);
+
+ private:
+  std::vector<int> Lockstep(const std::vector<int>& fds, uint64_t size, bool anchored);
+  void SplitAnchored(std::vector<Candidate>& files, const std::vector<size_t>& group, uint64_t size,
+                     std::vector<int>* classOf, int* classes);
+
+  std::vector<unsigned char> arena_;
+};
