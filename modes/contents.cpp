@@ -63,7 +63,7 @@ int ReopenCandidate(Candidate& c, uint64_t size) {
 // A hash of a whole file's contents, to sort many files into likely classes: never trusted,
 // only the bytes are. False when the file cannot be read to its size.
 bool HashFile(int fd, uint64_t size, std::vector<unsigned char>* buf, uint64_t* hash) {
-  buf->resize(kMaxBlock);
+  if (buf->size() < kMaxBlock) buf->resize(kMaxBlock);
   uint64_t h = size;
   for (uint64_t off = 0; off < size;) {
     size_t len = static_cast<size_t>(std::min<uint64_t>(kMaxBlock, size - off));
