@@ -10,6 +10,7 @@
 
 #include "app/front.h"
 #include "app/state.h"
+#include "tests/support/scratch.h"
 
 namespace fs = std::filesystem;
 
@@ -19,18 +20,14 @@ class ParserTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = fs::current_path();
-    dir_ = fs::temp_directory_path() /
-           ("vantel32-parser-" + std::to_string(_getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
+    ASSERT_TRUE(scratch_.Made());
+    fs::current_path(scratch_.Root());
     top_ = fs::current_path().string() + kPathSep;
     tables.clear();
     strcpy(cOutputFormat, "FS SZ TW CC FL");
   }
   void TearDown() override {
     fs::current_path(saved_);
-    fs::remove_all(dir_);
     tables.clear();
   }
 
@@ -52,7 +49,8 @@ class ParserTest : public ::testing::Test {
     std::ofstream(name, std::ios::binary) << bytes;
   }
 
-  fs::path saved_, dir_;
+  ScratchDir scratch_;
+  fs::path saved_;
   std::string top_;
 };
 

@@ -11,6 +11,7 @@
 
 #include "core/crc32_kernels.h"
 #include "platform/platform.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -126,14 +127,7 @@ class CrcFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(InitMagic(), 0);
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() /
-           (std::string("vantel32-crc-") + info->name() + "-" + std::to_string(std::rand()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
+    ASSERT_TRUE(scratch_.Made());
   }
   std::string Write(const std::string& name, const std::vector<unsigned char>& bytes) {
     const fs::path path = dir_ / name;
@@ -142,7 +136,8 @@ class CrcFileTest : public ::testing::Test {
               static_cast<std::streamsize>(bytes.size()));
     return path.string();
   }
-  fs::path dir_;
+  ScratchDir scratch_;
+  const fs::path& dir_ = scratch_.Root();
 };
 
 TEST_F(CrcFileTest, FilesAroundTheBufferSizeMatchTheOneShotCrc) {

@@ -8,15 +8,15 @@
 
 #include "core/crc32shr.h"
 #include "platform/platform.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
 TEST(CrcOfSize, ReadsExactlyTheSizeSeenAndRefusesAFileThatShrank) {
   ASSERT_EQ(0, InitMagic());
-  std::string path =
-      (std::filesystem::temp_directory_path() / ("vantel32-crcsize-" + std::to_string(_getpid())))
-          .string();
-  std::ofstream(path, std::ios::binary) << "123456789";
+  ScratchDir dir;
+  dir.File("f", "123456789");
+  std::string path = dir.Path("f");
   uint32_t whole = 0, same = 0, prefix = 0, shrunk = 1;
   EXPECT_EQ(0, CRCFile(path.c_str(), &whole));
   EXPECT_EQ(0xCBF43926u, whole);  // the check value of CRC-32
@@ -32,21 +32,17 @@ TEST(CrcOfSize, ReadsExactlyTheSizeSeenAndRefusesAFileThatShrank) {
   uint32_t link = 1;
   EXPECT_EQ(0, CRCFileOfSize(path.c_str(), 9, FILE_ATTRIBUTE_REPARSE_POINT, &link));
   EXPECT_EQ(0u, link);
-  std::remove(path.c_str());
 }
 
 TEST(CrcOfSize, AWildcardInANameIsTakenLiterally) {
   if (kIsWin32) GTEST_SKIP() << "Windows names cannot hold '*'";
   ASSERT_EQ(0, InitMagic());
-  auto dir =
-      std::filesystem::temp_directory_path() / ("vantel32-star-" + std::to_string(_getpid()));
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir / "a", std::ios::binary) << "abc";
-  std::ofstream(dir / "a*", std::ios::binary) << "123456789";
+  ScratchDir dir;
+  dir.File("a", "abc");
+  dir.File("a*", "123456789");
   uint32_t crc = 0;
-  EXPECT_EQ(0, CRCFileOfSize((dir / "a*").string().c_str(), 9, FILE_ATTRIBUTE_ARCHIVE, &crc));
+  EXPECT_EQ(0, CRCFileOfSize(dir.Path("a*").c_str(), 9, FILE_ATTRIBUTE_ARCHIVE, &crc));
   EXPECT_EQ(0xCBF43926u, crc);
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

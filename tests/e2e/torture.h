@@ -1,5 +1,5 @@
-// Shared pieces of the torture tests: runs with a time limit (a hang fails the test instead of
-// stalling it) and the contents of a stored catalogue.
+// Shared pieces of the torture tests: runs with a time limit of their own and the contents of a
+// stored catalogue.
 #pragma once
 
 #include <cstdio>
@@ -8,31 +8,16 @@
 
 #include "core/table.h"
 #include "platform/platform.h"
-#include "platform/process.h"
 #include "tests/support/e2e.h"
 
 namespace e2e {
 
 class TortureTest : public E2eTest {
  protected:
-  // Like Run, but the program is killed after `seconds` (status 137 then) where the system
-  // has timeout(1); Windows runs it plainly.
-  RunResult RunBounded(const std::vector<std::string>& args, int seconds = 120,
+  // Run without input and with a limit of its own.
+  RunResult RunBounded(const std::vector<std::string>& args, int seconds = kRunSeconds,
                        const std::string& cwd = "") {
-    if (kIsWin32) return Run(args, "", cwd);
-    std::vector<std::string> argv = {"/usr/bin/timeout", "-s", "KILL", std::to_string(seconds),
-                                     ProgramPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    ProcessResult done;
-    RunResult result;
-    if (RunProcess(argv, cwd.empty() ? Root() : Path(cwd), {"TZ=UTC"}, "", &done) != 0) {
-      ADD_FAILURE() << "cannot start " << argv[0];
-      return result;
-    }
-    result.status = done.status;
-    result.out = done.out;
-    result.err = done.err;
-    return result;
+    return Run(args, "", cwd, {}, seconds);
   }
 
   // Reads a catalogue; its result code goes to *code.

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/filelimit.h"
 #include "tests/e2e/torture.h"
+#include "tests/support/filelimit.h"
+#include "tests/support/process.h"
 
 namespace fs = std::filesystem;
 
@@ -42,7 +43,7 @@ struct LimitedRun {
 int ScanUnderLimit(void* arg) {
   const LimitedRun* run = static_cast<const LimitedRun*>(arg);
   ProcessResult done;
-  if (RunProcess(run->argv, run->cwd, {"TZ=UTC"}, "", &done) != 0) return 10;
+  if (RunProcess(run->argv, run->cwd, {"TZ=UTC"}, "", kRunSeconds, &done) != 0) return 10;
   if (done.status != 1) return 20 + (done.status & 0x3F);
   if (done.err.find("\n** Error: Cannot write output file: vantel32.crc\n") == std::string::npos)
     return 30;

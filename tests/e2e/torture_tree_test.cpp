@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "core/crc32shr.h"
-#include "platform/nodes.h"
 #include "tests/e2e/torture.h"
+#include "tests/support/nodes.h"
 
 namespace fs = std::filesystem;
 

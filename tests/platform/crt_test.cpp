@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "tests/platform/scratch_dir.h"
+#include "tests/support/scratch.h"
 
 namespace {
 

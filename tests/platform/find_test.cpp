@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "tests/platform/scratch_dir.h"
+#include "tests/support/scratch.h"
 
 namespace {
 

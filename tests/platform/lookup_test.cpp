@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "platform/platform.h"
-#include "tests/platform/scratch_dir.h"
+#include "tests/support/scratch.h"
 
 namespace {
 

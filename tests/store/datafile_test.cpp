@@ -11,7 +11,8 @@
 #include "app/state.h"
 #include "core/progress.h"
 #include "core/table.h"
-#include "platform/filelimit.h"
+#include "tests/support/filelimit.h"
+#include "tests/support/scratch.h"
 
 namespace fs = std::filesystem;
 
@@ -65,15 +66,11 @@ void WriteAll(const fs::path& p, const std::string& bytes) {
 class DataFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int serial = 0;
-    dir_ = fs::temp_directory_path() /
-           ("vantel-store-" + std::to_string(_getpid()) + "-" + std::to_string(serial++));
-    fs::create_directories(dir_);
+    ASSERT_TRUE(scratch_.Made());
     file_ = (dir_ / "data.crc").string();
     snprintf(table_.cDataFile, MAX_PATH, "%s", file_.c_str());
     snprintf(table_.cStartPath, MAX_PATH, "keep");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Runs fn with standard error captured and returns what it printed.
   template <typename Fn>
@@ -96,7 +93,8 @@ class DataFileTest : public ::testing::Test {
     return Shown(line + file_ + "\n");
   }
 
-  fs::path dir_;
+  ScratchDir scratch_;
+  const fs::path& dir_ = scratch_.Root();
   std::string file_;
   Table table_;
 };

@@ -1,15 +1,13 @@
 #include "tests/support/e2e.h"
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "platform/platform.h"
-#include "platform/process.h"
-#include "platform/touch.h"
+#include "tests/support/process.h"
+#include "tests/support/touch.h"
 
 namespace fs = std::filesystem;
 
@@ -66,33 +64,6 @@ std::string Normalise(std::string text) {
   return plain;
 }
 
-// Removes a tree even where tests made entries read-only (Windows refuses to delete those).
-void RemoveTree(const fs::path& root) {
-  std::error_code ec;
-  for (fs::recursive_directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code ignored;
-    if (!it->is_symlink(ignored))
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-  }
-  fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, ec);
-  fs::remove_all(root, ec);
-}
-
-fs::path NewTempDir() {
-  std::random_device seed;
-  std::mt19937_64 rng(
-      seed() ^ static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  fs::path base = fs::temp_directory_path();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::ostringstream name;
-    name << "vantel32-test-" << std::hex << (rng() & 0xFFFFFFFFFFull);
-    fs::path dir = base / name.str();
-    std::error_code ec;
-    if (fs::create_directory(dir, ec)) return dir;
-  }
-  return fs::path();
-}
-
 }  // namespace
 
 std::string Sep(const std::string& path) {
@@ -127,16 +98,8 @@ std::string ProgramPath() {
 }
 
 void E2eTest::SetUp() {
-  fs::path dir = NewTempDir();
-  ASSERT_FALSE(dir.empty()) << "cannot create a directory in " << fs::temp_directory_path();
-  // The program sees its current directory with symbolic links resolved.
-  std::error_code ec;
-  fs::path real = fs::canonical(dir, ec);
-  root_ = (ec ? dir : real).make_preferred().string();
-}
-
-void E2eTest::TearDown() {
-  if (!root_.empty()) RemoveTree(root_);
+  ASSERT_TRUE(scratch_.Made()) << "cannot create a directory in " << fs::temp_directory_path();
+  root_ = scratch_.Root().string();
 }
 
 std::string E2eTest::Path(const std::string& rel) const {
@@ -177,7 +140,7 @@ bool E2eTest::Exists(const std::string& rel) const {
 }
 
 RunResult E2eTest::Run(const std::vector<std::string>& args, const std::string& stdin_text,
-                       const std::string& cwd, const std::vector<std::string>& env) {
+                       const std::string& cwd, const std::vector<std::string>& env, int seconds) {
   std::vector<std::string> argv = {ProgramPath()};
   argv.insert(argv.end(), args.begin(), args.end());
   std::string dir = cwd.empty() ? root_ : fs::path(cwd).is_absolute() ? cwd : Path(cwd);
@@ -191,7 +154,7 @@ RunResult E2eTest::Run(const std::vector<std::string>& args, const std::string& 
       if (d.compare(0, name.size(), name) == 0) replaced = true, d = v;
     if (!replaced) vars.push_back(v);
   }
-  if (RunProcess(argv, dir, vars, stdin_text, &done) != 0) {
+  if (RunProcess(argv, dir, vars, stdin_text, seconds, &done) != 0) {
     ADD_FAILURE() << "cannot start " << argv[0] << " in " << dir;
     return result;
   }

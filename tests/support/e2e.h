@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch.h"
+
 namespace e2e {
 
 struct RunResult {
@@ -23,6 +25,9 @@ constexpr const char* kAny = "{*}";
 constexpr const char* kBanner = "VANTEL32  Win32  Ver. 2.01  Apr 30 2001{*}\n\n";
 constexpr const char* kTimePass = "\nTime pass:      {*}\n";
 
+// How long one run of the program may take before it counts as hung.
+constexpr int kRunSeconds = 120;
+
 // '/' replaced by the platform's path separator.
 std::string Sep(const std::string& path);
 
@@ -36,7 +41,6 @@ std::string ProgramPath();
 class E2eTest : public ::testing::Test {
  protected:
   void SetUp() override;
-  void TearDown() override;
 
   // Absolute path of the temporary directory as the program prints it, without a trailing
   // separator; Path() appends a relative path written with '/'.
@@ -54,11 +58,14 @@ class E2eTest : public ::testing::Test {
   // Runs the program with args in cwd (empty: Root(); relative: below Root()), TZ=UTC,
   // LC_ALL=C, each "NAME=value" of env added or replacing those, and stdin_text as its whole
   // standard input. Line ends "\r\n" of the Win32 build's text-mode output come back as "\n",
-  // so one expectation serves both builds.
+  // so one expectation serves both builds. A run still going after `seconds` is killed (status
+  // 137): a hang fails the test instead of stalling it.
   RunResult Run(const std::vector<std::string>& args, const std::string& stdin_text = "",
-                const std::string& cwd = "", const std::vector<std::string>& env = {});
+                const std::string& cwd = "", const std::vector<std::string>& env = {},
+                int seconds = kRunSeconds);
 
  private:
+  ScratchDir scratch_;
   std::string root_;
 };
 

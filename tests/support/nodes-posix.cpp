@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "platform/nodes.h"
+#include "tests/support/nodes.h"
 
 int MakeFifo(const char* path) {
   return mkfifo(path, 0600) == 0 ? 0 : 1;

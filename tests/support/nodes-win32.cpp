@@ -1,4 +1,4 @@
-#include "platform/nodes.h"
+#include "tests/support/nodes.h"
 
 // Windows has neither FIFOs nor socket nodes in the file system, and refuses the control
 // bytes and wildcards that the raw names are made to hold.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/process.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -90,7 +90,7 @@ void Feed(Handle* to, const std::string& input) {
 }  // namespace
 
 int RunProcess(const std::vector<std::string>& argv, const std::string& cwd,
-               const std::vector<std::string>& env, const std::string& input,
+               const std::vector<std::string>& env, const std::string& input, int seconds,
                ProcessResult* result) {
   *result = ProcessResult();
   if (argv.empty()) return 1;
@@ -113,11 +113,17 @@ int RunProcess(const std::vector<std::string>& argv, const std::string& cwd,
   in_rd.Close();
   out_wr.Close();
   err_wr.Close();
+  // Killed at the time limit: its pipes then close and the draining below ends.
+  std::thread watchdog([&pi, seconds] {
+    if (WaitForSingleObject(pi.hProcess, static_cast<DWORD>(seconds) * 1000) == WAIT_TIMEOUT)
+      TerminateProcess(pi.hProcess, kKilledStatus);
+  });
   std::thread feeder(Feed, &in_wr, std::cref(input));
   std::thread err_reader(Drain, err_rd.h, &result->err);
   Drain(out_rd.h, &result->out);
   err_reader.join();
   feeder.join();
+  watchdog.join();
   WaitForSingleObject(pi.hProcess, INFINITE);
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);

@@ -1,4 +1,4 @@
-#include "platform/filelimit.h"
+#include "tests/support/filelimit.h"
 
 // Windows has no per-process file-size limit.
 int RunWithFileSizeLimit(long, int (*)(void*), void*) {

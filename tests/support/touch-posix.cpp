@@ -1,7 +1,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "platform/touch.h"
+#include "tests/support/touch.h"
 
 int SetWriteTime(const char* path, int64_t unix_seconds, uint32_t nanoseconds) {
   timespec times[2];

@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
-#include "platform/process.h"
+#include "tests/support/process.h"
 
 extern char** environ;
 
@@ -59,6 +61,8 @@ std::vector<char*> PointerList(std::vector<std::string>& texts) {
 // status pipe, which exec closes on success.
 [[noreturn]] void ExecChild(int in, int out, int err, int status, const char* cwd, char** argv,
                             char** envp) {
+  // A group of its own, so that the time limit ends whatever the program started as well.
+  setpgid(0, 0);
   if (dup2(in, 0) >= 0 && dup2(out, 1) >= 0 && dup2(err, 2) >= 0 && (!cwd[0] || chdir(cwd) == 0))
     execve(argv[0], argv, envp);
   int code = errno;
@@ -68,15 +72,25 @@ std::vector<char*> PointerList(std::vector<std::string>& texts) {
 }
 
 // Feeds the input and drains both outputs together, so that neither side blocks on a full pipe.
-void Pump(int in, int out, int err, const std::string& input, ProcessResult* result) {
+// The child is killed at the deadline; its pipes then close and the draining ends.
+void Pump(pid_t pid, int in, int out, int err, const std::string& input,
+          std::chrono::steady_clock::time_point deadline, ProcessResult* result) {
   size_t written = 0;
   if (input.empty()) CloseFd(in);
   char buf[65536];
   int* sources[2] = {&out, &err};
   std::string* sinks[2] = {&result->out, &result->err};
+  bool killed = false;
   while (in >= 0 || out >= 0 || err >= 0) {
     pollfd fds[3] = {{in, POLLOUT, 0}, {out, POLLIN, 0}, {err, POLLIN, 0}};
-    if (poll(fds, 3, -1) < 0) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (!killed && left.count() <= 0) {
+      kill(-pid, SIGKILL);
+      killed = true;
+    }
+    int wait = killed ? -1 : static_cast<int>(std::min<long long>(left.count(), 1000));
+    if (poll(fds, 3, wait) < 0) {
       if (errno == EINTR) continue;
       break;
     }
@@ -110,9 +124,10 @@ int WaitChild(pid_t pid) {
 }  // namespace
 
 int RunProcess(const std::vector<std::string>& argv, const std::string& cwd,
-               const std::vector<std::string>& env, const std::string& input,
+               const std::vector<std::string>& env, const std::string& input, int seconds,
                ProcessResult* result) {
   *result = ProcessResult();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   if (argv.empty()) return 1;
   // A child that ends without reading its input must not take us down with SIGPIPE.
   signal(SIGPIPE, SIG_IGN);
@@ -136,7 +151,7 @@ int RunProcess(const std::vector<std::string>& argv, const std::string& cwd,
     WaitChild(pid);
     return 1;
   }
-  Pump(in.wr, out.rd, err.rd, input, result);
+  Pump(pid, in.wr, out.rd, err.rd, input, deadline, result);
   in.wr = out.rd = err.rd = -1;  // Pump closed them
   result->status = WaitChild(pid);
   return 0;

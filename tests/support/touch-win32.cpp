@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/touch.h"
+#include "tests/support/touch.h"
 
 int SetWriteTime(const char* path, int64_t unix_seconds, uint32_t nanoseconds) {
   // Backup semantics open directories too; the reparse-point flag keeps a link's own time.

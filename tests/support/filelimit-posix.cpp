@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "platform/filelimit.h"
+#include "tests/support/filelimit.h"
 
 int RunWithFileSizeLimit(long bytes, int (*fn)(void*), void* arg) {
   fflush(nullptr);  // nothing buffered may be written twice
