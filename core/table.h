@@ -40,7 +40,7 @@ class Table {
   // Removes every stGONE record and everything beneath it; keeps order and parent links.
   void Compact();
 
-  // The walk (core/tree.cpp).
+  // The walk (core/walk.cpp).
   // 0, or the error number when dir could not be read (said on standard error).
   int ScanDirectory(const char* dir, unsigned parent);
   // 0, or the error number when the start directory could not be read. With reads, the files
