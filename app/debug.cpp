@@ -1,9 +1,11 @@
 // The debug dumps of /d: CRC table, arguments, tasks, option word, and every table in full.
 #include <cstdio>
+#include <string>
 
 #include "app/front.h"
 #include "app/state.h"
 #include "core/crc32shr.h"
+#include "modes/columns.h"
 #include "store/format.h"
 
 namespace {
@@ -21,7 +23,22 @@ const BitName kBitNames[] = {
     {cmLISTS, "cmLISTS"},   {cmYES, "cmYES"},       {cmERR, "cmERR"},
 };
 
-const char kAllColumns[] = "NO ID UP FS AT SZ TC TW TA R0 R1 CC FL";
+// Every column of the listing, ending with the first of those that must stand last.
+std::string AllColumns() {
+  std::string all;
+  const Column* tail = nullptr;
+  for (size_t i = 0; i < kColumnCount; ++i) {
+    const Column& c = kColumns[i];
+    if (!c.last) {
+      all += c.code;
+      all += ' ';
+    } else if (tail == nullptr) {
+      tail = &c;
+    }
+  }
+  if (tail != nullptr) all += tail->code;
+  return all;
+}
 
 void PrintMagicTable() {
   printf("\n --- CRC32 MAGIC TABLE --- MagicConst:%08lX ---\n\n",
@@ -74,5 +91,6 @@ void PrintDebugInfo(int argc, char** argv) {
 }
 
 void PrintAllTables() {
-  for (Table& t : tables) t.PrintTable(kAllColumns, 0, 0, 1);
+  const std::string columns = AllColumns();
+  for (Table& t : tables) t.PrintTable(columns.c_str(), 0, 0, 1, (cmd & cmDEBUG) != 0);
 }

@@ -1,38 +1,77 @@
 // Mode dispatch and the elapsed-time line.
+#include <cctype>
+#include <cstdio>
+
 #include "app/front.h"
 #include "app/options.h"
 #include "app/state.h"
 #include "modes/modes.h"
 
+namespace {
+
+int Refused() {
+  fprintf(stderr, " *** Use:   vantel32 /?\n");
+  return 1;
+}
+
+// What each choice of cmd & kModeMask runs: a mode (with the letter of its /m switch), the
+// usage text, or the hint after a refused command line. Adding a mode is adding a row.
+struct Mode {
+  uint32_t bits;
+  char letter;
+  int (*run)();
+};
+
+const Mode kModes[] = {
+    {cmCRC, 'I',
+     [] {
+       return InfoMode(tables, cmd & cmSUB, cmd & cmLISTS, cmd & cmEF, cOutputFormat,
+                       cmd & cmDEBUG);
+     }},
+    {cmSCAN, 'S',
+     [] {
+       return ScanMode(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
+                       cmd & cmNOSIZE, cmd & cmNOPATH, cmd & cmRO, options.moves);
+     }},
+    {cmDFF, 'D', [] { return FindDuplicates(tables, cmd & cmSUB, cmd & cmDEBUG); }},
+    {cmTEST, 'T',
+     [] {
+       return TestMode(tables, cmd & cmSUB, cmd & cmLISTS, cmd & cmEF, cOutputFormat,
+                       cmd & cmDEBUG);
+     }},
+    {cmCOMP, 'C',
+     [] {
+       return compare(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
+                      cmd & cmNOSIZE, options.moves);
+     }},
+    {cmHELP, '\0',
+     [] {
+       if (options.version) {
+         PrintVersion();
+       } else {
+         PrintUsage();
+       }
+       return 0;
+     }},
+    {cmERR, '\0', Refused},
+    {cmERR | cmHELP, '\0', Refused},
+};
+
+}  // namespace
+
+uint32_t ModeForLetter(char letter) {
+  char upper = static_cast<char>(toupper(static_cast<unsigned char>(letter)));
+  for (const Mode& m : kModes)
+    if (m.letter != '\0' && m.letter == upper) return m.bits;
+  return 0;
+}
+
 int DispatchMode() {
-  switch (cmd & kModeMask) {
-    case cmNOSW:
-    case cmCRC:
-      return InfoMode(tables, cmd & cmSUB, cmd & cmLISTS, cmd & cmEF);
-    case cmSCAN:
-      return ScanMode(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
-                      cmd & cmNOSIZE, cmd & cmNOPATH);
-    case cmDFF:
-      return FindDuplicates(tables, cmd & cmSUB, cmd & cmDEBUG);
-    case cmTEST:
-      return TestMode(tables, cmd & cmSUB, cmd & cmLISTS, cmd & cmEF);
-    case cmCOMP:
-      return compare(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
-                     cmd & cmNOSIZE);
-    case cmHELP:
-      if (options.version) {
-        PrintVersion();
-      } else {
-        PrintUsage();
-      }
-      return 0;
-    case cmERR:
-    case cmERR | cmHELP:
-      fprintf(stderr, " *** Use:   vantel32 /?\n");
-      return 1;
-    default:  // a second mode switch: the parser has said why
-      return 1;
-  }
+  uint32_t bits = cmd & kModeMask;
+  if (bits == cmNOSW) bits = cmCRC;  // Info is the default
+  for (const Mode& m : kModes)
+    if (m.bits == bits) return m.run();
+  return 1;  // a second mode switch: the parser has said why
 }
 
 void PrintTimePass(FILE* stream, long long seconds) {

@@ -6,6 +6,7 @@
 #include "app/front.h"
 #include "app/state.h"
 #include "modes/report.h"
+#include "store/datafile.h"
 
 namespace {
 

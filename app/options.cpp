@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/state.h"
+#include "store/datafile.h"
 
 RunOptions options;
 

@@ -8,13 +8,11 @@
 #include "app/options.h"
 #include "app/state.h"
 #include "core/crc32shr.h"
-#include "core/walk.h"
+#include "core/lookup.h"
+#include "modes/columns.h"
 #include "store/format.h"
 
 namespace {
-
-const char* const kColumnCodes[] = {"NO", "ID", "UP", "FS", "AT", "SZ", "TC",
-                                    "TW", "TA", "R0", "R1", "CC", "FL", "FP"};
 
 // Positions in argv found while reading the switches.
 struct ArgumentPlan {
@@ -65,17 +63,9 @@ void ReadModeSwitches(int argc, char** argv, ArgumentPlan* plan) {
       continue;
     }
     plan->firstMode = i;
-    char m = arg[2];
-    if (Is(m, 'C')) {
-      cmd |= cmCOMP;
-    } else if (Is(m, 'D')) {
-      cmd |= cmDFF;
-    } else if (Is(m, 'I')) {
-      cmd |= cmCRC;
-    } else if (Is(m, 'S')) {
-      cmd |= cmSCAN;
-    } else if (Is(m, 'T')) {
-      cmd |= cmTEST;
+    uint32_t mode = ModeForLetter(arg[2]);
+    if (mode != 0) {
+      cmd |= mode;
     } else {
       fprintf(stderr, " *** Error: Unknown mode ... %s\n", arg);
       Fail();
@@ -84,22 +74,17 @@ void ReadModeSwitches(int argc, char** argv, ArgumentPlan* plan) {
   if (!(cmd & kModeMask)) cmd |= cmCRC;  // Info is the default mode
 }
 
-bool IsColumnCode(const char* piece) {
-  for (const char* code : kColumnCodes)
-    if (strcmp(piece, code) == 0) return true;
-  return false;
-}
-
 void CheckFormat(const char* text) {
   std::vector<char> copy(text, text + strlen(text) + 1);
   int count = 0, lastColumn = 0;
   for (char* piece = strtok(copy.data(), " "); piece; piece = strtok(nullptr, " ")) {
     ++count;
-    if (!IsColumnCode(piece)) {
+    const Column* column = FindColumn(piece);
+    if (column == nullptr) {
       fprintf(stderr, " *** Error: Unknown column name /of \"%s\"\n", piece);
       Fail();
     }
-    if (!lastColumn && (strcmp(piece, "FL") == 0 || strcmp(piece, "FP") == 0)) lastColumn = count;
+    if (!lastColumn && column != nullptr && column->last) lastColumn = count;
   }
   if (lastColumn && lastColumn < count) {
     fprintf(stderr, " *** Error: Column name \"FL\" or \"FP\" must be last\n");

@@ -5,34 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/switches.h"
 #include "core/table.h"
 
-constexpr uint32_t cmNOSW = 0x0;
-constexpr uint32_t cmCRC = 0x1;
-constexpr uint32_t cmSCAN = 0x2;
-constexpr uint32_t cmDFF = 0x4;
-constexpr uint32_t cmTEST = 0x8;
-constexpr uint32_t cmCOMP = 0x10;
-constexpr uint32_t cmSUB = 0x20;
-constexpr uint32_t cmRO = 0x40;
-constexpr uint32_t cmREP = 0x80;
-constexpr uint32_t cmHELP = 0x100;
-constexpr uint32_t cmEF = 0x200;
-constexpr uint32_t cmNOPATH = 0x400;
-constexpr uint32_t cmNOATTR = 0x800;
-constexpr uint32_t cmNOSIZE = 0x1000;
-constexpr uint32_t cmNOTIME = 0x2000;
-constexpr uint32_t cmNOCRC = 0x4000;
-constexpr uint32_t cmDEBUG = 0x8000;
-constexpr uint32_t cmLISTS = 0x10000;
-constexpr uint32_t cmYES = 0x20000;
-constexpr uint32_t cmERR = 0x80000000u;
-
-// The five mode bits, cmHELP and cmERR.
-constexpr uint32_t kModeMask = 0x8000011Fu;
-
 constexpr int kOutputFormatSize = 256;
-constexpr const char* kVersion = "2.01";
 constexpr const char* kDefaultDataFile = "vantel32.crc";
 
 extern std::vector<Table> tables;

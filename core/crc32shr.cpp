@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "core/crc32_kernels.h"
-#include "core/walk.h"
+#include "core/lookup.h"
 #include "platform/platform.h"
 
 uint32_t CRCTable[256];

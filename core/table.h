@@ -57,9 +57,11 @@ class Table {
 
   // The data file (store/datafile.cpp).
   int ReadDataFile();
-  int SaveDataFile(uint32_t cmd);
+  // readOnly: says so and writes nothing.
+  int SaveDataFile(bool readOnly);
   int TestFile(const char* name);
 
   // The listing (modes/listing.cpp).
-  void PrintTable(const char* format, int lists, int emptyFolders, int withNoMatch);
+  // debug: a heading with the record count and the start path first.
+  void PrintTable(const char* format, int lists, int emptyFolders, int withNoMatch, int debug = 0);
 };

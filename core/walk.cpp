@@ -1,3 +1,5 @@
+#include "core/walk.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,7 +9,6 @@
 #include "core/crc32shr.h"
 #include "core/progress.h"
 #include "core/table.h"
-#include "core/walk.h"
 
 namespace {
 
@@ -52,20 +53,6 @@ void WarnSkipped(int error, const char* dir, const char* name) {
   std::string shown = std::string(dir) + name;
   CharToOemA(&shown[0], &shown[0]);
   fprintf(stderr, " *** Warning: %s: %s\n", strerror(error), shown.c_str());
-}
-
-HANDLE FindExactFileA(const char* path, WIN32_FIND_DATAA* fd) {
-  HANDLE h = FindFirstFileA(path, fd);
-  const char* name = strrchr(path, kPathSep);
-  name = name ? name + 1 : path;
-  if (strpbrk(name, "*?") == nullptr) return h;
-  while (h != INVALID_HANDLE_VALUE && strcmp(fd->cFileName, name) != 0) {
-    if (!FindNextFileA(h, fd)) {
-      FindClose(h);
-      h = INVALID_HANDLE_VALUE;
-    }
-  }
-  return h;
 }
 
 bool MaskMatchesAll(const char* mask) {

@@ -9,10 +9,6 @@
 // out = a followed by b; false (out untouched) when that does not fit cap bytes.
 bool JoinText(char* out, size_t cap, const char* a, const char* b);
 
-// FindFirstFileA for one entry named literally. A POSIX name may hold '*' or '?', and the
-// lookup then lists siblings: only the entry of exactly that name is returned.
-HANDLE FindExactFileA(const char* path, WIN32_FIND_DATAA* fd);
-
 // Whether a mask matches every name ("*" or "*.*"), so that no directory misses it.
 bool MaskMatchesAll(const char* mask);
 

@@ -3,8 +3,6 @@
 #include <ctime>
 #include <vector>
 
-#include "app/options.h"
-#include "app/state.h"
 #include "core/progress.h"
 #include "core/table.h"
 #include "modes/catalogue.h"
@@ -32,8 +30,8 @@ void StartPathNotFound(const char* path) {
   fprintf(stderr, " *** Error: Start path not found: %s\n", ShowPlain(path, shown, sizeof shown));
 }
 
-bool BuildPathOne(Table& t, uint32_t sub) {
-  if (((cmd & cmNOCRC) ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) != 0) {
+bool BuildPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
+  if ((noCrc ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) != 0) {
     StartPathNotFound(t.cStartPath);
     return false;
   }
@@ -42,8 +40,8 @@ bool BuildPathOne(Table& t, uint32_t sub) {
 
 // False when Path 1 cannot be had: a refused catalogue stands for nothing, and comparing with
 // its empty table would list every entry of Path 2 as new.
-bool LoadPathOne(Table& t, uint32_t sub) {
-  if (t.cDataFile[0] == '\0') return BuildPathOne(t, sub);
+bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
+  if (t.cDataFile[0] == '\0') return BuildPathOne(t, sub, noCrc);
   int code = t.TestFile(t.cDataFile);
   switch (code) {
     case 0:
@@ -58,7 +56,7 @@ bool LoadPathOne(Table& t, uint32_t sub) {
       fprintf(stderr, " *** Error: Version conflict %s\n", t.cDataFile);
       return false;
     case 4:
-      return BuildPathOne(t, sub);
+      return BuildPathOne(t, sub, noCrc);
     default:
       fprintf(stderr, " *** Internal Error: Table::TestFile() returns undefined value:%u\n",
               static_cast<unsigned>(code));
@@ -81,9 +79,9 @@ void ListMarked(const Table& t, uint16_t mark, const char* title, CompareReport&
 }  // namespace
 
 int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
-            uint32_t noCrc, uint32_t noSize) {
+            uint32_t noCrc, uint32_t noSize, uint32_t pairMoves) {
   StatusLine(" \376 File Compare ...\n");
-  const bool withMoves = ::options.moves;
+  const bool withMoves = pairMoves != 0;
   time_t now = time(nullptr);
   char banner[256];
   snprintf(banner, sizeof banner,
@@ -95,7 +93,7 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
     return 1;
   }
   Table& t = tables[0];
-  if (!LoadPathOne(t, sub)) return 1;
+  if (!LoadPathOne(t, sub, noCrc)) return 1;
 
   CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   options.checkCreate = false;

@@ -8,66 +8,24 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
 #include "core/checksum_run.h"
 #include "core/crc_readers.h"
 #include "modes/catalogue.h"
+#include "modes/columns.h"
 #include "modes/modes.h"
+#include "modes/shownpath.h"
 #include "store/format.h"
 
 namespace {
 
-enum ColumnId {
-  kNO,
-  kID,
-  kUP,
-  kFS,
-  kAT,
-  kSZ,
-  kTC,
-  kTW,
-  kTA,
-  kR0,
-  kR1,
-  kCC,
-  kFL,
-  kFP,
-  kColumnCount
-};
-
-struct Column {
-  const char* code;
-  const char* header;
-  const char* underline;
-  const char* headFormat;
-};
-
-const Column kColumns[kColumnCount] = {
-    {"NO", "#", "-------", "%-8s "},
-    {"ID", "IDX", "-------", "%-8s "},
-    {"UP", "UpIDX", "-------", "%-8s "},
-    {"FS", "File Name", "------------", "%-12s  "},
-    {"AT", "Attr", "-----------", "%-11s  "},
-    {"SZ", "Size", "------------", "%12s  "},
-    {"TC", "Create Time", "---------------------", "%-21s  "},
-    {"TW", "Write Time", "---------------------", "%-21s  "},
-    {"TA", "Access Time", "---------------------", "%-21s  "},
-    {"R0", "Reseved0", "--------", "%8s "},
-    {"R1", "Reseved1", "--------", "%8s  "},
-    {"CC", "CRC32", "--------", "%-8s  "},
-    {"FL", "Long File Name", "------------------", "%-18s"},
-    {"FP", "File Name with Path", "--------------------", "%-20s"},
-};
-
 // The header line and the underline hold at most this many characters.
 constexpr size_t kLineLimit = 254;
 
-std::vector<int> ParseColumns(const char* format) {
-  std::vector<int> columns;
+std::vector<const Column*> ParseColumns(const char* format) {
+  std::vector<const Column*> columns;
   std::vector<char> copy(format, format + strlen(format) + 1);
   for (char* piece = strtok(copy.data(), " "); piece; piece = strtok(nullptr, " "))
-    for (int c = 0; c < kColumnCount; ++c)
-      if (strcmp(piece, kColumns[c].code) == 0) columns.push_back(c);
+    if (const Column* c = FindColumn(piece)) columns.push_back(c);
   return columns;
 }
 
@@ -88,9 +46,9 @@ class Listing {
  public:
   Listing(const Table& t, const char* format, bool emptyFolders, bool withNoMatch)
       : t_(t), columns_(ParseColumns(format)), ef_(emptyFolders), all_(withNoMatch) {
-    for (int c : columns_) {
-      AppendField(&header_, kColumns[c].headFormat, kColumns[c].header);
-      AppendField(&underline_, kColumns[c].headFormat, kColumns[c].underline);
+    for (const Column* c : columns_) {
+      AppendField(&header_, c->headFormat, c->header);
+      AppendField(&underline_, c->headFormat, c->underline);
     }
   }
 
@@ -104,31 +62,19 @@ class Listing {
  private:
   void PrintHead(long dir);
   void PrintRow(unsigned idx, unsigned number);
-  void PrintField(int column, unsigned idx, unsigned number);
-  // Start path plus the record's long relative path, for the console.
-  const char* FullPath(long idx);
 
   const Table& t_;
-  std::vector<int> columns_;
+  std::vector<const Column*> columns_;
   bool ef_;
   bool all_;
   std::string header_;
   std::string underline_;
   Counts total_;
-  char path_[2 * MAX_PATH];
-  std::string oem_;
 };
 
-const char* Listing::FullPath(long idx) {
-  size_t base = strlen(t_.cStartPath);
-  memcpy(path_, t_.cStartPath, base + 1);
-  if (idx >= 0) t_.ComposeLongPath(static_cast<unsigned>(idx), path_ + base, sizeof path_ - base);
-  CharToOemA(path_, path_);
-  return path_;
-}
-
 void Listing::PrintHead(long dir) {
-  printf("%s\n\n", FullPath(dir));
+  char path[2 * MAX_PATH];
+  printf("%s\n\n", ShownPath(t_, dir, path));
   printf("%s\n", header_.c_str());
   printf("%s\n", underline_.c_str());
 }
@@ -164,72 +110,8 @@ void Listing::PrintList(const unsigned* members, size_t count, long dir) {
 }
 
 void Listing::PrintRow(unsigned idx, unsigned number) {
-  for (int c : columns_) PrintField(c, idx, number);
+  for (const Column* c : columns_) c->print(t_, idx, number);
   fputs("\n", stdout);
-}
-
-void Listing::PrintField(int column, unsigned idx, unsigned number) {
-  const Record& r = t_.records[idx];
-  char text[kTimeTextSize];
-  switch (column) {
-    case kNO:
-      printf("%-8u ", number);
-      break;
-    case kID:
-      printf("%-8u ", idx);
-      break;
-    case kUP:
-      printf("%-8u ", static_cast<unsigned>(r.dwUpIdx));
-      break;
-    case kFS: {
-      char shortName[kShortNameLen + 1] = {};
-      memcpy(shortName, r.cShortName, kShortNameLen);
-      CharToOemA(shortName, shortName);
-      printf("%-12s  ", shortName);
-      break;
-    }
-    case kAT:
-      FormatAttributes(r.dwAttr, text);
-      printf("%s  ", text);
-      break;
-    case kSZ:
-      if (r.IsDir()) {
-        printf("%12s  ", "-Directory");
-      } else {
-        printf("%12" PRId64 "  ", static_cast<int64_t>(r.qwSize));
-      }
-      break;
-    case kTC:
-    case kTW:
-    case kTA:
-      FormatFileTime(column == kTC   ? &r.ftCreate
-                     : column == kTW ? &r.ftWrite
-                                     : &r.ftAccess,
-                     text, 0);
-      printf("%s  ", text);
-      break;
-    case kR0:
-      printf("%8X ", static_cast<unsigned>(r.dwReserved0));
-      break;
-    case kR1:
-      printf("%8X  ", static_cast<unsigned>(r.dwReserved1));
-      break;
-    case kCC:
-      if (r.IsDir()) {
-        printf("%-8s  ", " ");
-      } else {
-        printf("%08X  ", static_cast<unsigned>(r.dwCRC));
-      }
-      break;
-    case kFL:
-      oem_.assign(r.LongName());
-      CharToOemA(&oem_[0], &oem_[0]);
-      printf("%-18s", oem_.c_str());
-      break;
-    case kFP:
-      printf("%-20s", FullPath(idx));
-      break;
-  }
 }
 
 // Record indices grouped by parent: the children of parent p (0: the start path) are
@@ -260,10 +142,11 @@ void TakeClock(char* date, char* clock) {
 
 }  // namespace
 
-void Table::PrintTable(const char* format, int lists, int emptyFolders, int withNoMatch) {
+void Table::PrintTable(const char* format, int lists, int emptyFolders, int withNoMatch,
+                       int debug) {
   Listing listing(*this, format, emptyFolders != 0, withNoMatch != 0);
   char shown[MAX_PATH];
-  if (cmd & cmDEBUG)
+  if (debug)
     printf("\n --- FILE TABLE --- Records:%u --- Start path: %s\n\n",
            static_cast<unsigned>(records.size()), ShowPlain(cStartPath, shown, sizeof shown));
   printf("File mask   :   %s\n\n", ShowPlain(cFileMask, shown, sizeof shown));
@@ -281,7 +164,8 @@ void Table::PrintTable(const char* format, int lists, int emptyFolders, int with
   listing.PrintReportTotal();
 }
 
-int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t emptyFolders) {
+int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t emptyFolders,
+             const char* format, uint32_t debug) {
   char date[16], clock[16];
   TakeClock(date, clock);
   int status = 0;
@@ -299,17 +183,18 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
   }
   for (auto& run : runs) run->Finish();
   printf("\nSystem clock:   %s %s\n", date, clock);
-  for (Table& t : tables) t.PrintTable(cOutputFormat, lists != 0, emptyFolders != 0, 0);
+  for (Table& t : tables) t.PrintTable(format, lists != 0, emptyFolders != 0, 0, debug != 0);
   return status;
 }
 
-int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t emptyFolders) {
+int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t emptyFolders,
+             const char* format, uint32_t debug) {
   char date[16], clock[16];
   TakeClock(date, clock);
   printf("\nSystem clock:   %s %s\n", date, clock);
   int status = 0;
   for (Table& t : tables)
     if (t.cDataFile[0] && LoadCatalogue(t) != 0) status = 1;
-  for (Table& t : tables) t.PrintTable(cOutputFormat, lists != 0, emptyFolders != 0, 1);
+  for (Table& t : tables) t.PrintTable(format, lists != 0, emptyFolders != 0, 1, debug != 0);
   return status;
 }

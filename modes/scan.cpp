@@ -3,8 +3,6 @@
 #include <ctime>
 #include <vector>
 
-#include "app/options.h"
-#include "app/state.h"
 #include "core/progress.h"
 #include "core/table.h"
 #include "modes/catalogue.h"
@@ -40,7 +38,7 @@ enum class Load { kReady, kSkipTask, kEndScan };
 
 // Loads one task. kEndScan ends the whole scan before anything is compared or saved; kSkipTask
 // leaves this task out (neither compared nor saved) while the others go on.
-Load LoadTask(Table& t, uint32_t sub, uint32_t noPath) {
+Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc) {
   if (t.cDataFile[0] == '\0') {
     fprintf(stderr, " *** Internal Error: Unspecified data file for %s\n", t.cStartPath);
     return Load::kReady;
@@ -65,7 +63,7 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath) {
       return Load::kEndScan;
     case 4:
       // A tree that cannot be read makes no catalogue: an empty one would stand for it.
-      if (((cmd & cmNOCRC) ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) != 0) {
+      if ((noCrc ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) != 0) {
         StartPathNotFound(t);
         return Load::kSkipTask;
       }
@@ -95,9 +93,10 @@ void ListMarked(const Table& t, uint16_t mark, const char* dirFmt, const char* f
 }  // namespace
 
 int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
-             uint32_t noCrc, uint32_t noSize, uint32_t noPath) {
+             uint32_t noCrc, uint32_t noSize, uint32_t noPath, uint32_t readOnly,
+             uint32_t pairMoves) {
   StatusLine(" \376 CRC32 File Scanner ...\n");
-  const bool withMoves = ::options.moves;
+  const bool withMoves = pairMoves != 0;
   ScanReport report;
   time_t now = time(nullptr);
   snprintf(report.banner, sizeof report.banner,
@@ -107,7 +106,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   int status = 0;
   std::vector<char> skip(tables.size(), 0);
   for (size_t n = 0; n < tables.size(); ++n) {
-    Load load = LoadTask(tables[n], sub, noPath);
+    Load load = LoadTask(tables[n], sub, noPath, noCrc);
     if (load == Load::kEndScan) return 1;
     if (load == Load::kSkipTask) {
       skip[n] = 1;
@@ -153,7 +152,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
       }
       printf("\n");
     }
-    if (!(cmd & cmRO)) {
+    if (!readOnly) {
       ProgressLine("%79s\r   Compacting table ...\r", " ");
       t.Compact();
     }
@@ -171,7 +170,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
       status = 1;
       continue;
     }
-    if (t.SaveDataFile(cmd) != 0) status = 1;
+    if (t.SaveDataFile(readOnly != 0) != 0) status = 1;
   }
 
   if (report.bannerShown) {

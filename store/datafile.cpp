@@ -10,10 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/state.h"
+#include "core/lookup.h"
 #include "core/progress.h"
 #include "core/table.h"
-#include "core/walk.h"
 #include "platform/save.h"
 
 namespace {
@@ -376,8 +375,8 @@ int Table::ReadDataFile() {
   return result;
 }
 
-int Table::SaveDataFile(uint32_t options) {
-  if (options & cmRO) {
+int Table::SaveDataFile(bool readOnly) {
+  if (readOnly) {
     StatusLine(" \376 Not saved changes. Read-Only mode for: %s\n", cDataFile);
     return 0;
   }

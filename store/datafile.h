@@ -6,5 +6,9 @@
 // would save the table must not, so that the damaged file stays for inspection.
 constexpr int kDataFileDamaged = 2;
 
+// The version this build writes and reads; the first line of every data file names it, and the
+// banner shows it.
+constexpr const char* kVersion = "2.01";
+
 // Bytes of one stored record.
 constexpr int kRecordBytes = 66;

@@ -1,0 +1,24 @@
+// The listing's columns. Each is one row: the code /of names it by, its header and underline,
+// and how a record's value is printed. The command-line parser, the listing and the debug dump
+// all read this one table, so a column added here is known to all three.
+#pragma once
+
+#include <cstddef>
+
+#include "core/table.h"
+
+struct Column {
+  const char* code;
+  const char* header;
+  const char* underline;
+  const char* headFormat;  // printf format of the header and underline cells
+  bool last;               // of no fixed width: must be the last column named
+  /// Prints the cell of record idx, the number-th row of its list.
+  void (*print)(const Table& t, unsigned idx, unsigned number);
+};
+
+extern const Column kColumns[];
+extern const size_t kColumnCount;
+
+/// The column whose code is text (exactly, upper case), or null.
+const Column* FindColumn(const char* text);
