@@ -14,6 +14,11 @@ int Refused() {
   return 1;
 }
 
+// Info and Test take the same switches.
+int List(int (*mode)(std::vector<Table>&, uint32_t, uint32_t, uint32_t, const char*, uint32_t)) {
+  return mode(tables, cmd & cmSUB, cmd & cmLISTS, cmd & cmEF, cOutputFormat, cmd & cmDEBUG);
+}
+
 // What each choice of cmd & kModeMask runs: a mode (with the letter of its /m switch), the
 // usage text, or the hint after a refused command line. Adding a mode is adding a row.
 struct Mode {
@@ -23,22 +28,14 @@ struct Mode {
 };
 
 const Mode kModes[] = {
-    {cmCRC, 'I',
-     [] {
-       return InfoMode(tables, cmd & cmSUB, cmd & cmLISTS, cmd & cmEF, cOutputFormat,
-                       cmd & cmDEBUG);
-     }},
+    {cmCRC, 'I', [] { return List(InfoMode); }},
     {cmSCAN, 'S',
      [] {
        return ScanMode(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
                        cmd & cmNOSIZE, cmd & cmNOPATH, cmd & cmRO, options.moves);
      }},
     {cmDFF, 'D', [] { return FindDuplicates(tables, cmd & cmSUB, cmd & cmDEBUG); }},
-    {cmTEST, 'T',
-     [] {
-       return TestMode(tables, cmd & cmSUB, cmd & cmLISTS, cmd & cmEF, cOutputFormat,
-                       cmd & cmDEBUG);
-     }},
+    {cmTEST, 'T', [] { return List(TestMode); }},
     {cmCOMP, 'C',
      [] {
        return compare(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
