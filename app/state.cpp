@@ -1,3 +1,4 @@
+// The run-wide state and its defaults before the command line is read.
 #include "app/state.h"
 
 std::vector<Table> tables;

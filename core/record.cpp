@@ -1,3 +1,4 @@
+// Records: the short name rule, and copies that own their long names.
 #include "core/record.h"
 
 #include <cstdlib>

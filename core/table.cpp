@@ -1,3 +1,4 @@
+// Tables: the three names, the path composers, and marking and dropping subtrees.
 #include "core/table.h"
 
 #include <cstdio>

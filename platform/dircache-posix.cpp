@@ -1,3 +1,4 @@
+// The parent directory of recent lookups, held open for a tenth of a second.
 #include "platform/dircache-posix.h"
 
 #include <errno.h>

@@ -1,3 +1,4 @@
+// What a save needs on POSIX: the file a link stands for, and the old file's permission bits.
 #include <sys/stat.h>
 
 #include <climits>

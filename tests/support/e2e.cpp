@@ -1,3 +1,4 @@
+// The end-to-end harness: expected texts with wildcards, the tree builders, runs of the program.
 #include "tests/support/e2e.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// A child process under RLIMIT_FSIZE, with SIGXFSZ ignored so that a write past it fails.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// The file-size limit on Windows: not available.
 #include "tests/support/filelimit.h"
 
 // Windows has no per-process file-size limit.

@@ -1,3 +1,4 @@
+// FIFOs, socket nodes and names of raw bytes, which only POSIX file systems hold.
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// The hostile-entry helpers on Windows: none is available.
 #include "tests/support/nodes.h"
 
 // Windows has neither FIFOs nor socket nodes in the file system, and refuses the control

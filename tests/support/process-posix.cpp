@@ -1,3 +1,4 @@
+// A child program with pipes for its three streams, a time limit and a group of its own.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>

@@ -1,3 +1,4 @@
+// A child program with pipes for its three streams and a time limit, through CreateProcess.
 #include <windows.h>
 
 #include <algorithm>

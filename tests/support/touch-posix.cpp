@@ -1,3 +1,4 @@
+// The last-write time of an entry itself, set with utimensat.
 #include <fcntl.h>
 #include <sys/stat.h>
 

@@ -1,3 +1,4 @@
+// The last-write time of an entry itself, set through a handle that does not follow links.
 #include <windows.h>
 
 #include "tests/support/touch.h"
