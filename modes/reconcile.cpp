@@ -30,22 +30,6 @@ void ShortText(const char* s, char out[kShortNameLen + 1]) {
   CharToOemA(out, out);
 }
 
-void AttrList(uint32_t oldAttr, uint32_t newAttr, char* out) {
-  static const struct {
-    uint32_t bit;
-    char letter;
-  } kBits[] = {{0x4, 'S'},   {0x2, 'H'},   {0x20, 'A'},   {0x1, 'R'},   {0x40, 'E'},
-               {0x800, 'C'}, {0x100, 'T'}, {0x1000, 'O'}, {0x200, 'F'}, {0x400, 'P'}};
-  char* p = out;
-  for (const auto& b : kBits) {
-    if (((oldAttr ^ newAttr) & b.bit) == 0) continue;
-    *p++ = b.letter;
-    *p++ = (newAttr & b.bit) ? '+' : '-';
-    *p++ = ' ';
-  }
-  *p = '\0';
-}
-
 void TimeChange(const FILETIME& oldTime, const FILETIME& newTime, char* out, size_t cap) {
   char a[kTimeTextSize], b[kTimeTextSize];
   FormatFileTime(&oldTime, a, 2);
@@ -303,7 +287,7 @@ void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* pat
     ++m.changes;
   }
   if (!opt_.noAttr && (r.dwAttr & ~atNOMATCH) != fd.dwFileAttributes) {
-    AttrList(r.dwAttr, fd.dwFileAttributes, c.attr);
+    FormatAttributeChanges(r.dwAttr, fd.dwFileAttributes, c.attr);
     r.dwAttr = fd.dwFileAttributes & ~atNOMATCH;
     ++m.changes;
   }

@@ -46,6 +46,18 @@ void FormatAttributes(uint32_t attr, char* out) {
   out[11] = '\0';
 }
 
+void FormatAttributeChanges(uint32_t oldAttr, uint32_t newAttr, char* out) {
+  char* p = out;
+  for (const AttrLetter& a : kAttrLetters) {
+    // Entries are matched as files or as directories: the directory bit never differs.
+    if (a.bit == FILE_ATTRIBUTE_DIRECTORY || ((oldAttr ^ newAttr) & a.bit) == 0) continue;
+    *p++ = a.letter;
+    *p++ = (newAttr & a.bit) ? '+' : '-';
+    *p++ = ' ';
+  }
+  *p = '\0';
+}
+
 const char* ShowPlain(const char* text, char* out, size_t cap) {
   size_t i = 0;
   for (; text[i] != '\0' && i + 1 < cap; ++i) {
