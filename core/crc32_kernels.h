@@ -6,16 +6,16 @@
 #include <cstddef>
 #include <cstdint>
 
-// One table lookup per byte: the reference every other kernel must equal.
+/// One table lookup per byte: the reference every other kernel must equal.
 uint32_t Crc32Bytewise(uint32_t crc, const unsigned char* bytes, size_t count);
 
-// Sixteen bytes per step through sixteen tables; portable.
+/// Sixteen bytes per step through sixteen tables; portable.
 uint32_t Crc32Slicing(uint32_t crc, const unsigned char* bytes, size_t count);
 
-// Carry-less-multiply folding over 128-bit registers (PCLMULQDQ, SSE4.1).
+/// Carry-less-multiply folding over 128-bit registers (PCLMULQDQ, SSE4.1).
 bool Crc32ClmulAvailable();
 uint32_t Crc32Clmul(uint32_t crc, const unsigned char* bytes, size_t count);
 
-// The same folding over 512-bit registers (VPCLMULQDQ, AVX-512).
+/// The same folding over 512-bit registers (VPCLMULQDQ, AVX-512).
 bool Crc32VpclmulAvailable();
 uint32_t Crc32Vpclmul(uint32_t crc, const unsigned char* bytes, size_t count);

@@ -7,21 +7,21 @@
 constexpr uint32_t MagicConst = 0xEDB88320u;
 constexpr unsigned kCrcBufferSize = 65536;
 
-// Entry n is the CRC remainder of the byte n; built by InitMagic.
+/// Entry n is the CRC remainder of the byte n; built by InitMagic.
 extern uint32_t CRCTable[256];
 
-// Builds the table and the read buffer: 0, or 1 when the buffer cannot be had.
+/// Builds the table and the read buffer: 0, or 1 when the buffer cannot be had.
 int InitMagic();
 
-// CRC of a file's contents: 0 done; 0xFFFF engine not initialised (crc untouched); otherwise
-// an error number, with crc set to 0.
+/// CRC of a file's contents: 0 done; 0xFFFF engine not initialised (crc untouched); otherwise
+/// an error number, with crc set to 0.
 int CRCFile(const char* path, uint32_t* crc);
 int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint32_t* crc);
-// CRC of the first `size` bytes of a file whose size and attributes the caller saw when it
-// walked the tree, so that a size and its checksum always belong together: a file that has
-// shrunk since then gets crc 0 (its contents are unknown), one that has grown the checksum of
-// that many bytes. No second lookup by name: a POSIX name may hold '*' or '?'. Links, devices
-// and directories get crc 0 without being opened.
+/// CRC of the first `size` bytes of a file whose size and attributes the caller saw when it
+/// walked the tree, so that a size and its checksum always belong together: a file that has
+/// shrunk since then gets crc 0 (its contents are unknown), one that has grown the checksum of
+/// that many bytes. No second lookup by name: a POSIX name may hold '*' or '?'. Links, devices
+/// and directories get crc 0 without being opened.
 int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc);
 // The same through the caller's buffer, for readers that work beside each other.
 int CRCFileOfSizeBuffered(const char* path, uint64_t size, uint32_t attr, unsigned char* buffer,

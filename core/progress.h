@@ -18,7 +18,7 @@ void StatusLine(const char* format, ...);
 // million files would otherwise spend its time writing them.
 class ProgressTimer {
  public:
-  // True for the first call and then once per interval.
+  /// True for the first call and then once per interval.
   bool Due() {
     if (!console_) return false;
     auto now = std::chrono::steady_clock::now();

@@ -5,10 +5,10 @@
 
 #include "platform/platform.h"
 
-// Bit 31 of dwAttr: a directory kept only to reach deeper levels (its name misses the mask).
+/// Bit 31 of dwAttr: a directory kept only to reach deeper levels (its name misses the mask).
 constexpr uint32_t atNOMATCH = 0x80000000u;
 
-// wStatus bits, in memory only.
+/// wStatus bits, in memory only.
 constexpr uint16_t stDONE = 0x1;
 constexpr uint16_t stNEW = 0x4;
 constexpr uint16_t stGONE = 0x8;
@@ -16,8 +16,8 @@ constexpr uint16_t stMOVED = 0x10;  // one side of a move: left out of the new a
 
 constexpr int kShortNameLen = 14;
 
-// The short name of an entry found on disk: its 8.3 alias, else the first 14 bytes of its
-// name, NUL-filled (no terminator when all 14 are used).
+/// The short name of an entry found on disk: its 8.3 alias, else the first 14 bytes of its
+/// name, NUL-filled (no terminator when all 14 are used).
 void MakeShortName(const WIN32_FIND_DATAA& fd, char out[kShortNameLen]);
 
 class Record {
@@ -43,7 +43,7 @@ class Record {
   Record& operator=(Record&& other) noexcept;
   ~Record();
 
-  // Null or empty leaves the record without a long name.
+  /// Null or empty leaves the record without a long name.
   void SetLongName(const char* name);
 
   const char* LongName() const { return pLongName ? pLongName : ""; }
@@ -53,5 +53,5 @@ class Record {
   void CopyFields(const Record& other);
 };
 
-// Whether two short names are equal over at most 14 bytes.
+/// Whether two short names are equal over at most 14 bytes.
 bool ShortNamesEqual(const char* a, const char* b);

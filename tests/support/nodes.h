@@ -8,7 +8,7 @@
 
 int MakeFifo(const char* path);
 int MakeSocketNode(const char* path);
-// Creates a file dir/name (name taken as raw bytes, any value but NUL and the separator).
+/// Creates a file dir/name (name taken as raw bytes, any value but NUL and the separator).
 int MakeRawName(const char* dir, const std::string& name);
 
 // Permission bits do not bind root. Sets *prefix to the command words under which a child

@@ -11,7 +11,7 @@ struct ProcessResult {
   std::string err;  // standard error, raw bytes
 };
 
-// The status of a program that RunProcess killed at its time limit, as a shell reports SIGKILL.
+/// The status of a program that RunProcess killed at its time limit, as a shell reports SIGKILL.
 constexpr int kKilledStatus = 137;
 
 /// Runs argv[0] with the arguments argv[1..] in directory cwd (empty: the current one). The

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-// Sets the last-write time of path itself (a link's own time, not its target's) to
-// unix_seconds + nanoseconds after 1970-01-01 UTC; Win32 keeps 100-nanosecond steps. Works for
-// files and directories alike. Returns 0 on success, 1 on failure.
+/// Sets the last-write time of path itself (a link's own time, not its target's) to
+/// unix_seconds + nanoseconds after 1970-01-01 UTC; Win32 keeps 100-nanosecond steps. Works for
+/// files and directories alike. Returns 0 on success, 1 on failure.
 int SetWriteTime(const char* path, int64_t unix_seconds, uint32_t nanoseconds);
