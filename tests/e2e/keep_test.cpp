@@ -5,11 +5,10 @@
 #include <vector>
 
 #include "core/table.h"
-#include "platform/nodes.h"
 #include "platform/platform.h"
-#include "platform/process.h"
 #include "tests/modes/datafile_image.h"
 #include "tests/support/e2e.h"
+#include "tests/support/nodes.h"
 
 namespace e2e {
 namespace {
@@ -34,23 +33,6 @@ class KeepTest : public E2eTest {
     std::vector<std::string> args = {"-ms", "-nt", Path("tree")};
     if (sub) args.insert(args.begin() + 1, "-s");
     return Run(args);
-  }
-
-  // Runs `before` + the program + args, as Run does but without its line-end handling (POSIX).
-  RunResult RunUnder(const std::vector<std::string>& before, const std::vector<std::string>& args) {
-    std::vector<std::string> argv = before;
-    argv.push_back(ProgramPath());
-    argv.insert(argv.end(), args.begin(), args.end());
-    ProcessResult done;
-    RunResult result;
-    if (RunProcess(argv, Root(), {"TZ=UTC"}, "", &done) != 0) {
-      ADD_FAILURE() << "cannot start " << argv[0];
-      return result;
-    }
-    result.status = done.status;
-    result.out = done.out;
-    result.err = done.err;
-    return result;
   }
 
   std::vector<std::string> Stored(const std::string& dataFile) {

@@ -142,7 +142,20 @@ bool E2eTest::Exists(const std::string& rel) const {
 
 RunResult E2eTest::Run(const std::vector<std::string>& args, const std::string& stdin_text,
                        const std::string& cwd, const std::vector<std::string>& env, int seconds) {
-  std::vector<std::string> argv = {ProgramPath()};
+  return RunCommand({}, args, stdin_text, cwd, env, seconds);
+}
+
+RunResult E2eTest::RunUnder(const std::vector<std::string>& before,
+                            const std::vector<std::string>& args, int seconds) {
+  return RunCommand(before, args, "", "", {}, seconds);
+}
+
+RunResult E2eTest::RunCommand(const std::vector<std::string>& before,
+                              const std::vector<std::string>& args, const std::string& stdin_text,
+                              const std::string& cwd, const std::vector<std::string>& env,
+                              int seconds) {
+  std::vector<std::string> argv = before;
+  argv.push_back(ProgramPath());
   argv.insert(argv.end(), args.begin(), args.end());
   std::string dir = cwd.empty() ? root_ : fs::path(cwd).is_absolute() ? cwd : Path(cwd);
   ProcessResult done;

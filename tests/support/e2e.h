@@ -63,8 +63,16 @@ class E2eTest : public ::testing::Test {
   RunResult Run(const std::vector<std::string>& args, const std::string& stdin_text = "",
                 const std::string& cwd = "", const std::vector<std::string>& env = {},
                 int seconds = kRunSeconds);
+  /// Run without input, the program started by the command `before` (a wrapper that changes
+  /// its surroundings, such as its standard output) with the program and args as arguments.
+  RunResult RunUnder(const std::vector<std::string>& before, const std::vector<std::string>& args,
+                     int seconds = kRunSeconds);
 
  private:
+  RunResult RunCommand(const std::vector<std::string>& before, const std::vector<std::string>& args,
+                       const std::string& stdin_text, const std::string& cwd,
+                       const std::vector<std::string>& env, int seconds);
+
   ScratchDir scratch_;
   std::string root_;
 };
