@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "modes/shownpath.h"
+#include "modes/report.h"
 #include "store/format.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "modes/modes.h"
 #include "modes/moves.h"
 #include "modes/reconcile.h"
+#include "modes/report.h"
 #include "store/format.h"
 
 namespace {
@@ -64,30 +65,14 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
   }
 }
 
-void ListMarked(const Table& t, uint16_t mark, const char* title, CompareReport& report) {
-  bool titled = false;
-  char shown[2 * MAX_PATH];
-  for (size_t i = 0; i < t.records.size(); ++i) {
-    const Record& r = t.records[i];
-    if (!(r.wStatus & mark) || (r.wStatus & stMOVED) || (r.dwAttr & atNOMATCH)) continue;
-    report.Section(titled, title);
-    ComposeShownPath(t, static_cast<unsigned>(i), shown);
-    printf(r.IsDir() ? "%s Dir:  %s\n" : "%s File: %s\n", mark == stNEW ? "+" : "-", shown);
-  }
-}
-
 }  // namespace
 
 int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
             uint32_t noCrc, uint32_t noSize, uint32_t pairMoves) {
   StatusLine(" \376 File Compare ...\n");
   const bool withMoves = pairMoves != 0;
-  time_t now = time(nullptr);
-  char banner[256];
-  snprintf(banner, sizeof banner,
-           "\n\n-----------------------------------------------  %s\n *** Compare two file "
-           "trees.\n *** [ Path 1 ]  -> [ Path 2]\n\n",
-           ctime(&now));
+  char banner[128];
+  ReportBanner(banner, sizeof banner);
   if (tables.size() != 2) {
     fprintf(stderr, " *** Internal Error: compare() requires 2 tasks.\n");
     return 1;
@@ -112,8 +97,10 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   CompareReport report;
   CharToOemA(pathOne, pathOne);
   CharToOemA(pathTwo, pathTwo);
-  snprintf(report.header, sizeof report.header, "%s *** Path 1: %s\n *** Path 2: %s\n\n", banner,
-           pathOne, pathTwo);
+  snprintf(report.header, sizeof report.header,
+           "%s\n *** Compare two file trees.\n *** [ Path 1 ]  -> [ Path 2]\n\n *** Path 1: %s\n"
+           " *** Path 2: %s\n\n",
+           banner, pathOne, pathTwo);
 
   ProgressLine("   Processing table [%d] ...       \r", 0);
   bool changedTitled = false;
@@ -128,9 +115,14 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   printf("\n");
   std::vector<Move> moves;
   if (withMoves) moves = FindMoves(t);
-  ListMarked(t, stNEW, " *** Path 2 contains new files or directories:\n\n", report);
+  bool newTitled = false, goneTitled = false;
+  ListMarked(t, stNEW, [&] {
+    report.Section(newTitled, " *** Path 2 contains new files or directories:\n\n");
+  });
   printf("\n");
-  ListMarked(t, stGONE, " *** Path 2 NOT contains files or directories:\n\n", report);
+  ListMarked(t, stGONE, [&] {
+    report.Section(goneTitled, " *** Path 2 NOT contains files or directories:\n\n");
+  });
   if (!withMoves) return 0;
   printf("\n");
   bool movedTitled = false;

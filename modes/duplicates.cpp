@@ -17,6 +17,7 @@
 #include "modes/catalogue.h"
 #include "modes/contents.h"
 #include "modes/modes.h"
+#include "modes/report.h"
 
 namespace {
 
@@ -222,15 +223,9 @@ std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entr
   return groups;
 }
 
-// Start path and long relative path, in the console's code page.
 std::string FullPath(const Table& t, uint32_t idx) {
   char path[2 * MAX_PATH];
-  snprintf(path, MAX_PATH, "%s", t.cStartPath);
-  size_t base = strlen(path);
-  // A path too long for any buffer comes back empty; the line then shows the start path.
-  t.ComposeLongPath(idx, path + base, sizeof path - base);
-  CharToOemA(path, path);
-  return path;
+  return ShownPath(t, static_cast<long>(idx), path);
 }
 
 struct Totals {

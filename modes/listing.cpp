@@ -13,7 +13,7 @@
 #include "modes/catalogue.h"
 #include "modes/columns.h"
 #include "modes/modes.h"
-#include "modes/shownpath.h"
+#include "modes/report.h"
 #include "store/format.h"
 
 namespace {

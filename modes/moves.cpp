@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "modes/reconcile.h"
+#include "modes/report.h"
 
 namespace {
 
@@ -365,7 +365,7 @@ std::vector<Move> FindMoves(Table& t) {
 
 void PrintMove(const Table& t, const Move& m) {
   char from[2 * MAX_PATH], to[2 * MAX_PATH];
-  ComposeShownPath(t, m.from, from);
-  ComposeShownPath(t, m.to, to);
+  ShownPath(t, static_cast<long>(m.from), from);
+  ShownPath(t, static_cast<long>(m.to), to);
   printf(m.isDir ? "> Dir:  %s\n    to: %s\n" : "> File: %s\n    to: %s\n", from, to);
 }

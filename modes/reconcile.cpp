@@ -360,10 +360,3 @@ void PrintChangeBlock(const EntryChange& c) {
   if (c.size[0]) printf("     Size  :  %s byte(s)\n", c.size);
   printf("\n");
 }
-
-void ComposeShownPath(const Table& t, unsigned idx, char* out) {
-  size_t base = strlen(t.cStartPath);
-  memcpy(out, t.cStartPath, base + 1);
-  t.ComposeLongPath(idx, out + base, 2 * MAX_PATH - base);
-  CharToOemA(out, out);
-}

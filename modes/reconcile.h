@@ -94,6 +94,3 @@ class Reconciler : public CrcSink {
 
 // "# path", the change lines in their fixed order, and a blank line.
 void PrintChangeBlock(const EntryChange& c);
-
-// cStartPath + the record's long path, OEM, into out (2*MAX_PATH bytes).
-void ComposeShownPath(const Table& t, unsigned idx, char* out);

@@ -1,7 +1,10 @@
+// The reports' shared pieces: banner, shown paths, marked lists, and write failures seen.
 #include "modes/report.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -9,6 +12,34 @@ int firstError = 0;
 bool told = false;
 
 }  // namespace
+
+const char* ReportBanner(char* out, size_t cap) {
+  time_t now = time(nullptr);
+  snprintf(out, cap, "\n\n-----------------------------------------------  %s", ctime(&now));
+  return out;
+}
+
+const char* ShownPath(const Table& t, long idx, char* out) {
+  size_t base = strlen(t.cStartPath);
+  memcpy(out, t.cStartPath, base + 1);
+  if (idx >= 0) t.ComposeLongPath(static_cast<unsigned>(idx), out + base, 2 * MAX_PATH - base);
+  CharToOemA(out, out);
+  return out;
+}
+
+MarkedCounts ListMarked(const Table& t, uint16_t mark, const std::function<void()>& beforeFirst) {
+  MarkedCounts counts;
+  char shown[2 * MAX_PATH];
+  for (size_t i = 0; i < t.records.size(); ++i) {
+    const Record& r = t.records[i];
+    if (!(r.wStatus & mark) || (r.wStatus & stMOVED) || (r.dwAttr & atNOMATCH)) continue;
+    if (counts.dirs + counts.files == 0) beforeFirst();
+    ShownPath(t, static_cast<long>(i), shown);
+    printf(r.IsDir() ? "%s Dir:  %s\n" : "%s File: %s\n", mark == stNEW ? "+" : "-", shown);
+    ++(r.IsDir() ? counts.dirs : counts.files);
+  }
+  return counts;
+}
 
 int ReportWriteError() {
   errno = 0;

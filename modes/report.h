@@ -1,5 +1,32 @@
-// Standard output carries the reports: a report that did not reach it must not pass as done.
+// What the reports of the modes share: the banner, the shown path of a record, the lists of
+// new and missing entries, and the check that standard output took all of it (a report that
+// did not reach it must not pass as done).
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "core/table.h"
+
+/// "\n\n" and the dashed line with the time now (ctime's text, line feed included), into out.
+/// Returns out.
+const char* ReportBanner(char* out, size_t cap);
+
+/// The start path followed by record idx's long relative path, in the console's code page,
+/// into out (2*MAX_PATH bytes); idx < 0 gives the start path alone, and so does a path too
+/// long for any buffer. Returns out.
+const char* ShownPath(const Table& t, long idx, char* out);
+
+struct MarkedCounts {
+  int dirs = 0;
+  int files = 0;
+};
+
+/// "+ Dir:  path" or "+ File: path" for each record marked stNEW ("-" for stGONE) whose name
+/// matches the mask and that is not part of a move, in table order; beforeFirst runs once,
+/// before the first line.
+MarkedCounts ListMarked(const Table& t, uint16_t mark, const std::function<void()>& beforeFirst);
 
 // 0 when everything printed to standard output so far has been written; otherwise the error
 // number of the first failure seen (EIO when the system gave none).

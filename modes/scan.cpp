@@ -76,20 +76,6 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc) {
   }
 }
 
-void ListMarked(const Table& t, uint16_t mark, const char* dirFmt, const char* fileFmt, int& dirs,
-                int& files, ScanReport& report) {
-  char shown[2 * MAX_PATH];
-  for (size_t i = 0; i < t.records.size(); ++i) {
-    const Record& r = t.records[i];
-    if (!(r.wStatus & mark) || (r.wStatus & stMOVED) || (r.dwAttr & atNOMATCH)) continue;
-    report.ShowBanner();
-    ComposeShownPath(t, static_cast<unsigned>(i), shown);
-    printf(r.IsDir() ? dirFmt : fileFmt, shown);
-    ++(r.IsDir() ? dirs : files);
-  }
-  printf("\n");
-}
-
 }  // namespace
 
 int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
@@ -98,9 +84,8 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   StatusLine(" \376 CRC32 File Scanner ...\n");
   const bool withMoves = pairMoves != 0;
   ScanReport report;
-  time_t now = time(nullptr);
-  snprintf(report.banner, sizeof report.banner,
-           "\n\n-----------------------------------------------  %s\n", ctime(&now));
+  char line[96];
+  snprintf(report.banner, sizeof report.banner, "%s\n", ReportBanner(line, sizeof line));
 
   // A task left out keeps its data file exactly as it was.
   int status = 0;
@@ -141,9 +126,15 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     }
     std::vector<Move> moves;
     if (withMoves) moves = FindMoves(t);
-    ListMarked(t, stNEW, "+ Dir:  %s\n", "+ File: %s\n", report.dirsNew, report.filesNew, report);
-    ListMarked(t, stGONE, "- Dir:  %s\n", "- File: %s\n", report.dirsDeleted, report.filesDeleted,
-               report);
+    auto banner = [&report] { report.ShowBanner(); };
+    MarkedCounts added = ListMarked(t, stNEW, banner);
+    printf("\n");
+    MarkedCounts gone = ListMarked(t, stGONE, banner);
+    printf("\n");
+    report.dirsNew += added.dirs;
+    report.filesNew += added.files;
+    report.dirsDeleted += gone.dirs;
+    report.filesDeleted += gone.files;
     if (withMoves) {
       for (const Move& m : moves) {
         report.ShowBanner();
