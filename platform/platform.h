@@ -164,3 +164,18 @@ void InitConsoleStreams();
 // The C runtime's error number for a GetLastError code of the find functions, so that one
 // text (strerror) names the reason on both builds: ENOENT when the path does not exist.
 int ErrnoOfFindError(DWORD code);
+
+// State the POSIX build keeps between calls, where Windows keeps its own. It is per process and
+// unlocked, and it changes what a call returns only as said here:
+// - Directory cache: the directory that holds the last path looked up (FindFirstFileA without
+//   wildcards, _open for reading, _access) stays open for at most 100 ms and the next lookups
+//   in it go through it. A directory renamed away and replaced within that time may be read as
+//   the one it replaced; one removed is noticed and the lookup repeated by path. Every
+//   enumeration (FindFirstFileA with a wildcard) drops it, so that each walk looks afresh.
+// - _access(path, 4) on the path of the file that the last read-only _open gave, while it is
+//   still open, is answered by that open (when the real and effective ids are the same).
+// - The UTC offset that FileTimeToLocalFileTime adds is looked up again only when the clock's
+//   second or the TZ variable has changed.
+// - Once the kernel has refused statx, fstatat serves every later lookup of the run.
+// - GetLastError answers for the last find call only.
+// - InitConsoleStreams gives standard output a buffer of 1 MiB when it is not a terminal.
