@@ -1,3 +1,4 @@
+// The usage text of /? and -h.
 #include <cstdio>
 
 #include "app/front.h"

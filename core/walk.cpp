@@ -1,3 +1,4 @@
+// The tree walk: directories enumerated twice (every entry, then the mask), and the checksum pass.
 #include "core/walk.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// One rule for every mode: a catalogue is loaded whole or refused.
 #include "modes/catalogue.h"
 
 int LoadCatalogue(Table& t) {

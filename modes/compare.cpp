@@ -1,3 +1,4 @@
+// Compare: a first tree (live or catalogued) matched against a second live tree.
 #include <cstdio>
 #include <cstring>
 #include <ctime>

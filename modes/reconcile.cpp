@@ -1,3 +1,4 @@
+// The reconciler: stored records matched against a live tree, directory by directory.
 #include "modes/reconcile.h"
 
 #include <cinttypes>

@@ -1,3 +1,4 @@
+// Scan: each task's catalogue checked against its tree, the changes reported, the catalogue saved.
 #include <cstdio>
 #include <cstring>
 #include <ctime>

@@ -1,3 +1,4 @@
+// The C runtime's error numbers for the Win32 find errors.
 #include <cerrno>
 
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// What a save needs on Windows: the name itself, and nothing to carry over.
 #include <cstdio>
 
 #include "platform/save.h"

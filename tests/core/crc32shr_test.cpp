@@ -1,3 +1,4 @@
+// The CRC-32 engine: the kernels against each other, and files read by path.
 #include "core/crc32shr.h"
 
 #include <gtest/gtest.h>

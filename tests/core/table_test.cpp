@@ -1,3 +1,4 @@
+// Tables in memory: copies, path composers, marking and compacting subtrees.
 #include "core/table.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Compare end to end: changed, new and missing entries between two trees or a catalogue and a tree.
 #include <filesystem>
 #include <string>
 

@@ -1,3 +1,4 @@
+// Scan end to end: first run, changes reported, catalogues saved and kept.
 #include <algorithm>
 #include <filesystem>
 #include <set>

@@ -1,3 +1,4 @@
+// The C-runtime subset: full paths, path splitting, OEM text, low-level files, switches.
 #include <gtest/gtest.h>
 
 #include <cerrno>

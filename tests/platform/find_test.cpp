@@ -1,3 +1,4 @@
+// The find functions: order, wildcards, attributes, sizes and times.
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -1,3 +1,4 @@
+// FILETIME conversions and the date and time texts.
 #include <gtest/gtest.h>
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// The data file: hand-made files read field by field, probe codes, damaged files, saves.
 #include "store/datafile.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Time stamps and attribute letters as the reports print them.
 #include "store/format.h"
 
 #include <gtest/gtest.h>
