@@ -12,13 +12,13 @@ struct RunOptions {
 
 extern RunOptions options;
 
-// The long option at argv[i]: "--name", "--name=value" or "--name value". Sets its field of
-// options (or cmd), or prints why it is refused and sets cmERR. Returns the position of the
-// last argument it used.
+/// The long option at argv[i]: "--name", "--name=value" or "--name value". Sets its field of
+/// options (or cmd), or prints why it is refused and sets cmERR. Returns the position of the
+/// last argument it used.
 int ReadLongOption(int argc, char** argv, int i);
 
-// What --version prints on standard output.
+/// What --version prints on standard output.
 void PrintVersion();
 
-// The usage text's lines for the long options, on standard output.
+/// The usage text's lines for the long options, on standard output.
 void PrintLongOptions();

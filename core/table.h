@@ -10,8 +10,8 @@
 
 class ChecksumRun;
 
-// Result of the path composers when the path does not fit the caller's buffer: the output is
-// then the empty string and the caller skips the entry.
+/// Result of the path composers when the path does not fit the caller's buffer: the output is
+/// then the empty string and the caller skips the entry.
 constexpr int kPathTooLong = 2;
 
 class Table {
@@ -23,45 +23,45 @@ class Table {
   std::vector<Record> records;
 
   Table();
-  // A copy takes the three names only; records and bNew start afresh.
+  /// A copy takes the three names only; records and bNew start afresh.
   Table(const Table& other);
   Table& operator=(const Table& other);
   Table(Table&&) = default;
   Table& operator=(Table&&) = default;
 
-  // Path of record idx relative to the start path, into out (cap bytes). Short names: 0, or
-  // kPathTooLong. Long names: 0; 1 when the long form exceeds MAX_PATH-2 and the short form
-  // was written; kPathTooLong when neither fits.
+  /// Path of record idx relative to the start path, into out (cap bytes). Short names: 0, or
+  /// kPathTooLong. Long names: 0; 1 when the long form exceeds MAX_PATH-2 and the short form
+  /// was written; kPathTooLong when neither fits.
   int ComposeShortPath(unsigned idx, char* out, size_t cap) const;
   int ComposeLongPath(unsigned idx, char* out, size_t cap) const;
 
-  // stGONE on everything beneath the directory with 1-based index parent.
+  /// stGONE on everything beneath the directory with 1-based index parent.
   void MarkSubtree(unsigned parent);
-  // Removes every stGONE record and everything beneath it; keeps order and parent links.
+  /// Removes every stGONE record and everything beneath it; keeps order and parent links.
   void Compact();
 
   // The walk (core/walk.cpp).
-  // 0, or the error number when dir could not be read (said on standard error).
+  /// 0, or the error number when dir could not be read (said on standard error).
   int ScanDirectory(const char* dir, unsigned parent);
-  // 0, or the error number when the start directory could not be read. With reads, the files
-  // found are queued for their checksums as the walk goes on.
+  /// 0, or the error number when the start directory could not be read. With reads, the files
+  /// found are queued for their checksums as the walk goes on.
   int BuildTree(int recurse, ChecksumRun* reads = nullptr);
   void ChecksumPass();
-  // Reads only the files whose entry in only is non-zero (one entry per record); the others
-  // keep their CRC, and the summary counts the files read.
-  // A table read from a data file is checksummed as its files are now (size and kind looked
-  // up again: stored); one just walked, by the size the walk saw.
+  /// Reads only the files whose entry in only is non-zero (one entry per record); the others
+  /// keep their CRC, and the summary counts the files read.
+  /// A table read from a data file is checksummed as its files are now (size and kind looked
+  /// up again: stored); one just walked, by the size the walk saw.
   void ChecksumPass(const std::vector<char>* only, bool stored = false);
   // BuildTree and ChecksumPass with the files read while the walk goes on.
   int BuildAndChecksum(int recurse);
 
   // The data file (store/datafile.cpp).
   int ReadDataFile();
-  // readOnly: says so and writes nothing.
+  /// readOnly: says so and writes nothing.
   int SaveDataFile(bool readOnly);
   int TestFile(const char* name);
 
   // The listing (modes/listing.cpp).
-  // debug: a heading with the record count and the start path first.
+  /// debug: a heading with the record count and the start path first.
   void PrintTable(const char* format, int lists, int emptyFolders, int withNoMatch, int debug = 0);
 };

@@ -3,8 +3,8 @@
 
 #include "core/table.h"
 
-// Reads the task's data file into its table: 0 loaded; 1 refused (it could not be opened or
-// read completely and exactly, or is no data file of this version). A refused table is empty
-// and stands for nothing: no mode compares a tree with it or saves it. The reader has said
-// why on standard error.
+/// Reads the task's data file into its table: 0 loaded; 1 refused (it could not be opened or
+/// read completely and exactly, or is no data file of this version). A refused table is empty
+/// and stands for nothing: no mode compares a tree with it or saves it. The reader has said
+/// why on standard error.
 int LoadCatalogue(Table& t);

@@ -26,7 +26,7 @@ struct CheckOptions {
   bool dirWriteTime = true;  // nor the write time of a directory
 };
 
-// The texts of one matched entry's differences; an empty text means no difference.
+/// The texts of one matched entry's differences; an empty text means no difference.
 struct EntryChange {
   const char* path = nullptr;  // full path, OEM
   bool isDir = false;
@@ -44,12 +44,12 @@ class Reconciler : public CrcSink {
  public:
   Reconciler(Table& table, const CheckOptions& options);
 
-  // stGONE on every stored record that the walk will look for (without sub, the first level
-  // only: deeper records stay as stored); the child index and the directories to visit.
+  /// stGONE on every stored record that the walk will look for (without sub, the first level
+  /// only: deeper records stay as stored); the child index and the directories to visit.
   void Index();
-  // Visits the stored directories under the table's start path, in index order.
-  // progressTask is the task number shown in the progress line. Returns 0, or the error number
-  // when the start directory is gone or cannot be read: nothing was compared then.
+  /// Visits the stored directories under the table's start path, in index order.
+  /// progressTask is the task number shown in the progress line. Returns 0, or the error number
+  /// when the start directory is gone or cannot be read: nothing was compared then.
   int Walk(int progressTask, const ChangeSink& onChange);
 
  private:
@@ -92,5 +92,5 @@ class Reconciler : public CrcSink {
   ProgressTimer progress_;
 };
 
-// "# path", the change lines in their fixed order, and a blank line.
+/// "# path", the change lines in their fixed order, and a blank line.
 void PrintChangeBlock(const EntryChange& c);

@@ -81,9 +81,9 @@ struct WIN32_FIND_DATAA {
   CHAR cAlternateFileName[14];
 };
 
-// Directory enumeration. A pattern is a directory path, a separator and a name or wildcard
-// mask; a pattern without * or ? is looked up with one lstat. "." and ".." come first, then
-// names sorted as NTFS sorts them.
+/// Directory enumeration. A pattern is a directory path, a separator and a name or wildcard
+/// mask; a pattern without * or ? is looked up with one lstat. "." and ".." come first, then
+/// names sorted as NTFS sorts them.
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data);
 BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data);
 BOOL FindClose(HANDLE find);
@@ -100,10 +100,10 @@ BOOL FileTimeToSystemTime(const FILETIME* ft, SYSTEMTIME* st);
 #define ERROR_NO_MORE_FILES 18
 DWORD GetLastError();
 
-// Names are shown as stored, except that control bytes become '?'. src and dst may be equal.
+/// Names are shown as stored, except that control bytes become '?'. src and dst may be equal.
 BOOL CharToOemA(const char* src, char* dst);
 
-// rename(2); with MOVEFILE_WRITE_THROUGH the directory is flushed as well.
+/// rename(2); with MOVEFILE_WRITE_THROUGH the directory is flushed as well.
 BOOL MoveFileExA(const char* from, const char* to, DWORD flags);
 
 #define _O_RDONLY O_RDONLY
@@ -133,7 +133,7 @@ int _unlink(const char* path);
 #define _MAX_FNAME MAX_PATH
 #define _MAX_EXT MAX_PATH
 
-// Absolute path against the current directory, "." and ".." removed lexically.
+/// Absolute path against the current directory, "." and ".." removed lexically.
 char* _fullpath(char* abs, const char* rel, size_t max);
 void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);
 
@@ -151,18 +151,18 @@ constexpr char kPathSep = '/';
 constexpr bool kIsWin32 = false;
 #endif
 
-// One key from the console without echo; one byte when standard input is not a terminal.
-// Returns -1 at end of input.
+/// One key from the console without echo; one byte when standard input is not a terminal.
+/// Returns -1 at end of input.
 int ReadConsoleKey();
 
-// Whether a command-line argument is a switch rather than a path or mask.
+/// Whether a command-line argument is a switch rather than a path or mask.
 bool IsSwitchArgument(const char* arg);
 
-// Stream set-up at start: standard output fully buffered when it is not a terminal.
+/// Stream set-up at start: standard output fully buffered when it is not a terminal.
 void InitConsoleStreams();
 
-// The C runtime's error number for a GetLastError code of the find functions, so that one
-// text (strerror) names the reason on both builds: ENOENT when the path does not exist.
+/// The C runtime's error number for a GetLastError code of the find functions, so that one
+/// text (strerror) names the reason on both builds: ENOENT when the path does not exist.
 int ErrnoOfFindError(DWORD code);
 
 // State the POSIX build keeps between calls, where Windows keeps its own. It is per process and

@@ -14,13 +14,13 @@ namespace e2e {
 
 class TortureTest : public E2eTest {
  protected:
-  // Run without input and with a limit of its own.
+  /// Run without input and with a limit of its own.
   RunResult RunBounded(const std::vector<std::string>& args, int seconds = kRunSeconds,
                        const std::string& cwd = "") {
     return Run(args, "", cwd, {}, seconds);
   }
 
-  // Reads a catalogue; its result code goes to *code.
+  /// Reads a catalogue; its result code goes to *code.
   Table LoadCatalogue(const std::string& rel, int* code) {
     Table t;
     snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path(rel).c_str());
@@ -28,7 +28,7 @@ class TortureTest : public E2eTest {
     return t;
   }
 
-  // Every stored path, start path included, one per record.
+  /// Every stored path, start path included, one per record.
   static std::vector<std::string> StoredPaths(const Table& t) {
     std::vector<std::string> paths;
     char rel[2 * MAX_PATH];
