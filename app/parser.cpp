@@ -189,13 +189,13 @@ void ReadOtherSwitches(int argc, char** argv, ArgumentPlan* plan) {
 }
 
 // The error text for a TestFile result that names a file the run cannot use, or null.
-const char* DataFileError(int code) {
+const char* DataFileError(TestFileResult code) {
   switch (code) {
-    case 1:
+    case kCannotOpen:
       return " *** Error: Can't open %s\n";
-    case 2:
+    case kNotDataFile:
       return " *** Error: %s - is not data file.\n";
-    case 3:
+    case kOtherVersion:
       return " *** Error: %s - version conflict.\n";
     default:
       return nullptr;
@@ -209,8 +209,8 @@ void SetFileTask(Table* t, const char* arg, const char* full, const char* dir, c
     Join(t->cFileMask, name);
     return;
   }
-  int code = t->TestFile(full);
-  if (code == 0) {
+  TestFileResult code = t->TestFile(full);
+  if (code == kDataFileFound) {
     Join(t->cDataFile, full);
     return;
   }
@@ -349,8 +349,8 @@ void PairDataFiles(char** argv, const ArgumentPlan& plan) {
       Fail();
       continue;
     }
-    int code = scratch.TestFile(name);
-    if (code == 0) {
+    TestFileResult code = scratch.TestFile(name);
+    if (code == kDataFileFound) {
       ConfirmTarget(task, scratch, name);
     } else if (const char* error = DataFileError(code)) {
       fprintf(stderr, error, name);

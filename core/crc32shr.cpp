@@ -7,6 +7,7 @@
 
 #include "core/crc32_kernels.h"
 #include "core/lookup.h"
+#include "core/record.h"
 #include "platform/platform.h"
 
 uint32_t CRCTable[256];
@@ -17,10 +18,6 @@ const char kModuleName[] = "crc32shr";
 
 // Held from InitMagic to the end of the process; its absence means "not initialised".
 unsigned char* readBuffer = nullptr;
-
-// Entries that have no contents of their own to read: directories, links, devices and pipes.
-constexpr DWORD kNotReadable =
-    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
 
 using CrcKernel = uint32_t (*)(uint32_t, const unsigned char*, size_t);
 
@@ -104,7 +101,7 @@ int LookUpReadable(const char* path, uint64_t* size, uint32_t* crc) {
   if (find == INVALID_HANDLE_VALUE) return FailWith(ENOENT, crc);
   FindClose(find);
   // Opening a pipe or device could block for ever; a directory or link has nothing to read.
-  if (found.dwFileAttributes & kNotReadable) return FailWith(0, crc);
+  if (!HasContents(found.dwFileAttributes)) return FailWith(0, crc);
   *size = (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
   return -1;
 }
@@ -130,7 +127,7 @@ int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc)
 int CRCFileOfSizeBuffered(const char* path, uint64_t size, uint32_t attr, unsigned char* buffer,
                           unsigned bufferSize, uint32_t* crc) {
   if (bufferSize == 0) return 0xFFFF;
-  if (attr & kNotReadable) return FailWith(0, crc);
+  if (!HasContents(attr)) return FailWith(0, crc);
   return CrcOpenAndRead(path, buffer, bufferSize, size, crc);
 }
 

@@ -14,6 +14,15 @@ constexpr uint16_t stNEW = 0x4;
 constexpr uint16_t stGONE = 0x8;
 constexpr uint16_t stMOVED = 0x10;  // one side of a move: left out of the new and missing lists
 
+/// Entries without contents of their own to read: directories, links (reparse points) and
+/// devices, FIFOs and sockets. They get CRC 0 without being opened (a FIFO would block) and are
+/// never a copy of anything.
+constexpr uint32_t kNoContents =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+inline bool HasContents(uint32_t attr) {
+  return (attr & kNoContents) == 0;
+}
+
 constexpr int kShortNameLen = 14;
 
 /// The short name of an entry found on disk: its 8.3 alias, else the first 14 bytes of its

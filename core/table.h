@@ -14,6 +14,16 @@ class ChecksumRun;
 /// then the empty string and the caller skips the entry.
 constexpr int kPathTooLong = 2;
 
+/// What Table::TestFile finds under a name. The values are fixed: the callers and their tests
+/// have always known them as 0 to 4.
+enum TestFileResult : int {
+  kDataFileFound = 0,  // a data file of this version; its start path and mask are taken
+  kCannotOpen = 1,     // something of that name that cannot be opened as a file
+  kNotDataFile = 2,    // a file, but not a data file
+  kOtherVersion = 3,   // a data file of another version
+  kNoSuchFile = 4,     // nothing of that name
+};
+
 class Table {
  public:
   int bNew = 0;
@@ -59,7 +69,7 @@ class Table {
   int ReadDataFile();
   /// readOnly: says so and writes nothing.
   int SaveDataFile(bool readOnly);
-  int TestFile(const char* name);
+  TestFileResult TestFile(const char* name);
 
   // The listing (modes/listing.cpp).
   /// debug: a heading with the record count and the start path first.

@@ -6,5 +6,5 @@ int LoadCatalogue(Table& t) {
   // A header the reader turned away leaves an empty table, like an empty catalogue does.
   if (!t.records.empty()) return 0;
   Table probe;
-  return probe.TestFile(t.cDataFile) == 0 ? 0 : 1;
+  return probe.TestFile(t.cDataFile) == kDataFileFound ? 0 : 1;
 }

@@ -44,20 +44,20 @@ bool BuildPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
 // its empty table would list every entry of Path 2 as new.
 bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
   if (t.cDataFile[0] == '\0') return BuildPathOne(t, sub, noCrc);
-  int code = t.TestFile(t.cDataFile);
+  TestFileResult code = t.TestFile(t.cDataFile);
   switch (code) {
-    case 0:
+    case kDataFileFound:
       return LoadCatalogue(t) == 0;
-    case 1:
+    case kCannotOpen:
       fprintf(stderr, " *** Error: Can not open data file %s\n", t.cDataFile);
       return false;
-    case 2:
+    case kNotDataFile:
       fprintf(stderr, " *** Error: %s is mot data file for vantel32\n", t.cDataFile);
       return false;
-    case 3:
+    case kOtherVersion:
       fprintf(stderr, " *** Error: Version conflict %s\n", t.cDataFile);
       return false;
-    case 4:
+    case kNoSuchFile:
       return BuildPathOne(t, sub, noCrc);
     default:
       fprintf(stderr, " *** Internal Error: Table::TestFile() returns undefined value:%u\n",

@@ -39,8 +39,7 @@ bool SameChecksum(const Entry& a, const Entry& b) {
 
 // Links, devices, FIFOs and sockets have size 0 and CRC 0 but no contents: never a copy.
 bool HasContents(const Record& r) {
-  return !(r.dwAttr &
-           (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+  return ::HasContents(r.dwAttr);
 }
 
 bool FromDataFile(const Table& t) {

@@ -46,23 +46,23 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc) {
   }
   char given[MAX_PATH];
   snprintf(given, sizeof given, "%s", t.cStartPath);
-  int code = t.TestFile(t.cDataFile);
+  TestFileResult code = t.TestFile(t.cDataFile);
   switch (code) {
-    case 0:
+    case kDataFileFound:
       // A catalogue that cannot be read whole is never overwritten with a partial one.
       if (LoadCatalogue(t) != 0) return Load::kSkipTask;
       if (noPath) snprintf(t.cStartPath, sizeof t.cStartPath, "%s", given);
       return Load::kReady;
-    case 1:
+    case kCannotOpen:
       fprintf(stderr, " *** Error: Can not open data file: %s\n", t.cDataFile);
       return Load::kEndScan;
-    case 2:
+    case kNotDataFile:
       fprintf(stderr, " *** Error: %s is mot data file for vantel32\n", t.cDataFile);
       return Load::kEndScan;
-    case 3:
+    case kOtherVersion:
       fprintf(stderr, " *** Error: %s - Version conflict\n", t.cDataFile);
       return Load::kEndScan;
-    case 4:
+    case kNoSuchFile:
       // A tree that cannot be read makes no catalogue: an empty one would stand for it.
       if ((noCrc ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) != 0) {
         StartPathNotFound(t);

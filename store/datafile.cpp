@@ -256,22 +256,24 @@ bool ReadHeader(Reader& in, char* path, char* mask, uint32_t* count) {
   return true;
 }
 
-// A directory or a device is not opened: reading a FIFO would wait for a writer forever.
+// A directory or a device is not opened: reading a FIFO would wait for a writer forever. Unlike
+// the walk's rule (HasContents), a link is read through: a catalogue may be kept behind one,
+// and the save keeps it a link.
 bool IsUnreadableKind(const WIN32_FIND_DATAA& fd) {
   return (fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
 }
 
-// 0: open it; 1: it exists but is no file to read; 4: nothing of that name.
-int ProbeFile(const char* name) {
+// kDataFileFound: open it (and see); kCannotOpen: it exists but is no file to read.
+TestFileResult ProbeFile(const char* name) {
   WIN32_FIND_DATAA fd;
   HANDLE find = FindExactFileA(name, &fd);
-  if (find == INVALID_HANDLE_VALUE) return 4;
+  if (find == INVALID_HANDLE_VALUE) return kNoSuchFile;
   FindClose(find);
-  return IsUnreadableKind(fd) ? 1 : 0;
+  return IsUnreadableKind(fd) ? kCannotOpen : kDataFileFound;
 }
 
 int OpenForReading(const char* name) {
-  if (ProbeFile(name) == 1) return -1;
+  if (ProbeFile(name) == kCannotOpen) return -1;
   return _open(name, _O_RDONLY | _O_BINARY);
 }
 
@@ -405,19 +407,19 @@ int Table::SaveDataFile(bool readOnly) {
   return 0;
 }
 
-// Prints nothing: the callers turn the code into their own messages. A header that ends
-// before its count line is complete makes no usable data file and gives 2.
-int Table::TestFile(const char* name) {
-  int kind = ProbeFile(name);
-  if (kind != 0) return kind;
+// Prints nothing: the callers turn the result into their own messages. A header that ends
+// before its count line is complete makes no usable data file.
+TestFileResult Table::TestFile(const char* name) {
+  TestFileResult kind = ProbeFile(name);
+  if (kind != kDataFileFound) return kind;
   int fd = _open(name, _O_RDONLY | _O_BINARY);
-  if (fd < 0) return 1;
+  if (fd < 0) return kCannotOpen;
   records.clear();
   Reader in(fd);
-  int result = 2;
+  TestFileResult result = kNotDataFile;
   Signature sig = ReadSignature(in);
   if (sig == Signature::kOtherVersion) {
-    result = 3;
+    result = kOtherVersion;
   } else if (sig == Signature::kValid) {
     char path[MAX_PATH];
     char mask[MAX_PATH];
@@ -425,7 +427,7 @@ int Table::TestFile(const char* name) {
     if (ReadHeader(in, path, mask, &count)) {
       memcpy(cStartPath, path, sizeof path);
       memcpy(cFileMask, mask, sizeof mask);
-      result = 0;
+      result = kDataFileFound;
     }
   }
   _close(fd);
