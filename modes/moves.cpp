@@ -1,3 +1,4 @@
+// Move detection: missing and new entries paired by size and CRC-32, directories by contents.
 #include "modes/moves.h"
 
 #include <cstdio>

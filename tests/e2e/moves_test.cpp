@@ -1,3 +1,4 @@
+// --moves end to end: files and directories moved or renamed, reported as moves by Scan and Compare.
 #include <filesystem>
 #include <string>
 
