@@ -1,3 +1,4 @@
+// Progress and status lines on standard error, with the mark in the console's own form.
 #include "core/progress.h"
 
 #include <cstdarg>

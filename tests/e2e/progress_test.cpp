@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/process.h"
 #include "tests/support/e2e.h"
+#include "tests/support/process.h"
 
 namespace e2e {
 namespace {
@@ -62,7 +62,7 @@ TEST_F(ProgressTest, OnAConsoleTheProgressLinesAreDrawn) {
   ProcessResult done;
   std::string command = "'" + ProgramPath() + "' -s tree";
   ASSERT_EQ(0, RunProcess({script, "-qec", command, "/dev/null"}, Root(), {"TZ=UTC", "LC_ALL=C"},
-                          "", &done));
+                          "", kRunSeconds, &done));
   EXPECT_NE(done.out.find(" \376 Building file tree: "), std::string::npos) << done.out;
   EXPECT_NE(done.out.find("\r \376 Tree        3  "), std::string::npos) << done.out;
 }
