@@ -1,3 +1,4 @@
+// One table's checksum pass through the reader pool: the files to read, progress and summary.
 #include "core/checksum_run.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// The reader pool: threads that checksum queued files, results handed back in queue order.
 #include "core/crc_readers.h"
 
 #include "core/crc32shr.h"

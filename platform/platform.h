@@ -165,8 +165,8 @@ void InitConsoleStreams();
 /// text (strerror) names the reason on both builds: ENOENT when the path does not exist.
 int ErrnoOfFindError(DWORD code);
 
-// State the POSIX build keeps between calls, where Windows keeps its own. It is per process and
-// unlocked, and it changes what a call returns only as said here:
+// State the POSIX build keeps between calls, where Windows keeps its own. It changes what a
+// call returns only as said here; the directory cache and the last open are kept per thread:
 // - Directory cache: the directory that holds the last path looked up (FindFirstFileA without
 //   wildcards, _open for reading, _access) stays open for at most 100 ms and the next lookups
 //   in it go through it. A directory renamed away and replaced within that time may be read as
