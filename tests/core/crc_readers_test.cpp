@@ -14,7 +14,7 @@
 
 #include "core/crc32shr.h"
 #include "platform/platform.h"
-#include "tests/platform/scratch_dir.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
