@@ -210,7 +210,7 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* data) {
 // GetLastError of the find functions. Errors without a Win32 code of their own carry the errno
 // value with the bit that Win32 leaves to applications.
 constexpr DWORD kErrnoBit = 0x20000000u;
-DWORD lastError = 0;
+thread_local DWORD lastError = 0;
 
 DWORD FindErrorOf(int error) {
   if (error == ENOENT || error == ENOTDIR) return ERROR_PATH_NOT_FOUND;
