@@ -1,3 +1,4 @@
+// Reading the members of a proposed group side by side, in large blocks, to split them by content.
 #include "modes/contents.h"
 
 #include <algorithm>

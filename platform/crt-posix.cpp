@@ -12,6 +12,7 @@
 
 #include "platform/dircache-posix.h"
 #include "platform/platform.h"
+#include "platform/regular-posix.h"
 
 namespace {
 
@@ -28,24 +29,27 @@ bool RealIdsAreEffective() {
 
 }  // namespace
 
-int _open(const char* path, int flags, int mode) {
-  bool readOnly = (flags & O_ACCMODE) == O_RDONLY && !(flags & O_CREAT);
-  if (!readOnly) return open(path, flags | O_CLOEXEC, mode);
-  // Only regular files are read. O_NONBLOCK keeps the open of a FIFO that replaced the file
-  // from waiting for a writer; the check below then refuses it, as Windows refuses a directory.
-  // It stays set: it has no effect on a regular file, and clearing it is one call per file.
-  const char* name;
-  int dir = CachedParentDir(path, &name);
+int OpenRegularAt(int dir, const char* name, int flags, struct stat* st) {
   int fd = openat(dir, name, flags | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0 && dir != AT_FDCWD && StaleCachedParentDir())
-    fd = open(path, flags | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
     close(fd);
     errno = EACCES;
     return -1;
   }
+  return fd;
+}
+
+int _open(const char* path, int flags, int mode) {
+  bool readOnly = (flags & O_ACCMODE) == O_RDONLY && !(flags & O_CREAT);
+  if (!readOnly) return open(path, flags | O_CLOEXEC, mode);
+  const char* name;
+  int dir = CachedParentDir(path, &name);
+  struct stat st;
+  int fd = OpenRegularAt(dir, name, flags, &st);
+  if (fd < 0 && dir != AT_FDCWD && StaleCachedParentDir())
+    fd = OpenRegularAt(AT_FDCWD, path, flags, &st);
+  if (fd < 0) return -1;
   readFd = fd;
   readPath.assign(path);
   return fd;

@@ -1,3 +1,4 @@
+// Which file a name opens, on Windows: its volume serial number and file index.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
