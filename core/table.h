@@ -7,6 +7,7 @@
 
 #include "core/record.h"
 #include "platform/platform.h"
+#include "platform/save.h"
 
 class ChecksumRun;
 
@@ -24,6 +25,14 @@ enum TestFileResult : int {
   kNoSuchFile = 4,     // nothing of that name
 };
 
+/// What a data file's name stood for when the file was last read or saved: nothing, or an entry
+/// (a link itself) and the file read through it. A save replaces only that.
+struct DataFileStamp {
+  bool exists = false;
+  EntryId entry;
+  EntryId file;
+};
+
 class Table {
  public:
   int bNew = 0;
@@ -31,6 +40,7 @@ class Table {
   char cFileMask[MAX_PATH];
   char cDataFile[MAX_PATH];
   std::vector<Record> records;
+  DataFileStamp stamp;  // set by ReadDataFile and SaveDataFile
 
   Table();
   /// A copy takes the three names only; records and bNew start afresh.
@@ -69,7 +79,8 @@ class Table {
   int ReadDataFile();
   /// readOnly: says so and writes nothing.
   int SaveDataFile(bool readOnly);
-  TestFileResult TestFile(const char* name);
+  /// *damaged (when given) tells a damaged data file of this version from other kNotDataFile.
+  TestFileResult TestFile(const char* name, bool* damaged = nullptr);
 
   // The listing (modes/listing.cpp).
   /// debug: a heading with the record count and the start path first.

@@ -28,6 +28,7 @@ bool JoinText(char* out, size_t cap, const char* a, const char* b) {
 }
 
 bool AcceptEntry(const char* dir, const char* name) {
+  if (IsLeftOut(dir, name)) return false;
   const char* brk = strpbrk(name, "\r\n");
   if (brk != nullptr) {
     char shown[2 * MAX_PATH];

@@ -12,6 +12,12 @@ bool JoinText(char* out, size_t cap, const char* a, const char* b);
 /// Whether a mask matches every name ("*" or "*.*"), so that no directory misses it.
 bool MaskMatchesAll(const char* mask);
 
+/// Leaves the entry `path` names (and, for a link, the file it leads to) out of every later
+/// walk of this run: Scan's own data file, which its save changes, so a catalogue kept inside
+/// the tree it describes does not report itself changed on every run.
+void LeaveOutOfWalks(const char* path);
+bool IsLeftOut(const char* dir, const char* name);
+
 /// Whether an entry found in dir may enter a table: names with a line break are refused (the
 /// data file holds one name per line), and so are paths over the limit; each with a warning.
 bool AcceptEntry(const char* dir, const char* name);

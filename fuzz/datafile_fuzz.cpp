@@ -1,12 +1,14 @@
 // libFuzzer target for the data-file reader. Any bytes, read as a data file, must neither
-// crash, leak nor trip a sanitizer; TestFile and ReadDataFile must agree; and a table that
-// reads cleanly must save and read back unchanged.
+// crash, leak nor trip a sanitizer; TestFile and ReadDataFile must agree; and whatever the
+// reader accepts must save back to the same bytes (the reader takes only what the writer
+// writes).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "core/table.h"
@@ -25,26 +27,31 @@ void Check(bool ok, const char* what) {
   abort();
 }
 
-bool SameRecord(const Record& a, const Record& b) {
-  return a.dwAttr == b.dwAttr && memcmp(&a.ftCreate, &b.ftCreate, sizeof a.ftCreate) == 0 &&
-         memcmp(&a.ftAccess, &b.ftAccess, sizeof a.ftAccess) == 0 &&
-         memcmp(&a.ftWrite, &b.ftWrite, sizeof a.ftWrite) == 0 && a.qwSize == b.qwSize &&
-         a.dwReserved0 == b.dwReserved0 && a.dwReserved1 == b.dwReserved1 &&
-         memcmp(a.cShortName, b.cShortName, kShortNameLen) == 0 && a.dwCRC == b.dwCRC &&
-         a.dwUpIdx == b.dwUpIdx && strcmp(a.LongName(), b.LongName()) == 0;
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void CheckRoundTrip(Table& t, const std::string& copyPath) {
+// The bytes a table read from `input` saves as: the same, except that a short name keeps only
+// its bytes up to its first NUL (the rest of its 14 bytes is written as NULs).
+std::string Normalised(std::string input, size_t records) {
+  size_t at = 0;
+  for (int line = 0; line < 4; ++line) at = input.find('\n', at) + 1;
+  for (size_t i = 0; i < records; ++i, at += kRecordBytes) {
+    size_t end = at;
+    while (end < at + kShortNameLen && input[end] != '\0') ++end;
+    for (; end < at + kShortNameLen; ++end) input[end] = '\0';
+  }
+  return input;
+}
+
+// Whatever the reader accepts saves back to the same bytes.
+void CheckSavesBack(Table& t, const std::string& input, const std::string& copyPath) {
+  _unlink(copyPath.c_str());
   snprintf(t.cDataFile, MAX_PATH, "%s", copyPath.c_str());
   Check(t.SaveDataFile(0) == 0, "a table read cleanly cannot be saved");
-  Table back;
-  snprintf(back.cDataFile, MAX_PATH, "%s", copyPath.c_str());
-  Check(back.ReadDataFile() == 0, "a saved table does not read back");
-  Check(strcmp(t.cStartPath, back.cStartPath) == 0, "start path changed");
-  Check(strcmp(t.cFileMask, back.cFileMask) == 0, "file mask changed");
-  Check(t.records.size() == back.records.size(), "record count changed");
-  for (size_t i = 0; i < t.records.size(); ++i)
-    Check(SameRecord(t.records[i], back.records[i]), "a record changed");
+  Check(ReadAll(copyPath) == Normalised(input, t.records.size()),
+        "a table read cleanly saves other bytes");
 }
 
 // The two scratch files, removed when the fuzzer exits.
@@ -73,11 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   snprintf(t.cDataFile, MAX_PATH, "%s", input.c_str());
   int rc = t.ReadDataFile();
   Check(rc == 0 || rc == kDataFileDamaged, "ReadDataFile failed on a readable file");
-  if (code != 0) Check(t.records.empty(), "a file TestFile refused gave records");
-  if (rc == kDataFileDamaged) Check(t.records.empty(), "a damaged file left records");
-  if (rc == 0 && code == 0) {
+  Check((code == 0) == (rc == 0), "TestFile and ReadDataFile disagree");
+  if (rc != 0) Check(t.records.empty(), "a refused file left records");
+  if (rc == 0) {
     Check(strcmp(probe.cStartPath, t.cStartPath) == 0, "TestFile and ReadDataFile disagree");
-    CheckRoundTrip(t, copy);
+    CheckSavesBack(t, std::string(reinterpret_cast<const char*>(data), size), copy);
   }
   return 0;
 }

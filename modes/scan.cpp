@@ -6,6 +6,7 @@
 
 #include "core/progress.h"
 #include "core/table.h"
+#include "core/walk.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
 #include "modes/moves.h"
@@ -39,14 +40,20 @@ enum class Load { kReady, kSkipTask, kEndScan };
 
 // Loads one task. kEndScan ends the whole scan before anything is compared or saved; kSkipTask
 // leaves this task out (neither compared nor saved) while the others go on.
-Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc) {
+Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t readOnly) {
   if (t.cDataFile[0] == '\0') {
     fprintf(stderr, " *** Internal Error: Unspecified data file for %s\n", t.cStartPath);
     return Load::kReady;
   }
   char given[MAX_PATH];
   snprintf(given, sizeof given, "%s", t.cStartPath);
-  TestFileResult code = t.TestFile(t.cDataFile);
+  // Held until the process ends, so that a second Scan cannot save a stale catalogue.
+  if (!readOnly && LockDataFile(t.cDataFile) != 0) {
+    fprintf(stderr, " *** Error: Data file is in use: %s\n", t.cDataFile);
+    return Load::kEndScan;
+  }
+  bool damaged = false;
+  TestFileResult code = t.TestFile(t.cDataFile, &damaged);
   switch (code) {
     case kDataFileFound:
       // A catalogue that cannot be read whole is never overwritten with a partial one.
@@ -57,6 +64,11 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc) {
       fprintf(stderr, " *** Error: Can not open data file: %s\n", t.cDataFile);
       return Load::kEndScan;
     case kNotDataFile:
+      // A damaged catalogue is kept for inspection; the other tasks go on.
+      if (damaged) {
+        fprintf(stderr, "\n** Error: Data file is damaged: %s\n", t.cDataFile);
+        return Load::kSkipTask;
+      }
       fprintf(stderr, " *** Error: %s is mot data file for vantel32\n", t.cDataFile);
       return Load::kEndScan;
     case kOtherVersion:
@@ -88,11 +100,13 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   char line[96];
   snprintf(report.banner, sizeof report.banner, "%s\n", ReportBanner(line, sizeof line));
 
+  for (Table& t : tables)
+    if (t.cDataFile[0] != '\0') LeaveOutOfWalks(t.cDataFile);
   // A task left out keeps its data file exactly as it was.
   int status = 0;
   std::vector<char> skip(tables.size(), 0);
   for (size_t n = 0; n < tables.size(); ++n) {
-    Load load = LoadTask(tables[n], sub, noPath, noCrc);
+    Load load = LoadTask(tables[n], sub, noPath, noCrc, readOnly);
     if (load == Load::kEndScan) return 1;
     if (load == Load::kSkipTask) {
       skip[n] = 1;

@@ -122,7 +122,8 @@ int _write(int fd, const void* buf, unsigned count);
 int _close(int fd);
 int _access(const char* path, int mode);
 int _commit(int fd);
-int64_t _filelengthi64(int fd);  // size of an open file; -1 on error
+int64_t _filelengthi64(int fd);                         // size of an open file; -1 on error
+int64_t _lseeki64(int fd, int64_t offset, int origin);  // new offset; -1 on error
 int _getpid();
 int _isatty(int fd);
 int _fileno(FILE* stream);

@@ -1,11 +1,111 @@
-// What a save needs on POSIX: the file a link stands for, and the old file's permission bits.
+// What a save needs on POSIX: the file a link stands for, and the old file's mode and owner,
+// a temporary file no signal leaves behind, and a lock on the catalogue.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "platform/save.h"
+
+namespace {
+
+constexpr int kTempAttempts = 100;
+constexpr int kNameChars = 10;  // 36^10 names: planting them all is out of reach
+const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The temporary file a signal removes: written before `armed` is set, with the signals blocked.
+char tempPath[PATH_MAX];
+volatile sig_atomic_t armed = 0;
+bool handlersSet = false;
+
+std::vector<int> lockFds;
+
+void FromStat(const struct stat& st, EntryId* id) {
+  id->dev = static_cast<uint64_t>(st.st_dev);
+  id->ino = static_cast<uint64_t>(st.st_ino);
+  id->link = S_ISLNK(st.st_mode);
+}
+
+// Runs in the signal handler: only async-signal-safe calls. SA_RESETHAND has put back the
+// default action, which the raised signal takes once the handler returns.
+void RemoveTemporaryAndEnd(int sig) {
+  int saved = errno;
+  if (armed) unlink(tempPath);
+  raise(sig);
+  errno = saved;
+}
+
+// Once per process. A signal the process was started with ignored (nohup) stays ignored.
+// SIGXFSZ is ignored so that a file-size limit fails the write like a full disk, with a
+// message, instead of ending the process without a word.
+void SetHandlers() {
+  if (handlersSet) return;
+  handlersSet = true;
+  signal(SIGXFSZ, SIG_IGN);
+  for (int sig : kCleanupSignals) {
+    struct sigaction old;
+    if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+    struct sigaction sa = {};
+    sa.sa_handler = RemoveTemporaryAndEnd;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND;
+    sigaction(sig, &sa, nullptr);
+  }
+}
+
+void BlockCleanupSignals(sigset_t* old) {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kCleanupSignals) sigaddset(&set, sig);
+  sigprocmask(SIG_BLOCK, &set, old);
+}
+
+// A name of kNameChars letters and digits from the system's random source.
+bool RandomName(char* out) {
+  static const char kChars[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  unsigned char raw[kNameChars];
+  size_t got = 0;
+  while (got < sizeof raw) {
+    ssize_t n = getrandom(raw + got, sizeof raw - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    got += static_cast<size_t>(n);
+  }
+  for (int i = 0; i < kNameChars; ++i) out[i] = kChars[raw[i] % 36];
+  out[kNameChars] = '\0';
+  return true;
+}
+
+mode_t CreateMode() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool GetEntryId(const char* path, bool follow, EntryId* id) {
+  struct stat st;
+  if ((follow ? stat(path, &st) : lstat(path, &st)) != 0) return false;
+  FromStat(st, id);
+  return true;
+}
+
+bool GetOpenEntryId(int fd, EntryId* id) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return false;
+  FromStat(st, id);
+  return true;
+}
 
 bool ResolveSaveTarget(const char* name, char* out, size_t cap) {
   struct stat st;
@@ -17,7 +117,88 @@ bool ResolveSaveTarget(const char* name, char* out, size_t cap) {
   return len >= 0 && static_cast<size_t>(len) < cap;
 }
 
-void KeepFileMode(const char* existing, int fd) {
-  struct stat st;
-  if (stat(existing, &st) == 0) fchmod(fd, st.st_mode & 07777);
+// ".vnt-<10 random letters and digits>.tmp" in the target's directory: short, so that any
+// name a catalogue may have can be saved, and not derived from anything another user knows.
+int CreateTemporary(const char* target, char* tmp, size_t cap) {
+  SetHandlers();
+  const char* slash = strrchr(target, '/');
+  int dirLen = slash ? static_cast<int>(slash - target + 1) : 0;
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    char name[kNameChars + 1];
+    if (!RandomName(name)) return -1;
+    int len = snprintf(tmp, cap, "%.*s.vnt-%s.tmp", dirLen, target, name);
+    if (len < 0 || static_cast<size_t>(len) >= cap || len >= PATH_MAX) {
+      errno = ENAMETOOLONG;
+      return -1;
+    }
+    sigset_t old;
+    BlockCleanupSignals(&old);
+    int fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int err = errno;
+    if (fd >= 0) {
+      memcpy(tempPath, tmp, static_cast<size_t>(len) + 1);
+      armed = 1;
+    }
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    if (fd >= 0 || err != EEXIST) {
+      errno = err;
+      return fd;
+    }
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+void ForgetTemporary() {
+  armed = 0;
+}
+
+bool KeepFileMode(const char* existing, int fd) {
+  static const mode_t kCreateMode = CreateMode();
+  struct stat old, now;
+  if (stat(existing, &old) != 0) return fchmod(fd, kCreateMode) == 0;
+  if (fstat(fd, &now) != 0) return false;
+  if (old.st_uid != now.st_uid || old.st_gid != now.st_gid) {
+    // Giving a file away takes privilege; short of it, a member of the old group keeps that.
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+      if (errno != EPERM) return false;
+      if (old.st_gid != now.st_gid && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0 &&
+          errno != EPERM)
+        return false;
+    }
+  }
+  // Set-id bits make no sense on a data file and are never carried over.
+  return fchmod(fd, old.st_mode & 01777) == 0;
+}
+
+// The lock is on the catalogue's file itself (flock, which the system drops with the process),
+// not on a lock file beside it, which would be left behind and would need the same owner and
+// permissions as the catalogue. A save renames a new file into place, so the file locked may
+// no longer be the one the name stands for: after locking, the name is looked up again and the
+// lock retaken on the new file if it changed. A second Scan that opened the old file before the
+// rename finds it locked and stops; one that comes after the rename reads the new file.
+int LockDataFile(const char* name) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int fd = open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return 0;  // no catalogue yet: the save will not take over one that appears
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      int err = errno;
+      close(fd);
+      if (err == EWOULDBLOCK) return 1;
+      return 0;  // a file system without locks: nothing to guard with
+    }
+    struct stat held, now;
+    if (fstat(fd, &held) == 0 && stat(name, &now) == 0 && held.st_dev == now.st_dev &&
+        held.st_ino == now.st_ino) {
+      lockFds.push_back(fd);
+      return 0;
+    }
+    close(fd);
+  }
+  return 0;
+}
+
+void ReleaseDataFileLocks() {
+  for (int fd : lockFds) close(fd);
+  lockFds.clear();
 }

@@ -1,12 +1,43 @@
-// What replacing a data file needs beyond the Win32 names: the file a link stands for, and
-// the permission bits of the file being replaced.
+// What replacing a data file needs beyond the Win32 names: which file a name stands for, the
+// file a link stands for, a temporary file that nothing else could have made, the permissions
+// and owner of the file being replaced, and a lock against a second Scan of one catalogue.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+
+// One entry of the file system, by device and file number; link: the entry is a symbolic link
+// (or, on Win32, a reparse point).
+struct EntryId {
+  uint64_t dev = 0;
+  uint64_t ino = 0;
+  bool link = false;
+};
+
+// The entry `path` names; with follow, what a link there leads to. False when there is none.
+bool GetEntryId(const char* path, bool follow, EntryId* id);
+// The file open as fd.
+bool GetOpenEntryId(int fd, EntryId* id);
 
 /// The path that a save of `name` should replace: the final target when `name` is a symbolic
 /// link (so the link stays a link), else `name` itself. False when it does not fit `cap`.
 bool ResolveSaveTarget(const char* name, char* out, size_t cap);
 
-/// Gives the open file `fd` the permission bits of `existing`, when that exists.
-void KeepFileMode(const char* existing, int fd);
+/// Creates a new file beside `target` (in its directory, for the rename) under a short name
+/// that cannot be guessed, exclusively (it never follows or takes over an existing entry) and
+/// readable by its owner only; its path goes to tmp. Until ForgetTemporary, SIGINT, SIGTERM
+/// and SIGHUP remove it before they end the process. Returns the descriptor, or -1 with errno.
+int CreateTemporary(const char* target, char* tmp, size_t cap);
+/// The temporary file was renamed or removed: no signal removes it any more.
+void ForgetTemporary();
+
+/// Gives the open file `fd` the permission bits of `existing`, and its owner and group where
+/// this process may set them; without `existing`, the bits a plain create would give (0666
+/// less the umask). False with errno when the system refuses a change it should allow.
+bool KeepFileMode(const char* existing, int fd);
+
+/// Locks the file `name` stands for until the process ends (the system drops the lock of a
+/// process that dies). 0: locked, or no such file yet; 1: another process holds the lock.
+int LockDataFile(const char* name);
+/// Drops every lock LockDataFile took.
+void ReleaseDataFileLocks();

@@ -12,6 +12,7 @@
 
 #include "core/lookup.h"
 #include "core/progress.h"
+#include "core/reason.h"
 #include "core/table.h"
 #include "platform/save.h"
 
@@ -20,18 +21,19 @@ namespace {
 constexpr size_t kSignatureLen = 17;     // "VNT CRC Ver. 2.01"
 constexpr size_t kSignaturePrefix = 12;  // "VNT CRC Ver.", the same in every version
 constexpr size_t kLineLimit = MAX_PATH - 1;
+constexpr size_t kCountDigits = 10;  // UINT32_MAX
 constexpr size_t kIoBufferSize = size_t(1) << 20;
 constexpr int64_t kMinBuffer = 4096;
-constexpr int kTempAttempts = 100;
 
-enum class Signature { kValid, kOtherVersion, kNotData };
+// What the check of a data file found.
+enum class Verdict { kValid, kNotData, kOtherVersion, kDamaged, kReadError };
 enum class LineEnd { kLineFeed, kCut, kEndOfFile };
 
 class Reader {
  public:
   // The buffer is as large as the file, within [kMinBuffer, kIoBufferSize], and not cleared.
-  explicit Reader(int fd)
-      : fd_(fd), size_(BufferSize(_filelengthi64(fd))), buf_(new unsigned char[size_]) {}
+  Reader(int fd, int64_t fileSize)
+      : fd_(fd), size_(BufferSize(fileSize)), buf_(new unsigned char[size_]) {}
 
   int GetByte() {
     if (pos_ == len_ && !Fill()) return -1;
@@ -51,21 +53,18 @@ class Reader {
     return true;
   }
 
-  // Text up to the next line feed, at most limit bytes, into out (which holds limit + 1). The
-  // line feed is consumed, not stored. kCut: limit bytes without a line feed; the rest of the
-  // line is read as the next line. kEndOfFile: the file ended before a line feed.
-  LineEnd ReadLine(char* out, size_t limit) {
+  // Text up to the next line feed, at most limit bytes, into out (which holds limit + 1) and
+  // its length into *len. The line feed is consumed, not stored. kCut: limit bytes without a
+  // line feed. kEndOfFile: the file ended before a line feed.
+  LineEnd ReadLine(char* out, size_t limit, size_t* len) {
     size_t n = 0;
+    LineEnd end = LineEnd::kEndOfFile;
     for (;;) {
       if (pos_ == len_ && !Fill()) break;
       if (n == limit) {
-        if (buf_[pos_] != '\n') {
-          out[n] = '\0';
-          return LineEnd::kCut;
-        }
-        ++pos_;
-        out[n] = '\0';
-        return LineEnd::kLineFeed;
+        end = buf_[pos_] == '\n' ? LineEnd::kLineFeed : LineEnd::kCut;
+        if (end == LineEnd::kLineFeed) ++pos_;
+        break;
       }
       size_t take = std::min(limit - n, len_ - pos_);
       const unsigned char* p = &buf_[pos_];
@@ -76,30 +75,51 @@ class Reader {
       pos_ += take;
       if (lf != nullptr) {
         ++pos_;
-        out[n] = '\0';
-        return LineEnd::kLineFeed;
+        end = LineEnd::kLineFeed;
+        break;
       }
     }
     out[n] = '\0';
-    return LineEnd::kEndOfFile;
+    *len = n;
+    return end;
   }
+
+  // Whether the file has no byte left.
+  bool AtEnd() { return pos_ == len_ && !Fill(); }
 
   // Bytes consumed from the start of the file.
   uint64_t Offset() const { return base_ + pos_; }
 
- private:
-  // A read error ends the data just as the end of the file does.
-  bool Fill() {
-    if (eof_) return false;
-    int got = _read(fd_, buf_.get(), static_cast<unsigned>(size_));
-    if (got <= 0) {
-      eof_ = true;
+  // Goes on reading at offset; false (and the error kept) when the system refuses.
+  bool Seek(uint64_t offset) {
+    if (_lseeki64(fd_, static_cast<int64_t>(offset), SEEK_SET) < 0) {
+      Fail();
       return false;
     }
+    base_ = offset;
+    pos_ = len_ = 0;
+    return true;
+  }
+
+  // The error number of the first read that failed, 0 when none did. A failed read ends the
+  // data, and the caller reports the error rather than what the data looked like.
+  int Error() const { return err_; }
+
+ private:
+  bool Fill() {
+    if (err_ != 0) return false;
+    int got = _read(fd_, buf_.get(), static_cast<unsigned>(size_));
+    if (got < 0) Fail();
+    if (got <= 0) return false;
     base_ += len_;
     pos_ = 0;
     len_ = static_cast<size_t>(got);
     return true;
+  }
+
+  void Fail() {
+    err_ = errno != 0 ? errno : EIO;
+    pos_ = len_ = 0;
   }
 
   static size_t BufferSize(int64_t fileSize) {
@@ -114,7 +134,7 @@ class Reader {
   size_t pos_ = 0;
   size_t len_ = 0;
   uint64_t base_ = 0;
-  bool eof_ = false;
+  int err_ = 0;
 };
 
 class Writer {
@@ -127,7 +147,7 @@ class Writer {
 
   void Put(const void* data, size_t n) {
     const char* p = static_cast<const char*>(data);
-    while (n > 0 && ok_) {
+    while (n > 0 && err_ == 0) {
       if (len_ == cap_) Flush();
       size_t take = std::min(n, cap_ - len_);
       memcpy(buf_.get() + len_, p, take);
@@ -137,19 +157,21 @@ class Writer {
     }
   }
 
-  // Writes what is buffered; false when any write so far failed.
+  // Writes what is buffered; false when any write so far failed (errno then says why).
   bool Flush() {
     const char* p = buf_.get();
-    while (len_ > 0 && ok_) {
+    while (len_ > 0 && err_ == 0) {
       int put = _write(fd_, p, static_cast<unsigned>(len_));
-      if (put <= 0) ok_ = false;  // a disk that takes nothing will not take more on a retry
+      // A disk that takes nothing will not take more on a retry.
+      if (put <= 0) err_ = put < 0 && errno != 0 ? errno : ENOSPC;
       if (put > 0) {
         p += put;
         len_ -= static_cast<size_t>(put);
       }
     }
     len_ = 0;
-    return ok_;
+    if (err_ != 0) errno = err_;
+    return err_ == 0;
   }
 
  private:
@@ -157,7 +179,7 @@ class Writer {
   size_t cap_;
   std::unique_ptr<char[]> buf_;
   size_t len_ = 0;
-  bool ok_ = true;
+  int err_ = 0;
 };
 
 uint32_t GetLe32(const unsigned char* p) {
@@ -216,9 +238,9 @@ void EncodeRecord(const Record& r, unsigned char* p) {
   PutLe32(p + 62, r.dwUpIdx);
 }
 
-// Reads at most 17 bytes of line 1 (stopping after a line feed) and then drops one more byte,
-// the line feed of a valid first line.
-Signature ReadSignature(Reader& in) {
+// Reads at most 17 bytes of line 1 (stopping after a line feed); a valid first line is
+// followed by its line feed, which is consumed.
+Verdict ReadSignature(Reader& in) {
   char expected[kSignatureLen + 1];
   snprintf(expected, sizeof expected, "VNT CRC Ver. %s", kVersion);
   char text[kSignatureLen + 1];
@@ -230,30 +252,120 @@ Signature ReadSignature(Reader& in) {
     if (c == '\n') break;
   }
   text[n] = '\0';
-  if (n == 0) return Signature::kNotData;
-  in.GetByte();
-  if (strcmp(text, expected) == 0) return Signature::kValid;
-  if (strncmp(text, expected, kSignaturePrefix) == 0) return Signature::kOtherVersion;
-  return Signature::kNotData;
+  if (n == 0) return Verdict::kNotData;
+  if (strcmp(text, expected) == 0)
+    return in.GetByte() == '\n' ? Verdict::kValid : Verdict::kDamaged;
+  if (strncmp(text, expected, kSignaturePrefix) == 0) return Verdict::kOtherVersion;
+  return Verdict::kNotData;
 }
 
-// Lines 2 to 4. Every build ends the count line with exactly one line feed right after the
-// digits, and the records follow that line feed. The count is the value of the digits at the
-// start of the line (none: 0); other bytes before the line feed are ignored, and white space
-// after it is never skipped, since a record may begin with any byte. False when the header ends
-// early or the count does not fit 32 bits.
-bool ReadHeader(Reader& in, char* path, char* mask, uint32_t* count) {
-  char text[MAX_PATH];
-  if (in.ReadLine(path, kLineLimit) == LineEnd::kEndOfFile) return false;
-  if (in.ReadLine(mask, kLineLimit) == LineEnd::kEndOfFile) return false;
-  if (in.ReadLine(text, kLineLimit) != LineEnd::kLineFeed) return false;
+// A text line as the writer writes it: at most kLineLimit bytes, never cut (the rest would be
+// read as the next line), no NUL, ended by its line feed. Header lines hold no carriage return
+// either: the writer refuses one there, so one means the file went through a text conversion.
+bool ReadTextLine(Reader& in, char* out, bool header) {
+  size_t len = 0;
+  if (in.ReadLine(out, kLineLimit, &len) != LineEnd::kLineFeed) return false;
+  return memchr(out, '\0', len) == nullptr && !(header && memchr(out, '\r', len) != nullptr);
+}
+
+// The count exactly as "%u" writes it: decimal digits, no sign, no leading zero, no blank.
+bool ParseCount(const char* text, uint32_t* count) {
+  size_t len = strlen(text);
+  if (len == 0 || len > kCountDigits || (text[0] == '0' && len > 1)) return false;
   uint64_t n = 0;
-  for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
-    n = n * 10 + static_cast<uint64_t>(*p - '0');
-    if (n > UINT32_MAX) return false;
+  for (size_t i = 0; i < len; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    n = n * 10 + static_cast<uint64_t>(text[i] - '0');
   }
+  if (n > UINT32_MAX) return false;
   *count = static_cast<uint32_t>(n);
   return true;
+}
+
+struct Header {
+  char path[MAX_PATH];
+  char mask[MAX_PATH];
+  uint32_t count = 0;
+};
+
+bool ReadHeader(Reader& in, Header* h) {
+  char count[MAX_PATH];
+  return ReadTextLine(in, h->path, true) && ReadTextLine(in, h->mask, true) &&
+         ReadTextLine(in, count, true) && ParseCount(count, &h->count);
+}
+
+// The name block holds exactly count lines and ends the file. It is checked before a record is
+// reserved, so a count that the file cannot back (a sparse file, or one cut short) costs
+// nothing; the reader is left at the first record.
+Verdict CheckNameBlock(Reader& in, int64_t fileSize, uint32_t count) {
+  uint64_t records = in.Offset();
+  uint64_t names = records + uint64_t(count) * kRecordBytes;
+  if (names + count > uint64_t(fileSize)) return Verdict::kDamaged;  // a line feed per name
+  if (count == 0) return in.AtEnd() ? Verdict::kValid : Verdict::kDamaged;
+  if (!in.Seek(names)) return Verdict::kReadError;
+  char line[MAX_PATH];
+  for (uint32_t i = 0; i < count; ++i)
+    if (!ReadTextLine(in, line, false)) return Verdict::kDamaged;
+  if (!in.AtEnd()) return Verdict::kDamaged;
+  return in.Seek(records) ? Verdict::kValid : Verdict::kReadError;
+}
+
+// The records, each with a parent that is an earlier directory (a cycle or a dangling parent
+// would hang or crash every path composer). Appended to out, or only checked when out is null.
+Verdict ReadRecords(Reader& in, uint32_t count, std::vector<Record>* out) {
+  std::vector<char> dirs;
+  if (out != nullptr) {
+    out->reserve(count);
+  } else {
+    dirs.assign(count, 0);
+  }
+  unsigned char raw[kRecordBytes];
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!in.ReadBytes(raw, kRecordBytes)) return Verdict::kDamaged;
+    uint32_t up = GetLe32(raw + 62);
+    if (up > i) return Verdict::kDamaged;
+    if (up != 0 && !(out != nullptr ? (*out)[up - 1].IsDir() : dirs[up - 1] != 0))
+      return Verdict::kDamaged;
+    if (out != nullptr) {
+      out->emplace_back();
+      DecodeRecord(raw, &out->back());
+    } else {
+      dirs[i] = (GetLe32(raw + 14) & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    }
+  }
+  return Verdict::kValid;
+}
+
+Verdict ReadNames(Reader& in, std::vector<Record>& records) {
+  char name[MAX_PATH];
+  for (Record& r : records) {
+    if (!ReadTextLine(in, name, false)) return Verdict::kDamaged;
+    r.SetLongName(name);
+  }
+  return in.AtEnd() ? Verdict::kValid : Verdict::kDamaged;
+}
+
+// The one check of a data file, shared by ReadDataFile and TestFile so that every mode refuses
+// the same files: whatever the writer would not have written is damaged, and a failed read is
+// a read error, never taken for the end of the data. With records null the file is only
+// checked; otherwise its records (with their names) are appended there.
+Verdict ReadTable(int fd, Header* h, std::vector<Record>* records, int* err) {
+  int64_t size = _filelengthi64(fd);
+  if (size < 0) {
+    *err = errno;
+    return Verdict::kReadError;
+  }
+  Reader in(fd, size);
+  Verdict v = ReadSignature(in);
+  if (v == Verdict::kValid && !ReadHeader(in, h)) v = Verdict::kDamaged;
+  if (v == Verdict::kValid) v = CheckNameBlock(in, size, h->count);
+  if (v == Verdict::kValid) v = ReadRecords(in, h->count, records);
+  if (v == Verdict::kValid && records != nullptr) v = ReadNames(in, *records);
+  if (in.Error() != 0) {
+    *err = in.Error();
+    return Verdict::kReadError;
+  }
+  return v;
 }
 
 // A directory or a device is not opened: reading a FIFO would wait for a writer forever. Unlike
@@ -263,43 +375,87 @@ bool IsUnreadableKind(const WIN32_FIND_DATAA& fd) {
   return (fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
 }
 
-// kDataFileFound: open it (and see); kCannotOpen: it exists but is no file to read.
-TestFileResult ProbeFile(const char* name) {
+// kDataFileFound: open it (and see); kCannotOpen: it exists but is no file to read (*attr
+// says what); kNoSuchFile: nothing of that name.
+TestFileResult ProbeFile(const char* name, DWORD* attr) {
   WIN32_FIND_DATAA fd;
   HANDLE find = FindExactFileA(name, &fd);
   if (find == INVALID_HANDLE_VALUE) return kNoSuchFile;
   FindClose(find);
+  *attr = fd.dwFileAttributes;
   return IsUnreadableKind(fd) ? kCannotOpen : kDataFileFound;
 }
 
+// An open file descriptor, or -1 with errno saying why.
 int OpenForReading(const char* name) {
-  if (ProbeFile(name) == kCannotOpen) return -1;
+  DWORD attr = 0;
+  if (ProbeFile(name, &attr) == kCannotOpen) {
+    errno = (attr & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : EACCES;
+    return -1;
+  }
   return _open(name, _O_RDONLY | _O_BINARY);
 }
 
-// Creates "<target>.tmp.<pid>.<n>" exclusively, so that it never follows or clobbers an
-// existing file or link, and stays in the target's directory for the rename.
-int CreateTemporary(const char* target, char* tmp) {
-  for (int n = 0; n < kTempAttempts; ++n) {
-    int len = snprintf(tmp, MAX_PATH, "%s.tmp.%d.%d", target, _getpid(), n);
-    if (len < 0 || len >= MAX_PATH) return -1;
-    int fd = _open(tmp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
+// What `name` stands for now; fd, when not -1, is the file that was opened from it.
+DataFileStamp TakeStamp(const char* name, int fd) {
+  DataFileStamp s;
+  if (!GetEntryId(name, false, &s.entry)) return s;
+  s.exists = true;
+  bool known = fd >= 0 ? GetOpenEntryId(fd, &s.file) : GetEntryId(name, true, &s.file);
+  if (!known) s.file = EntryId{};  // a link that leads nowhere
+  return s;
 }
 
+bool SameId(const EntryId& a, const EntryId& b) {
+  return a.dev == b.dev && a.ino == b.ino && a.link == b.link;
+}
+
+// A save error of this program's own: the name stands for another file or link than it did
+// when the data file was read.
+constexpr int kChangedSinceRead = -1;
+
+void PrintSaveReason(int err) {
+  if (err == kChangedSinceRead) {
+    fprintf(stderr, " *** Data file changed since it was read\n");
+  } else {
+    PrintReason(err);
+  }
+}
+
+// The path a save of t replaces, into target (MAX_PATH bytes), and whether a file is there to
+// replace: the data file read, or its target when it was read through that same link. A link
+// or file put at the name since is never written through or taken over. 0 or an error number.
+int CheckSaveTarget(const Table& t, char* target, bool* replace) {
+  DataFileStamp now = TakeStamp(t.cDataFile, -1);
+  *replace = now.exists;
+  if (now.exists && !t.stamp.exists) return EEXIST;
+  if (now.exists && !(SameId(now.entry, t.stamp.entry) && SameId(now.file, t.stamp.file)))
+    return kChangedSinceRead;
+  if (!ResolveSaveTarget(t.cDataFile, target, MAX_PATH)) return ENAMETOOLONG;
+  // A data file its owner made read-only is not replaced behind their back, as opening it
+  // for writing would not have been allowed either.
+  if (now.exists && _access(target, 2) != 0) return errno;
+  return 0;
+}
+
+// False with errno set when a write fails or the table holds what the reader would refuse: a
+// line break in the start path or the mask, a name with a line feed or over the line limit.
 bool WriteTable(const Table& t, int fd) {
   char header[3 * MAX_PATH + 64];
   uint32_t n = static_cast<uint32_t>(t.records.size());
   Writer out(fd, sizeof header + uint64_t(n) * (kRecordBytes + 32));
+  errno = EINVAL;
   // The names are bounded by their arrays in case one lacks its terminator.
   int len = snprintf(header, sizeof header, "VNT CRC Ver. %s\n%.*s\n%.*s\n%u\n", kVersion,
                      static_cast<int>(strnlen(t.cStartPath, MAX_PATH - 1)), t.cStartPath,
                      static_cast<int>(strnlen(t.cFileMask, MAX_PATH - 1)), t.cFileMask, n);
   if (len < 0 || static_cast<size_t>(len) >= sizeof header) return false;
-  // A line break inside the start path or the mask would shift every later line.
-  if (std::count(header, header + len, '\n') != 4) return false;
+  if (std::count(header, header + len, '\n') != 4 || memchr(header, '\r', len) != nullptr)
+    return false;
+  for (const Record& r : t.records) {
+    size_t nameLen = strlen(r.LongName());
+    if (nameLen > kLineLimit || memchr(r.LongName(), '\n', nameLen) != nullptr) return false;
+  }
   out.Put(header, static_cast<size_t>(len));
   unsigned char raw[kRecordBytes];
   for (const Record& r : t.records) {
@@ -313,40 +469,6 @@ bool WriteTable(const Table& t, int fd) {
   return out.Flush();
 }
 
-// Header, records and names into t. False for a damaged file: it ends early, its count needs
-// more bytes than the file holds (checked before anything is reserved), or a record's parent
-// is not an earlier directory. t's start path and mask change only when all of it is sound.
-bool LoadTable(Reader& in, int64_t fileSize, Table* t, uint32_t* count) {
-  char path[MAX_PATH];
-  char mask[MAX_PATH];
-  uint32_t n = 0;
-  if (!ReadHeader(in, path, mask, &n)) return false;
-  // Each record takes kRecordBytes and at least the line feed of its name line.
-  if (fileSize >= 0) {
-    uint64_t rest = uint64_t(fileSize) > in.Offset() ? uint64_t(fileSize) - in.Offset() : 0;
-    if (uint64_t(n) * (kRecordBytes + 1) > rest) return false;
-    // A sparse file may claim more than it holds: reserve a bounded amount, grow as read.
-    t->records.reserve(std::min<size_t>(n, size_t(1) << 20));
-  }
-  unsigned char raw[kRecordBytes];
-  for (uint32_t i = 0; i < n; ++i) {
-    if (!in.ReadBytes(raw, kRecordBytes)) return false;
-    t->records.emplace_back();
-    Record& r = t->records.back();
-    DecodeRecord(raw, &r);
-    if (r.dwUpIdx != 0 && (r.dwUpIdx > i || !t->records[r.dwUpIdx - 1].IsDir())) return false;
-  }
-  char name[MAX_PATH];
-  for (uint32_t i = 0; i < n; ++i) {
-    if (in.ReadLine(name, kLineLimit) == LineEnd::kEndOfFile) return false;
-    t->records[i].SetLongName(name);
-  }
-  memcpy(t->cStartPath, path, sizeof path);
-  memcpy(t->cFileMask, mask, sizeof mask);
-  *count = n;
-  return true;
-}
-
 }  // namespace
 
 int Table::ReadDataFile() {
@@ -354,27 +476,39 @@ int Table::ReadDataFile() {
   ProgressLine(" \376 Reading data file ...\r");
   int fd = OpenForReading(cDataFile);
   if (fd < 0) {
+    int err = errno;
     fprintf(stderr, "\n** Error: Cannot open input file: %s\n", cDataFile);
+    PrintReason(err);
     return 1;
   }
-  Reader in(fd);
-  uint32_t count = 0;
-  int result = 0;
-  Signature sig = ReadSignature(in);
-  if (sig == Signature::kNotData) {
-    fprintf(stderr, "\n** Error: This is not data file.\n\n");
-  } else if (sig == Signature::kOtherVersion) {
-    fprintf(stderr, "\n** Error: Different version of data file. Error: Requires ver. %s\n",
-            kVersion);
-  } else if (!LoadTable(in, _filelengthi64(fd), this, &count)) {
-    std::vector<Record>().swap(records);
-    count = 0;
-    result = kDataFileDamaged;
-    fprintf(stderr, "\n** Error: Data file is damaged: %s\n", cDataFile);
-  }
+  stamp = TakeStamp(cDataFile, fd);
+  Header h;
+  int err = 0;
+  Verdict v = ReadTable(fd, &h, &records, &err);
   _close(fd);
-  FinalLine(" \376 Readed %6u  %s\n", count, cDataFile);
-  return result;
+  switch (v) {
+    case Verdict::kValid:
+      memcpy(cStartPath, h.path, sizeof h.path);
+      memcpy(cFileMask, h.mask, sizeof h.mask);
+      break;
+    case Verdict::kNotData:
+      fprintf(stderr, "\n** Error: This is not data file.\n\n");
+      break;
+    case Verdict::kOtherVersion:
+      fprintf(stderr, "\n** Error: Different version of data file. Error: Requires ver. %s\n",
+              kVersion);
+      break;
+    case Verdict::kDamaged:
+      fprintf(stderr, "\n** Error: Data file is damaged: %s\n", cDataFile);
+      break;
+    case Verdict::kReadError:
+      fprintf(stderr, "\n** Error: Cannot read input file: %s\n", cDataFile);
+      PrintReason(err);
+      break;
+  }
+  if (v != Verdict::kValid) std::vector<Record>().swap(records);
+  FinalLine(" \376 Readed %6u  %s\n", static_cast<unsigned>(records.size()), cDataFile);
+  return v == Verdict::kValid ? 0 : kDataFileDamaged;
 }
 
 int Table::SaveDataFile(bool readOnly) {
@@ -385,51 +519,63 @@ int Table::SaveDataFile(bool readOnly) {
   uint32_t n = static_cast<uint32_t>(records.size());
   ProgressLine(" \376 Saving %u records ...\r", n);
   char target[MAX_PATH], tmp[MAX_PATH];
-  // A data file its owner made read-only is not replaced behind their back, as opening it
-  // for writing would not have been allowed either.
-  bool writable = ResolveSaveTarget(cDataFile, target, sizeof target) &&
-                  (_access(target, 0) != 0 || _access(target, 2) == 0);
-  int fd = writable ? CreateTemporary(target, tmp) : -1;
-  if (fd < 0) {
+  bool replace = false;
+  int err = CheckSaveTarget(*this, target, &replace);
+  int fd = -1;
+  if (err == 0 && (fd = CreateTemporary(target, tmp, sizeof tmp)) < 0) err = errno;
+  if (err != 0) {
     fprintf(stderr, "\n** Error: Cannot open output file: %s\n", cDataFile);
+    PrintSaveReason(err);
     return 1;
   }
-  KeepFileMode(target, fd);
-  bool ok = WriteTable(*this, fd) && _commit(fd) == 0;
-  ok = _close(fd) == 0 && ok;
-  ok = ok && MoveFileExA(tmp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!ok) {
-    _unlink(tmp);
+  // The temporary file is its owner's alone until it is complete; then it takes the old file's
+  // permissions and owner, and the rename makes it the data file.
+  if (!WriteTable(*this, fd) || _commit(fd) != 0 || !KeepFileMode(target, fd)) err = errno;
+  if (_close(fd) != 0 && err == 0) err = errno;
+  DWORD how = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  errno = 0;
+  if (err == 0 && !MoveFileExA(tmp, target, how)) err = errno != 0 ? errno : EIO;
+  if (err != 0) _unlink(tmp);
+  ForgetTemporary();
+  if (err != 0) {
     fprintf(stderr, "\n** Error: Cannot write output file: %s\n", cDataFile);
+    PrintSaveReason(err);
     return 1;
   }
+  stamp = TakeStamp(cDataFile, -1);
   FinalLine(" \376 Saved  %6u  %s\n", n, cDataFile);
   return 0;
 }
 
-// Prints nothing: the callers turn the result into their own messages. A header that ends
-// before its count line is complete makes no usable data file.
-TestFileResult Table::TestFile(const char* name) {
-  TestFileResult kind = ProbeFile(name);
+// Prints nothing: the callers turn the code into their own messages. A damaged file is no
+// usable data file and gives kNotDataFile; a read that failed gives kCannotOpen, errno
+// saying why.
+TestFileResult Table::TestFile(const char* name, bool* damaged) {
+  if (damaged != nullptr) *damaged = false;
+  DWORD attr = 0;
+  TestFileResult kind = ProbeFile(name, &attr);
   if (kind != kDataFileFound) return kind;
   int fd = _open(name, _O_RDONLY | _O_BINARY);
   if (fd < 0) return kCannotOpen;
   records.clear();
-  Reader in(fd);
-  TestFileResult result = kNotDataFile;
-  Signature sig = ReadSignature(in);
-  if (sig == Signature::kOtherVersion) {
-    result = kOtherVersion;
-  } else if (sig == Signature::kValid) {
-    char path[MAX_PATH];
-    char mask[MAX_PATH];
-    uint32_t count = 0;
-    if (ReadHeader(in, path, mask, &count)) {
-      memcpy(cStartPath, path, sizeof path);
-      memcpy(cFileMask, mask, sizeof mask);
-      result = kDataFileFound;
-    }
-  }
+  Header h;
+  int err = 0;
+  Verdict v = ReadTable(fd, &h, nullptr, &err);
   _close(fd);
-  return result;
+  switch (v) {
+    case Verdict::kValid:
+      memcpy(cStartPath, h.path, sizeof h.path);
+      memcpy(cFileMask, h.mask, sizeof h.mask);
+      return kDataFileFound;
+    case Verdict::kOtherVersion:
+      return kOtherVersion;
+    case Verdict::kReadError:
+      errno = err;
+      return kCannotOpen;
+    case Verdict::kDamaged:
+      if (damaged != nullptr) *damaged = true;
+      return kNotDataFile;
+    default:
+      return kNotDataFile;
+  }
 }

@@ -153,9 +153,10 @@ TEST_F(DataFileTest, EmptyTableAndLinesAtTheLimit) {
   std::string err = Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
   EXPECT_EQ(Readed(0), err);
 
-  // A name of MAX_PATH-1 bytes reads back whole; a longer line is cut there and its rest
-  // becomes the next line.
+  // Lines of MAX_PATH-1 bytes read back whole (a longer one is damaged, below).
   std::string longest(MAX_PATH - 1, 'n');
+  snprintf(table_.cStartPath, MAX_PATH, "%s", longest.c_str());
+  snprintf(table_.cFileMask, MAX_PATH, "%s", longest.c_str());
   Record r;
   r.SetLongName(longest.c_str());
   table_.records.assign(2, r);
@@ -163,11 +164,8 @@ TEST_F(DataFileTest, EmptyTableAndLinesAtTheLimit) {
   Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
   ASSERT_EQ(2u, table_.records.size());
   EXPECT_EQ(longest, table_.records[1].LongName());
-  WriteAll(file_, "VNT CRC Ver. 2.01\n/\n*.*\n2\n" + std::string(2 * kRecordBytes, '\0') + longest +
-                      "abc\n");
-  Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
-  EXPECT_EQ(longest, table_.records[0].LongName());
-  EXPECT_STREQ("abc", table_.records[1].LongName());
+  EXPECT_EQ(longest, table_.cStartPath);
+  EXPECT_EQ(longest, table_.cFileMask);
 }
 
 TEST_F(DataFileTest, RejectedSignatures) {
@@ -182,17 +180,14 @@ TEST_F(DataFileTest, RejectedSignatures) {
   };
   for (const Case& c : cases) {
     WriteAll(file_, c.bytes);
-    std::string err = Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()) << c.bytes; });
+    std::string err =
+        Stderr([&] { EXPECT_EQ(kDataFileDamaged, table_.ReadDataFile()) << c.bytes; });
     EXPECT_EQ(c.message + Readed(0), err);
     EXPECT_STREQ("keep", table_.cStartPath);
     table_.records.resize(1);
     EXPECT_EQ(c.code, table_.TestFile(file_.c_str())) << c.bytes;
     EXPECT_TRUE(table_.records.empty());
   }
-  // No number on the count line: an empty table, not a damaged one.
-  WriteAll(file_, "VNT CRC Ver. 2.01\n/p/\n*.*\nnone\n");
-  Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
-  EXPECT_STREQ("/p/", table_.cStartPath);
 }
 
 TEST_F(DataFileTest, TestFileCodes) {
@@ -212,26 +207,55 @@ TEST_F(DataFileTest, TestFileCodes) {
   EXPECT_STREQ("/start/", table_.cStartPath);
 }
 
+// Whatever the writer would not write is damaged, for ReadDataFile and TestFile alike.
 TEST_F(DataFileTest, DamagedFilesAreRefused) {
   auto withParent = [](size_t record, char parent) {
     std::string b = kFixtureBytes;
     b[kHeaderBytes + record * kRecordBytes + 62] = parent;
     return b;
   };
+  auto withCount = [](const std::string& count) {
+    return "VNT CRC Ver. 2.01\n/start/\n*.TXT\n" + count + "\n" +
+           kFixtureBytes.substr(kHeaderBytes);
+  };
   const std::string header = "VNT CRC Ver. 2.01\n/start/\n";
+  const std::string names = kFixtureBytes.substr(kHeaderBytes + 3 * kRecordBytes);
+  const std::string tooLong(MAX_PATH, 'p');
+  std::string crlf = kFixtureBytes;
+  for (size_t at = kHeaderBytes; at-- > 0;)
+    if (crlf[at] == '\n') crlf.insert(at, "\r");
   const std::string cases[] = {
       header,                                             // no mask line
       kFixtureBytes.substr(0, kHeaderBytes - 1),          // count line without its end
       kFixtureBytes.substr(0, kHeaderBytes + 100),        // in the records
       kFixtureBytes.substr(0, kFixtureBytes.size() - 5),  // in the names
       kFixtureBytes.substr(0, kFixtureBytes.size() - 1),  // last name without its end
-      withParent(0, 2),                                   // parent further on
-      withParent(0, 1),                                   // a directory its own parent
-      withParent(2, 2),                                   // parent is a file
-      header + "*.*\n4000000000\n" + std::string(60, 'x'),
-      header + "*.*\n4294967297\n",  // no 32-bit count
+      kFixtureBytes + "x",                                // a byte after the last name
+      kFixtureBytes + "more\n",                           // a name more than the count
+      withCount("2"),                                     // the same: a count one short
+      withCount("4"),                                     // a name and a record fewer
+      withCount(""),
+      withCount("none"),
+      withCount("03"),
+      withCount("+3"),
+      withCount(" 3"),
+      withCount("3 "),
+      withCount("3\r"),                                     // counts "%u" never writes
+      crlf,                                                 // header converted to CR LF
+      "VNT CRC Ver. 2.01 \n/start/\n*.TXT\n0\n",            // more after the signature
+      header + "*.*\n4000000000\n" + std::string(60, 'x'),  // a count the file cannot hold
+      header + "*.*\n4294967297\n",                         // no 32-bit count
+      "VNT CRC Ver. 2.01\n" + tooLong + "\n*.*\n0\n",       // start path over the limit
+      header + tooLong + "\n0\n",                           // mask over the limit
+      header + std::string("*.\0*\n0\n", 6),                // a NUL in the mask
+      withParent(0, 2),                                     // parent further on
+      withParent(0, 1),                                     // a directory its own parent
+      withParent(2, 2),                                     // parent is a file
+      kFixtureBytes.substr(0, kFixtureBytes.size() - names.size()) + tooLong + "\n\n\n",
+      kFixtureBytes.substr(0, kFixtureBytes.size() - 2) + std::string("\0\n", 2),
   };
   for (const std::string& bytes : cases) {
+    SCOPED_TRACE(testing::PrintToString(bytes.substr(0, 40)));
     WriteAll(file_, bytes);
     snprintf(table_.cStartPath, MAX_PATH, "keep");
     std::string err = Stderr([&] { EXPECT_EQ(kDataFileDamaged, table_.ReadDataFile()); });
@@ -239,12 +263,42 @@ TEST_F(DataFileTest, DamagedFilesAreRefused) {
     EXPECT_TRUE(table_.records.empty());
     EXPECT_EQ(0u, table_.records.capacity());
     EXPECT_STREQ("keep", table_.cStartPath);
+    bool damaged = false;
+    EXPECT_EQ(2, table_.TestFile(file_.c_str(), &damaged));
+    EXPECT_TRUE(damaged);
+    EXPECT_STREQ("keep", table_.cStartPath);
   }
+}
+
+// A count of a hundred million in a file that holds almost nothing on disk is refused before
+// anything is reserved for it.
+TEST_F(DataFileTest, ASparseFileWithAHugeCount) {
+  WriteAll(file_, "VNT CRC Ver. 2.01\n/\n*.*\n100000000\n");
+  std::error_code ec;
+  fs::resize_file(file_, uint64_t(100000000) * (kRecordBytes + 1) + 100, ec);
+  if (ec) GTEST_SKIP() << "cannot make a sparse file here: " << ec.message();
+  Stderr([&] { EXPECT_EQ(kDataFileDamaged, table_.ReadDataFile()); });
+  EXPECT_EQ(0u, table_.records.capacity());
+  EXPECT_EQ(2, table_.TestFile(file_.c_str()));
+}
+
+// A read that fails is an error of its own, with the system's reason; never "not a data file".
+TEST_F(DataFileTest, AReadErrorIsReportedAsOne) {
+  if (kIsWin32) GTEST_SKIP() << "needs a file whose read fails: /proc/self/mem";
+  snprintf(table_.cDataFile, MAX_PATH, "/proc/self/mem");
+  std::string err = Stderr([&] { EXPECT_EQ(kDataFileDamaged, table_.ReadDataFile()); });
+  EXPECT_NE(std::string::npos, err.find("\n** Error: Cannot read input file: /proc/self/mem\n"
+                                        " *** Input/output error\n"))
+      << err;
+  bool damaged = true;
+  EXPECT_EQ(1, table_.TestFile("/proc/self/mem", &damaged));
+  EXPECT_FALSE(damaged);
 }
 
 TEST_F(DataFileTest, OpenAndCreateFailures) {
   std::string err = Stderr([&] { EXPECT_EQ(1, table_.ReadDataFile()); });
-  EXPECT_EQ("\n** Error: Cannot open input file: " + file_ + "\n", err);
+  EXPECT_EQ("\n** Error: Cannot open input file: " + file_ + "\n *** No such file or directory\n",
+            err);
   snprintf(table_.cDataFile, MAX_PATH, "%s", dir_.string().c_str());
   Stderr([&] { EXPECT_EQ(1, table_.ReadDataFile()); });
 
@@ -257,19 +311,23 @@ TEST_F(DataFileTest, OpenAndCreateFailures) {
   std::string nowhere = (dir_ / "no" / "data.crc").string();
   snprintf(table_.cDataFile, MAX_PATH, "%s", nowhere.c_str());
   err = Stderr([&] { EXPECT_EQ(1, table_.SaveDataFile(0)); });
-  EXPECT_EQ("\n** Error: Cannot open output file: " + nowhere + "\n", err);
+  EXPECT_EQ(
+      "\n** Error: Cannot open output file: " + nowhere + "\n *** No such file or directory\n",
+      err);
 
-  // The rename onto a directory fails: the temporary file goes, the directory stays.
+  // A directory where no data file was read is not taken over, nor written into.
   fs::create_directory(dir_ / "taken");
   std::string taken = (dir_ / "taken").string();
   snprintf(table_.cDataFile, MAX_PATH, "%s", taken.c_str());
   err = Stderr([&] { EXPECT_EQ(1, table_.SaveDataFile(0)); });
-  EXPECT_EQ("\n** Error: Cannot write output file: " + taken + "\n", err);
+  EXPECT_EQ("\n** Error: Cannot open output file: " + taken + "\n *** File exists\n", err);
   EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+  EXPECT_TRUE(fs::is_empty(dir_ / "taken"));
 }
 
 TEST_F(DataFileTest, FailedWriteKeepsTheOldFile) {
   WriteAll(file_, kFixtureBytes);
+  Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
   Record r;
   r.SetLongName("a name of some thirty characters");
   table_.records.assign(50000, r);
@@ -281,7 +339,9 @@ TEST_F(DataFileTest, FailedWriteKeepsTheOldFile) {
   });
   if (status == -1) GTEST_SKIP() << "no file-size limit for child processes on this platform";
   EXPECT_EQ(1, status);
-  EXPECT_NE(std::string::npos, err.find("\n** Error: Cannot write output file: " + file_ + "\n"));
+  EXPECT_NE(std::string::npos,
+            err.find("\n** Error: Cannot write output file: " + file_ + "\n *** File too large\n"))
+      << err;
   EXPECT_EQ(kFixtureBytes, ReadAll(file_));
   EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
 }
