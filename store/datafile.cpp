@@ -24,6 +24,8 @@ constexpr size_t kLineLimit = MAX_PATH - 1;
 constexpr size_t kCountDigits = 10;  // UINT32_MAX
 constexpr size_t kIoBufferSize = size_t(1) << 20;
 constexpr int64_t kMinBuffer = 4096;
+// Records reserved before any is read; more as they pass the checks.
+constexpr size_t kReserveAhead = size_t(1) << 20;
 
 // What the check of a data file found.
 enum class Verdict { kValid, kNotData, kOtherVersion, kDamaged, kReadError };
@@ -90,15 +92,10 @@ class Reader {
   // Bytes consumed from the start of the file.
   uint64_t Offset() const { return base_ + pos_; }
 
-  // Goes on reading at offset; false (and the error kept) when the system refuses.
-  bool Seek(uint64_t offset) {
-    if (_lseeki64(fd_, static_cast<int64_t>(offset), SEEK_SET) < 0) {
-      Fail();
-      return false;
-    }
+  // Goes on reading at offset.
+  void Seek(uint64_t offset) {
     base_ = offset;
     pos_ = len_ = 0;
-    return true;
   }
 
   // The error number of the first read that failed, 0 when none did. A failed read ends the
@@ -106,8 +103,14 @@ class Reader {
   int Error() const { return err_; }
 
  private:
+  // Reads at the reader's own offset, so that two readers can share one descriptor: one seek
+  // per buffer.
   bool Fill() {
     if (err_ != 0) return false;
+    if (_lseeki64(fd_, static_cast<int64_t>(base_ + len_), SEEK_SET) < 0) {
+      Fail();
+      return false;
+    }
     int got = _read(fd_, buf_.get(), static_cast<unsigned>(size_));
     if (got < 0) Fail();
     if (got <= 0) return false;
@@ -294,34 +297,24 @@ bool ReadHeader(Reader& in, Header* h) {
          ReadTextLine(in, count, true) && ParseCount(count, &h->count);
 }
 
-// The name block holds exactly count lines and ends the file. It is checked before a record is
-// reserved, so a count that the file cannot back (a sparse file, or one cut short) costs
-// nothing; the reader is left at the first record.
-Verdict CheckNameBlock(Reader& in, int64_t fileSize, uint32_t count) {
-  uint64_t records = in.Offset();
-  uint64_t names = records + uint64_t(count) * kRecordBytes;
-  if (names + count > uint64_t(fileSize)) return Verdict::kDamaged;  // a line feed per name
-  if (count == 0) return in.AtEnd() ? Verdict::kValid : Verdict::kDamaged;
-  if (!in.Seek(names)) return Verdict::kReadError;
-  char line[MAX_PATH];
-  for (uint32_t i = 0; i < count; ++i)
-    if (!ReadTextLine(in, line, false)) return Verdict::kDamaged;
-  if (!in.AtEnd()) return Verdict::kDamaged;
-  return in.Seek(records) ? Verdict::kValid : Verdict::kReadError;
-}
-
-// The records, each with a parent that is an earlier directory (a cycle or a dangling parent
-// would hang or crash every path composer). Appended to out, or only checked when out is null.
-Verdict ReadRecords(Reader& in, uint32_t count, std::vector<Record>* out) {
+// The records and their names, read side by side (the names follow the last record): each
+// parent an earlier directory (a cycle or a dangling parent would hang or crash every path
+// composer), each name a line the writer would write, and the names end the file. Memory grows
+// with what was read and checked, never with the count alone: a sparse file that claims a huge
+// count fails at its first name. Appended to out, or only checked when out is null.
+Verdict ReadEntries(Reader& in, Reader& names, uint32_t count, std::vector<Record>* out) {
   std::vector<char> dirs;
+  size_t ahead = std::min<size_t>(count, kReserveAhead);
   if (out != nullptr) {
-    out->reserve(count);
+    out->reserve(ahead);
   } else {
-    dirs.assign(count, 0);
+    dirs.reserve(ahead);
   }
   unsigned char raw[kRecordBytes];
+  char name[MAX_PATH];
   for (uint32_t i = 0; i < count; ++i) {
-    if (!in.ReadBytes(raw, kRecordBytes)) return Verdict::kDamaged;
+    if (!in.ReadBytes(raw, kRecordBytes) || !ReadTextLine(names, name, false))
+      return Verdict::kDamaged;
     uint32_t up = GetLe32(raw + 62);
     if (up > i) return Verdict::kDamaged;
     if (up != 0 && !(out != nullptr ? (*out)[up - 1].IsDir() : dirs[up - 1] != 0))
@@ -329,20 +322,12 @@ Verdict ReadRecords(Reader& in, uint32_t count, std::vector<Record>* out) {
     if (out != nullptr) {
       out->emplace_back();
       DecodeRecord(raw, &out->back());
+      out->back().SetLongName(name);
     } else {
-      dirs[i] = (GetLe32(raw + 14) & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      dirs.push_back((GetLe32(raw + 14) & FILE_ATTRIBUTE_DIRECTORY) != 0);
     }
   }
-  return Verdict::kValid;
-}
-
-Verdict ReadNames(Reader& in, std::vector<Record>& records) {
-  char name[MAX_PATH];
-  for (Record& r : records) {
-    if (!ReadTextLine(in, name, false)) return Verdict::kDamaged;
-    r.SetLongName(name);
-  }
-  return in.AtEnd() ? Verdict::kValid : Verdict::kDamaged;
+  return names.AtEnd() ? Verdict::kValid : Verdict::kDamaged;
 }
 
 // The one check of a data file, shared by ReadDataFile and TestFile so that every mode refuses
@@ -358,14 +343,16 @@ Verdict ReadTable(int fd, Header* h, std::vector<Record>* records, int* err) {
   Reader in(fd, size);
   Verdict v = ReadSignature(in);
   if (v == Verdict::kValid && !ReadHeader(in, h)) v = Verdict::kDamaged;
-  if (v == Verdict::kValid) v = CheckNameBlock(in, size, h->count);
-  if (v == Verdict::kValid) v = ReadRecords(in, h->count, records);
-  if (v == Verdict::kValid && records != nullptr) v = ReadNames(in, *records);
-  if (in.Error() != 0) {
-    *err = in.Error();
-    return Verdict::kReadError;
+  Reader names(fd, size);
+  if (v == Verdict::kValid) {
+    uint64_t start = in.Offset() + uint64_t(h->count) * kRecordBytes;
+    names.Seek(start);
+    // At least a line feed per name.
+    if (start + h->count > uint64_t(size)) v = Verdict::kDamaged;
   }
-  return v;
+  if (v == Verdict::kValid) v = ReadEntries(in, names, h->count, records);
+  *err = in.Error() != 0 ? in.Error() : names.Error();
+  return *err != 0 ? Verdict::kReadError : v;
 }
 
 // A directory or a device is not opened: reading a FIFO would wait for a writer forever. Unlike
