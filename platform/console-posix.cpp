@@ -80,6 +80,9 @@ void InitConsoleStreams() {
   // glibc ignores the size when it is to allocate the buffer itself, so it is given one.
   static char buffer[1 << 20];
   if (!isatty(STDOUT_FILENO)) setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  // A file-size limit (ulimit -f) then fails a write like a full disk, with a message, where
+  // SIGXFSZ would end the run without one: the report's and the save's checks both see it.
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 bool StderrIsConsole() {

@@ -45,12 +45,9 @@ void RemoveTemporaryAndEnd(int sig) {
 }
 
 // Once per process. A signal the process was started with ignored (nohup) stays ignored.
-// SIGXFSZ is ignored so that a file-size limit fails the write like a full disk, with a
-// message, instead of ending the process without a word.
 void SetHandlers() {
   if (handlersSet) return;
   handlersSet = true;
-  signal(SIGXFSZ, SIG_IGN);
   for (int sig : kCleanupSignals) {
     struct sigaction old;
     if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;

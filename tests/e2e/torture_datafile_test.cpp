@@ -57,6 +57,15 @@ TEST_F(TortureDataFile, AFullDiskKeepsTheOldCatalogue) {
   EXPECT_EQ(old, ReadFile("vantel32.crc"));
   EXPECT_TRUE(Leftovers().empty());
 
+  // A report to a file that meets the limit first: the same, and the catalogue is not saved.
+  argv[2] = "ulimit -f 16 && exec \"$0\" \"$@\" > report.txt";
+  ASSERT_EQ(0, RunProcess(argv, Root(), {"TZ=UTC"}, "", kRunSeconds, &limited));
+  EXPECT_EQ(1, limited.status);
+  EXPECT_NE(std::string::npos, limited.err.find(" *** Error: Report not written, data file not "
+                                                "saved: vantel32.crc\n *** File too large\n"))
+      << limited.err;
+  EXPECT_EQ(old, ReadFile("vantel32.crc"));
+
   // With room again, the next scan still knows the old state and reports the same news.
   RunResult r = RunBounded(ScanArgs());
   EXPECT_EQ(0, r.status);
