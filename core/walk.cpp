@@ -27,23 +27,6 @@ bool JoinText(char* out, size_t cap, const char* a, const char* b) {
   return true;
 }
 
-bool AcceptEntry(const char* dir, const char* name) {
-  if (IsLeftOut(dir, name)) return false;
-  const char* brk = strpbrk(name, "\r\n");
-  if (brk != nullptr) {
-    char shown[2 * MAX_PATH];
-    snprintf(shown, sizeof shown, "%s%.*s", dir, static_cast<int>(brk - name), name);
-    CharToOemA(shown, shown);
-    fprintf(stderr, " *** Warning: Name with a line break skipped: %s\n", shown);
-    return false;
-  }
-  // The entry's own path, and a directory's path with its separator, must fit the find and
-  // open functions; a longer one is left out rather than cut into some other path.
-  if (strlen(dir) + strlen(name) + 1 < MAX_PATH) return true;
-  WarnSkipped(ENAMETOOLONG, dir, name);
-  return false;
-}
-
 int FindFailure() {
   DWORD code = GetLastError();
   // The directory was read: nothing (more) in it matched.
@@ -69,6 +52,7 @@ int Table::ScanDirectory(const char* dir, unsigned parent) {
   // one enumeration gives the same records (no directory keeps the mark).
   bool single = MaskMatchesAll(cFileMask);
   std::vector<Record> files;
+  EntryPlace place(*this, parent, dir);
 
   if (!JoinText(pattern, sizeof pattern, dir, "*.*")) {
     WarnSkipped(ENAMETOOLONG, dir);
@@ -81,7 +65,7 @@ int Table::ScanDirectory(const char* dir, unsigned parent) {
       if (IsDotEntry(fd.cFileName)) continue;
       bool isDir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       if (!isDir && !single) continue;
-      if (!AcceptEntry(dir, fd.cFileName)) continue;
+      if (!place.Accept(&fd)) continue;
       if (!isDir) {
         files.emplace_back(fd, parent);
         continue;
@@ -108,6 +92,7 @@ int Table::ScanDirectory(const char* dir, unsigned parent) {
   do {
     if (IsDotEntry(fd.cFileName)) continue;
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!SpellName(&fd)) continue;  // skipped with a warning in the first pass
       // Matched by long name: two directories may share their first 14 characters.
       for (size_t k = 0; k < subdirs.size(); ++k) {
         size_t at = (cursor + k) % subdirs.size();
@@ -118,7 +103,7 @@ int Table::ScanDirectory(const char* dir, unsigned parent) {
           break;
         }
       }
-    } else if (AcceptEntry(dir, fd.cFileName)) {
+    } else if (place.Accept(&fd)) {
       records.emplace_back(fd, parent);
     }
   } while (FindNextFileA(h, &fd));
@@ -150,20 +135,6 @@ int Table::BuildTree(int recurse, ChecksumRun* reads) {
   }
   FinalLine(" \376 Tree   %6u  %s\n", static_cast<unsigned>(records.size()), cStartPath);
   return error;
-}
-
-bool ComposeDirPath(const Table& t, unsigned idx, char* path, size_t base) {
-  size_t cap = 2 * MAX_PATH - base;
-  if (t.ComposeLongPath(idx, path + base, cap) != 0) return false;
-  size_t len = strlen(path);
-  if (len + 1 >= MAX_PATH) return false;
-  path[len] = kPathSep;
-  path[len + 1] = '\0';
-  return true;
-}
-
-bool ComposeFilePath(const Table& t, unsigned idx, char* path, size_t base) {
-  return t.ComposeLongPath(idx, path + base, 2 * MAX_PATH - base) == 0 && strlen(path) < MAX_PATH;
 }
 
 void Table::ChecksumPass() {

@@ -149,6 +149,7 @@ int Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
   // The same pattern room as the tree builder's, pass by pass: both walks read the same
   // directories (only the directory part of a pattern reaches the system).
   std::unordered_set<std::string> maskDirs;
+  EntryPlace place(table_, d, path);
   WIN32_FIND_DATAA fd;
   HANDLE h = JoinText(path + dirLen, 2 * MAX_PATH - dirLen, "", table_.cFileMask)
                  ? FindFirstFileA(path, &fd)
@@ -158,10 +159,12 @@ int Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
   if (h != INVALID_HANDLE_VALUE) {
     do {
       if (IsDotEntry(fd.cFileName)) continue;
-      if (!maskMatchesAll_ && (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      if (!maskMatchesAll_ && (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SpellName(&fd);  // keyed by the name as the second pass sees it, usable or not
         maskDirs.insert(fd.cFileName);
-      if (!AcceptEntry(path, fd.cFileName)) continue;
-      TakeEntry(d, fd, path, dirLen);
+      }
+      if (!place.Accept(&fd)) continue;
+      TakeEntry(d, fd, place);
     } while (FindNextFileA(h, &fd));
     error = FindFailure();
     FindClose(h);
@@ -178,36 +181,36 @@ int Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
   if (h == INVALID_HANDLE_VALUE) return FindFailure();
   do {
     if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(fd.cFileName)) continue;
+    SpellName(&fd);
     if (maskDirs.count(fd.cFileName) != 0) continue;
-    if (!AcceptEntry(path, fd.cFileName)) continue;
-    TakeTraversalDir(d, fd, path, dirLen);
+    if (!place.Accept(&fd)) continue;
+    TakeTraversalDir(d, fd, place);
   } while (FindNextFileA(h, &fd));
   error = FindFailure();
   FindClose(h);
   return error;
 }
 
-void Reconciler::TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen) {
+void Reconciler::TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place) {
   bool dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   long k = Find(d, dir, fd.cFileName);
   if (k < 0 || static_cast<size_t>(k) >= stored_) {
-    TakeNew(d, fd, path, dirLen, false);
+    TakeNew(d, fd, place, false);
     return;
   }
   if (progress_.Due()) fprintf(stderr, "   Processing [%d]: %ld ...      \r", task_, k);
   Record& r = table_.records[k];
   r.wStatus &= ~stGONE;
   enterable_[k] = dir && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-  strcpy(path + dirLen, fd.cFileName);
+  char path[2 * MAX_PATH] = "";
+  place.Path(fd, path);  // accepted entries always have one
   Compare(static_cast<uint32_t>(k), fd, path);
-  path[dirLen] = '\0';
 }
 
-void Reconciler::TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, char* path,
-                                  size_t dirLen) {
+void Reconciler::TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place) {
   long k = Find(d, true, fd.cFileName);
   if (k < 0 || static_cast<size_t>(k) >= stored_) {
-    TakeNew(d, fd, path, dirLen, true);
+    TakeNew(d, fd, place, true);
     return;
   }
   // Kept quietly up to date: such a directory is never reported, only walked through.
@@ -222,7 +225,7 @@ void Reconciler::TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, char* 
   r.ftWrite = fd.ftLastWriteTime;
 }
 
-void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, size_t dirLen,
+void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, EntryPlace& place,
                          bool noMatch) {
   auto& recs = table_.records;
   WIN32_FIND_DATAA fd = entry;
@@ -234,11 +237,9 @@ void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, char* path, 
   recs.emplace_back(fd, d);
   recs[j].wStatus = stNEW;
   bool dir = recs[j].IsDir();
-  if (!dir && !opt_.noCrc) {
-    strcpy(path + dirLen, fd.cFileName);
+  char path[2 * MAX_PATH];
+  if (!dir && !opt_.noCrc && place.Path(fd, path))
     reads_->Submit(path, recs[j].qwSize, recs[j].dwAttr, false, this, j);
-  }
-  path[dirLen] = '\0';
   if (!dir || !opt_.sub) return;
   // Take in the whole new subtree, as the tree builder would find it.
   size_t base = strlen(table_.cStartPath);

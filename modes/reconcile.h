@@ -12,6 +12,7 @@
 #include "core/crc_readers.h"
 #include "core/progress.h"
 #include "core/table.h"
+#include "core/walk.h"
 
 struct CheckOptions {
   CheckOptions(uint32_t sub_, uint32_t noTime_, uint32_t noAttr_, uint32_t noCrc_, uint32_t noSize_)
@@ -55,9 +56,9 @@ class Reconciler : public CrcSink {
  private:
   int VisitDirectory(uint32_t d, char* path, size_t base);
   void KeepStoredBelow(uint32_t d);
-  void TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen);
-  void TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen);
-  void TakeNew(uint32_t d, const WIN32_FIND_DATAA& fd, char* path, size_t dirLen, bool noMatch);
+  void TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place);
+  void TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place);
+  void TakeNew(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place, bool noMatch);
   // A matched entry: every check that needs no reading is made at once; the size and CRC
   // checks and the report wait for the file's checksum, which the readers make.
   struct Matched {

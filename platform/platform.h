@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -20,6 +21,19 @@
 #include <sys/stat.h>
 #include <time.h>
 #include <windows.h>
+
+// The find functions of the layer start from zeroed find data: Wine never writes dwReserved0
+// and dwReserved1, and no stack bytes may reach a record or a catalogue.
+inline HANDLE FindFirstFileZeroed(const char* pattern, WIN32_FIND_DATAA* data) {
+  memset(data, 0, sizeof *data);
+  return ::FindFirstFileA(pattern, data);
+}
+inline BOOL FindNextFileZeroed(HANDLE find, WIN32_FIND_DATAA* data) {
+  memset(data, 0, sizeof *data);
+  return ::FindNextFileA(find, data);
+}
+#define FindFirstFileA FindFirstFileZeroed
+#define FindNextFileA FindNextFileZeroed
 #else
 #include <fcntl.h>
 #include <limits.h>
@@ -151,6 +165,21 @@ constexpr bool kIsWin32 = true;
 constexpr char kPathSep = '/';
 constexpr bool kIsWin32 = false;
 #endif
+
+/// Whether a path of 8.3 aliases reaches an entry. Where it does not (POSIX, whose short name
+/// is only the first bytes of the long one), paths are made of long names alone.
+constexpr bool kShortPathsResolve = kIsWin32;
+
+/// Whether the wildcard part of a search pattern counts toward MAX_PATH: the ANSI functions of
+/// Win32 convert the whole pattern in a buffer of that size; the POSIX layer opens the
+/// directory alone.
+constexpr bool kPatternInPathLimit = kIsWin32;
+
+/// Whether a name the find functions returned is not the entry's own: the ANSI code page could
+/// not spell it and put '?' in its place, which no Win32 name holds. A POSIX name is its bytes.
+inline bool NameLostInCodePage(const char* name) {
+  return kIsWin32 && strchr(name, '?') != nullptr;
+}
 
 /// One key from the console without echo; one byte when standard input is not a terminal.
 /// Returns -1 at end of input.

@@ -1,5 +1,5 @@
-// What a save needs on Windows: the name itself, and a temporary file no
-// signal leaves behind.
+// What a save needs on Windows: the name itself, the old file's attributes carried over, and a
+// temporary file no signal leaves behind.
 #include <fcntl.h>
 #include <io.h>
 #include <signal.h>
@@ -13,13 +13,24 @@
 
 #include "platform/save.h"
 
-// Windows data files are replaced by name; their attributes need no carrying over here.
+// Windows data files are replaced by name: there are no links to follow.
 bool ResolveSaveTarget(const char* name, char* out, size_t cap) {
   int len = snprintf(out, cap, "%s", name);
   return len >= 0 && static_cast<size_t>(len) < cap;
 }
 
-bool KeepFileMode(const char*, int) {
+// The new file takes the old one's hidden, system and archive bits (a read-only catalogue is
+// refused before this). Set through the open handle: the temporary name is not known here.
+bool KeepFileMode(const char* existing, int fd) {
+  DWORD old = GetFileAttributesA(existing);
+  if (old == INVALID_FILE_ATTRIBUTES) return true;
+  FILE_BASIC_INFO info = {};  // zero times leave the times as they are
+  info.FileAttributes = old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  if (info.FileAttributes == 0) return true;
+  // A catalogue that loses its hidden bit is still whole: the save goes on either way.
+  SetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), FileBasicInfo, &info,
+                             sizeof info);
   return true;
 }
 

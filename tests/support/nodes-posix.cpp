@@ -45,3 +45,11 @@ int PermissionBoundPrefix(std::vector<std::string>* prefix) {
   *prefix = {kSetpriv, "--bounding-set=-dac_override,-dac_read_search"};
   return 0;
 }
+
+int MakeUtf8Entry(const std::string& path, const std::string* contents) {
+  if (contents == nullptr) return mkdir(path.c_str(), 0755) == 0 ? 0 : 1;
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return 1;
+  bool ok = write(fd, contents->data(), contents->size()) == ssize_t(contents->size());
+  return close(fd) == 0 && ok ? 0 : 1;
+}

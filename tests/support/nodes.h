@@ -1,6 +1,6 @@
-// Entries that only POSIX file systems have, so that tests can build hostile trees: a FIFO, a
-// listening-socket node, and a name made of any bytes. Each returns 0 on success, 1 on failure,
-// and -1 where this platform cannot make it.
+// Entries that tests build hostile trees from: a FIFO, a listening-socket node and a name made
+// of any bytes (POSIX only), and names or paths the ANSI functions of Win32 cannot make. Each
+// returns 0 on success, 1 on failure, and -1 where this platform cannot make it.
 #pragma once
 
 #include <string>
@@ -15,3 +15,7 @@ int MakeRawName(const char* dir, const std::string& name);
 // program is bound by them all the same (empty when this process is not root) and returns 0;
 // -1 where permission bits cannot make an entry unreadable here or no such command exists.
 int PermissionBoundPrefix(std::vector<std::string>* prefix);
+
+// Creates a directory, or a file holding *contents, at an absolute path written in UTF-8,
+// whatever the ANSI code page: on Windows through the wide functions, with no MAX_PATH limit.
+int MakeUtf8Entry(const std::string& path, const std::string* contents);

@@ -12,3 +12,7 @@ int SetWriteTime(const char* path, int64_t unix_seconds, uint32_t nanoseconds) {
   times[1].tv_nsec = static_cast<long>(nanoseconds);
   return utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : 1;
 }
+
+int SetHidden(const char*) {
+  return -1;
+}

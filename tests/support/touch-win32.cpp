@@ -19,3 +19,9 @@ int SetWriteTime(const char* path, int64_t unix_seconds, uint32_t nanoseconds) {
   CloseHandle(h);
   return ok ? 0 : 1;
 }
+
+int SetHidden(const char* path) {
+  DWORD attr = GetFileAttributesA(path);
+  if (attr == INVALID_FILE_ATTRIBUTES) return 1;
+  return SetFileAttributesA(path, attr | FILE_ATTRIBUTE_HIDDEN) ? 0 : 1;
+}

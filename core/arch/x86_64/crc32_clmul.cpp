@@ -108,8 +108,6 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t Crc32Clmul(uint32_t crc,
 }
 
 bool Crc32VpclmulAvailable() {
-  // GCC cannot align 64-byte stack slots on Win64, so wide registers stay off there.
-  if (kIsWin32) return false;
   __builtin_cpu_init();
   return Crc32ClmulAvailable() && __builtin_cpu_supports("avx512f") &&
          __builtin_cpu_supports("vpclmulqdq");

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/table.h"
+#include "core/walk.h"
+
+namespace {
+
+WIN32_FIND_DATAA Found(const char* name, const char* alias) {
+  WIN32_FIND_DATAA fd = {};
+  fd.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+  snprintf(fd.cFileName, sizeof fd.cFileName, "%s", name);
+  snprintf(fd.cAlternateFileName, sizeof fd.cAlternateFileName, "%s", alias);
+  return fd;
+}
+
+// A name that came back with '?' is the code page's loss on Win32, and a name like any other
+// on POSIX.
+TEST(EntryPlace, ALostNameTakesItsAliasOrIsSkippedWithAWarning) {
+  Table t;
+  snprintf(t.cStartPath, MAX_PATH, "top%c", kPathSep);
+  snprintf(t.cFileMask, MAX_PATH, "*.*");
+  EntryPlace place(t, 0, t.cStartPath);
+
+  WIN32_FIND_DATAA aliased = Found("???.txt", "DOM~1.TXT");
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(place.Accept(&aliased));
+  EXPECT_EQ("", testing::internal::GetCapturedStderr());
+  EXPECT_STREQ(kIsWin32 ? "DOM~1.TXT" : "???.txt", aliased.cFileName);
+
+  WIN32_FIND_DATAA bare = Found("???.txt", "");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(!kIsWin32, place.Accept(&bare));
+  std::string err = testing::internal::GetCapturedStderr();
+  if (kIsWin32) {
+    EXPECT_EQ(
+        std::string(" *** Warning: Name not representable in the ANSI code page, skipped: top") +
+            kPathSep + "???.txt\n",
+        err);
+  } else {
+    EXPECT_EQ("", err);
+  }
+}
+
+}  // namespace
