@@ -98,13 +98,13 @@ TEST_F(Win32PathsTest, PathsPastTheLimitUseTheShortFormOrAreSkippedWithAWarning)
   Dir("tree/" + a + "/" + b);
   File("tree/" + a + "/" + b + "/deep.txt", "deep");
   // Names that are their own 8.3 names: no shorter form exists once these pass the limit.
-  std::string far = "tree/far";
-  Dir(far);
-  while (Path(far).size() < MAX_PATH + 20) {
-    far += "/dddddddd";
-    Dir(far);
+  std::string chain = "tree/far";
+  Dir(chain);
+  while (Path(chain).size() < MAX_PATH + 20) {
+    chain += "/dddddddd";
+    Dir(chain);
   }
-  File(far + "/lost.txt", "lost");
+  File(chain + "/lost.txt", "lost");
 
   RunResult info = Run({"-s", "-ol", "-of", "CC FP", Path("tree")});
   EXPECT_EQ(0, info.status);

@@ -113,6 +113,9 @@ bool Crc32VpclmulAvailable() {
          __builtin_cpu_supports("vpclmulqdq");
 }
 
+// Win64 keeps the stack 16-byte aligned and GCC does not realign it for wider values, so this
+// kernel has no aligned 512-bit buffer and loads unaligned; GCC spills 512-bit values there with
+// unaligned moves. The Win32 build's code has no aligned 512-bit move on the stack (objdump).
 __attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1"))) uint32_t Crc32Vpclmul(
     uint32_t crc, const unsigned char* bytes, size_t count) {
   if (count < 256) return Crc32Clmul(crc, bytes, count);
