@@ -22,15 +22,22 @@
 #include <time.h>
 #include <windows.h>
 
-// The find functions of the layer start from zeroed find data: Wine never writes dwReserved0
-// and dwReserved1, and no stack bytes may reach a record or a catalogue.
+// The find functions of the layer fill zeroed find data: Wine never writes dwReserved0 and
+// dwReserved1, and no stack bytes may reach a record or a catalogue. A failed call leaves the
+// caller's data as it was.
 inline HANDLE FindFirstFileZeroed(const char* pattern, WIN32_FIND_DATAA* data) {
-  memset(data, 0, sizeof *data);
-  return ::FindFirstFileA(pattern, data);
+  WIN32_FIND_DATAA found;
+  memset(&found, 0, sizeof found);
+  HANDLE h = ::FindFirstFileA(pattern, &found);
+  if (h != INVALID_HANDLE_VALUE) *data = found;
+  return h;
 }
 inline BOOL FindNextFileZeroed(HANDLE find, WIN32_FIND_DATAA* data) {
-  memset(data, 0, sizeof *data);
-  return ::FindNextFileA(find, data);
+  WIN32_FIND_DATAA found;
+  memset(&found, 0, sizeof found);
+  if (!::FindNextFileA(find, &found)) return FALSE;
+  *data = found;
+  return TRUE;
 }
 #define FindFirstFileA FindFirstFileZeroed
 #define FindNextFileA FindNextFileZeroed
