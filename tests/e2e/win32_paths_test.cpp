@@ -148,7 +148,7 @@ TEST_F(Win32PathsTest, AHiddenCatalogueStaysHiddenWhenSaved) {
     MakeFile(name, name);
     RunResult r = Run({"-ms", "-s", Path("tree"), "-fc", Path("cat.crc")});
     EXPECT_NE(std::string::npos, r.out.find("+ File: " + Path(name))) << r.out;
-    WIN32_FIND_DATAA fd;
+    WIN32_FIND_DATAA fd = {};
     HANDLE h = FindFirstFileA(Path("cat.crc").c_str(), &fd);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     FindClose(h);
