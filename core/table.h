@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "core/record.h"
@@ -63,6 +64,11 @@ class Table {
   // The walk (core/walk.cpp).
   /// 0, or the error number when dir could not be read (said on standard error).
   int ScanDirectory(const char* dir, unsigned parent);
+  /// Takes in the subtrees of the records from `from` on: the directories among them, and
+  /// those found in them in turn, are read in table order, each one's entries appended behind
+  /// the last. A link to a directory is recorded but never entered: it could lead back up.
+  /// visit(i) sees each record i from `from` on once its directory, if any, has been read.
+  void ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit);
   /// 0, or the error number when the start directory could not be read. With reads, the files
   /// found are queued for their checksums as the walk goes on.
   int BuildTree(int recurse, ChecksumRun* reads = nullptr);

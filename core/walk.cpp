@@ -111,10 +111,22 @@ int Table::ScanDirectory(const char* dir, unsigned parent) {
   return 0;
 }
 
+void Table::ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit) {
+  char path[2 * MAX_PATH];
+  size_t base = strlen(cStartPath);
+  memcpy(path, cStartPath, base + 1);
+  for (size_t i = from; i < records.size(); ++i) {
+    const Record& r = records[i];
+    if (r.IsDir() && !(r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        ComposeDirPath(*this, static_cast<unsigned>(i), path, base))
+      ScanDirectory(path, static_cast<unsigned>(i + 1));
+    visit(i);
+  }
+}
+
 int Table::BuildTree(int recurse, ChecksumRun* reads) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", cStartPath);
-  size_t base = strlen(path);
   records.clear();
   int error = ScanDirectory(path, 0);
   if (reads != nullptr) reads->QueueWhileWalking(records.size());
@@ -122,16 +134,12 @@ int Table::BuildTree(int recurse, ChecksumRun* reads) {
   if (progress.Due())
     ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
   if (recurse) {
-    for (size_t i = 0; i < records.size(); ++i) {
-      const Record& r = records[i];
-      // A link to a directory is recorded but never entered: it could lead back up.
-      if (!r.IsDir() || (r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
-      if (!ComposeDirPath(*this, static_cast<unsigned>(i), path, base)) continue;
-      ScanDirectory(path, static_cast<unsigned>(i + 1));
+    ExpandSubtrees(0, [&](size_t i) {
+      if (!records[i].IsDir()) return;
       if (reads != nullptr) reads->QueueWhileWalking(records.size());
       if (progress.Due())
         ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
-    }
+    });
   }
   FinalLine(" \376 Tree   %6u  %s\n", static_cast<unsigned>(records.size()), cStartPath);
   return error;

@@ -245,18 +245,12 @@ void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, EntryPlace& 
   size_t base = strlen(table_.cStartPath);
   char sub[2 * MAX_PATH];
   memcpy(sub, table_.cStartPath, base + 1);
-  for (size_t i = j; i < recs.size(); ++i) {
+  table_.ExpandSubtrees(j, [&](size_t i) {
     Record& r = recs[i];
     r.wStatus = stNEW;
-    if (r.IsDir()) {
-      if (r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-      if (ComposeDirPath(table_, static_cast<unsigned>(i), sub, base))
-        table_.ScanDirectory(sub, static_cast<unsigned>(i + 1));
-    } else if (!opt_.noCrc) {
-      if (ComposeFilePath(table_, static_cast<unsigned>(i), sub, base))
-        reads_->Submit(sub, recs[i].qwSize, recs[i].dwAttr, false, this, i);
-    }
-  }
+    if (!r.IsDir() && !opt_.noCrc && ComposeFilePath(table_, static_cast<unsigned>(i), sub, base))
+      reads_->Submit(sub, r.qwSize, r.dwAttr, false, this, i);
+  });
 }
 
 void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* path) {
