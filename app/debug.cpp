@@ -5,23 +5,11 @@
 #include "app/front.h"
 #include "app/state.h"
 #include "core/crc32shr.h"
+#include "core/switches.h"
 #include "modes/columns.h"
 #include "store/format.h"
 
 namespace {
-
-struct BitName {
-  uint32_t bit;
-  const char* name;
-};
-
-const BitName kBitNames[] = {
-    {cmCRC, "cmCRC"},       {cmSCAN, "cmSCAN"},     {cmDFF, "cmDFF"},       {cmTEST, "cmTEST"},
-    {cmCOMP, "cmCOMP"},     {cmSUB, "cmSUB"},       {cmRO, "cmRO"},         {cmREP, "cmREP"},
-    {cmHELP, "cmHELP"},     {cmEF, "cmEF"},         {cmNOPATH, "cmNOPATH"}, {cmNOATTR, "cmNOATTR"},
-    {cmNOSIZE, "cmNOSIZE"}, {cmNOTIME, "cmNOTIME"}, {cmNOCRC, "cmNOCRC"},   {cmDEBUG, "cmDEBUG"},
-    {cmLISTS, "cmLISTS"},   {cmYES, "cmYES"},       {cmERR, "cmERR"},
-};
 
 // Every column of the listing, ending with the first of those that must stand last.
 std::string AllColumns() {
@@ -75,7 +63,7 @@ void PrintGlobals() {
   printf("\n\n --- GLOBAL VARIABLES --- \n\n");
   printf(" OUTPUT FORMAT  : %s\n", cOutputFormat);
   printf(" cmd            : %08X\n\n", static_cast<unsigned>(cmd));
-  for (const BitName& b : kBitNames)
+  for (const SwitchBit& b : kSwitchBits)
     if (cmd & b.bit) printf("                  %s\n", b.name);
   printf("\n sizeof(class Record) : %lu\n", static_cast<unsigned long>(sizeof(Record)));
   printf(" sizeof(class Table)  : %lu\n\n", static_cast<unsigned long>(sizeof(Table)));

@@ -25,6 +25,20 @@ constexpr uint32_t cmLISTS = 0x10000;
 constexpr uint32_t cmYES = 0x20000;
 constexpr uint32_t cmERR = 0x80000000u;
 
+/// Every bit above with its name, for the debug dump of the option word: a bit added above
+/// belongs here too.
+struct SwitchBit {
+  uint32_t bit;
+  const char* name;
+};
+constexpr SwitchBit kSwitchBits[] = {
+    {cmCRC, "cmCRC"},       {cmSCAN, "cmSCAN"},     {cmDFF, "cmDFF"},       {cmTEST, "cmTEST"},
+    {cmCOMP, "cmCOMP"},     {cmSUB, "cmSUB"},       {cmRO, "cmRO"},         {cmREP, "cmREP"},
+    {cmHELP, "cmHELP"},     {cmEF, "cmEF"},         {cmNOPATH, "cmNOPATH"}, {cmNOATTR, "cmNOATTR"},
+    {cmNOSIZE, "cmNOSIZE"}, {cmNOTIME, "cmNOTIME"}, {cmNOCRC, "cmNOCRC"},   {cmDEBUG, "cmDEBUG"},
+    {cmLISTS, "cmLISTS"},   {cmYES, "cmYES"},       {cmERR, "cmERR"},
+};
+
 /// The bits that choose what a run does: the five modes, the usage text and the refusal.
 constexpr uint32_t kModeMask = cmCRC | cmSCAN | cmDFF | cmTEST | cmCOMP | cmHELP | cmERR;
 static_assert(kModeMask == 0x8000011Fu, "the debug dump and the dispatch expect these bits");
