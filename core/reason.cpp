@@ -1,3 +1,4 @@
+// The system's reason after an error message: one line, " *** " and the text of the error number.
 #include "core/reason.h"
 
 #include <cstdio>

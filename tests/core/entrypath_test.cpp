@@ -1,3 +1,4 @@
+// How a walk takes a name the ANSI code page lost: through its alias, or skipped with a warning.
 #include <gtest/gtest.h>
 
 #include <cstring>

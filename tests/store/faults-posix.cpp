@@ -1,3 +1,4 @@
+// Fault injection for the save tests, POSIX: the C library's calls interposed and counted.
 #include <dlfcn.h>
 #include <signal.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// Fault injection for the save tests, Win32: none is possible in a static program.
 #include "tests/store/faults.h"
 
 // Nothing to interpose in a static Win32 program, and no POSIX owners.
