@@ -12,16 +12,16 @@
 #include <thread>
 #include <vector>
 
-// The number of readers the run uses: set once from the command line, before any mode runs.
+/// The number of readers the run uses: set once from the command line, before any mode runs.
 void SetReaderThreads(unsigned readers);
 unsigned ReaderThreads();
-// The number used when the command line names none: on two cores with the page cache warm,
-// 2 to 8 readers take the same time; with a cold cache 8 are a fifth faster than 4 (README).
+/// The number used when the command line names none: on two cores with the page cache warm,
+/// 2 to 8 readers take the same time; with a cold cache 8 are a fifth faster than 4 (README).
 constexpr unsigned kDefaultReaders = 8;
-// More would only queue at the disk and cost a buffer each.
+/// More would only queue at the disk and cost a buffer each.
 constexpr unsigned kMaxReaders = 64;
 
-// Receives each finished checksum on the thread that queued it. tag is the queuer's own.
+/// Receives each finished checksum on the thread that queued it. tag is the queuer's own.
 class CrcSink {
  public:
   virtual void Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) = 0;
@@ -92,6 +92,6 @@ class CrcReaders {
   std::condition_variable done_;
 };
 
-// Reads one file the way a reader does: 0 or an error number, crc 0 when it cannot be read.
+/// Reads one file the way a reader does: 0 or an error number, crc 0 when it cannot be read.
 int ChecksumOneFile(const char* path, uint64_t size, uint32_t attr, bool lookUp,
                     unsigned char* buffer, unsigned bufferSize, uint32_t* crc);

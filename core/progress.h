@@ -7,15 +7,15 @@
 
 #include "platform/console.h"
 
-// A carriage-return progress line: printed only when standard error is a console.
+/// A carriage-return progress line: printed only when standard error is a console.
 void ProgressLine(const char* format, ...);
-// A line that stays; on a console the line is blanked first, so no progress text shows through.
+/// A line that stays; on a console the line is blanked first, so no progress text shows through.
 void FinalLine(const char* format, ...);
-// A line that stays, printed as it is.
+/// A line that stays, printed as it is.
 void StatusLine(const char* format, ...);
 
-// Progress lines are drawn at most ten times a second, and only on a console: a tree of a
-// million files would otherwise spend its time writing them.
+/// Progress lines are drawn at most ten times a second, and only on a console: a tree of a
+/// million files would otherwise spend its time writing them.
 class ProgressTimer {
  public:
   /// True for the first call and then once per interval.

@@ -2,5 +2,5 @@
 // message that names the file (" *** No space left on device").
 #pragma once
 
-// Prints " *** <text of err>\n" to standard error.
+/// Prints " *** <text of err>\n" to standard error.
 void PrintReason(int err);

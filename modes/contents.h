@@ -7,7 +7,7 @@
 
 #include "platform/fileid.h"
 
-// One name of a file proposed as a copy, and what reading it now found.
+/// One name of a file proposed as a copy, and what reading it now found.
 struct Candidate {
   enum State {
     kUnread,   // not looked at yet
@@ -22,10 +22,10 @@ struct Candidate {
   FileId id;     // for kRead: names of one file have the same identity
 };
 
-// Sorts names of files that all have the recorded size into classes of equal contents and
-// returns the number of classes. Each file is read once (names of one file once in all), in
-// large blocks side by side with the others, and a file stops being read as soon as no other
-// file shares its bytes so far. Memory stays bounded however many files there are.
+/// Sorts names of files that all have the recorded size into classes of equal contents and
+/// returns the number of classes. Each file is read once (names of one file once in all), in
+/// large blocks side by side with the others, and a file stops being read as soon as no other
+/// file shares its bytes so far. Memory stays bounded however many files there are.
 class ContentSplitter {
  public:
   int Split(std::vector<Candidate>& files, uint64_t size);

@@ -16,11 +16,11 @@ struct Move {
   bool isDir = false;
 };
 
-// Pairs the missing and new records of t and sets stMOVED on both records of every pair and on
-// every entry of a moved directory, so that the new and missing lists leave them out. Returns
-// the moves in the order of their new places (the walk order). Linear in the table's size.
+/// Pairs the missing and new records of t and sets stMOVED on both records of every pair and on
+/// every entry of a moved directory, so that the new and missing lists leave them out. Returns
+/// the moves in the order of their new places (the walk order). Linear in the table's size.
 std::vector<Move> FindMoves(Table& t);
 
-// "> File: old\n    to: new\n" or "> Dir:  ...", with the paths shown as the new and missing
-// lists show them.
+/// "> File: old\n    to: new\n" or "> Dir:  ...", with the paths shown as the new and missing
+/// lists show them.
 void PrintMove(const Table& t, const Move& m);

@@ -6,17 +6,17 @@
 #include <cstddef>
 #include <cstdint>
 
-// One entry of the file system, by device and file number; link: the entry is a symbolic link
-// (or, on Win32, a reparse point).
+/// One entry of the file system, by device and file number; link: the entry is a symbolic link
+/// (or, on Win32, a reparse point).
 struct EntryId {
   uint64_t dev = 0;
   uint64_t ino = 0;
   bool link = false;
 };
 
-// The entry `path` names; with follow, what a link there leads to. False when there is none.
+/// The entry `path` names; with follow, what a link there leads to. False when there is none.
 bool GetEntryId(const char* path, bool follow, EntryId* id);
-// The file open as fd.
+/// The file open as fd.
 bool GetOpenEntryId(int fd, EntryId* id);
 
 /// The path that a save of `name` should replace: the final target when `name` is a symbolic
