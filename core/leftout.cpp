@@ -45,7 +45,7 @@ bool IsLeftOut(const char* dir, const char* name) {
     char path[2 * MAX_PATH];
     EntryId id;
     if (JoinText(path, sizeof path, dir, name) && GetEntryId(path, false, &id) &&
-        id.dev == l.id.dev && id.ino == l.id.ino)
+        id.file == l.id.file)
       return true;
   }
   return false;

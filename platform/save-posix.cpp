@@ -30,8 +30,8 @@ bool handlersSet = false;
 std::vector<int> lockFds;
 
 void FromStat(const struct stat& st, EntryId* id) {
-  id->dev = static_cast<uint64_t>(st.st_dev);
-  id->ino = static_cast<uint64_t>(st.st_ino);
+  id->file.volume = static_cast<uint64_t>(st.st_dev);
+  id->file.index = static_cast<uint64_t>(st.st_ino);
   id->link = S_ISLNK(st.st_mode);
 }
 

@@ -39,8 +39,8 @@ namespace {
 bool FromHandle(HANDLE h, EntryId* id) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(h, &info)) return false;
-  id->dev = info.dwVolumeSerialNumber;
-  id->ino = uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+  id->file.volume = info.dwVolumeSerialNumber;
+  id->file.index = uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
   id->link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   return true;
 }

@@ -6,11 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
-/// One entry of the file system, by device and file number; link: the entry is a symbolic link
-/// (or, on Win32, a reparse point).
+#include "platform/fileid.h"
+
+/// One entry of the file system: the file it is (as the duplicate finder knows files), and
+/// whether the entry is a symbolic link (or, on Win32, a reparse point).
 struct EntryId {
-  uint64_t dev = 0;
-  uint64_t ino = 0;
+  FileId file;
   bool link = false;
 };
 

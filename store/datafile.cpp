@@ -394,7 +394,7 @@ DataFileStamp TakeStamp(const char* name, int fd) {
 }
 
 bool SameId(const EntryId& a, const EntryId& b) {
-  return a.dev == b.dev && a.ino == b.ino && a.link == b.link;
+  return a.file == b.file && a.link == b.link;
 }
 
 // A save error of this program's own: the name stands for another file or link than it did
