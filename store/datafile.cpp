@@ -23,6 +23,7 @@ constexpr size_t kSignaturePrefix = 12;  // "VNT CRC Ver.", the same in every ve
 constexpr size_t kLineLimit = MAX_PATH - 1;
 constexpr size_t kCountDigits = 10;  // UINT32_MAX
 constexpr size_t kIoBufferSize = size_t(1) << 20;
+constexpr size_t kReadBufferSize = size_t(256) << 10;  // two readers at once stay in the cache
 constexpr int64_t kMinBuffer = 4096;
 // Records reserved before any is read; more as they pass the checks.
 constexpr size_t kReserveAhead = size_t(1) << 20;
@@ -33,7 +34,7 @@ enum class LineEnd { kLineFeed, kCut, kEndOfFile };
 
 class Reader {
  public:
-  // The buffer is as large as the file, within [kMinBuffer, kIoBufferSize], and not cleared.
+  // The buffer is as large as the file, within [kMinBuffer, kReadBufferSize], and not cleared.
   Reader(int fd, int64_t fileSize)
       : fd_(fd), size_(BufferSize(fileSize)), buf_(new unsigned char[size_]) {}
 
@@ -126,9 +127,10 @@ class Reader {
   }
 
   static size_t BufferSize(int64_t fileSize) {
-    if (fileSize < 0) return kIoBufferSize;
-    return static_cast<size_t>(std::max<int64_t>(
-        kMinBuffer, fileSize >= int64_t(kIoBufferSize) ? int64_t(kIoBufferSize) : fileSize + 1));
+    if (fileSize < 0) return kReadBufferSize;
+    return static_cast<size_t>(std::max<int64_t>(kMinBuffer, fileSize >= int64_t(kReadBufferSize)
+                                                                 ? int64_t(kReadBufferSize)
+                                                                 : fileSize + 1));
   }
 
   int fd_;
