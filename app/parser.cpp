@@ -1,5 +1,6 @@
 // The command line: option word, task list, output format, data-file pairing.
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "app/state.h"
 #include "core/crc32shr.h"
 #include "core/lookup.h"
+#include "core/reason.h"
 #include "modes/columns.h"
 #include "store/format.h"
 
@@ -189,7 +191,7 @@ void ReadOtherSwitches(int argc, char** argv, ArgumentPlan* plan) {
 }
 
 // The error text for a TestFile result that names a file the run cannot use, or null.
-const char* DataFileError(TestFileResult code) {
+const char* DataFileErrorText(TestFileResult code) {
   switch (code) {
     case kCannotOpen:
       return " *** Error: Can't open %s\n";
@@ -200,6 +202,17 @@ const char* DataFileError(TestFileResult code) {
     default:
       return nullptr;
   }
+}
+
+// Prints the error for a TestFile result that names a file the run cannot use, followed by the
+// system's reason when the file could not be opened. False when the result is no error.
+bool DataFileError(TestFileResult code, const char* name) {
+  int err = errno;
+  const char* text = DataFileErrorText(code);
+  if (text == nullptr) return false;
+  fprintf(stderr, text, name);
+  if (code == kCannotOpen) PrintReason(err);
+  return true;
 }
 
 // An existing regular file: a one-file task in Info, otherwise a data file naming its target.
@@ -214,10 +227,7 @@ void SetFileTask(Table* t, const char* arg, const char* full, const char* dir, c
     Join(t->cDataFile, full);
     return;
   }
-  if (const char* error = DataFileError(code)) {
-    fprintf(stderr, error, arg);
-    Fail();
-  }
+  if (DataFileError(code, arg)) Fail();
   Join(t->cStartPath, full);
   Join(t->cFileMask, "*.*");
 }
@@ -352,8 +362,7 @@ void PairDataFiles(char** argv, const ArgumentPlan& plan) {
     TestFileResult code = scratch.TestFile(name);
     if (code == kDataFileFound) {
       ConfirmTarget(task, scratch, name);
-    } else if (const char* error = DataFileError(code)) {
-      fprintf(stderr, error, name);
+    } else if (DataFileError(code, name)) {
       Fail();
     }
   }

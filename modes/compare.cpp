@@ -1,10 +1,12 @@
 // Compare: a first tree (live or catalogued) matched against a second live tree.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <vector>
 
 #include "core/progress.h"
+#include "core/reason.h"
 #include "core/table.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
@@ -48,9 +50,12 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
   switch (code) {
     case kDataFileFound:
       return LoadCatalogue(t) == 0;
-    case kCannotOpen:
+    case kCannotOpen: {
+      int err = errno;
       fprintf(stderr, " *** Error: Can not open data file %s\n", t.cDataFile);
+      PrintReason(err);
       return false;
+    }
     case kNotDataFile:
       fprintf(stderr, " *** Error: %s is mot data file for vantel32\n", t.cDataFile);
       return false;

@@ -1,10 +1,12 @@
 // Scan: each task's catalogue checked against its tree, the changes reported, the catalogue saved.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <vector>
 
 #include "core/progress.h"
+#include "core/reason.h"
 #include "core/table.h"
 #include "core/walk.h"
 #include "modes/catalogue.h"
@@ -60,9 +62,12 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
       if (LoadCatalogue(t) != 0) return Load::kSkipTask;
       if (noPath) snprintf(t.cStartPath, sizeof t.cStartPath, "%s", given);
       return Load::kReady;
-    case kCannotOpen:
+    case kCannotOpen: {
+      int err = errno;
       fprintf(stderr, " *** Error: Can not open data file: %s\n", t.cDataFile);
+      PrintReason(err);
       return Load::kEndScan;
+    }
     case kNotDataFile:
       // A damaged catalogue is kept for inspection; the other tasks go on.
       if (damaged) {

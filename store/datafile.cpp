@@ -537,12 +537,12 @@ int Table::SaveDataFile(bool readOnly) {
 }
 
 // Prints nothing: the callers turn the code into their own messages. A damaged file is no
-// usable data file and gives kNotDataFile; a read that failed gives kCannotOpen, errno
-// saying why.
+// usable data file and gives kNotDataFile; kCannotOpen leaves errno saying why.
 TestFileResult Table::TestFile(const char* name, bool* damaged) {
   if (damaged != nullptr) *damaged = false;
   DWORD attr = 0;
   TestFileResult kind = ProbeFile(name, &attr);
+  if (kind == kCannotOpen) errno = (attr & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : EACCES;
   if (kind != kDataFileFound) return kind;
   int fd = _open(name, _O_RDONLY | _O_BINARY);
   if (fd < 0) return kCannotOpen;

@@ -181,7 +181,7 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusOne) {
       {{"/"}, " *** Error: unknown switch ... /\n" + kHint},
       {{"-mt", "notes.txt"}, " *** Error: notes.txt - is not data file.\n" + kHint},
       {{"-mt", "old.crc"}, " *** Error: old.crc - version conflict.\n" + kHint},
-      {{"-mt", "-fc", "folder"}, " *** Error: Can't open folder\n" + kHint},
+      {{"-mt", "-fc", "folder"}, " *** Error: Can't open folder\n *** Is a directory\n" + kHint},
       {{"-mt", "-fc", "notes.txt"}, " *** Error: notes.txt - is not data file.\n" + kHint},
       {{"-mc", "folder", "folder", "folder"},
        " *** Error: Only 2 file mask may be in Compare-mode (/mc).\n" + kHint},
