@@ -66,6 +66,7 @@ def build_floor():
     out = os.path.join(ROOT, "build", "bench-release", "read_floor")
     src = os.path.join(ROOT, "bench", "read_floor.cpp")
     if not os.path.exists(out) or os.path.getmtime(out) < os.path.getmtime(src):
+        os.makedirs(os.path.dirname(out), exist_ok=True)  # absent when --exe skipped the build
         subprocess.run(["c++", "-O2", "-o", out, src], check=True)
     return out
 
