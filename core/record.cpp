@@ -36,8 +36,8 @@ Record::Record(const WIN32_FIND_DATAA& fd, uint32_t upIdx)
       ftCreate(fd.ftCreationTime),
       ftAccess(fd.ftLastAccessTime),
       ftWrite(fd.ftLastWriteTime),
-      qwSize((uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow),
       dwReserved0(fd.dwReserved0),
+      qwSize((uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow),
       dwReserved1(fd.dwReserved1),
       pLongName(DupName(fd.cFileName)),
       dwUpIdx(upIdx) {
