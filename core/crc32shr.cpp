@@ -7,6 +7,7 @@
 
 #include "core/crc32_kernels.h"
 #include "core/lookup.h"
+#include "core/reason.h"
 #include "core/record.h"
 #include "platform/platform.h"
 
@@ -82,7 +83,7 @@ int CrcOpenAndRead(const char* path, unsigned char* buffer, unsigned size, uint6
     int got = _read(file, buffer, chunk);
     // The file shrank or could not be read: its contents are unknown, not shorter.
     if (got < 0 || static_cast<unsigned>(got) != chunk) {
-      int error = got < 0 ? LastError() : EIO;
+      int error = got < 0 ? LastError() : kReasonShrank;
       _close(file);
       return FailWith(error, crc);
     }

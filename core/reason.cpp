@@ -4,6 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+const char* ReasonText(int err) {
+  if (err == kReasonShrank) return "File shrank while it was read";
+  return strerror(err);
+}
+
 void PrintReason(int err) {
-  fprintf(stderr, " *** %s\n", strerror(err));
+  fprintf(stderr, " *** %s\n", ReasonText(err));
 }

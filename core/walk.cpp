@@ -9,6 +9,7 @@
 #include "core/checksum_run.h"
 #include "core/crc32shr.h"
 #include "core/progress.h"
+#include "core/reason.h"
 #include "core/table.h"
 
 namespace {
@@ -37,7 +38,7 @@ int FindFailure() {
 void WarnSkipped(int error, const char* dir, const char* name) {
   std::string shown = std::string(dir) + name;
   CharToOemA(&shown[0], &shown[0]);
-  fprintf(stderr, " *** Warning: %s: %s\n", strerror(error), shown.c_str());
+  fprintf(stderr, " *** Warning: %s: %s\n", ReasonText(error), shown.c_str());
 }
 
 bool MaskMatchesAll(const char* mask) {

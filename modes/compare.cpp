@@ -29,14 +29,9 @@ struct CompareReport {
   }
 };
 
-void StartPathNotFound(const char* path) {
-  char shown[MAX_PATH];
-  fprintf(stderr, " *** Error: Start path not found: %s\n", ShowPlain(path, shown, sizeof shown));
-}
-
 bool BuildPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
-  if ((noCrc ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) != 0) {
-    StartPathNotFound(t.cStartPath);
+  if (int error = noCrc ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) {
+    StartPathError(t.cStartPath, error);
     return false;
   }
   return true;
@@ -115,7 +110,7 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
     PrintChangeBlock(c);
   });
   if (error != 0) {
-    StartPathNotFound(t.cStartPath);
+    StartPathError(t.cStartPath, error);
     return 1;
   }
   printf("\n");

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/reason.h"
+#include "core/walk.h"
+#include "store/format.h"
+
 namespace {
 
 int firstError = 0;
@@ -25,6 +29,17 @@ const char* ShownPath(const Table& t, long idx, char* out) {
   if (idx >= 0) t.ComposeLongPath(static_cast<unsigned>(idx), out + base, 2 * MAX_PATH - base);
   CharToOemA(out, out);
   return out;
+}
+
+void StartPathError(const char* path, int error) {
+  char shown[MAX_PATH];
+  ShowPlain(path, shown, sizeof shown);
+  if (IsGone(error)) {
+    fprintf(stderr, " *** Error: Start path not found: %s\n", shown);
+    return;
+  }
+  fprintf(stderr, " *** Error: Start path not readable: %s\n", shown);
+  PrintReason(error);
 }
 
 MarkedCounts ListMarked(const Table& t, uint16_t mark, const std::function<void()>& beforeFirst) {

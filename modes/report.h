@@ -36,3 +36,8 @@ int ReportWriteError();
 /// said why its report failed notes it, so that the end of the run does not say it again.
 void NoteReportFailureTold();
 bool ReportFailureTold();
+
+/// " *** Error: Start path not found: %s\n" for a start directory that is gone (error ENOENT or
+/// ENOTDIR); for one that is there but cannot be read, " *** Error: Start path not readable:
+/// %s\n" and the reason.
+void StartPathError(const char* path, int error);

@@ -14,6 +14,7 @@
 #include "modes/moves.h"
 #include "modes/reconcile.h"
 #include "modes/report.h"
+#include "platform/owner.h"
 #include "store/format.h"
 
 namespace {
@@ -32,12 +33,6 @@ struct ScanReport {
   }
 };
 
-void StartPathNotFound(const Table& t) {
-  char shown[MAX_PATH];
-  fprintf(stderr, " *** Error: Start path not found: %s\n",
-          ShowPlain(t.cStartPath, shown, sizeof shown));
-}
-
 enum class Load { kReady, kSkipTask, kEndScan };
 
 // Loads one task. kEndScan ends the whole scan before anything is compared or saved; kSkipTask
@@ -49,6 +44,12 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
   }
   char given[MAX_PATH];
   snprintf(given, sizeof given, "%s", t.cStartPath);
+  // Whoever planted it may read and change it: root's catalogue it would then be no longer.
+  if (IsPlantedInSharedDir(t.cDataFile)) {
+    fprintf(stderr, " *** Error: Data file owned by another user in a shared directory: %s\n",
+            t.cDataFile);
+    return Load::kSkipTask;
+  }
   // Held until the process ends, so that a second Scan cannot save a stale catalogue.
   if (!readOnly && LockDataFile(t.cDataFile) != 0) {
     fprintf(stderr, " *** Error: Data file is in use: %s\n", t.cDataFile);
@@ -81,8 +82,8 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
       return Load::kEndScan;
     case kNoSuchFile:
       // A tree that cannot be read makes no catalogue: an empty one would stand for it.
-      if ((noCrc ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) != 0) {
-        StartPathNotFound(t);
+      if (int error = noCrc ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) {
+        StartPathError(t.cStartPath, error);
         return Load::kSkipTask;
       }
       t.bNew = 1;
@@ -138,8 +139,8 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     ProgressLine("   Processing table [%d] ...         \r", static_cast<int>(n));
     if (t.bNew || skip[n]) continue;
     // A start directory that is gone (an unmounted drive) would list every entry as deleted.
-    if (reconcilers[n].Walk(static_cast<int>(n), onChange) != 0) {
-      StartPathNotFound(t);
+    if (int error = reconcilers[n].Walk(static_cast<int>(n), onChange)) {
+      StartPathError(t.cStartPath, error);
       skip[n] = 1;
       status = 1;
       continue;

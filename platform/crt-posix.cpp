@@ -32,9 +32,12 @@ bool RealIdsAreEffective() {
 int OpenRegularAt(int dir, const char* name, int flags, struct stat* st) {
   int fd = openat(dir, name, flags | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
-  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+  // A failed fstat keeps its own reason (an I/O error is not a refusal); what is no regular
+  // file is not for reading here.
+  int err = fstat(fd, st) != 0 ? errno : S_ISREG(st->st_mode) ? 0 : EACCES;
+  if (err != 0) {
     close(fd);
-    errno = EACCES;
+    errno = err;
     return -1;
   }
   return fd;

@@ -2,7 +2,6 @@
 // a temporary file no signal leaves behind, and a lock on the catalogue.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -168,23 +167,32 @@ bool KeepFileMode(const char* existing, int fd) {
   return fchmod(fd, old.st_mode & 01777) == 0;
 }
 
-// The lock is on the catalogue's file itself (flock, which the system drops with the process),
-// not on a lock file beside it, which would be left behind and would need the same owner and
-// permissions as the catalogue. A save renames a new file into place, so the file locked may
-// no longer be the one the name stands for: after locking, the name is looked up again and the
-// lock retaken on the new file if it changed. A second Scan that opened the old file before the
-// rename finds it locked and stops; one that comes after the rename reads the new file.
+// The lock is on the catalogue's file itself, not on a lock file beside it, which would be left
+// behind and would need the same owner and permissions as the catalogue. It is a write lock of
+// the open file description (F_OFD_SETLK: closing another descriptor of the file, as the reader
+// does, keeps it; the system drops it with the process), which needs a descriptor open for
+// writing: whoever may only read the catalogue can take a read lock at most, and a read lock
+// is no Scan's, so it does not stop this one. A save renames a new file into place, so the file
+// locked may no longer be the one the name stands for: after locking, the name is looked up
+// again and the lock retaken on the new file if it changed.
 int LockDataFile(const char* name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    int fd = open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return 0;  // no catalogue yet: the save will not take over one that appears
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      int err = errno;
-      close(fd);
-      if (err == EWOULDBLOCK) return 1;
-      return 0;  // a file system without locks: nothing to guard with
-    }
     struct stat held, now;
+    // No catalogue yet (the save will not take over one that appears), or none to lock.
+    if (stat(name, &now) != 0 || !S_ISREG(now.st_mode)) return 0;
+    int fd = open(name, O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return 0;  // not ours to write: the save says so
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+      int err = errno;
+      // The lock in the way: a Scan's is a write lock.
+      bool seen = (err == EAGAIN || err == EACCES) && fcntl(fd, F_OFD_GETLK, &lock) == 0;
+      close(fd);
+      if (seen && lock.l_type == F_UNLCK) continue;   // released in between
+      return seen && lock.l_type == F_WRLCK ? 1 : 0;  // else a reader's, or no locks here
+    }
     if (fstat(fd, &held) == 0 && stat(name, &now) == 0 && held.st_dev == now.st_dev &&
         held.st_ino == now.st_ino) {
       lockFds.push_back(fd);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/fileid.h"
 
@@ -29,6 +30,14 @@ bool ResolveSaveTarget(const char* name, char* out, size_t cap);
 /// readable by its owner only; its path goes to tmp. Until ForgetTemporary, SIGINT, SIGTERM
 /// and SIGHUP remove it before they end the process. Returns the descriptor, or -1 with errno.
 int CreateTemporary(const char* target, char* tmp, size_t cap);
+/// Whether `name` has the form of CreateTemporary's names: ".vnt-", ten lower-case letters
+/// and digits, ".tmp". One left by a save that was killed is no entry of the tree.
+inline bool IsTemporaryName(const char* name) {
+  if (strncmp(name, ".vnt-", 5) != 0) return false;
+  for (int i = 5; i < 15; ++i)
+    if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'z'))) return false;
+  return strcmp(name + 15, ".tmp") == 0;
+}
 /// The temporary file was renamed or removed: no signal removes it any more.
 void ForgetTemporary();
 
@@ -38,7 +47,8 @@ void ForgetTemporary();
 bool KeepFileMode(const char* existing, int fd);
 
 /// Locks the file `name` stands for until the process ends (the system drops the lock of a
-/// process that dies). 0: locked, or no such file yet; 1: another process holds the lock.
+/// process that dies). 0: locked, or no such file yet; 1: another Scan holds the lock. Only a
+/// process that may write the file can hold it: a reader cannot keep its owner's Scans out.
 int LockDataFile(const char* name);
 /// Drops every lock LockDataFile took.
 void ReleaseDataFileLocks();

@@ -10,7 +10,8 @@ packages_of() {
   case $1 in
     # The tests are configured with the program, though run.sh builds only the program.
     run) echo cmake ninja-build g++ libgtest-dev ;;
-    release | asan) echo cmake ninja-build g++ libgtest-dev ;;
+    # acl: setfacl for the tests of what a save keeps.
+    release | asan) echo cmake ninja-build g++ libgtest-dev acl ;;
     # GoogleTest's sources for the cross build; Wine runs the .exe tests.
     win32) echo cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
       googletest wine wine64 libwine fonts-wine ;;

@@ -14,6 +14,7 @@
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/table.h"
+#include "platform/owner.h"
 #include "platform/save.h"
 
 namespace {
@@ -319,6 +320,10 @@ Verdict ReadEntries(Reader& in, Reader& names, uint32_t count, std::vector<Recor
       return Verdict::kDamaged;
     uint32_t up = GetLe32(raw + 62);
     if (up > i) return Verdict::kDamaged;
+    // Only the walk sets the mark, and only on directories: on a file it would hide the file
+    // from every list, its deletion included.
+    uint32_t attr = GetLe32(raw + 14);
+    if ((attr & atNOMATCH) != 0 && (attr & FILE_ATTRIBUTE_DIRECTORY) == 0) return Verdict::kDamaged;
     if (up != 0 && !(out != nullptr ? (*out)[up - 1].IsDir() : dirs[up - 1] != 0))
       return Verdict::kDamaged;
     if (out != nullptr) {
@@ -326,7 +331,7 @@ Verdict ReadEntries(Reader& in, Reader& names, uint32_t count, std::vector<Recor
       DecodeRecord(raw, &out->back());
       out->back().SetLongName(name);
     } else {
-      dirs.push_back((GetLe32(raw + 14) & FILE_ATTRIBUTE_DIRECTORY) != 0);
+      dirs.push_back((attr & FILE_ATTRIBUTE_DIRECTORY) != 0);
     }
   }
   return names.AtEnd() ? Verdict::kValid : Verdict::kDamaged;
@@ -427,6 +432,18 @@ int CheckSaveTarget(const Table& t, char* target, bool* replace) {
   return 0;
 }
 
+// After a save: what the new file could not take over from the old one.
+void WarnNotCarriedOver(const CarriedOver& kept, const char* name) {
+  if (kept.attrError != 0) {
+    fprintf(stderr, " *** Warning: Extended attributes not kept, access left to the owner: %s\n",
+            name);
+    PrintReason(kept.attrError);
+  }
+  if (kept.otherLinks)
+    fprintf(stderr, " *** Warning: Other hard links of the data file keep the old contents: %s\n",
+            name);
+}
+
 // False with errno set when a write fails or the table holds what the reader would refuse: a
 // line break in the start path or the mask, a name with a line feed or over the line limit.
 bool WriteTable(const Table& t, int fd) {
@@ -520,6 +537,8 @@ int Table::SaveDataFile(bool readOnly) {
   // The temporary file is its owner's alone until it is complete; then it takes the old file's
   // permissions and owner, and the rename makes it the data file.
   if (!WriteTable(*this, fd) || _commit(fd) != 0 || !KeepFileMode(target, fd)) err = errno;
+  CarriedOver kept;
+  if (err == 0 && replace) kept = KeepExtendedAttributes(target, fd);
   if (_close(fd) != 0 && err == 0) err = errno;
   DWORD how = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
   errno = 0;
@@ -533,6 +552,7 @@ int Table::SaveDataFile(bool readOnly) {
   }
   stamp = TakeStamp(cDataFile, -1);
   FinalLine(" \376 Saved  %6u  %s\n", n, cDataFile);
+  WarnNotCarriedOver(kept, cDataFile);
   return 0;
 }
 

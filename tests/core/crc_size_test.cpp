@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/crc32shr.h"
+#include "core/reason.h"
 #include "platform/platform.h"
 #include "tests/support/scratch.h"
 
@@ -25,8 +26,8 @@ TEST(CrcOfSize, ReadsExactlyTheSizeSeenAndRefusesAFileThatShrank) {
   // Grown since the walk saw 4 bytes: the checksum of those 4 (that of "1234").
   EXPECT_EQ(0, CRCFileOfSize(path.c_str(), 4, FILE_ATTRIBUTE_ARCHIVE, &prefix));
   EXPECT_EQ(0x9BE3E0A3u, prefix);
-  // Shrunk below the 20 bytes seen: unknown, 0, and the call says it failed.
-  EXPECT_NE(0, CRCFileOfSize(path.c_str(), 20, FILE_ATTRIBUTE_ARCHIVE, &shrunk));
+  // Shrunk below the 20 bytes seen: unknown, 0, and the call says so (not as an I/O error).
+  EXPECT_EQ(kReasonShrank, CRCFileOfSize(path.c_str(), 20, FILE_ATTRIBUTE_ARCHIVE, &shrunk));
   EXPECT_EQ(0u, shrunk);
   // What the walk saw as a link or a directory is never opened.
   uint32_t link = 1;

@@ -160,6 +160,33 @@ TEST_F(KeepTest, UnreadableDirectoriesAreKeptAsStoredAndUnreadableEntriesWarned)
   EXPECT_TRUE(Has(info.err, " *** Warning: Permission denied: " + Path("tree/a.txt") + "\n"));
 }
 
+// A start directory that is there but cannot be read is not said to be missing.
+TEST_F(KeepTest, AnUnreadableStartPathIsNamedWithItsReason) {
+  std::vector<std::string> bound;
+  if (PermissionBoundPrefix(&bound) != 0) GTEST_SKIP() << "permission bits cannot bind here";
+  ASSERT_EQ(0, Scan().status);
+  const std::string saved = ReadFile("vantel32.crc");
+  fs::permissions(Path("tree"), fs::perms::none);
+  struct Restore {
+    std::string dir;
+    ~Restore() { fs::permissions(dir, fs::perms::owner_all); }
+  } restore{Path("tree")};
+  const std::string said = " *** Error: Start path not readable: " + Path("tree") + kPathSep +
+                           "\n *** Permission denied\n";
+  for (const std::vector<std::string>& args : {
+           std::vector<std::string>{"-ms", "-s", Path("tree")},
+           std::vector<std::string>{"-ms", "-s", Path("tree"), "-fc", "new.crc"},
+           std::vector<std::string>{"-mc", "-s", "vantel32.crc", Path("tree")},
+       }) {
+    RunResult r = RunUnder(bound, args);
+    if (Has(r.err, "setpriv")) GTEST_SKIP() << "cannot drop capabilities: " << r.err;
+    EXPECT_EQ(1, r.status) << args[3];
+    EXPECT_TRUE(Has(r.err, said)) << r.err;
+  }
+  EXPECT_EQ(saved, ReadFile("vantel32.crc"));
+  EXPECT_FALSE(Exists("new.crc"));
+}
+
 TEST_F(KeepTest, RefusedCataloguesEndEveryModeWithStatusOne) {
   ASSERT_EQ(0, Scan().status);
   std::string saved = ReadFile("vantel32.crc");

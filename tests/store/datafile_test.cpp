@@ -209,11 +209,12 @@ TEST_F(DataFileTest, TestFileCodes) {
 
 // Whatever the writer would not write is damaged, for ReadDataFile and TestFile alike.
 TEST_F(DataFileTest, DamagedFilesAreRefused) {
-  auto withParent = [](size_t record, char parent) {
+  auto withByte = [](size_t record, size_t at, char value) {
     std::string b = kFixtureBytes;
-    b[kHeaderBytes + record * kRecordBytes + 62] = parent;
+    b[kHeaderBytes + record * kRecordBytes + at] = value;
     return b;
   };
+  auto withParent = [&](size_t record, char parent) { return withByte(record, 62, parent); };
   auto withCount = [](const std::string& count) {
     return "VNT CRC Ver. 2.01\n/start/\n*.TXT\n" + count + "\n" +
            kFixtureBytes.substr(kHeaderBytes);
@@ -251,6 +252,7 @@ TEST_F(DataFileTest, DamagedFilesAreRefused) {
       withParent(0, 2),                                     // parent further on
       withParent(0, 1),                                     // a directory its own parent
       withParent(2, 2),                                     // parent is a file
+      withByte(1, 17, '\x80'),                              // a file with the no-match mark
       kFixtureBytes.substr(0, kFixtureBytes.size() - names.size()) + tooLong + "\n\n\n",
       kFixtureBytes.substr(0, kFixtureBytes.size() - 2) + std::string("\0\n", 2),
   };

@@ -1,5 +1,6 @@
 // FIFOs, socket nodes and names of raw bytes, which only POSIX file systems hold.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -52,4 +53,15 @@ int MakeUtf8Entry(const std::string& path, const std::string* contents) {
   if (fd < 0) return 1;
   bool ok = write(fd, contents->data(), contents->size()) == ssize_t(contents->size());
   return close(fd) == 0 && ok ? 0 : 1;
+}
+
+int TakeReaderLocks(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct flock lock = {};
+  lock.l_type = F_RDLCK;
+  if (fd >= 0 && (flock(fd, LOCK_EX | LOCK_NB) != 0 || fcntl(fd, F_OFD_SETLK, &lock) != 0)) {
+    close(fd);
+    return -1;
+  }
+  return fd;
 }

@@ -22,6 +22,10 @@ int PermissionBoundPrefix(std::vector<std::string>*) {
   return -1;
 }
 
+int TakeReaderLocks(const std::string&) {
+  return -1;
+}
+
 int MakeUtf8Entry(const std::string& path, const std::string* contents) {
   int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.c_str(), -1, nullptr, 0);
   if (n <= 0) return 1;

@@ -19,3 +19,7 @@ int PermissionBoundPrefix(std::vector<std::string>* prefix);
 // Creates a directory, or a file holding *contents, at an absolute path written in UTF-8,
 // whatever the ANSI code page: on Windows through the wide functions, with no MAX_PATH limit.
 int MakeUtf8Entry(const std::string& path, const std::string* contents);
+
+/// Takes the locks any reader of a file can: flock's exclusive lock and a read lock of the open
+/// file, on a descriptor open for reading only. The descriptor (close it to drop them), or -1.
+int TakeReaderLocks(const std::string& path);

@@ -1,0 +1,10 @@
+// Windows keeps no POSIX owners in shared directories and no extended attributes to carry over.
+#include "platform/owner.h"
+
+bool IsPlantedInSharedDir(const char*) {
+  return false;
+}
+
+CarriedOver KeepExtendedAttributes(const char*, int) {
+  return CarriedOver{};
+}
