@@ -44,7 +44,8 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
   }
   char given[MAX_PATH];
   snprintf(given, sizeof given, "%s", t.cStartPath);
-  // Whoever planted it may read and change it: root's catalogue it would then be no longer.
+  // Another user's file or link where anyone may put one: whoever planted it could read what
+  // this Scan saves there, or steer the save into another catalogue.
   if (IsPlantedInSharedDir(t.cDataFile)) {
     fprintf(stderr, " *** Error: Data file owned by another user in a shared directory: %s\n",
             t.cDataFile);
