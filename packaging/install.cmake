@@ -5,7 +5,8 @@ install(TARGETS vantel32 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/vantel32.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/vantel32.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vantel32)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_PACKAGE_NAME vantel32)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -22,7 +23,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Debian's layout for the documentation: the man page and the changelog compressed, a
-# copyright file beside the README.
+# Debian's layout for the documentation: the man page, README and changelog compressed, the
+# licence as the copyright file.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/debian-layout.cmake)
 include(CPack)

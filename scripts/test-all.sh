@@ -6,7 +6,8 @@
 #   win32    MinGW-w64 cross build, ctest running every .exe under Wine (throw-away WINEPREFIX)
 #   fuzz     clang libFuzzer targets, each run briefly on its committed seed corpus
 #   package  installs the release build into a temporary prefix, checks the files and the man
-#            page, builds the .deb and lists it (reuses build/release)
+#            page, builds the .deb, lists it and runs lintian on it (reuses build/release); a
+#            second build in build/package-again must give the same .deb, byte for byte
 # Usage: scripts/test-all.sh [release] [asan] [win32] [fuzz] [package]   (no argument: all)
 # The Debian packages the legs need are installed first when missing (scripts/install-deps.sh).
 # Build folders are reused, so a second run is incremental. The last line counts legs:
@@ -70,17 +71,56 @@ INSTALLED_FILES=(
   share/man/man1/vantel32.1
   share/bash-completion/completions/vantel32
   share/doc/vantel32/README.md
+  share/doc/vantel32/LICENSE
+)
+# What the .deb holds in Debian's layout.
+PACKAGED_FILES=(
+  usr/bin/vantel32
+  usr/share/man/man1/vantel32.1.gz
+  usr/share/doc/vantel32/README.md.gz
+  usr/share/doc/vantel32/changelog.gz
+  usr/share/doc/vantel32/copyright
 )
 
-leg_package() {
-  need_tools package "install cmake, ninja-build, g++, dpkg-dev and groff-base" \
-    cmake ninja g++ cpack groff dpkg-deb dpkg-shlibdeps || return 1
-  local dir=$BUILD/release out=$BUILD/package prefix file deb
+# The release build of one folder (configured when new) made into a .deb in another.
+build_deb() {
+  local dir=$1 out=$2
+  shift 2
   reset_if_foreign "$dir"
   cmake -S "$ROOT" -B "$dir" -G Ninja -DVANTEL_WERROR=ON -DCMAKE_BUILD_TYPE=Release \
-    -DVANTEL_SANITIZE=OFF >/dev/null || return 1
+    -DVANTEL_SANITIZE=OFF "$@" >/dev/null || return 1
   cmake --build "$dir" -j "$JOBS" --target vantel32 || return 1
+  mkdir -p "$out" || return 1
+  (cd "$dir" && cpack -G DEB -B "$out" >"$out/cpack.log") || { cat "$out/cpack.log"; return 1; }
+}
+
+# The copyright file carries the text of LICENSE word for word.
+same_licence() {
+  diff <(sed -n '/^Permission/,$p' "$ROOT/LICENSE") \
+    <(sed -n '/^ Permission/,$p' "$ROOT/packaging/copyright" | sed 's/^ //; s/^\.$//') >&2 ||
+    { echo "*** package: packaging/copyright and LICENSE differ" >&2; return 1; }
+}
+
+# Any lintian warning or error fails the leg, and so does any hardening tag (those are infos).
+lint_deb() {
+  local deb=$1 log=$2
+  lintian --display-info --fail-on warning "$deb" 2>/dev/null | tee "$log"
+  [[ ${PIPESTATUS[0]} -eq 0 ]] || { echo "*** package: lintian warnings" >&2; return 1; }
+  if grep -q ' hardening-' "$log"; then
+    echo "*** package: lintian: the binary lacks hardening" >&2
+    return 1
+  fi
+}
+
+leg_package() {
+  need_tools package "install cmake, ninja-build, g++, dpkg-dev, groff-base and lintian" \
+    cmake ninja g++ cpack groff dpkg-deb dpkg-shlibdeps lintian strip || return 1
+  local dir=$BUILD/release out=$BUILD/package prefix file deb contents
+  # The package's dates: the last commit's unless given, so that two builds give the same bytes.
+  SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null)}
+  export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-1767225600}
   rm -rf "$out" && mkdir -p "$out" || return 1
+  build_deb "$dir" "$out" || return 1
   prefix=$out/prefix
   cmake --install "$dir" --prefix "$prefix" || return 1
   for file in "${INSTALLED_FILES[@]}"; do
@@ -92,14 +132,22 @@ leg_package() {
   local warnings
   warnings=$(groff -ww -z -man "$prefix/share/man/man1/vantel32.1" 2>&1)
   [[ -z $warnings ]] || { echo "*** package: groff: $warnings" >&2; return 1; }
-  (cd "$dir" && cpack -G DEB -B "$out" >"$out/cpack.log") || { cat "$out/cpack.log"; return 1; }
+  same_licence || return 1
   deb=$(ls "$out"/vantel32_*.deb) || return 1
   dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
-  dpkg-deb --contents "$deb"
-  if command -v lintian >/dev/null 2>&1; then
-    lintian --fail-on error "$deb" || return 1
-  fi
-  echo "package checked: $(basename "$deb"), $(dpkg-deb --contents "$deb" | grep -vc '/$') files" |
+  contents=$(dpkg-deb --contents "$deb") || return 1
+  echo "$contents"
+  for file in "${PACKAGED_FILES[@]}"; do
+    grep -q " \./$file\$" <<<"$contents" || { echo "*** package: $file not in the .deb" >&2; return 1; }
+  done
+  lint_deb "$deb" "$out/lintian.log" || return 1
+  # A second build in a folder of its own must give the same bytes; without a compiler cache,
+  # which would hand it the first build's objects.
+  build_deb "$BUILD/package-again" "$out/again" -DVANTEL_TESTS=OFF -DCMAKE_CXX_COMPILER_LAUNCHER= ||
+    return 1
+  cmp "$deb" "$out/again/$(basename "$deb")" ||
+    { echo "*** package: two builds of the same sources differ" >&2; return 1; }
+  echo "package checked: $(basename "$deb"), $(grep -vc '/$' <<<"$contents") files, lintian clean, reproducible" |
     tee "$out/run.log"
 }
 
