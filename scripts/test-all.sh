@@ -104,8 +104,8 @@ same_licence() {
 # Any lintian warning or error fails the leg, and so does any hardening tag (those are infos).
 lint_deb() {
   local deb=$1 log=$2
-  lintian --display-info --fail-on warning "$deb" 2>/dev/null | tee "$log"
-  [[ ${PIPESTATUS[0]} -eq 0 ]] || { echo "*** package: lintian warnings" >&2; return 1; }
+  lintian --display-info --fail-on warning "$deb" | tee "$log"
+  [[ ${PIPESTATUS[0]} -eq 0 ]] || { echo "*** package: lintian failed or warned" >&2; return 1; }
   if grep -q ' hardening-' "$log"; then
     echo "*** package: lintian: the binary lacks hardening" >&2
     return 1
