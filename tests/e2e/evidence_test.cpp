@@ -44,7 +44,6 @@ class EvidenceTest : public E2eTest {
     E2eTest::SetUp();
     Put("tree/a.txt", "alpha");
     Put("tree/sub/b.txt", "beta");
-    SetMtime("tree/sub", kStamp);
   }
 
   // Writes a file and gives it the write time it had: only its bytes tell the change.
@@ -191,6 +190,11 @@ TEST_F(EvidenceTest, AnEmptiedStartDirectoryIsNotSavedOverItsCatalogue) {
   EXPECT_EQ(kExitClean, accepted.status);
   EXPECT_FALSE(Has(accepted.err, "Every stored entry"));
   EXPECT_EQ("\n\n", Scan().out);  // the catalogue now is the tree as it is
+
+  // Another tree chosen on purpose (-np, or a Yes to the question) holds none of them either.
+  RunResult other = Run({"-ms", "-s", "-np", Path("unmounted")});
+  EXPECT_EQ(kExitClean, other.status) << other.err;
+  EXPECT_EQ(Hex(Crc("alpha")), Hex(StoredCrc("a.txt")));
 }
 
 }  // namespace
