@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "core/crc32shr.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -144,6 +145,7 @@ void CrcReaders::Read() {
   for (;;) {
     uint64_t t = taken_.load();
     if (t == submitted_.load()) {
+      ReleaseThreadState();  // an idle reader holds no descriptor that the walk may need
       std::unique_lock<std::mutex> lock(mutex_);
       idle_.fetch_add(1);
       while (!stop_.load() && taken_.load() == submitted_.load()) work_.wait(lock);
