@@ -46,8 +46,7 @@ bool FromDataFile(const Table& t) {
   return t.cDataFile[0] != '\0';
 }
 
-// kExitTrouble when a data file was refused: its task stays empty and the others are still
-// searched.
+// kExitTrouble when a data file was refused: its task stays empty, the others are searched.
 int LoadTasks(std::vector<Table>& tables, uint32_t sub) {
   int status = kExitClean;
   for (Table& t : tables) {
