@@ -5,13 +5,14 @@
 #include "app/front.h"
 #include "app/options.h"
 #include "app/state.h"
+#include "core/verdict.h"
 #include "modes/modes.h"
 
 namespace {
 
 int Refused() {
   fprintf(stderr, " *** Use:   vantel32 /?\n");
-  return 1;
+  return kExitTrouble;
 }
 
 // Info and Test take the same switches.
@@ -32,7 +33,8 @@ const Mode kModes[] = {
     {cmSCAN, 'S',
      [] {
        return ScanMode(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
-                       cmd & cmNOSIZE, cmd & cmNOPATH, cmd & cmRO, options.moves);
+                       cmd & cmNOSIZE, cmd & cmNOPATH, cmd & cmRO, options.moves,
+                       options.acceptDamaged, options.acceptEmpty);
      }},
     {cmDFF, 'D', [] { return FindDuplicates(tables, cmd & cmSUB, cmd & cmDEBUG); }},
     {cmTEST, 'T', [] { return List(TestMode); }},
@@ -42,13 +44,13 @@ const Mode kModes[] = {
                       cmd & cmNOSIZE, options.moves);
      }},
     {cmHELP, '\0',
-     [] {
+     []() -> int {
        if (options.version) {
          PrintVersion();
        } else {
          PrintUsage();
        }
-       return 0;
+       return kExitClean;
      }},
     {cmERR, '\0', Refused},
     {cmERR | cmHELP, '\0', Refused},
@@ -68,7 +70,7 @@ int DispatchMode() {
   if (bits == cmNOSW) bits = cmCRC;  // Info is the default
   for (const Mode& m : kModes)
     if (m.bits == bits) return m.run();
-  return 1;  // a second mode switch: the parser has said why
+  return kExitTrouble;  // a second mode switch: the parser has said why
 }
 
 void PrintTimePass(FILE* stream, long long seconds) {

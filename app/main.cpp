@@ -5,6 +5,7 @@
 
 #include "app/front.h"
 #include "app/state.h"
+#include "core/verdict.h"
 #include "modes/report.h"
 #include "store/datafile.h"
 
@@ -33,8 +34,9 @@ int main(int argc, char** argv) {
     if (!ReportFailureTold())
       fprintf(stderr, " *** Error: Report not written to standard output\n *** %s\n",
               strerror(error));
-    status = 1;
+    status = kExitTrouble;
   }
+  if (TroubleNoted()) status = kExitTrouble;
   PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
-  return (cmd & cmERR) ? 1 : status;
+  return (cmd & cmERR) ? kExitTrouble : status;
 }

@@ -41,6 +41,16 @@ bool Moves(const char*) {
   return true;
 }
 
+bool AcceptDamaged(const char*) {
+  options.acceptDamaged = true;
+  return true;
+}
+
+bool AcceptEmpty(const char*) {
+  options.acceptEmpty = true;
+  return true;
+}
+
 bool Jobs(const char* value) {
   char* end = nullptr;
   unsigned long n = isdigit(static_cast<unsigned char>(value[0])) ? strtoul(value, &end, 10) : 0;
@@ -58,6 +68,10 @@ const LongOption kLongOptions[] = {
     {"moves", Takes::kNothing, "", "In Scan and Compare mode report moves and renames.", Moves},
     {"jobs", Takes::kValue, "N", "Files read at once (default 8; 1 reads one after another).",
      Jobs},
+    {"accept-damaged", Takes::kNothing, "", "In Scan mode save the new CRC32 of damaged files.",
+     AcceptDamaged},
+    {"accept-empty", Takes::kNothing, "",
+     "In Scan mode save a data file whose every entry is missing.", AcceptEmpty},
 };
 
 void Refuse(const char* arg) {
@@ -108,6 +122,8 @@ void PrintLongOptions() {
     char shown[32];
     snprintf(shown, sizeof shown, "--%s%s%s", option.name, option.valueName[0] ? "=" : "",
              option.valueName);
-    printf("   %-15s- %s\n", shown, option.help);
+    // A name too long for the column stands on a line of its own.
+    if (strlen(shown) > 15) printf("   %s\n", shown);
+    printf("   %-15s- %s\n", strlen(shown) > 15 ? "" : shown, option.help);
   }
 }

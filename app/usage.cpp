@@ -44,10 +44,18 @@ const char* const kUsageLines[] = {
 // A POSIX shell expands wildcards before the program sees them.
 const char kShellNote[] = "         2. Quote masks against the shell: vantel32 -s '*.txt'\n";
 
+// What a script learns from the exit status.
+const char kExitStatus[] =
+    "\n  Exit status:  0 - nothing needs attention (changes saved by Scan included).\n"
+    "                1 - Scan found damaged files, or Compare found a difference.\n"
+    "                2 - trouble: command line, data file or tree refused, an entry\n"
+    "                    skipped or unreadable, a report or data file not written.\n";
+
 }  // namespace
 
 void PrintUsage() {
   for (const char* line : kUsageLines) fputs(line, stdout);
   if (!kIsWin32) fputs(kShellNote, stdout);
   PrintLongOptions();
+  fputs(kExitStatus, stdout);
 }

@@ -1,7 +1,11 @@
 // The reader pool: threads that checksum queued files, results handed back in queue order.
 #include "core/crc_readers.h"
 
+#include <cerrno>
+#include <chrono>
+
 #include "core/crc32shr.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -13,6 +17,36 @@ constexpr size_t kRingSize = 1024;
 
 // Files that wait before Submit wakes idle readers.
 constexpr uint64_t kWakeBatch = 16;
+
+// How long readers wait for a descriptor while none of them gets one: the limit is then too
+// low for even one file, and the file is left unread (with a warning) instead of hanging.
+constexpr auto kDescriptorPatience = std::chrono::seconds(5);
+
+using Clock = std::chrono::steady_clock;
+
+// The last time a reader finished a file other than for lack of descriptors.
+std::atomic<Clock::rep> lastProgress{0};
+
+bool ShortOfDescriptors(int error) {
+  return error == EMFILE || error == ENFILE;
+}
+
+// The program's own limit on open files is no reason to lose a checksum: while other readers
+// hold the descriptors, wait for one of them to close a file and try again.
+template <typename Read>
+int ReadWaitingForDescriptors(Read read) {
+  int error = read();
+  auto pause = std::chrono::milliseconds(1);
+  while (ShortOfDescriptors(error) &&
+         Clock::now() - Clock::time_point(Clock::duration(lastProgress.load())) <
+             kDescriptorPatience) {
+    std::this_thread::sleep_for(pause);
+    if (pause < std::chrono::milliseconds(32)) pause *= 2;
+    error = read();
+  }
+  if (!ShortOfDescriptors(error)) lastProgress.store(Clock::now().time_since_epoch().count());
+  return error;
+}
 
 }  // namespace
 
@@ -31,6 +65,7 @@ int ChecksumOneFile(const char* path, uint64_t size, uint32_t attr, bool lookUp,
 }
 
 CrcReaders::CrcReaders(unsigned readers) {
+  lastProgress.store(Clock::now().time_since_epoch().count());
   if (readers <= 1) return;
   ringSize_ = kRingSize;
   ring_.reset(new Job[ringSize_]);
@@ -110,6 +145,7 @@ void CrcReaders::Read() {
   for (;;) {
     uint64_t t = taken_.load();
     if (t == submitted_.load()) {
+      ReleaseThreadState();  // an idle reader holds no descriptor that the walk may need
       std::unique_lock<std::mutex> lock(mutex_);
       idle_.fetch_add(1);
       while (!stop_.load() && taken_.load() == submitted_.load()) work_.wait(lock);
@@ -119,8 +155,10 @@ void CrcReaders::Read() {
     }
     if (!taken_.compare_exchange_weak(t, t + 1)) continue;
     Job& job = ring_[t % ringSize_];
-    job.error = ChecksumOneFile(job.path.c_str(), job.size, job.attr, job.lookUp, buffer.data(),
-                                kCrcBufferSize, &job.crc);
+    job.error = ReadWaitingForDescriptors([&] {
+      return ChecksumOneFile(job.path.c_str(), job.size, job.attr, job.lookUp, buffer.data(),
+                             kCrcBufferSize, &job.crc);
+    });
     job.done.store(true);
     if (awaited_.load() == t) {
       std::lock_guard<std::mutex> lock(mutex_);

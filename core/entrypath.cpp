@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/verdict.h"
 #include "core/walk.h"
 
 namespace {
@@ -16,6 +17,7 @@ void WarnLeftOut(const char* reason, const char* dir, const char* name, int name
   snprintf(shown, sizeof shown, "%s%.*s", dir, nameLen, name);
   CharToOemA(shown, shown);
   fprintf(stderr, " *** Warning: %s: %s\n", reason, shown);
+  NoteTrouble();
 }
 
 bool Fits(size_t len, size_t room) {

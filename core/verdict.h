@@ -9,3 +9,8 @@ enum ExitStatus : int { kExitClean = 0, kExitFinding = 1, kExitTrouble = 2 };
 
 /// Two verdicts of one run as one: trouble wins over a finding, a finding over a clean run.
 inline int WorstStatus(int a, int b) { return a > b ? a : b; }
+
+/// An entry left out or left unread anywhere in the run: warned about where it happens, and the
+/// run ends with kExitTrouble whatever its mode found.
+void NoteTrouble();
+bool TroubleNoted();

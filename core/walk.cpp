@@ -11,6 +11,7 @@
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/table.h"
+#include "core/verdict.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ void WarnSkipped(int error, const char* dir, const char* name) {
   std::string shown = std::string(dir) + name;
   CharToOemA(&shown[0], &shown[0]);
   fprintf(stderr, " *** Warning: %s: %s\n", ReasonText(error), shown.c_str());
+  NoteTrouble();
 }
 
 bool MaskMatchesAll(const char* mask) {

@@ -76,10 +76,10 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   ReportBanner(banner, sizeof banner);
   if (tables.size() != 2) {
     fprintf(stderr, " *** Internal Error: compare() requires 2 tasks.\n");
-    return 1;
+    return kExitTrouble;
   }
   Table& t = tables[0];
-  if (!LoadPathOne(t, sub, noCrc)) return 1;
+  if (!LoadPathOne(t, sub, noCrc)) return kExitTrouble;
 
   CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   options.checkCreate = false;
@@ -111,7 +111,7 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   });
   if (error != 0) {
     StartPathError(t.cStartPath, error);
-    return 1;
+    return kExitTrouble;
   }
   printf("\n");
   std::vector<Move> moves;
@@ -124,13 +124,15 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   ListMarked(t, stGONE, [&] {
     report.Section(goneTitled, " *** Path 2 NOT contains files or directories:\n\n");
   });
-  if (!withMoves) return 0;
-  printf("\n");
-  bool movedTitled = false;
-  for (const Move& m : moves) {
-    report.Section(movedTitled, " *** Path 2 contains moved files or directories:\n\n");
-    PrintMove(t, m);
+  if (withMoves) {
+    printf("\n");
+    bool movedTitled = false;
+    for (const Move& m : moves) {
+      report.Section(movedTitled, " *** Path 2 contains moved files or directories:\n\n");
+      PrintMove(t, m);
+    }
+    if (movedTitled) printf("\n");
   }
-  if (movedTitled) printf("\n");
-  return 0;
+  // Every section opens with the header: a difference of any kind is a finding.
+  return report.headerShown ? kExitFinding : kExitClean;
 }

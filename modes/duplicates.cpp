@@ -46,12 +46,12 @@ bool FromDataFile(const Table& t) {
   return t.cDataFile[0] != '\0';
 }
 
-// 1 when a data file was refused: its task stays empty and the others are still searched.
+// kExitTrouble when a data file was refused: its task stays empty, the others are searched.
 int LoadTasks(std::vector<Table>& tables, uint32_t sub) {
-  int status = 0;
+  int status = kExitClean;
   for (Table& t : tables) {
     if (FromDataFile(t)) {
-      if (LoadCatalogue(t) != 0) status = 1;
+      if (LoadCatalogue(t) != 0) status = kExitTrouble;
     } else {
       t.BuildTree(sub != 0);
     }
@@ -255,7 +255,7 @@ int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full) {
   int status = LoadTasks(tables, sub);
   ChecksumTasks(tables, full != 0);
   int reported = ReportDuplicates(tables);
-  return status != 0 ? status : reported;
+  return WorstStatus(status, reported);
 }
 
 int ReportDuplicates(std::vector<Table>& tables) {
@@ -269,5 +269,5 @@ int ReportDuplicates(std::vector<Table>& tables) {
     printf("\nWas found %u diplicate file(s).\n", totals.files);
     printf("Loss %" PRId64 " byte(s) in duplicate file(s).\n", totals.lost);
   }
-  return 0;
+  return kExitClean;
 }

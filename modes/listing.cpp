@@ -168,7 +168,7 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
              const char* format, uint32_t debug) {
   char date[16], clock[16];
   TakeClock(date, clock);
-  int status = 0;
+  int status = kExitClean;
   // Every tree is walked before any summary line, as ever; the files are read meanwhile.
   CrcReaders readers(ReaderThreads());
   std::vector<std::unique_ptr<ChecksumRun>> runs;
@@ -176,7 +176,7 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
     bool stored = t.cDataFile[0] != '\0';
     runs.push_back(std::make_unique<ChecksumRun>(t, readers, stored));
     if (stored) {
-      if (LoadCatalogue(t) != 0) status = 1;
+      if (LoadCatalogue(t) != 0) status = kExitTrouble;
     } else {
       t.BuildTree(sub != 0, runs.back().get());
     }
@@ -192,9 +192,9 @@ int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t empt
   char date[16], clock[16];
   TakeClock(date, clock);
   printf("\nSystem clock:   %s %s\n", date, clock);
-  int status = 0;
+  int status = kExitClean;
   for (Table& t : tables)
-    if (t.cDataFile[0] && LoadCatalogue(t) != 0) status = 1;
+    if (t.cDataFile[0] && LoadCatalogue(t) != 0) status = kExitTrouble;
   for (Table& t : tables) t.PrintTable(format, lists != 0, emptyFolders != 0, 1, debug != 0);
   return status;
 }

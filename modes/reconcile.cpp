@@ -9,6 +9,7 @@
 
 #include "core/crc32shr.h"
 #include "core/progress.h"
+#include "core/verdict.h"
 #include "core/walk.h"
 #include "store/format.h"
 
@@ -107,6 +108,7 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
     char shown[2 * MAX_PATH];
     CharToOemA(path, shown);
     fprintf(stderr, " *** Warning: Directory not readable, kept as stored: %s\n", shown);
+    NoteTrouble();
     KeepStoredBelow(d);
   }
   if (!opt_.sub) {
@@ -120,6 +122,13 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   reads.Drain();
   reads_ = nullptr;
   return 0;
+}
+
+bool Reconciler::EveryStoredMissing() const {
+  if (stored_ == 0) return false;
+  for (size_t k = 0; k < stored_; ++k)
+    if ((table_.records[k].wStatus & (stGONE | stMOVED)) != stGONE) return false;
+  return true;
 }
 
 void Reconciler::KeepStoredBelow(uint32_t d) {
@@ -260,6 +269,7 @@ void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* pat
   m.dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   m.live = (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
   m.path = path;
+  m.storedWrite = r.ftWrite;
   EntryChange& c = m.c;
 
   char shortName[kShortNameLen];
@@ -309,6 +319,7 @@ void Reconciler::Checksummed(uint64_t tag, const char* path, uint32_t crc, int e
     if (!m.waiting) continue;
     m.waiting = false;
     m.crc = crc;
+    m.unreadable = error != 0;
     break;
   }
   ReportReady();
@@ -321,6 +332,13 @@ void Reconciler::ReportReady() {
   }
 }
 
+bool Reconciler::Damaged(const Matched& m) const {
+  const Record& r = table_.records[m.k];
+  // A stored CRC of 0 on a file with contents was never made (/nc, or unreadable then).
+  return opt_.findDamage && !opt_.noTime && !opt_.noSize && m.c.write[0] == '\0' &&
+         r.qwSize == m.live && r.dwCRC != 0;
+}
+
 void Reconciler::Conclude(Matched& m) {
   Record& r = table_.records[m.k];
   EntryChange& c = m.c;
@@ -328,14 +346,21 @@ void Reconciler::Conclude(Matched& m) {
   if (!opt_.noSize && r.qwSize != m.live) {
     snprintf(c.size, sizeof c.size, "%" PRId64 " (%+" PRId64 ")", static_cast<int64_t>(m.live),
              static_cast<int64_t>(m.live - r.qwSize));
-    r.dwCRC = m.crc;
-    r.qwSize = m.live;
     sizeChanged = true;
     ++m.changes;
   }
-  if (!sizeChanged && !opt_.noCrc && r.dwCRC != m.crc) {
-    snprintf(c.crc, sizeof c.crc, "%08X  ->  %08X", r.dwCRC, m.crc);
+  if (m.unreadable) {
+    // Contents unknown: the record keeps the size, time and CRC that belong together, so that
+    // the next run that can read the file judges it against what was last known.
+    r.ftWrite = m.storedWrite;
+  } else if (sizeChanged) {
     r.dwCRC = m.crc;
+    r.qwSize = m.live;
+  } else if (!opt_.noCrc && r.dwCRC != m.crc) {
+    snprintf(c.crc, sizeof c.crc, "%08X  ->  %08X", r.dwCRC, m.crc);
+    c.damaged = Damaged(m);
+    // Damage is evidence: the stored CRC is kept until the file is restored or accepted.
+    if (!c.damaged || opt_.acceptDamaged) r.dwCRC = m.crc;
     ++m.changes;
   }
   if (m.changes == 0) return;

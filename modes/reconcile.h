@@ -25,12 +25,17 @@ struct CheckOptions {
   uint32_t noSize = 0;
   bool checkCreate = true;   // Compare never checks the creation time
   bool dirWriteTime = true;  // nor the write time of a directory
+  // Scan: new contents under the same size and write time are damage, and the stored CRC
+  // stays unless the user accepts the new one.
+  bool findDamage = false;
+  bool acceptDamaged = false;
 };
 
 /// The texts of one matched entry's differences; an empty text means no difference.
 struct EntryChange {
   const char* path = nullptr;  // full path, OEM
   bool isDir = false;
+  bool damaged = false;  // contents changed, size and write time kept
   char name[64] = "";
   char create[80] = "";
   char write[80] = "";
@@ -52,6 +57,9 @@ class Reconciler : public CrcSink {
   /// progressTask is the task number shown in the progress line. Returns 0, or the error number
   /// when the start directory is gone or cannot be read: nothing was compared then.
   int Walk(int progressTask, const ChangeSink& onChange);
+  /// After Walk (and the pairing of moves): whether the catalogue held entries and not one of
+  /// them was found again, in its place or moved.
+  bool EveryStoredMissing() const;
 
  private:
   int VisitDirectory(uint32_t d, char* path, size_t base);
@@ -65,6 +73,8 @@ class Reconciler : public CrcSink {
     uint32_t k = 0;  // the record
     bool waiting = false;
     bool dir = false;
+    bool unreadable = false;  // its checksum could not be made: what was stored stands
+    FILETIME storedWrite = {};
     uint64_t live = 0;
     uint32_t crc = 0;
     int changes = 0;
@@ -76,6 +86,7 @@ class Reconciler : public CrcSink {
   // Reports the matched entries at the front whose checksums are in, in walk order.
   void ReportReady();
   void Conclude(Matched& m);
+  bool Damaged(const Matched& m) const;
   void Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) override;
   long Find(uint32_t up, bool dir, const char* name) const;
 

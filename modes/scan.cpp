@@ -25,6 +25,7 @@ struct ScanReport {
   int filesChanged = 0, filesDeleted = 0, filesNew = 0;
   int dirsChanged = 0, dirsDeleted = 0, dirsNew = 0;
   int filesMoved = 0, dirsMoved = 0;
+  int damaged = 0;
 
   void ShowBanner() {
     if (bannerShown) return;
@@ -36,8 +37,10 @@ struct ScanReport {
 enum class Load { kReady, kSkipTask, kEndScan };
 
 // Loads one task. kEndScan ends the whole scan before anything is compared or saved; kSkipTask
-// leaves this task out (neither compared nor saved) while the others go on.
-Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t readOnly) {
+// leaves this task out (neither compared nor saved) while the others go on. *ownTree: the tree
+// scanned is the one the catalogue records, not another chosen with /np or a Yes.
+Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t readOnly,
+              bool* ownTree) {
   if (t.cDataFile[0] == '\0') {
     fprintf(stderr, " *** Internal Error: Unspecified data file for %s\n", t.cStartPath);
     return Load::kReady;
@@ -62,6 +65,7 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
     case kDataFileFound:
       // A catalogue that cannot be read whole is never overwritten with a partial one.
       if (LoadCatalogue(t) != 0) return Load::kSkipTask;
+      *ownTree = !noPath || strcmp(given, t.cStartPath) == 0;
       if (noPath) snprintf(t.cStartPath, sizeof t.cStartPath, "%s", given);
       return Load::kReady;
     case kCannotOpen: {
@@ -100,7 +104,7 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
 
 int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
              uint32_t noCrc, uint32_t noSize, uint32_t noPath, uint32_t readOnly,
-             uint32_t pairMoves) {
+             uint32_t pairMoves, uint32_t acceptDamaged, uint32_t acceptEmpty) {
   StatusLine(" \376 CRC32 File Scanner ...\n");
   const bool withMoves = pairMoves != 0;
   ScanReport report;
@@ -110,18 +114,22 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   for (Table& t : tables)
     if (t.cDataFile[0] != '\0') LeaveOutOfWalks(t.cDataFile);
   // A task left out keeps its data file exactly as it was.
-  int status = 0;
-  std::vector<char> skip(tables.size(), 0);
+  int status = kExitClean;
+  std::vector<char> skip(tables.size(), 0), ownTree(tables.size(), 0);
   for (size_t n = 0; n < tables.size(); ++n) {
-    Load load = LoadTask(tables[n], sub, noPath, noCrc, readOnly);
-    if (load == Load::kEndScan) return 1;
+    bool own = false;
+    Load load = LoadTask(tables[n], sub, noPath, noCrc, readOnly, &own);
+    ownTree[n] = own;
+    if (load == Load::kEndScan) return kExitTrouble;
     if (load == Load::kSkipTask) {
       skip[n] = 1;
-      status = 1;
+      status = kExitTrouble;
     }
   }
 
   CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
+  options.findDamage = true;
+  options.acceptDamaged = acceptDamaged != 0;
   std::vector<Reconciler> reconcilers;
   reconcilers.reserve(tables.size());
   ProgressLine("   Indexing table ...\r");
@@ -134,6 +142,9 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     report.ShowBanner();
     ++(c.isDir ? report.dirsChanged : report.filesChanged);
     PrintChangeBlock(c);
+    if (!c.damaged) return;
+    ++report.damaged;
+    fprintf(stderr, " *** Warning: Contents changed, size and write time kept: %s\n", c.path);
   };
   for (size_t n = 0; n < tables.size(); ++n) {
     Table& t = tables[n];
@@ -143,11 +154,13 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     if (int error = reconcilers[n].Walk(static_cast<int>(n), onChange)) {
       StartPathError(t.cStartPath, error);
       skip[n] = 1;
-      status = 1;
+      status = kExitTrouble;
       continue;
     }
     std::vector<Move> moves;
     if (withMoves) moves = FindMoves(t);
+    // An empty mount point, or another drive mounted there, is not the deletion of everything.
+    bool emptied = ownTree[n] && !acceptEmpty && reconcilers[n].EveryStoredMissing();
     auto banner = [&report] { report.ShowBanner(); };
     MarkedCounts added = ListMarked(t, stNEW, banner);
     printf("\n");
@@ -165,6 +178,15 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
       }
       printf("\n");
     }
+    if (emptied) {
+      fprintf(stderr,
+              " *** Error: Every stored entry is missing, data file not saved: %s\n"
+              " *** Is the drive mounted? --accept-empty saves it.\n",
+              t.cDataFile);
+      skip[n] = 1;
+      status = kExitTrouble;
+      continue;
+    }
     if (!readOnly) {
       ProgressLine("%79s\r   Compacting table ...\r", " ");
       t.Compact();
@@ -180,10 +202,10 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
       fprintf(stderr, " *** Error: Report not written, data file not saved: %s\n *** %s\n",
               t.cDataFile, strerror(error));
       NoteReportFailureTold();
-      status = 1;
+      status = kExitTrouble;
       continue;
     }
-    if (t.SaveDataFile(readOnly != 0) != 0) status = 1;
+    if (t.SaveDataFile(readOnly != 0) != 0) status = kExitTrouble;
   }
 
   if (report.bannerShown) {
@@ -192,6 +214,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     printf("Dirs : %3d changed, %3d deleted, %3d new\n", report.dirsChanged, report.dirsDeleted,
            report.dirsNew);
     if (withMoves) printf("Moved: %3d files, %3d dirs\n", report.filesMoved, report.dirsMoved);
+    if (report.damaged != 0) printf("Damaged: %3d files\n", report.damaged);
   }
-  return status;
+  return WorstStatus(status, report.damaged != 0 ? kExitFinding : kExitClean);
 }

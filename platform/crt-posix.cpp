@@ -52,6 +52,11 @@ int _open(const char* path, int flags, int mode) {
   int fd = OpenRegularAt(dir, name, flags, &st);
   if (fd < 0 && dir != AT_FDCWD && StaleCachedParentDir())
     fd = OpenRegularAt(AT_FDCWD, path, flags, &st);
+  // Short of descriptors, the directory held for later lookups gives its own up to the file.
+  if (fd < 0 && dir != AT_FDCWD && (errno == EMFILE || errno == ENFILE)) {
+    ForgetCachedParentDir();
+    fd = OpenRegularAt(AT_FDCWD, path, flags, &st);
+  }
   if (fd < 0) return -1;
   readFd = fd;
   readPath.assign(path);

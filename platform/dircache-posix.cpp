@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace {
 
 constexpr long kLifetimeNs = 100 * 1000 * 1000;
@@ -56,6 +58,10 @@ int CachedParentDir(const char* path, const char** name) {
 void ForgetCachedParentDir() {
   if (cache.fd >= 0) close(cache.fd);
   cache.fd = -1;
+}
+
+void ReleaseThreadState() {
+  ForgetCachedParentDir();
 }
 
 bool StaleCachedParentDir() {

@@ -164,6 +164,27 @@ struct NameLess {
   }
 };
 
+// Checksum readers beside the walk may hold every descriptor the process may have for a moment:
+// wait for one of them to close its file rather than take the directory for unreadable. Once a
+// wait has run out (the limit is too low for the program itself), later opens do not wait
+// until one succeeds again.
+int OpenDirectory(const std::string& path) {
+  static std::atomic<bool> starved{false};
+  useconds_t pause = 1000, waited = 0;
+  for (;;) {
+    int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) starved = false;
+    if (fd >= 0 || (errno != EMFILE && errno != ENFILE) || starved) return fd;
+    if (waited >= 5000000) {
+      starved = true;
+      return fd;
+    }
+    usleep(pause);
+    waited += pause;
+    pause = std::min<useconds_t>(2 * pause, 32000);
+  }
+}
+
 // Reads the matching names; "." and ".." go first (in that order), the rest sorted.
 // False when the directory could not be read to its end (errno tells why).
 bool Collect(Search* s, const char* mask) {
@@ -277,7 +298,7 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
   ForgetCachedParentDir();
   std::string dirPath =
       !slash ? std::string(".") : std::string(pattern, slash == pattern ? 1 : slash - pattern);
-  int fd = open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = OpenDirectory(dirPath);
   if (fd < 0) {
     lastError = FindErrorOf(errno);
     return INVALID_HANDLE_VALUE;

@@ -202,6 +202,10 @@ void InitConsoleStreams();
 /// text (strerror) names the reason on both builds: ENOENT when the path does not exist.
 int ErrnoOfFindError(DWORD code);
 
+/// Closes what the calling thread keeps open between calls (the directory cache below), so that
+/// a thread about to wait holds no descriptor that another one may need. Nothing on Win32.
+void ReleaseThreadState();
+
 // State the POSIX build keeps between calls, where Windows keeps its own. It changes what a
 // call returns only as said here; the directory cache and the last open are kept per thread:
 // - Directory cache: the directory that holds the last path looked up (FindFirstFileA without

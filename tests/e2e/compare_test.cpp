@@ -44,7 +44,7 @@ TEST_F(CompareTest, IdenticalTreesPrintOnlyTwoBlankLines) {
   SetAllTimes("one", 1000000000);
   SetAllTimes("two", 1000000000);
   RunResult r = Compare();
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(kExitClean, r.status);
   EXPECT_EQ("\n\n", r.out);
   EXPECT_FALSE(Exists("vantel32.crc"));  // Compare writes nothing
 }
@@ -62,7 +62,7 @@ TEST_F(CompareTest, ChangedNewAndMissingSections) {
   SetMtime("two/same.txt", 1000000060);
 
   RunResult r = Compare();
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(kExitFinding, r.status);
   std::string two = Path("two") + kPathSep;
   EXPECT_TRUE(MatchText(Header(Path("one"), Path("two")) +
                             " *** Path 2 contains changed files or directories:\n\n"
@@ -103,11 +103,11 @@ TEST_F(CompareTest, NoCrcReadsNoContents) {
 }
 
 TEST_F(CompareTest, PathOneFromACatalogueShowsItsStoredPath) {
-  ASSERT_EQ(0, Run({"-ms", "-s", Path("one"), "-fc", "one.crc"}).status);
+  ASSERT_EQ(kExitClean, Run({"-ms", "-s", Path("one"), "-fc", "one.crc"}).status);
   std::filesystem::rename(Path("one"), Path("moved"));
   MakeFile("two/new.txt", "n");
   RunResult r = Run({"-mc", "-s", "-nt", Path("one.crc"), Path("two")});
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(kExitFinding, r.status);
   EXPECT_TRUE(MatchText("\n" + Header(Path("one"), Path("two")) +
                             " *** Path 2 contains new files or directories:\n\n"
                             "+ File: " +
@@ -118,7 +118,7 @@ TEST_F(CompareTest, PathOneFromACatalogueShowsItsStoredPath) {
 
 TEST_F(CompareTest, NeedsExactlyTwoTasks) {
   RunResult r = Run({"-mc", Path("one")});
-  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(kExitTrouble, r.status);
   EXPECT_EQ("", r.out);
   EXPECT_NE(std::string::npos, r.err.find(" *** Internal Error: compare() requires 2 tasks.\n"));
 }

@@ -32,7 +32,7 @@ TEST_F(DuplicatesTest, NoGroupPrintsNothingOnStandardOutput) {
   MakeFile("b", "abd");  // same size, other checksum
   MakeFile("c", "12345");
   RunResult r = Run({"-md"});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, kExitClean);
   EXPECT_EQ(r.out, "");
   // Only a and b share a size, so only they are read.
   EXPECT_TRUE(MatchText(
@@ -50,7 +50,7 @@ TEST_F(DuplicatesTest, GroupsInOneTree) {
   MakeFile("w", std::string(99, 'v') + "w");  // the size of the v files, not their contents
   MakeFile("e2");
   RunResult r = Run({"-md", "-s"});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, kExitClean);
   // Record order: sub, then e1 e2 v1 v2 w, then sub's files e3 v3.
   EXPECT_EQ(r.out, Header("e1", "00000000", "0") + "\n      " + Path("e1") + "\n" + "      " +
                        Path("e2") + "\n" + "      " + Path("sub/e3") + "\n" +
@@ -77,7 +77,7 @@ TEST_F(DuplicatesTest, CopiesInTwoTasksWhicheverHoldsTheFirst) {
 TEST_F(DuplicatesTest, OverlappingTasksDoNotMakeAFileItsOwnDuplicate) {
   MakeFile("sub/only", "solo");
   RunResult alone = Run({"-md", "-s", ".", "sub"});
-  EXPECT_EQ(alone.status, 0);
+  EXPECT_EQ(alone.status, kExitClean);
   EXPECT_EQ(alone.out, "");
   MakeFile("twin", "solo");
   RunResult r = Run({"-md", "-s", ".", "sub"});
@@ -97,7 +97,7 @@ TEST_F(DuplicatesTest, MissingOrDamagedDataFileLeavesTheOtherTasks) {
   MakeFile("damaged.crc", good.substr(0, good.size() - 80));
 
   RunResult missing = Run({"-md", "a", "b", "-fc", "missing.crc", "good.crc"});
-  EXPECT_EQ(missing.status, 1);  // searched, but not all it was given
+  EXPECT_EQ(missing.status, kExitTrouble);  // searched, but not all it was given
   EXPECT_EQ(missing.out, Header("x", "FC50F144", "4") + "\n      " + Path("stored/x") + "\n" +
                              "      " + Path("stored/y") + "\n" + Totals(2, "4"));
   EXPECT_NE(missing.err.find("\n** Error: Cannot open input file: missing.crc\n"),
@@ -105,7 +105,7 @@ TEST_F(DuplicatesTest, MissingOrDamagedDataFileLeavesTheOtherTasks) {
 
   // The command line already refuses it: every reader of data files applies the same checks.
   RunResult damaged = Run({"-md", "damaged.crc", "tree"});
-  EXPECT_EQ(damaged.status, 1);
+  EXPECT_EQ(damaged.status, kExitTrouble);
   EXPECT_EQ(damaged.out, "");
   EXPECT_NE(damaged.err.find(" *** Error: damaged.crc - is not data file.\n"), std::string::npos);
 }
@@ -116,7 +116,7 @@ TEST_F(DuplicatesTest, CatalogueWithoutChecksumsGroupsByBytesOnly) {
   MakeFile("tree/x", "abcd");
   MakeFile("tree/y", "abce");
   MakeFile("tree/z", "abcd");
-  ASSERT_EQ(Run({"-ms", "-nc", "tree", "-fc", "nc.crc"}).status, 0);
+  ASSERT_EQ(Run({"-ms", "-nc", "tree", "-fc", "nc.crc"}).status, kExitClean);
   RunResult present = Run({"-md", "nc.crc"});
   EXPECT_EQ(present.out, Header("x", "00000000", "4") + "\n      " + Path("tree/x") + "\n" +
                              "      " + Path("tree/z") + "\n" + Totals(2, "4"));

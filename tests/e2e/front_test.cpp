@@ -49,7 +49,14 @@ std::string Usage() {
       "   --help         - This text.\n"
       "   --version      - Version and build.\n"
       "   --moves        - In Scan and Compare mode report moves and renames.\n"
-      "   --jobs=N       - Files read at once (default 8; 1 reads one after another).\n";
+      "   --jobs=N       - Files read at once (default 8; 1 reads one after another).\n"
+      "   --accept-damaged\n"
+      "                  - In Scan mode save the new CRC32 of damaged files.\n"
+      "   --accept-empty - In Scan mode save a data file whose every entry is missing.\n"
+      "\n  Exit status:  0 - nothing needs attention (changes saved by Scan included).\n"
+      "                1 - Scan found damaged files, or Compare found a difference.\n"
+      "                2 - trouble: command line, data file or tree refused, an entry\n"
+      "                    skipped or unreadable, a report or data file not written.\n";
   return text;
 }
 
@@ -62,7 +69,7 @@ std::string Refused(const std::string& messages) {
 
 TEST_F(E2eTest, NoArgumentsListsTheCurrentDirectory) {
   RunResult r = Run({});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, kExitClean);
   EXPECT_TRUE(
       MatchText("\nSystem clock:   {*}\nFile mask   :   *.*\n\n"
                 "Report total:   Files: 0      Directories: 0      Size: 0\n",
@@ -74,7 +81,7 @@ TEST_F(E2eTest, NoArgumentsListsTheCurrentDirectory) {
 TEST_F(E2eTest, HelpSwitchesPrintTheUsageAndRunNoMode) {
   for (const char* help : {"/?", "-?", "/h", "-H", "--help"}) {
     RunResult r = Run({help, "nothing-here"});
-    EXPECT_EQ(r.status, 0) << help;
+    EXPECT_EQ(r.status, kExitClean) << help;
     EXPECT_EQ(r.out, Usage()) << help;
     EXPECT_TRUE(MatchText(Refused(""), r.err)) << help;
   }
@@ -92,7 +99,7 @@ TEST_F(E2eTest, HelpSwitchesPrintTheUsageAndRunNoMode) {
 
 TEST_F(E2eTest, VersionPrintsVersionAndBuildLines) {
   RunResult r = Run({"--version", "nothing-here"});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, kExitClean);
   EXPECT_TRUE(MatchText("vantel32 2.01\nBuilt for {*}\n", r.out));
   EXPECT_TRUE(MatchText(Refused(""), r.err));
   // The later of --version and the help switches wins, as the help switches replace each other.
@@ -103,7 +110,7 @@ TEST_F(E2eTest, VersionPrintsVersionAndBuildLines) {
 
 TEST_F(E2eTest, DebugDumpsShowStateAfterParsing) {
   RunResult r = Run({"-d", "-of", "fs cc fl", "-e", "missing.*"});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, kExitClean);
   std::string top = Root() + kPathSep;
   std::string expected =
       "\n --- CRC32 MAGIC TABLE --- MagicConst:EDB88320 ---\n\n"
@@ -196,7 +203,7 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusOne) {
     for (const std::string& a : c.args)
       shown += (a.size() > 40 ? a.substr(0, 40) + "..." : a) + " ";
     RunResult r = Run(c.args);
-    EXPECT_EQ(r.status, 1) << shown;
+    EXPECT_EQ(r.status, kExitTrouble) << shown;
     EXPECT_EQ(r.out, "") << shown;
     EXPECT_TRUE(MatchText(Refused(c.messages), r.err)) << shown;
   }
@@ -213,9 +220,9 @@ TEST_F(E2eTest, AnExistingNameWithWildcardsIsTakenLiterally) {
 TEST_F(E2eTest, SwitchesCombineAndSlashFormsWork) {
   MakeFile("a.txt", "x");
   // /x followed by /? ends with the help word alone; /ns, /np, /y and /r are accepted anywhere.
-  EXPECT_EQ(Run({"/x", "/?"}).status, 0);
+  EXPECT_EQ(Run({"/x", "/?"}).status, kExitClean);
   RunResult r = Run({"/d", "/ns", "/nt", "/na", "/nc", "/np", "/y", "/r", "/ol", "/mi", "a.txt"});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, kExitClean);
   EXPECT_NE(r.out.find(" cmd            : 0002FC41\n"), std::string::npos) << r.out;
   // Arguments that only look like switches to Windows stay paths here.
   if (!kIsWin32) {

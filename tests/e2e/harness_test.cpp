@@ -17,7 +17,7 @@ TEST_F(HarnessTest, ArgumentsReachTheProgramUnchanged) {
                                          "-x\\\"",  "-x*?",  "-x\ttab"};
   for (const std::string& arg : args) {
     RunResult r = Run({arg});
-    EXPECT_EQ(r.status, 1) << arg;
+    EXPECT_EQ(r.status, kExitTrouble) << arg;
     EXPECT_EQ(r.out, "") << arg;
     EXPECT_TRUE(MatchText(std::string(kBanner) + " *** Error: unknown switch ... " + arg +
                               "\n *** Use:   vantel32 /?\n" + kTimePass,

@@ -51,7 +51,7 @@ class KeepTest : public E2eTest {
 
 TEST_F(KeepTest, AMissingStartPathKeepsItsCatalogueWhileTheOtherTasksGoOn) {
   MakeFile("other/e.txt", "epsilon");
-  ASSERT_EQ(0,
+  ASSERT_EQ(kExitClean,
             Run({"-ms", "-s", "-nt", Path("tree"), Path("other"), "-fc", "tree.crc", "other.crc"})
                 .status);
   std::string tree = ReadFile("tree.crc"), other = ReadFile("other.crc");
@@ -59,7 +59,7 @@ TEST_F(KeepTest, AMissingStartPathKeepsItsCatalogueWhileTheOtherTasksGoOn) {
   MakeFile("other/e.txt", "EPSILON");
 
   RunResult r = Run({"-ms", "-s", "-nt", "tree.crc", "other.crc"});
-  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(kExitTrouble, r.status);
   EXPECT_TRUE(Has(r.err, " *** Error: Start path not found: " + Path("tree") + kPathSep + "\n"))
       << r.err;
   EXPECT_EQ(tree, ReadFile("tree.crc"));
@@ -70,16 +70,16 @@ TEST_F(KeepTest, AMissingStartPathKeepsItsCatalogueWhileTheOtherTasksGoOn) {
 
 TEST_F(KeepTest, WithoutSubfoldersDeeperRecordsAreKeptUnlessTheirFolderIsGone) {
   MakeFile("tree/gone/deeper/e.txt", "epsilon");
-  ASSERT_EQ(0, Scan().status);
+  ASSERT_EQ(kExitClean, Scan().status);
   std::string saved = ReadFile("vantel32.crc");
 
   // A start directory where nothing matches the mask is there all the same.
   std::vector<std::string> none = {"-ms", Path("tree") + kPathSep + "*.none", "-fc", "none.crc"};
-  ASSERT_EQ(0, Run(none).status);
-  EXPECT_EQ(0, Run(none).status);
+  ASSERT_EQ(kExitClean, Run(none).status);
+  EXPECT_EQ(kExitClean, Run(none).status);
 
   RunResult same = Scan(false);
-  EXPECT_EQ(0, same.status);
+  EXPECT_EQ(kExitClean, same.status);
   EXPECT_EQ("\n\n", same.out);
   EXPECT_EQ(saved, ReadFile("vantel32.crc"));
 
@@ -103,13 +103,13 @@ TEST_F(KeepTest, WithoutSubfoldersDeeperRecordsAreKeptUnlessTheirFolderIsGone) {
 
 TEST_F(KeepTest, AReportThatCannotBeWrittenSavesNothing) {
   if (kIsWin32) GTEST_SKIP() << "no full device to write the report to";
-  ASSERT_EQ(0, Scan().status);
+  ASSERT_EQ(kExitClean, Scan().status);
   std::string saved = ReadFile("vantel32.crc");
   MakeFile("tree/a.txt", "ALPHA");
   const std::vector<std::string> toFullDisk = {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full"};
 
   RunResult lost = RunUnder(toFullDisk, {"-ms", "-s", "-nt", Path("tree")});
-  EXPECT_EQ(1, lost.status);
+  EXPECT_EQ(kExitTrouble, lost.status);
   EXPECT_TRUE(Has(lost.err,
                   " *** Error: Report not written, data file not saved: vantel32.crc\n"
                   " *** No space left on device\n"))
@@ -119,7 +119,7 @@ TEST_F(KeepTest, AReportThatCannotBeWrittenSavesNothing) {
   EXPECT_TRUE(Has(Scan().out, "# " + Path("tree/a.txt") + "\n"));
 
   RunResult info = RunUnder(toFullDisk, {Path("tree")});
-  EXPECT_EQ(1, info.status);
+  EXPECT_EQ(kExitTrouble, info.status);
   EXPECT_TRUE(Has(info.err,
                   " *** Error: Report not written to standard output\n"
                   " *** No space left on device\n"))
@@ -129,7 +129,7 @@ TEST_F(KeepTest, AReportThatCannotBeWrittenSavesNothing) {
 TEST_F(KeepTest, UnreadableDirectoriesAreKeptAsStoredAndUnreadableEntriesWarned) {
   std::vector<std::string> bound;
   if (PermissionBoundPrefix(&bound) != 0) GTEST_SKIP() << "permission bits cannot bind here";
-  ASSERT_EQ(0, Scan().status);
+  ASSERT_EQ(kExitClean, Scan().status);
   std::vector<std::string> before = Stored("vantel32.crc");
   fs::permissions(Path("tree/sub"), fs::perms::none);
   fs::permissions(Path("tree/a.txt"), fs::perms::none);
@@ -143,7 +143,7 @@ TEST_F(KeepTest, UnreadableDirectoriesAreKeptAsStoredAndUnreadableEntriesWarned)
 
   RunResult scan = RunUnder(bound, {"-ms", "-s", "-nt", "-nc", Path("tree")});
   if (Has(scan.err, "setpriv")) GTEST_SKIP() << "cannot drop capabilities: " << scan.err;
-  EXPECT_EQ(0, scan.status);
+  EXPECT_EQ(kExitTrouble, scan.status);
   EXPECT_TRUE(Has(scan.err, " *** Warning: Directory not readable, kept as stored: " +
                                 Path("tree/sub") + "/\n"))
       << scan.err;
@@ -151,7 +151,7 @@ TEST_F(KeepTest, UnreadableDirectoriesAreKeptAsStoredAndUnreadableEntriesWarned)
   EXPECT_EQ(before, Stored("vantel32.crc"));
 
   RunResult compare = RunUnder(bound, {"-mc", "-s", "-nc", "vantel32.crc", Path("tree")});
-  EXPECT_EQ(0, compare.status);
+  EXPECT_EQ(kExitTrouble, compare.status);
   EXPECT_FALSE(Has(compare.out, "NOT contains"));
 
   RunResult info = RunUnder(bound, {"-s", Path("tree")});
@@ -164,7 +164,7 @@ TEST_F(KeepTest, UnreadableDirectoriesAreKeptAsStoredAndUnreadableEntriesWarned)
 TEST_F(KeepTest, AnUnreadableStartPathIsNamedWithItsReason) {
   std::vector<std::string> bound;
   if (PermissionBoundPrefix(&bound) != 0) GTEST_SKIP() << "permission bits cannot bind here";
-  ASSERT_EQ(0, Scan().status);
+  ASSERT_EQ(kExitClean, Scan().status);
   const std::string saved = ReadFile("vantel32.crc");
   fs::permissions(Path("tree"), fs::perms::none);
   struct Restore {
@@ -180,7 +180,7 @@ TEST_F(KeepTest, AnUnreadableStartPathIsNamedWithItsReason) {
        }) {
     RunResult r = RunUnder(bound, args);
     if (Has(r.err, "setpriv")) GTEST_SKIP() << "cannot drop capabilities: " << r.err;
-    EXPECT_EQ(1, r.status) << args[3];
+    EXPECT_EQ(kExitTrouble, r.status) << args[3];
     EXPECT_TRUE(Has(r.err, said)) << r.err;
   }
   EXPECT_EQ(saved, ReadFile("vantel32.crc"));
@@ -188,18 +188,18 @@ TEST_F(KeepTest, AnUnreadableStartPathIsNamedWithItsReason) {
 }
 
 TEST_F(KeepTest, RefusedCataloguesEndEveryModeWithStatusOne) {
-  ASSERT_EQ(0, Scan().status);
+  ASSERT_EQ(kExitClean, Scan().status);
   std::string saved = ReadFile("vantel32.crc");
   MakeFile("damaged.crc", saved.substr(0, saved.size() - 40));
   MakeFile("damaged.copy", ReadFile("damaged.crc"));
 
   RunResult compare = Run({"-mc", "-s", "damaged.crc", Path("tree")});
-  EXPECT_EQ(1, compare.status);
+  EXPECT_EQ(kExitTrouble, compare.status);
   EXPECT_EQ("", compare.out);  // no tree compared with an empty table
-  EXPECT_EQ(1, Run({"-mt", "damaged.crc"}).status);
-  EXPECT_EQ(1, Run({"-md", "damaged.crc", Path("tree")}).status);
+  EXPECT_EQ(kExitTrouble, Run({"-mt", "damaged.crc"}).status);
+  EXPECT_EQ(kExitTrouble, Run({"-md", "damaged.crc", Path("tree")}).status);
   RunResult scan = Run({"-ms", "-s", "damaged.crc"});
-  EXPECT_EQ(1, scan.status);
+  EXPECT_EQ(kExitTrouble, scan.status);
   EXPECT_EQ(ReadFile("damaged.copy"), ReadFile("damaged.crc"));
 }
 

@@ -94,7 +94,7 @@ TEST_F(InfoTest, PerDirectoryListsShowContentsOfNonMatchingDirectories) {
   };
   for (const char* sub : {"-s", "/s", "/S"}) {
     RunResult r = Run({sub, "*.txt"});
-    EXPECT_EQ(r.status, 0) << sub;
+    EXPECT_EQ(r.status, kExitClean) << sub;
     EXPECT_TRUE(MatchText(expected(""), r.out)) << sub;
     EXPECT_TRUE(MatchText(kBanner, r.err.substr(0, r.err.find("\n\n") + 2)));
     EXPECT_TRUE(MatchText(kTimePass, r.err.substr(r.err.rfind("\nTime pass"))));
@@ -146,7 +146,7 @@ TEST_F(E2eTest, ChecksumsMatchAReferenceAcrossBufferBoundaries) {
   }
   EXPECT_EQ(Hex(ReferenceCrc("123456789")), "CBF43926");
   RunResult r = Run({"-of", "sz cc fl", "-ol"});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, kExitClean);
   std::string head = Right("Size", 12) + "  " + Left("CRC32", 10) + Left("Long File Name", 18);
   std::string line =
       std::string(12, '-') + "  " + std::string(8, '-') + "  " + std::string(18, '-');
@@ -212,7 +212,7 @@ std::string AllHeader(char fill) {
 TEST_F(E2eTest, TestModeListsAHandBuiltDataFileWithEveryColumn) {
   MakeFile("data.crc", DataFile("/some/where/", kStored));
   RunResult r = Run({"-mt", "-of", "NO ID UP FS AT SZ TC TW TA R0 R1 CC FL", "data.crc"});
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.status, kExitClean);
   std::string head = AllHeader(' ');
   std::string line = AllHeader('-');
   const std::string created = kTime, written = "10-Sep-2001   1:46:40",
@@ -248,13 +248,13 @@ TEST_F(E2eTest, TestModeFullPathColumnAndTheDifferentTargetQuestion) {
       "*.*\n     Data file   : /some/where/*.*\n\n     Continue processing (Y/N) ? ";
   // End of input answers N: no mode runs.
   RunResult no = Run({"-mt", "-fc", "data.crc"});
-  EXPECT_EQ(no.status, 1);
+  EXPECT_EQ(no.status, kExitTrouble);
   EXPECT_EQ(no.out, "");
   EXPECT_TRUE(MatchText(
       std::string(kBanner) + warning + "No.\n\n *** Use:   vantel32 /?\n" + kTimePass, no.err));
   // Other keys are refused until Y comes.
   RunResult yes = Run({"-mt", "-ol", "-of", "NO FP", "-fc", "data.crc"}, "xy");
-  EXPECT_EQ(yes.status, 0);
+  EXPECT_EQ(yes.status, kExitClean);
   EXPECT_NE(yes.err.find(warning + "x\n     Please press [Y] or [N]? Yes.\n\n"), std::string::npos);
   std::string line = "-------  --------------------\n";
   EXPECT_TRUE(
@@ -269,7 +269,7 @@ TEST_F(E2eTest, TestModeFullPathColumnAndTheDifferentTargetQuestion) {
                     "Report total:   Files: 2      Directories: 1      Size: 4294967301\n",
                 yes.out));
   RunResult always = Run({"-mt", "-y", "-fc", "data.crc"});
-  EXPECT_EQ(always.status, 0);
+  EXPECT_EQ(always.status, kExitClean);
   EXPECT_NE(always.err.find(warning + "Yes.\n\n"), std::string::npos);
 }
 

@@ -58,7 +58,7 @@ TEST_F(MovesTest, FilesPairWithTheirNewPlacesAndTheCatalogueStaysTheSame) {
   MakeFile("vantel32.crc", before);
 
   RunResult r = Scan({"--moves"});
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(kExitClean, r.status);
   EXPECT_TRUE(MatchText(std::string(kReport) + "+ File: " + T("sub/empty.txt") +
                             "\n"
                             "+ Dir:  " +
@@ -144,7 +144,7 @@ TEST_F(MovesTest, CompareListsMovesInASectionOfTheirOwnAndOtherModesIgnoreTheOpt
     return std::string("> ") + kind + two + Sep(from) + "\n    to: " + two + Sep(to) + "\n";
   };
   RunResult r = Run({"-mc", "-s", "--moves", Path("one"), Path("two")});
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(kExitFinding, r.status);
   EXPECT_TRUE(MatchText(
       std::string("\n") + kReport +
           " *** Compare two file trees.\n *** [ Path 1 ]  -> [ Path 2]\n\n"

@@ -44,8 +44,8 @@ TEST_F(OwnerTest, ACataloguePlantedInASharedDirectoryIsRefused) {
   MakeFile("other/o.txt", "other");
   MakeDir("shared");
   fs::permissions(Path("shared"), fs::perms::all | fs::perms::sticky_bit);
-  ASSERT_EQ(0, Scan("own.crc").status);
-  ASSERT_EQ(0, Run({"-ms", "-s", Path("other"), "-fc", "other.crc"}).status);
+  ASSERT_EQ(kExitClean, Scan("own.crc").status);
+  ASSERT_EQ(kExitClean, Run({"-ms", "-s", Path("other"), "-fc", "other.crc"}).status);
   fs::copy_file(Path("own.crc"), Path("shared/planted.crc"));
   fs::create_symlink(Path("other.crc"), Path("shared/link.crc"));
   std::string gave = Command(
@@ -55,7 +55,7 @@ TEST_F(OwnerTest, ACataloguePlantedInASharedDirectoryIsRefused) {
   MakeFile("tree/new.txt", "new");
   for (const char* name : {"shared/planted.crc", "shared/link.crc"}) {
     RunResult r = Scan(Path(name), "-y");
-    EXPECT_EQ(1, r.status) << name;
+    EXPECT_EQ(kExitTrouble, r.status) << name;
     EXPECT_TRUE(Has(r.err, " *** Error: Data file owned by another user in a shared directory: " +
                                Path(name) + "\n"))
         << r.err;
@@ -63,17 +63,17 @@ TEST_F(OwnerTest, ACataloguePlantedInASharedDirectoryIsRefused) {
   EXPECT_EQ(planted, ReadFile("shared/planted.crc"));
   EXPECT_EQ(other, ReadFile("other.crc"));
   fs::copy_file(Path("own.crc"), Path("shared/own.crc"));  // root's own is root's to use
-  EXPECT_EQ(0, Scan(Path("shared/own.crc")).status);
+  EXPECT_EQ(kExitClean, Scan(Path("shared/own.crc")).status);
 }
 
 TEST_F(OwnerTest, AReaderCannotLockItsOwnerOut) {
-  ASSERT_EQ(0, Scan("vantel32.crc").status);
+  ASSERT_EQ(kExitClean, Scan("vantel32.crc").status);
   int fd = TakeReaderLocks(Path("vantel32.crc"));
   if (fd < 0) GTEST_SKIP() << "no locks a reader could take here";
   MakeFile("tree/new.txt", "new");
   RunResult r = Scan("vantel32.crc");
   _close(fd);
-  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(kExitClean, r.status) << r.err;
   EXPECT_TRUE(Has(r.out, "+ File: " + Path("tree/new.txt") + "\n")) << r.out;
 }
 
@@ -81,7 +81,7 @@ TEST_F(OwnerTest, AReaderCannotLockItsOwnerOut) {
 // the owning group the write access of a named user.
 TEST_F(OwnerTest, TheSaveKeepsTheAclAndWarnsOfOtherLinks) {
   if (kIsWin32) GTEST_SKIP() << "no POSIX ACLs on Windows";
-  ASSERT_EQ(0, Scan("vantel32.crc").status);
+  ASSERT_EQ(kExitClean, Scan("vantel32.crc").status);
   const std::string cat = Path("vantel32.crc");
   fs::permissions(cat, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   std::string set = Command({"/usr/bin/setfacl", "-m", "u:65534:rw", cat});
@@ -91,7 +91,7 @@ TEST_F(OwnerTest, TheSaveKeepsTheAclAndWarnsOfOtherLinks) {
   fs::create_hard_link(cat, Path("second.crc"));
   MakeFile("tree/new.txt", "new");
   RunResult r = Scan("vantel32.crc");
-  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(kExitClean, r.status) << r.err;
   EXPECT_TRUE(Has(acl, "user:nobody:rw-\ngroup::r--\n")) << acl;
   EXPECT_EQ(acl, Command({"/usr/bin/getfacl", "-c", cat}));
   EXPECT_EQ(mode, fs::status(cat).permissions());
@@ -105,11 +105,11 @@ TEST_F(OwnerTest, TheSaveKeepsTheAclAndWarnsOfOtherLinks) {
 // must not be taken for a new file. One of that form elsewhere is an entry like any other.
 TEST_F(OwnerTest, TheTemporaryFileOfAKilledSaveIsNoEntry) {
   MakeFile("tree/.vnt-0123456789.tmp", "half a catalogue");
-  ASSERT_EQ(0, Run({"-ms", "-s", "-nt"}, "", "tree").status);
+  ASSERT_EQ(kExitClean, Run({"-ms", "-s", "-nt"}, "", "tree").status);
   MakeFile("tree/.vnt-abcdefghij.tmp", "half a catalogue");
   MakeFile("tree/sub/.vnt-klmnopqrst.tmp", "a file");
   RunResult r = Run({"-ms", "-s", "-nt"}, "", "tree");
-  EXPECT_EQ(0, r.status) << r.err;
+  EXPECT_EQ(kExitClean, r.status) << r.err;
   EXPECT_TRUE(Has(r.out, "+ File: " + Path("tree/sub/.vnt-klmnopqrst.tmp") + "\n")) << r.out;
   RunResult stored = Run({"-mt", "-ol", Path("tree/vantel32.crc")});
   EXPECT_TRUE(Has(stored.out, "klmnopqrst")) << stored.out;

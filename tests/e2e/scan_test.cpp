@@ -52,13 +52,13 @@ class ScanTest : public E2eTest {
 
 TEST_F(ScanTest, FirstRunCreatesTheCatalogueAndAnUnchangedTreeReportsNothing) {
   RunResult first = Scan();
-  EXPECT_EQ(0, first.status);
+  EXPECT_EQ(kExitClean, first.status);
   EXPECT_EQ("", first.out);
   ASSERT_TRUE(Exists("vantel32.crc"));
   std::string saved = ReadFile("vantel32.crc");
 
   RunResult again = Scan();
-  EXPECT_EQ(0, again.status);
+  EXPECT_EQ(kExitClean, again.status);
   EXPECT_EQ("\n\n", again.out);
   EXPECT_EQ(saved, ReadFile("vantel32.crc"));
 }
@@ -72,7 +72,7 @@ TEST_F(ScanTest, ReportsChangedNewAndMissingEntries) {
   MakeFile("tree/new/inner/e.txt", "epsilon");
 
   RunResult r = Scan();
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(kExitClean, r.status);
   EXPECT_TRUE(
       MatchText("\n\n-----------------------------------------------  {*}\n\n"
                 "# " +
@@ -166,7 +166,7 @@ TEST_F(ScanTest, AttributeAndWriteTimeChanges) {
 TEST_F(ScanTest, ANonDataFileEndsTheScanWithNothingSaved) {
   MakeFile("vantel32.crc", "not a catalogue\n");
   RunResult r = Scan();
-  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(kExitTrouble, r.status);
   EXPECT_EQ("", r.out);
   EXPECT_NE(std::string::npos, r.err.find(" *** Error: "));
   EXPECT_EQ("not a catalogue\n", ReadFile("vantel32.crc"));
@@ -178,7 +178,7 @@ TEST_F(ScanTest, DamagedCatalogueIsKept) {
   std::string cut = saved.substr(0, saved.size() - 20);
   MakeFile("vantel32.crc", cut);
   RunResult r = Scan();
-  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(kExitTrouble, r.status);
   EXPECT_EQ("", r.out);
   EXPECT_EQ(cut, ReadFile("vantel32.crc"));
 }
@@ -204,12 +204,12 @@ TEST_F(ScanTest, OtherTargetNeedsAnAnswer) {
   Scan();
   std::vector<std::string> args = {"-ms", "-s", "-nt", Path("elsewhere"), "-fc", "vantel32.crc"};
   RunResult no = Run(args, "n");
-  EXPECT_EQ(1, no.status);
+  EXPECT_EQ(kExitTrouble, no.status);
   EXPECT_NE(std::string::npos, no.err.find("have different target."));
   EXPECT_NE(std::string::npos, no.err.find("No.\n\n"));
 
   RunResult yes = Run(args, "y");  // answered Y: the command-line path is scanned
-  EXPECT_EQ(0, yes.status);
+  EXPECT_EQ(kExitClean, yes.status);
   EXPECT_TRUE(MatchText("{*}\n\n- File: " + Path("elsewhere/b.txt") + "\n{*}", yes.out) ||
               yes.out.find("- File: " + Path("elsewhere/b.txt")) != std::string::npos)
       << yes.out;
@@ -250,7 +250,7 @@ TEST_F(ScanTest, AStartPathWithALineBreakIsRefused) {
   if (kIsWin32) GTEST_SKIP() << "Windows names cannot hold a line break";
   MakeFile("two\nlines/a.txt", "a");
   RunResult r = Run({"-ms", Path("two\nlines")});
-  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(kExitTrouble, r.status);
   EXPECT_NE(std::string::npos, r.err.find(" *** Error: Invalid file mask: "));
   EXPECT_FALSE(Exists("vantel32.crc"));
 }

@@ -38,7 +38,7 @@ class TortureDataFile : public TortureTest {
 // the program, which says why it could not write and keeps the old catalogue.
 TEST_F(TortureDataFile, AFullDiskKeepsTheOldCatalogue) {
   if (kIsWin32) GTEST_SKIP() << "Windows has no file-size limit for a process";
-  ASSERT_EQ(0, RunBounded(ScanArgs()).status);
+  ASSERT_EQ(kExitClean, RunBounded(ScanArgs()).status);
   std::string old = ReadFile("vantel32.crc");
   for (int i = 0; i < 300; ++i)
     MakeFile("tree/many/" + std::string(100, 'n') + std::to_string(i), "x");
@@ -49,7 +49,7 @@ TEST_F(TortureDataFile, AFullDiskKeepsTheOldCatalogue) {
   for (const std::string& a : ScanArgs()) argv.push_back(a);
   ProcessResult limited;
   ASSERT_EQ(0, RunProcess(argv, Root(), {"TZ=UTC"}, "", kRunSeconds, &limited));
-  EXPECT_EQ(1, limited.status);
+  EXPECT_EQ(kExitTrouble, limited.status);
   EXPECT_NE(std::string::npos, limited.err.find("\n** Error: Cannot write output file: "
                                                 "vantel32.crc\n *** File too large\n"))
       << limited.err;
@@ -60,7 +60,7 @@ TEST_F(TortureDataFile, AFullDiskKeepsTheOldCatalogue) {
   // A report to a file that meets the limit first: the same, and the catalogue is not saved.
   argv[2] = "ulimit -f 16 && exec \"$0\" \"$@\" > report.txt";
   ASSERT_EQ(0, RunProcess(argv, Root(), {"TZ=UTC"}, "", kRunSeconds, &limited));
-  EXPECT_EQ(1, limited.status);
+  EXPECT_EQ(kExitTrouble, limited.status);
   EXPECT_NE(std::string::npos, limited.err.find(" *** Error: Report not written, data file not "
                                                 "saved: vantel32.crc\n *** File too large\n"))
       << limited.err;
@@ -68,21 +68,21 @@ TEST_F(TortureDataFile, AFullDiskKeepsTheOldCatalogue) {
 
   // With room again, the next scan still knows the old state and reports the same news.
   RunResult r = RunBounded(ScanArgs());
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(kExitClean, r.status);
   EXPECT_NE(std::string::npos, r.out.find("Files:   0 changed,   0 deleted, 300 new\n"));
 }
 
 TEST_F(TortureDataFile, ADataFileThatIsADirectoryIsRefusedAndKept) {
   MakeFile("vantel32.crc/inside", "keep me");
   RunResult r = RunBounded(ScanArgs());
-  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(kExitTrouble, r.status);
   EXPECT_EQ("", r.out);
   // Each message is followed by the system's reason.
   EXPECT_NE(std::string::npos,
             r.err.find(" *** Error: Can not open data file: vantel32.crc\n *** Is a directory\n"))
       << r.err;
   RunResult named = RunBounded({"-ms", Path("tree"), "-fc", "vantel32.crc"});
-  EXPECT_EQ(1, named.status);
+  EXPECT_EQ(kExitTrouble, named.status);
   EXPECT_NE(std::string::npos,
             named.err.find(" *** Error: Can't open vantel32.crc\n *** Is a directory\n"))
       << named.err;
@@ -92,7 +92,7 @@ TEST_F(TortureDataFile, ADataFileThatIsADirectoryIsRefusedAndKept) {
 
 TEST_F(TortureDataFile, AnEmptyDataFileNameIsRefused) {
   RunResult r = RunBounded({"-ms", Path("tree"), "-fc", ""});
-  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(kExitTrouble, r.status);
   EXPECT_EQ("", r.out);
   EXPECT_NE(std::string::npos, r.err.find(" *** Error: Can't open \n"));
   EXPECT_FALSE(Exists("vantel32.crc"));
@@ -104,7 +104,7 @@ TEST_F(TortureDataFile, TheDataFileInsideTheScannedTreeIsLeftOut) {
   std::vector<std::string> scan = {"-ms", "-s"};  // the current directory: tree
   for (int run = 0; run < 3; ++run) {
     RunResult r = RunBounded(scan, 120, "tree");
-    ASSERT_EQ(0, r.status) << "run " << run << ":\n" << r.err;
+    ASSERT_EQ(kExitClean, r.status) << "run " << run << ":\n" << r.err;
     if (run > 0) {
       EXPECT_EQ("\n\n", r.out);  // nothing reported
     }
@@ -124,21 +124,21 @@ TEST_F(TortureDataFile, TheDataFileInsideTheScannedTreeIsLeftOut) {
 // process that held it. A read-only Scan saves nothing and needs no lock.
 TEST_F(TortureDataFile, ACatalogueInUseIsRefused) {
   if (kIsWin32) GTEST_SKIP() << "the Win32 build has no lock that outlives the read";
-  ASSERT_EQ(0, RunBounded(ScanArgs()).status);
+  ASSERT_EQ(kExitClean, RunBounded(ScanArgs()).status);
   std::string old = ReadFile("vantel32.crc");
   MakeFile("tree/new.txt", "new");
   ASSERT_EQ(0, LockDataFile(Path("vantel32.crc").c_str()));  // this process: the first Scan
   RunResult second = RunBounded(ScanArgs());
-  EXPECT_EQ(1, second.status);
+  EXPECT_EQ(kExitTrouble, second.status);
   EXPECT_EQ("", second.out);
   EXPECT_NE(std::string::npos, second.err.find(" *** Error: Data file is in use: vantel32.crc\n"));
   EXPECT_EQ(old, ReadFile("vantel32.crc"));
   std::vector<std::string> readOnly = ScanArgs();
   readOnly.push_back("-r");
-  EXPECT_EQ(0, RunBounded(readOnly).status);
+  EXPECT_EQ(kExitClean, RunBounded(readOnly).status);
   ReleaseDataFileLocks();
   RunResult after = RunBounded(ScanArgs());
-  EXPECT_EQ(0, after.status);
+  EXPECT_EQ(kExitClean, after.status);
   EXPECT_NE(std::string::npos, after.out.find("+ File: " + Path("tree/new.txt")));
 }
 
@@ -147,7 +147,7 @@ class DamagedCatalogue : public TortureDataFile {
  protected:
   void SetUp() override {
     TortureDataFile::SetUp();
-    ASSERT_EQ(0, RunBounded(ScanArgs()).status);
+    ASSERT_EQ(kExitClean, RunBounded(ScanArgs()).status);
     good_ = ReadFile("vantel32.crc");
     size_t at = 0;
     for (int line = 0; line < 4; ++line) at = good_.find('\n', at) + 1;
@@ -207,12 +207,12 @@ TEST_F(DamagedCatalogue, EveryKindIsRefusedWithAMessageAndKeptByteForByte) {
     SCOPED_TRACE(c.what);
     MakeFile("vantel32.crc", c.bytes);
     RunResult scan = RunBounded(ScanArgs());
-    EXPECT_EQ(1, scan.status);
+    EXPECT_EQ(kExitTrouble, scan.status);
     EXPECT_EQ("", scan.out);
     EXPECT_NE(std::string::npos, scan.err.find(c.message)) << scan.err;
     EXPECT_EQ(c.bytes, ReadFile("vantel32.crc"));
     RunResult test = RunBounded({"-mt", "-s", Path("vantel32.crc")});
-    EXPECT_EQ(1, test.status);
+    EXPECT_EQ(kExitTrouble, test.status);
     EXPECT_EQ(std::string::npos, test.out.find("a.txt"));
     EXPECT_EQ(c.bytes, ReadFile("vantel32.crc"));
   }

@@ -82,7 +82,7 @@ TEST_F(TortureTree, NamesOfEveryByteAreListedAndScannedLosslessly) {
   const std::string skipped = " *** Warning: Name with a line break skipped: " + dir + "n\n";
 
   RunResult info = RunBounded({"-s", "-ol", "-of", "SZ CC FP", Path("names")});
-  EXPECT_EQ(0, info.status);
+  EXPECT_EQ(kExitTrouble, info.status);
   EXPECT_EQ(2u, Count(info.err, skipped)) << info.err;
   std::vector<std::string> lines = Lines(info.out);
   for (const std::string& name : kept) {
@@ -93,11 +93,11 @@ TEST_F(TortureTree, NamesOfEveryByteAreListedAndScannedLosslessly) {
 
   std::vector<std::string> scan = {"-ms", "-s", Path("names")};
   RunResult first = RunBounded(scan);
-  EXPECT_EQ(0, first.status);
+  EXPECT_EQ(kExitTrouble, first.status);
   EXPECT_EQ("", first.out);
   EXPECT_EQ(2u, Count(first.err, skipped));
   RunResult second = RunBounded(scan);
-  EXPECT_EQ(0, second.status);
+  EXPECT_EQ(kExitTrouble, second.status);
   EXPECT_EQ("\n\n", second.out);  // nothing changed, nothing reported
 
   int code = -1;
@@ -137,6 +137,7 @@ void RemoveDeepTree(const std::string& root) {
   fs::current_path(saved);
 }
 
+// Every entry left out makes the run end in trouble, so a script learns that it is incomplete.
 TEST_F(TortureTree, PathsBeyondTheLimitAreSkippedNeverCut) {
   if (kIsWin32) GTEST_SKIP() << "Windows cannot enter directories past MAX_PATH to build it";
   MakeDir("deep");
@@ -147,7 +148,7 @@ TEST_F(TortureTree, PathsBeyondTheLimitAreSkippedNeverCut) {
   } cleanup{Path("deep")};
 
   RunResult info = RunBounded({"-s", "-ol", "-of", "FP", Path("deep")});
-  EXPECT_EQ(0, info.status);
+  EXPECT_EQ(kExitTrouble, info.status);
   size_t listed = 0, deepest = 0;
   for (const std::string& line : Lines(info.out)) {
     if (line.compare(0, Root().size(), Root()) != 0 || line == Path("deep") + "/") continue;
@@ -162,9 +163,9 @@ TEST_F(TortureTree, PathsBeyondTheLimitAreSkippedNeverCut) {
   EXPECT_NE(std::string::npos, info.err.find(" *** Warning: File name too long: " + Path("deep")));
 
   std::vector<std::string> scan = {"-ms", "-s", Path("deep")};
-  EXPECT_EQ(0, RunBounded(scan).status);
+  EXPECT_EQ(kExitTrouble, RunBounded(scan).status);
   RunResult again = RunBounded(scan);
-  EXPECT_EQ(0, again.status);
+  EXPECT_EQ(kExitTrouble, again.status);
   EXPECT_EQ("\n\n", again.out);
   int code = -1;
   Table t = LoadCatalogue("vantel32.crc", &code);
@@ -172,7 +173,7 @@ TEST_F(TortureTree, PathsBeyondTheLimitAreSkippedNeverCut) {
   EXPECT_EQ(listed, t.records.size());
   for (const std::string& path : StoredPaths(t))
     EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << "stored path is no real path: " << path;
-  EXPECT_EQ(0, RunBounded({"-md", "-s", Path("deep")}).status);
+  EXPECT_EQ(kExitTrouble, RunBounded({"-md", "-s", Path("deep")}).status);
 }
 
 TEST_F(TortureTree, ADirectoryOfTwentyThousandFiles) {
@@ -185,14 +186,14 @@ TEST_F(TortureTree, ADirectoryOfTwentyThousandFiles) {
     std::ofstream(Path("wide") + name) << (i % 100);
   }
   RunResult info = RunBounded({"-s", Path("wide")});
-  EXPECT_EQ(0, info.status);
+  EXPECT_EQ(kExitClean, info.status);
   EXPECT_NE(std::string::npos, info.out.find("Files: 20000 ")) << info.out.substr(0, 400);
   std::vector<std::string> scan = {"-ms", "-s", Path("wide")};
-  EXPECT_EQ(0, RunBounded(scan).status);
+  EXPECT_EQ(kExitClean, RunBounded(scan).status);
   RunResult again = RunBounded(scan);
   EXPECT_EQ("\n\n", again.out);
   RunResult dupes = RunBounded({"-md", "-s", Path("wide")});
-  EXPECT_EQ(0, dupes.status);
+  EXPECT_EQ(kExitClean, dupes.status);
   EXPECT_NE(std::string::npos, dupes.out.find(Path("wide/file00000.txt")));
 }
 
@@ -210,14 +211,14 @@ TEST_F(TortureTree, LinksFifosAndSocketsAreRecordedNeverFollowedNorOpened) {
   fs::create_symlink("x", Path("special/y"));
 
   RunResult info = RunBounded({"-s", "-ol", "-of", "AT SZ CC FP", Path("special")}, 60);
-  ASSERT_EQ(0, info.status) << "137: the program hung";
+  ASSERT_EQ(kExitClean, info.status) << "137: the program hung";
   EXPECT_NE(std::string::npos, info.out.find("Files: 7      Directories: 3 ")) << info.out;
   EXPECT_EQ(std::string::npos, info.out.find("loop/")) << "a link was followed";
 
   std::vector<std::string> scan = {"-ms", "-s", Path("special")};
-  ASSERT_EQ(0, RunBounded(scan, 60).status);
+  ASSERT_EQ(kExitClean, RunBounded(scan, 60).status);
   RunResult again = RunBounded(scan, 60);
-  EXPECT_EQ(0, again.status);
+  EXPECT_EQ(kExitClean, again.status);
   EXPECT_EQ("\n\n", again.out);
   int code = -1;
   Table t = LoadCatalogue("vantel32.crc", &code);
@@ -237,7 +238,7 @@ TEST_F(TortureTree, LinksFifosAndSocketsAreRecordedNeverFollowedNorOpened) {
   MakeFile("special/e1", "");
   MakeFile("special/e2", "");
   RunResult dupes = RunBounded({"-md", "-s", Path("special")}, 60);
-  EXPECT_EQ(0, dupes.status);
+  EXPECT_EQ(kExitClean, dupes.status);
   EXPECT_NE(std::string::npos, dupes.out.find(Path("special/e2")));
   for (const char* name : {"pipe", "sock", "loop", "self", "/x\n", "/y\n"})
     EXPECT_EQ(std::string::npos, dupes.out.find(name)) << name << " grouped:\n" << dupes.out;
@@ -296,21 +297,22 @@ TEST_F(TortureTree, ATreeThatChangesDuringTheScanLeavesAValidCatalogue) {
     });
     for (int run = 0; run < 4; ++run) {
       RunResult r = RunBounded(scan);
-      ASSERT_EQ(0, r.status) << "run " << run << ":\n" << r.err;
+      // Files that shrink or vanish while read are trouble, never a crash or a hang.
+      ASSERT_LE(r.status, kExitTrouble) << "run " << run << ":\n" << r.err;
       int code = -1;
       Table t = LoadCatalogue("vantel32.crc", &code);
       EXPECT_EQ(0, code) << "run " << run;
       EXPECT_FALSE(t.records.empty());
     }
     RunResult info = RunBounded({"-s", live});
-    EXPECT_EQ(0, info.status);
+    EXPECT_LE(info.status, kExitTrouble);
     RunResult dupes = RunBounded({"-md", "-s", live});
-    EXPECT_EQ(0, dupes.status);
+    EXPECT_LE(dupes.status, kExitTrouble);
   }
   // Quiet again: one scan takes in the last changes, the next finds nothing.
-  EXPECT_EQ(0, RunBounded(scan).status);
+  EXPECT_EQ(kExitClean, RunBounded(scan).status);
   RunResult settled = RunBounded(scan);
-  EXPECT_EQ(0, settled.status);
+  EXPECT_EQ(kExitClean, settled.status);
   EXPECT_EQ("\n\n", settled.out);
 }
 
@@ -358,11 +360,11 @@ TEST_F(TortureTree, FilesThatShrinkOrGrowBetweenWalkAndChecksum) {
     });
     for (int run = 0; run < 4; ++run) {
       RunResult info = RunBounded({"-ol", "-of", "SZ CC FP", flux});
-      ASSERT_EQ(0, info.status);
+      ASSERT_LE(info.status, kExitTrouble);  // a file cut short under the reader is trouble
       std::vector<Row> rows = FileRows(info.out, Root());
       EXPECT_EQ(static_cast<size_t>(kFiles), rows.size()) << info.out;
       for (const Row& row : rows) check(row.size, row.crc, row.path);
-      ASSERT_EQ(0, RunBounded({"-ms", flux}).status);
+      ASSERT_LE(RunBounded({"-ms", flux}).status, kExitTrouble);
       int code = -1;
       Table t = LoadCatalogue("vantel32.crc", &code);
       ASSERT_EQ(0, code);
@@ -375,11 +377,11 @@ TEST_F(TortureTree, AFileReplacedByADirectoryIsOneGoneAndOneNew) {
   MakeFile("tree/x", "was a file");
   MakeFile("tree/keep.txt", "k");
   std::vector<std::string> scan = {"-ms", "-s", "-nt", Path("tree")};
-  ASSERT_EQ(0, RunBounded(scan).status);
+  ASSERT_EQ(kExitClean, RunBounded(scan).status);
   fs::remove(Path("tree/x"));
   MakeFile("tree/x/in.txt", "inside");
   RunResult r = RunBounded(scan);
-  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(kExitClean, r.status);
   EXPECT_TRUE(
       MatchText("\n\n-----------------------------------------------  {*}\n\n"
                 "+ Dir:  " +

@@ -72,7 +72,7 @@ TEST_F(Win32PathsTest, NamesTheCodePageCannotSpellAreReachedThroughTheirAliases)
   File("tree/\xE6\x97\xA5\xE6\x9C\xAC/copy.txt", "house");
 
   RunResult info = Run({"-s", "-ol", "-of", "CC FP", Path("tree")});
-  EXPECT_EQ(0, info.status);
+  EXPECT_EQ(kExitClean, info.status);
   EXPECT_EQ(4u, CheckListedFiles(info.out)) << info.out;
   EXPECT_EQ(std::string::npos, info.out.find('?')) << info.out;
   EXPECT_EQ(std::string::npos, info.err.find("Warning")) << info.err;
@@ -107,7 +107,7 @@ TEST_F(Win32PathsTest, PathsPastTheLimitUseTheShortFormOrAreSkippedWithAWarning)
   File(chain + "/lost.txt", "lost");
 
   RunResult info = Run({"-s", "-ol", "-of", "CC FP", Path("tree")});
-  EXPECT_EQ(0, info.status);
+  EXPECT_EQ(kExitTrouble, info.status);
   EXPECT_EQ(1u, CheckListedFiles(info.out)) << info.out;
   EXPECT_NE(std::string::npos, info.out.find(Hex("deep"))) << info.out;
   EXPECT_EQ(1u, Count(info.err, std::string(" *** Warning: ") + strerror(ENAMETOOLONG) + ": " +

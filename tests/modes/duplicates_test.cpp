@@ -15,6 +15,7 @@
 
 #include "core/crc32shr.h"
 #include "core/table.h"
+#include "core/verdict.h"
 #include "modes/modes.h"
 #include "platform/console.h"
 #include "tests/modes/datafile_image.h"
@@ -240,7 +241,7 @@ TEST_F(FindDuplicatesTest, SelectiveReadReportsWhatTheFullSearchReports) {
   std::string expected = LiteralSearch(full);
 
   Captured got = Find(tasks());
-  EXPECT_EQ(got.status, 0);
+  EXPECT_EQ(got.status, kExitClean);
   EXPECT_EQ(got.out, expected);
   EXPECT_NE(expected.find("Was found"), std::string::npos);
   EXPECT_EQ(FilesRead(got.err), shared);
@@ -278,7 +279,7 @@ TEST_F(FindDuplicatesTest, UnreadableDataFileLeavesItsTaskEmpty) {
   for (const std::string& dataFile : {Path("missing.crc"), Path("junk.crc")}) {
     SCOPED_TRACE(dataFile);
     Captured got = Find({Task("x", "*.*", dataFile), Task("tree")});
-    EXPECT_EQ(got.status, 1);
+    EXPECT_EQ(got.status, kExitTrouble);
     EXPECT_EQ(got.out,
               "\nFile: one                               CRC32:FC50F144  Size:4 byte(s)\n"
               "\n      " +

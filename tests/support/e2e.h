@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/verdict.h"  // the exit statuses the tests expect, by name
 #include "tests/support/scratch.h"
 
 namespace e2e {

@@ -1,0 +1,201 @@
+// What Scan keeps as evidence: a damaged file keeps its stored CRC until it is restored or
+// accepted, a file that cannot be read keeps what was known of it, the program's own limit on
+// descriptors loses no checksum, and an emptied tree is not saved over its catalogue.
+#include <cinttypes>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/crc32shr.h"
+#include "core/table.h"
+#include "platform/platform.h"
+#include "tests/support/e2e.h"
+#include "tests/support/nodes.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int64_t kStamp = 1500000000;  // the write time every file keeps unless a case moves it
+
+bool Has(const std::string& text, const std::string& piece) {
+  return text.find(piece) != std::string::npos;
+}
+
+uint32_t Crc(const std::string& bytes) {
+  uint32_t crc;
+  CRCInit(&crc);
+  CRCUpdate(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &crc);
+  CRCFinal(&crc);
+  return crc;
+}
+
+std::string Hex(uint32_t crc) {
+  char text[16];
+  snprintf(text, sizeof text, "%08" PRIX32, crc);
+  return text;
+}
+
+class EvidenceTest : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    Put("tree/a.txt", "alpha");
+    Put("tree/sub/b.txt", "beta");
+  }
+
+  // Writes a file and gives it the write time it had: only its bytes tell the change.
+  void Put(const std::string& rel, const std::string& bytes, int64_t stamp = kStamp) {
+    MakeFile(rel, bytes);
+    SetMtime(rel, stamp);
+  }
+
+  RunResult Scan(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {"-ms", "-s"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(Path("tree"));
+    return Run(args);
+  }
+
+  // The CRC the catalogue holds for a file of the tree's first level; 0 when it holds none.
+  uint32_t StoredCrc(const std::string& name) {
+    Table t;
+    snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path("vantel32.crc").c_str());
+    EXPECT_EQ(0, t.ReadDataFile());
+    for (const Record& r : t.records)
+      if (r.dwUpIdx == 0 && name == r.LongName()) return r.dwCRC;
+    return 0;
+  }
+
+  // Scan's report of a.txt's CRC changing from one value to another, and nothing else.
+  std::string Report(uint32_t from, uint32_t to, bool damaged) {
+    return "\n\n-----------------------------------------------  {*}\n\n# " + Path("tree/a.txt") +
+           "\n     CRC32 :  " + Hex(from) + "  ->  " + Hex(to) +
+           "\n\n\n\nFiles:   1 changed,   0 deleted,   0 new\n"
+           "Dirs :   0 changed,   0 deleted,   0 new\n" +
+           (damaged ? "Damaged:   1 files\n" : "");
+  }
+};
+
+TEST_F(EvidenceTest, DamageIsReportedUntilRestoredAndSavedOnlyWhenAccepted) {
+  ASSERT_EQ(kExitClean, Scan().status);
+  const uint32_t good = Crc("alpha"), bad = Crc("alphA"), edit = Crc("alpha, edited");
+  const std::string warning =
+      " *** Warning: Contents changed, size and write time kept: " + Path("tree/a.txt") + "\n";
+  struct Step {
+    const char* what;
+    const char* contents;  // a.txt before the run, same write time; empty: as it is
+    std::vector<std::string> extra;
+    int status;
+    uint32_t from, to;  // the CRC32 line reported; 0, 0: nothing reported
+    bool damaged;
+    uint32_t stored;  // a.txt's CRC in the catalogue afterwards
+  };
+  const Step steps[] = {
+      {"one byte flipped", "alphA", {}, kExitFinding, good, bad, true, good},
+      {"reported again", "", {}, kExitFinding, good, bad, true, good},
+      {"restored", "alpha", {}, kExitClean, 0, 0, false, good},
+      {"flipped, accepted", "alphA", {"--accept-damaged"}, kExitFinding, good, bad, true, bad},
+      {"accepted is current", "", {}, kExitClean, 0, 0, false, bad},
+      {"without times, no damage", "alpha", {"-nt"}, kExitClean, bad, good, false, good},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.what);
+    if (s.contents[0] != '\0') Put("tree/a.txt", s.contents);
+    RunResult r = Scan(s.extra);
+    EXPECT_EQ(s.status, r.status) << r.err;
+    if (s.from == 0) {
+      EXPECT_EQ("\n\n", r.out);
+    } else {
+      EXPECT_TRUE(MatchText(Report(s.from, s.to, s.damaged), r.out)) << r.out;
+    }
+    EXPECT_EQ(s.damaged, Has(r.err, warning)) << r.err;
+    EXPECT_EQ(Hex(s.stored), Hex(StoredCrc("a.txt")));
+  }
+
+  // An ordinary edit (new bytes, new write time) is saved as ever.
+  Put("tree/a.txt", "alpha, edited", kStamp + 60);
+  RunResult edited = Scan();
+  EXPECT_EQ(kExitClean, edited.status);
+  EXPECT_FALSE(Has(edited.out, "Damaged:"));
+  EXPECT_EQ(Hex(edit), Hex(StoredCrc("a.txt")));
+}
+
+TEST_F(EvidenceTest, AFileThatCannotBeReadKeepsItsStoredCrc) {
+  std::vector<std::string> bound;
+  if (PermissionBoundPrefix(&bound) != 0) GTEST_SKIP() << "permission bits cannot bind here";
+  ASSERT_EQ(kExitClean, Scan().status);
+  // Damaged and unreadable: the run that cannot look must not hide the damage from the next.
+  Put("tree/a.txt", "alphA");
+  fs::permissions(Path("tree/a.txt"), fs::perms::none);
+  struct Restore {
+    std::string file;
+    ~Restore() { fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write); }
+  } restore{Path("tree/a.txt")};
+
+  RunResult blind = RunUnder(bound, {"-ms", "-s", Path("tree")});
+  if (Has(blind.err, "setpriv")) GTEST_SKIP() << "cannot drop capabilities: " << blind.err;
+  EXPECT_EQ(kExitTrouble, blind.status);
+  EXPECT_TRUE(Has(blind.err, " *** Warning: Permission denied: " + Path("tree/a.txt") + "\n"))
+      << blind.err;
+  EXPECT_FALSE(Has(blind.out, "CRC32")) << blind.out;
+  EXPECT_EQ(Hex(Crc("alpha")), Hex(StoredCrc("a.txt")));
+
+  fs::permissions(Path("tree/a.txt"), fs::perms::owner_read | fs::perms::owner_write);
+  RunResult seen = Scan();
+  EXPECT_EQ(kExitFinding, seen.status);
+  EXPECT_TRUE(Has(seen.out, "     CRC32 :  " + Hex(Crc("alpha")) + "  ->  " + Hex(Crc("alphA"))))
+      << seen.out;
+}
+
+TEST_F(EvidenceTest, FewDescriptorsForManyReadersLoseNoChecksum) {
+  if (kIsWin32) GTEST_SKIP() << "Windows has no descriptor limit to lower for one process";
+  for (int i = 0; i < 600; ++i)
+    MakeFile("tree/m" + std::to_string(i % 6) + "/f" + std::to_string(i), std::to_string(i));
+  ASSERT_EQ(kExitClean, Scan().status);
+  const std::string saved = ReadFile("vantel32.crc");
+  for (const char* limit : {"16", "60"}) {
+    SCOPED_TRACE(limit);
+    const std::vector<std::string> limited = {
+        "/bin/sh", "-c", std::string("ulimit -n ") + limit + " && exec \"$0\" \"$@\""};
+    RunResult r = RunUnder(limited, {"--jobs=64", "-ms", "-s", Path("tree")});
+    EXPECT_EQ(kExitClean, r.status) << r.err;
+    EXPECT_EQ("\n\n", r.out);
+    EXPECT_FALSE(Has(r.err, "Warning")) << r.err;
+    EXPECT_EQ(saved, ReadFile("vantel32.crc"));
+  }
+}
+
+TEST_F(EvidenceTest, AnEmptiedStartDirectoryIsNotSavedOverItsCatalogue) {
+  ASSERT_EQ(kExitClean, Scan().status);
+  const std::string saved = ReadFile("vantel32.crc");
+  const std::string refused =
+      " *** Error: Every stored entry is missing, data file not saved: vantel32.crc\n"
+      " *** Is the drive mounted? --accept-empty saves it.\n";
+  fs::rename(Path("tree"), Path("unmounted"));
+  MakeDir("tree");
+  // Empty as a mount point without its drive, then holding only new entries as another drive.
+  for (const char* newFile : {"", "other.txt"}) {
+    SCOPED_TRACE(newFile);
+    if (newFile[0] != '\0') MakeFile(std::string("tree/") + newFile, "other");
+    RunResult r = Scan();
+    EXPECT_EQ(kExitTrouble, r.status);
+    EXPECT_TRUE(Has(r.out, "- File: " + Path("tree/sub/b.txt") + "\n")) << r.out;
+    EXPECT_TRUE(Has(r.err, refused)) << r.err;
+    EXPECT_EQ(saved, ReadFile("vantel32.crc"));
+  }
+  RunResult accepted = Scan({"--accept-empty"});
+  EXPECT_EQ(kExitClean, accepted.status);
+  EXPECT_FALSE(Has(accepted.err, "Every stored entry"));
+  EXPECT_EQ("\n\n", Scan().out);  // the catalogue now is the tree as it is
+
+  // Another tree chosen on purpose (-np, or a Yes to the question) holds none of them either.
+  RunResult other = Run({"-ms", "-s", "-np", Path("unmounted")});
+  EXPECT_EQ(kExitClean, other.status) << other.err;
+  EXPECT_EQ(Hex(Crc("alpha")), Hex(StoredCrc("a.txt")));
+}
+
+}  // namespace
+}  // namespace e2e
