@@ -74,13 +74,8 @@ INSTALLED_FILES=(
   share/doc/vantel32/LICENSE
 )
 # What the .deb holds in Debian's layout.
-PACKAGED_FILES=(
-  usr/bin/vantel32
-  usr/share/man/man1/vantel32.1.gz
-  usr/share/doc/vantel32/README.md.gz
-  usr/share/doc/vantel32/changelog.gz
-  usr/share/doc/vantel32/copyright
-)
+PACKAGED_FILES=(usr/bin/vantel32 usr/share/man/man1/vantel32.1.gz
+  usr/share/doc/vantel32/{README.md.gz,changelog.gz,copyright})
 
 # The release build of one folder (configured when new) made into a .deb in another.
 build_deb() {
@@ -106,10 +101,7 @@ lint_deb() {
   local deb=$1 log=$2
   lintian --display-info --fail-on warning "$deb" | tee "$log"
   [[ ${PIPESTATUS[0]} -eq 0 ]] || { echo "*** package: lintian failed or warned" >&2; return 1; }
-  if grep -q ' hardening-' "$log"; then
-    echo "*** package: lintian: the binary lacks hardening" >&2
-    return 1
-  fi
+  ! grep -q ' hardening-' "$log" || { echo "*** package: the binary lacks hardening" >&2; return 1; }
 }
 
 leg_package() {
