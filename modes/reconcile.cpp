@@ -97,6 +97,7 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   size_t base = strlen(path);
   CrcReaders reads(ReaderThreads());
   reads_ = &reads;
+  std::vector<char> unreadable;  // by directory number, once one is found
   for (uint32_t d : visit_) {
     int error = VisitDirectory(d, path, base);
     if (d == 0 && error != 0) {
@@ -109,8 +110,10 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
     CharToOemA(path, shown);
     fprintf(stderr, " *** Warning: Directory not readable, kept as stored: %s\n", shown);
     NoteTrouble();
-    KeepStoredBelow(d);
+    if (unreadable.empty()) unreadable.assign(stored_ + 1, 0);
+    unreadable[d] = 1;
   }
+  if (!unreadable.empty()) KeepStoredBelow(unreadable);
   if (!opt_.sub) {
     // Records below a first-level directory that is gone go with it.
     auto& recs = table_.records;
@@ -131,14 +134,16 @@ bool Reconciler::EveryStoredMissing() const {
   return true;
 }
 
-void Reconciler::KeepStoredBelow(uint32_t d) {
+void Reconciler::KeepStoredBelow(const std::vector<char>& unreadable) {
   // Parents precede their children: one forward pass reaches the whole stored subtree of every
-  // child that was not found.
+  // child of an unreadable directory that was not found, for all of them at once. Nothing the
+  // walk did after such a directory touched those records: their directories were not entered.
   auto& recs = table_.records;
   std::vector<char> kept(stored_, 0);
-  for (size_t k = d; k < stored_; ++k) {
+  for (size_t k = 0; k < stored_; ++k) {
     uint32_t up = recs[k].dwUpIdx;
-    bool below = up == d ? (recs[k].wStatus & stGONE) != 0 : up > d && up - 1 < k && kept[up - 1];
+    bool below =
+        unreadable[up] ? (recs[k].wStatus & stGONE) != 0 : up != 0 && up - 1 < k && kept[up - 1];
     if (!below) continue;
     kept[k] = 1;
     recs[k].wStatus &= ~stGONE;

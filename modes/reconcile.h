@@ -63,7 +63,8 @@ class Reconciler : public CrcSink {
 
  private:
   int VisitDirectory(uint32_t d, char* path, size_t base);
-  void KeepStoredBelow(uint32_t d);
+  /// Clears stGONE below every directory numbered in unreadable (stored_ + 1 entries).
+  void KeepStoredBelow(const std::vector<char>& unreadable);
   void TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place);
   void TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place);
   void TakeNew(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place, bool noMatch);
