@@ -26,8 +26,12 @@ constexpr size_t kCountDigits = 10;  // UINT32_MAX
 constexpr size_t kIoBufferSize = size_t(1) << 20;
 constexpr size_t kReadBufferSize = size_t(256) << 10;  // two readers at once stay in the cache
 constexpr int64_t kMinBuffer = 4096;
-// Records reserved before any is read; more as they pass the checks.
-constexpr size_t kReserveAhead = size_t(1) << 20;
+// Records reserved before any is read: the checked count and as many again, so that a table
+// that Scan or Compare extends by up to its own size is never copied while it grows (a copy
+// holds the old and the new array at once). Pages not yet written cost address space only, so
+// a sparse file that claims millions is refused at its first name having cost no memory; past
+// this bound the table grows as it reads.
+constexpr size_t kReserveAtMost = size_t(1) << 24;
 
 // What the check of a data file found.
 enum class Verdict { kValid, kNotData, kOtherVersion, kDamaged, kReadError };
@@ -302,16 +306,15 @@ bool ReadHeader(Reader& in, Header* h) {
 
 // The records and their names, read side by side (the names follow the last record): each
 // parent an earlier directory (a cycle or a dangling parent would hang or crash every path
-// composer), each name a line the writer would write, and the names end the file. Memory grows
-// with what was read and checked, never with the count alone: a sparse file that claims a huge
-// count fails at its first name. Appended to out, or only checked when out is null.
+// composer), each name a line the writer would write, and the names end the file. Resident
+// memory grows with what was read and checked, never with the count alone: a sparse file that
+// claims a huge count fails at its first name. Appended to out, or only checked when out is null.
 Verdict ReadEntries(Reader& in, Reader& names, uint32_t count, std::vector<Record>* out) {
   std::vector<char> dirs;
-  size_t ahead = std::min<size_t>(count, kReserveAhead);
   if (out != nullptr) {
-    out->reserve(ahead);
+    out->reserve(out->size() + std::min<size_t>(size_t{count} * 2, kReserveAtMost));
   } else {
-    dirs.reserve(ahead);
+    dirs.reserve(std::min<size_t>(count, kReserveAtMost));
   }
   unsigned char raw[kRecordBytes];
   char name[MAX_PATH];
