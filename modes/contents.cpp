@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <map>
 #include <string_view>
 #include <utility>
 
@@ -33,10 +32,10 @@ bool ReadFull(int fd, unsigned char* buf, size_t len) {
 }
 
 // Opens a name for reading; -1 with the state set when it cannot be read as recorded.
-int OpenCandidate(Candidate& c, uint64_t size) {
+int OpenCandidate(const std::string& path, Candidate& c, uint64_t size) {
   FileId id;
   uint64_t now = 0;
-  int fd = c.path.empty() ? -1 : OpenFileId(c.path.c_str(), &id, &now);
+  int fd = path.empty() ? -1 : OpenFileId(path.c_str(), &id, &now);
   if (fd == -1) {
     c.state = Candidate::kMissing;
     return -1;
@@ -51,15 +50,34 @@ int OpenCandidate(Candidate& c, uint64_t size) {
   return fd;
 }
 
-// Opens a name again: it must still be the file that was read before, at the same size.
-int ReopenCandidate(Candidate& c, uint64_t size) {
-  FileId before = c.id;
-  int fd = OpenCandidate(c, size);
-  if (fd != -1 && c.id == before) return fd;
-  if (fd != -1) _close(fd);
-  c.state = Candidate::kChanged;
-  return -1;
+uint64_t IdHash(const FileId& id) {
+  uint64_t h = (id.volume * 0x9E3779B97F4A7C15ull) ^ id.index;
+  return (h ^ (h >> 31)) * 0xFF51AFD7ED558CCDull;
 }
+
+// The first name of each file among a group's names: open addressing over the names' positions,
+// a few bytes per name where a tree map would take a node each.
+class FirstNames {
+ public:
+  explicit FirstNames(size_t names) {
+    size_t cap = 16;
+    while (cap < 2 * names) cap <<= 1;
+    slots_.assign(cap, 0);
+  }
+
+  // The position of the first name with i's identity; i itself when it is the first.
+  uint32_t Leader(const std::vector<Candidate>& files, uint32_t i) {
+    size_t mask = slots_.size() - 1;
+    size_t s = IdHash(files[i].id) & mask;
+    for (; slots_[s] != 0; s = (s + 1) & mask)
+      if (files[slots_[s] - 1].id == files[i].id) return slots_[s] - 1;
+    slots_[s] = i + 1;
+    return i;
+  }
+
+ private:
+  std::vector<uint32_t> slots_;  // position + 1, 0 = empty
+};
 
 // A hash of a whole file's contents, to sort many files into likely classes: never trusted,
 // only the bytes are. False when the file cannot be read to its size.
@@ -84,6 +102,20 @@ void CloseAll(const std::vector<int>& fds) {
 }
 
 }  // namespace
+
+int ContentSplitter::Open(std::vector<Candidate>& files, size_t i, uint64_t size) const {
+  return OpenCandidate((*pathOf_)(i), files[i], size);
+}
+
+// Opens a name again: it must still be the file that was read before, at the same size.
+int ContentSplitter::Reopen(std::vector<Candidate>& files, size_t i, uint64_t size) const {
+  FileId before = files[i].id;
+  int fd = Open(files, i, size);
+  if (fd != -1 && files[i].id == before) return fd;
+  if (fd != -1) _close(fd);
+  files[i].state = Candidate::kChanged;
+  return -1;
+}
 
 // Reads the open files block by block in step and splits each class whose members disagree in
 // a block. Returns for each file the position of the first file of its class, or kFailed.
@@ -136,23 +168,24 @@ std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t
 // Classes of a group too large to read side by side: each pass reads the first remaining file
 // with the others, a chunk at a time, and takes out those that hold its bytes. A group that
 // the hash has sorted holds one class as a rule, so this reads each file about once.
-void ContentSplitter::SplitAnchored(std::vector<Candidate>& files, const std::vector<size_t>& group,
-                                    uint64_t size, std::vector<int>* classOf, int* classes) {
-  std::vector<size_t> remaining = group;
+void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
+                                    const std::vector<uint32_t>& group, uint64_t size,
+                                    std::vector<int>* classOf, int* classes) {
+  std::vector<uint32_t> remaining = group;
   while (!remaining.empty()) {
-    size_t rep = remaining[0];
-    std::vector<size_t> matched{rep};
-    std::vector<size_t> unmatched;
+    uint32_t rep = remaining[0];
+    std::vector<uint32_t> matched{rep};
+    std::vector<uint32_t> unmatched;
     bool repFailed = false;
     for (size_t at = 1; at < remaining.size() && !repFailed; at += kMaxOpen - 1) {
-      std::vector<size_t> chunk{rep};
-      std::vector<int> fds{ReopenCandidate(files[rep], size)};
+      std::vector<uint32_t> chunk{rep};
+      std::vector<int> fds{Reopen(files, rep, size)};
       if (fds[0] == -1) {
         repFailed = true;
         break;
       }
       for (size_t k = at; k < remaining.size() && k < at + kMaxOpen - 1; ++k) {
-        int fd = ReopenCandidate(files[remaining[k]], size);
+        int fd = Reopen(files, remaining[k], size);
         if (fd == -1) continue;
         chunk.push_back(remaining[k]);
         fds.push_back(fd);
@@ -175,31 +208,32 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files, const std::ve
     }
     if (repFailed) {
       files[rep].state = Candidate::kChanged;
-      std::vector<size_t> rest;
+      std::vector<uint32_t> rest;
       for (size_t k = 1; k < remaining.size(); ++k)
         if (files[remaining[k]].state == Candidate::kRead) rest.push_back(remaining[k]);
       remaining.swap(rest);
       continue;
     }
-    for (size_t m : matched) (*classOf)[m] = *classes;
+    for (uint32_t m : matched) (*classOf)[m] = *classes;
     ++*classes;
     remaining.swap(unmatched);
   }
 }
 
-int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size) {
+int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
+                           const CandidatePath& pathOf) {
+  pathOf_ = &pathOf;
   // Open every name; a name of a file already open follows that file's first name.
-  std::vector<size_t> leaderOf(files.size());
-  std::vector<size_t> leaders;
+  std::vector<uint32_t> leaderOf(files.size());
+  std::vector<uint32_t> leaders;
   std::vector<int> fds;  // of the leaders, while there are few enough to read side by side
   bool sideBySide = true;
-  std::map<std::pair<uint64_t, uint64_t>, size_t> byId;
-  for (size_t i = 0; i < files.size(); ++i) {
-    int fd = OpenCandidate(files[i], size);
+  FirstNames firstNames(files.size());
+  for (uint32_t i = 0; i < files.size(); ++i) {
+    int fd = Open(files, i, size);
     if (fd == -1) continue;
-    auto known = byId.emplace(std::make_pair(files[i].id.volume, files[i].id.index), i);
-    leaderOf[i] = known.first->second;
-    if (!known.second) {
+    leaderOf[i] = firstNames.Leader(files, i);
+    if (leaderOf[i] != i) {
       _close(fd);
       continue;
     }
@@ -219,7 +253,7 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size) {
   std::vector<int> classOf(files.size(), -1);
   int classes = 0;
   if (size == 0 || leaders.size() <= 1) {
-    for (size_t l : leaders) classOf[l] = 0;
+    for (uint32_t l : leaders) classOf[l] = 0;
     classes = leaders.empty() ? 0 : 1;
     CloseAll(fds);
   } else if (leaders.size() <= kMaxOpen) {
@@ -237,9 +271,9 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size) {
   } else {
     // A hash of each file sorts them into buckets that almost surely hold one class each;
     // each bucket is then split by its bytes like a small group.
-    std::vector<std::pair<uint64_t, size_t>> hashed;
-    for (size_t l : leaders) {
-      int fd = ReopenCandidate(files[l], size);
+    std::vector<std::pair<uint64_t, uint32_t>> hashed;
+    for (uint32_t l : leaders) {
+      int fd = Reopen(files, l, size);
       if (fd == -1) continue;
       uint64_t hash = 0;
       bool ok = HashFile(fd, size, &arena_, &hash);
@@ -252,7 +286,7 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size) {
     }
     std::sort(hashed.begin(), hashed.end());
     for (size_t b = 0, e; b < hashed.size(); b = e) {
-      std::vector<size_t> bucket;
+      std::vector<uint32_t> bucket;
       for (e = b; e < hashed.size() && hashed[e].first == hashed[b].first; ++e)
         bucket.push_back(hashed[e].second);
       SplitAnchored(files, bucket, size, &classOf, &classes);
@@ -273,6 +307,8 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size) {
     }
     if (renumber[cls] < 0) renumber[cls] = used++;
     c.cls = renumber[cls];
+    c.firstName = leaderOf[i] == i;
   }
+  pathOf_ = nullptr;
   return used;
 }

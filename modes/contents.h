@@ -2,25 +2,30 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/fileid.h"
 
-/// One name of a file proposed as a copy, and what reading it now found.
+/// One name of a file proposed as a copy, and what reading it now found. Kept small: a group
+/// of a million empty files holds a million of these.
 struct Candidate {
-  enum State {
+  enum State : uint8_t {
     kUnread,   // not looked at yet
     kMissing,  // cannot be opened now (gone, not readable, or a path the system cannot take)
     kChanged,  // opened, but its size is not the one recorded or reading it failed
     kRead,     // contents read: cls tells which others hold the same bytes
   };
 
-  std::string path;  // empty: a path the system cannot take
   State state = kUnread;
-  int cls = -1;  // for kRead: class of equal contents, numbered in the order of first members
-  FileId id;     // for kRead: names of one file have the same identity
+  bool firstName = false;  // for kRead: the first of the names of its file
+  int32_t cls = -1;  // for kRead: class of equal contents, numbered in the order of first members
+  FileId id;         // for kRead: names of one file have the same identity
 };
+
+/// The path that opens name i of a group; empty when the system cannot take it.
+using CandidatePath = std::function<std::string(size_t)>;
 
 /// Sorts names of files that all have the recorded size into classes of equal contents and
 /// returns the number of classes. Each file is read once (names of one file once in all), in
@@ -28,12 +33,15 @@ struct Candidate {
 /// file shares its bytes so far. Memory stays bounded however many files there are.
 class ContentSplitter {
  public:
-  int Split(std::vector<Candidate>& files, uint64_t size);
+  int Split(std::vector<Candidate>& files, uint64_t size, const CandidatePath& pathOf);
 
  private:
+  int Open(std::vector<Candidate>& files, size_t i, uint64_t size) const;
+  int Reopen(std::vector<Candidate>& files, size_t i, uint64_t size) const;
   std::vector<int> Lockstep(const std::vector<int>& fds, uint64_t size, bool anchored);
-  void SplitAnchored(std::vector<Candidate>& files, const std::vector<size_t>& group, uint64_t size,
-                     std::vector<int>* classOf, int* classes);
+  void SplitAnchored(std::vector<Candidate>& files, const std::vector<uint32_t>& group,
+                     uint64_t size, std::vector<int>* classOf, int* classes);
 
   std::vector<unsigned char> arena_;
+  const CandidatePath* pathOf_ = nullptr;
 };

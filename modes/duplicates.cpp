@@ -4,7 +4,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -123,9 +122,10 @@ std::vector<std::pair<size_t, size_t>> ProposedGroups(const std::vector<Entry>& 
   return runs;
 }
 
-// A reported group: its members in task and record order, and how many files they name.
+// A reported group: its members in task and record order, as positions in the sorted list of
+// files (four bytes each: a group may hold a million empty files), and how many files they name.
 struct Group {
-  std::vector<Entry> members;
+  std::vector<uint32_t> members;
   uint32_t files = 0;
 };
 
@@ -143,17 +143,23 @@ bool CrcNowIs(const Table& t, const Entry& e, const std::string& path) {
 // Splits a proposed group by the bytes of its members and keeps the parts that are copies.
 class Confirmer {
  public:
-  explicit Confirmer(std::vector<Table>& tables) : tables_(tables) {}
+  Confirmer(std::vector<Table>& tables, const std::vector<Entry>& files)
+      : tables_(tables), files_(files) {}
 
-  void Confirm(const Entry* begin, const Entry* end, std::vector<Group>* out) {
-    size_t k = static_cast<size_t>(end - begin);
+  // The proposed group files_[first, last).
+  void Confirm(uint32_t first, uint32_t last, std::vector<Group>* out) {
+    const Entry* begin = &files_[first];
+    size_t k = last - first;
     std::vector<Candidate> names(k);
-    for (size_t i = 0; i < k; ++i) names[i].path = OpenPath(begin[i]);
-    int classes = splitter_.Split(names, begin->size);
+    int classes = splitter_.Split(names, begin->size, [&](size_t i) { return OpenPath(begin[i]); });
 
-    std::vector<std::vector<size_t>> parts(static_cast<size_t>(classes));
-    std::vector<size_t> unread;
-    for (size_t i = 0; i < k; ++i) {
+    std::vector<uint32_t> sizes(static_cast<size_t>(classes), 0);
+    for (const Candidate& c : names)
+      if (c.state == Candidate::kRead) ++sizes[static_cast<size_t>(c.cls)];
+    std::vector<std::vector<uint32_t>> parts(static_cast<size_t>(classes));
+    for (size_t c = 0; c < parts.size(); ++c) parts[c].reserve(sizes[c]);
+    std::vector<uint32_t> unread;
+    for (uint32_t i = 0; i < k; ++i) {
       if (names[i].state == Candidate::kRead) {
         parts[static_cast<size_t>(names[i].cls)].push_back(i);
       } else if (names[i].state == Candidate::kMissing &&
@@ -164,30 +170,28 @@ class Confirmer {
     // Members known only by their checksum join the bytes read now that have that checksum,
     // when exactly one class has it; otherwise they are a group of their own.
     if (!unread.empty()) {
-      std::vector<size_t>* join = nullptr;
+      std::vector<uint32_t>* join = nullptr;
       int matching = 0;
-      for (std::vector<size_t>& part : parts) {
+      for (std::vector<uint32_t>& part : parts) {
         const Entry& e = begin[part[0]];
-        if (CrcNowIs(tables_[e.task], e, names[part[0]].path) && ++matching == 1) join = &part;
+        if (CrcNowIs(tables_[e.task], e, OpenPath(e)) && ++matching == 1) join = &part;
       }
       if (matching == 1) {
         join->insert(join->end(), unread.begin(), unread.end());
         std::sort(join->begin(), join->end());
       } else {
-        parts.push_back(unread);
+        parts.push_back(std::move(unread));
       }
     }
 
-    for (const std::vector<size_t>& part : parts) {
-      std::set<std::pair<uint64_t, uint64_t>> ids;
+    for (std::vector<uint32_t>& part : parts) {
+      // Names of one file count once: each file has one first name among those read.
       uint32_t files = 0;
-      for (size_t i : part) {
-        const FileId& id = names[i].id;
-        if (names[i].state != Candidate::kRead || ids.emplace(id.volume, id.index).second) ++files;
-      }
+      for (uint32_t i : part) files += names[i].state != Candidate::kRead || names[i].firstName;
       if (files < 2) continue;  // one file, or all names of one file
       Group g;
-      for (size_t i : part) g.members.push_back(begin[i]);
+      g.members = std::move(part);
+      for (uint32_t& i : g.members) i += first;
       g.files = files;
       out->push_back(std::move(g));
     }
@@ -204,6 +208,7 @@ class Confirmer {
   }
 
   std::vector<Table>& tables_;
+  const std::vector<Entry>& files_;
   ContentSplitter splitter_;
 };
 
@@ -211,12 +216,12 @@ class Confirmer {
 // meets each group's first file.
 std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entry>& files) {
   std::vector<Group> groups;
-  Confirmer confirmer(tables);
+  Confirmer confirmer(tables, files);
   for (const auto& run : ProposedGroups(files))
-    confirmer.Confirm(&files[run.first], files.data() + run.second, &groups);
-  std::sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
-    const Entry& x = a.members[0];
-    const Entry& y = b.members[0];
+    confirmer.Confirm(static_cast<uint32_t>(run.first), static_cast<uint32_t>(run.second), &groups);
+  std::sort(groups.begin(), groups.end(), [&](const Group& a, const Group& b) {
+    const Entry& x = files[a.members[0]];
+    const Entry& y = files[b.members[0]];
     return std::tie(x.task, x.idx) < std::tie(y.task, y.idx);
   });
   return groups;
@@ -233,17 +238,20 @@ struct Totals {
 };
 
 // Every name is listed; the lost bytes count each file other than the first once.
-void PrintGroup(std::vector<Table>& tables, const Group& group, Totals* totals) {
-  const Entry& first = group.members[0];
+void PrintGroup(std::vector<Table>& tables, const std::vector<Entry>& files, const Group& group,
+                Totals* totals) {
+  const Entry& first = files[group.members[0]];
   Record& h = tables[first.task].records[first.idx];
   std::string name = h.LongName();
   CharToOemA(&name[0], &name[0]);
   printf("\nFile: %-30s    CRC32:%08X  Size:%" PRId64 " byte(s)\n", name.c_str(), h.dwCRC,
          static_cast<int64_t>(h.qwSize));
   printf("\n      %s\n", FullPath(tables[first.task], first.idx).c_str());
-  for (size_t m = 1; m < group.members.size(); ++m)
-    printf("      %s\n", FullPath(tables[group.members[m].task], group.members[m].idx).c_str());
-  for (const Entry& e : group.members) tables[e.task].records[e.idx].wStatus |= stDONE;
+  for (size_t m = 1; m < group.members.size(); ++m) {
+    const Entry& e = files[group.members[m]];
+    printf("      %s\n", FullPath(tables[e.task], e.idx).c_str());
+  }
+  for (uint32_t m : group.members) tables[files[m].task].records[files[m].idx].wStatus |= stDONE;
   totals->files += static_cast<uint32_t>(group.members.size());
   totals->lost += static_cast<int64_t>(h.qwSize) * (group.files - 1);
 }
@@ -264,7 +272,7 @@ int ReportDuplicates(std::vector<Table>& tables) {
   ProgressLine("                     \n");
 
   Totals totals;
-  for (const Group& group : FindGroups(tables, files)) PrintGroup(tables, group, &totals);
+  for (const Group& group : FindGroups(tables, files)) PrintGroup(tables, files, group, &totals);
   if (totals.files != 0) {
     printf("\nWas found %u diplicate file(s).\n", totals.files);
     printf("Loss %" PRId64 " byte(s) in duplicate file(s).\n", totals.lost);
