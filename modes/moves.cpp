@@ -1,6 +1,7 @@
 // Move detection: missing and new entries paired by size and CRC-32, directories by contents.
 #include "modes/moves.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -42,14 +43,15 @@ bool RealDir(const Record& r) {
 }
 
 // Open addressing over record indices. Each slot holds one key, represented by the first
-// record inserted with it, and a chain of the records that share the key, in insertion order.
+// record inserted with it, and (with chains) a chain of the records that share the key, in
+// insertion order.
 class KeyIndex {
  public:
-  void Reserve(size_t keys) {
+  void Reserve(size_t keys, bool chains) {
     size_t cap = 16;
-    while (cap < 2 * keys) cap <<= 1;
+    while (cap < keys + keys / 2) cap <<= 1;
     rep_.assign(cap, 0);
-    head_.assign(cap, kNone);
+    head_.assign(chains ? cap : 0, kNone);
   }
 
   // The slot of the key, or of the empty place where it would go.
@@ -68,6 +70,31 @@ class KeyIndex {
  private:
   std::vector<uint32_t> rep_;   // record index + 1, 0 = empty
   std::vector<uint32_t> head_;  // first record of the chain still unused, kNone at the end
+};
+
+// Positions among the records that pass a test, one look-up in constant time: a bit per record
+// and a count per 64, so that arrays kept for a few records are not sized by the whole table.
+class Rank {
+ public:
+  template <class Test>
+  void Build(size_t n, Test test) {
+    bits_.assign((n + 63) / 64, 0);
+    before_.assign(bits_.size() + 1, 0);
+    for (size_t k = 0; k < n; ++k)
+      if (test(k)) bits_[k / 64] |= uint64_t{1} << (k % 64);
+    for (size_t w = 0; w < bits_.size(); ++w)
+      before_[w + 1] = before_[w] + static_cast<uint32_t>(__builtin_popcountll(bits_[w]));
+  }
+  // The position of record k among those that passed; meaningful for those only.
+  uint32_t operator()(size_t k) const {
+    uint64_t below = bits_[k / 64] & ((uint64_t{1} << (k % 64)) - 1);
+    return before_[k / 64] + static_cast<uint32_t>(__builtin_popcountll(below));
+  }
+  uint32_t Count() const { return before_.back(); }
+
+ private:
+  std::vector<uint64_t> bits_;
+  std::vector<uint32_t> before_;
 };
 
 class MoveFinder {
@@ -95,12 +122,14 @@ class MoveFinder {
 
   std::vector<Record>& r_;
   size_t n_;
-  KeyIndex byName_;                        // new records by parent, kind and name
-  std::vector<uint32_t> first_;            // children of record k: list_[first_[k] .. first_[k+1])
-  std::vector<uint32_t> list_;             // (missing below missing, new below new)
-  std::vector<uint64_t> sign_;             // directory: its whole tree's names, kinds and contents
-  std::vector<uint8_t> kind_;              // directory: kContents below it, kUnpaired below it
-  std::vector<uint32_t> size_;             // directory: the entries below it
+  // The arrays below are kept per missing or new directory, at its position in dir_.
+  Rank dir_;
+  KeyIndex byName_;              // new records by parent, kind and name
+  std::vector<uint32_t> first_;  // children of directory d: list_[first_[d] .. first_[d+1])
+  std::vector<uint32_t> list_;   // (missing below missing, new below new)
+  std::vector<uint64_t> sign_;   // its whole tree's names, kinds and contents
+  std::vector<uint8_t> kind_;    // kContents below it, kUnpaired below it
+  std::vector<uint32_t> size_;   // the entries below it
   static constexpr uint8_t kContents = 1;  // a file that pairs on its own
   static constexpr uint8_t kUnpaired = 2;  // a link, device or file never checksummed
 };
@@ -108,11 +137,13 @@ class MoveFinder {
 void MoveFinder::IndexChildren() {
   size_t fresh = 0;
   for (size_t j = 0; j < n_; ++j) fresh += Fresh(j);
-  byName_.Reserve(fresh);
-  first_.assign(n_ + 1, 0);
+  byName_.Reserve(fresh, false);
+  dir_.Build(n_, [&](size_t k) { return r_[k].IsDir() && (Gone(k) || Fresh(k)); });
+  size_t dirs = dir_.Count();
+  first_.assign(dirs + 1, 0);
   for (size_t k = 0; k < n_; ++k) {
     uint32_t p = Parent(k);
-    if (SameSide(k, p)) ++first_[p + 1];
+    if (SameSide(k, p)) ++first_[dir_(p) + 1];
     if (!Fresh(k)) continue;
     const Record& c = r_[k];
     size_t s = byName_.Slot(NameHash(Mix(c.dwUpIdx, c.IsDir()), c.LongName()), [&](uint32_t o) {
@@ -121,12 +152,12 @@ void MoveFinder::IndexChildren() {
     });
     if (byName_.Empty(s)) byName_.Claim(s, static_cast<uint32_t>(k));
   }
-  for (size_t k = 0; k < n_; ++k) first_[k + 1] += first_[k];
-  list_.assign(first_[n_], 0);
+  for (size_t d = 0; d < dirs; ++d) first_[d + 1] += first_[d];
+  list_.assign(first_[dirs], 0);
   std::vector<uint32_t> fill(first_.begin(), first_.end() - 1);
   for (size_t k = 0; k < n_; ++k) {
     uint32_t p = Parent(k);
-    if (SameSide(k, p)) list_[fill[p]++] = static_cast<uint32_t>(k);
+    if (SameSide(k, p)) list_[fill[dir_(p)]++] = static_cast<uint32_t>(k);
   }
 }
 
@@ -142,35 +173,39 @@ uint32_t MoveFinder::NewChild(uint32_t dir, bool isDir, const char* name) const 
 // kind, and the contents of a file or the signature of a directory), so that two trees with the
 // same entries in the same places sign alike, whatever their order.
 void MoveFinder::Sign() {
-  sign_.assign(n_, 0);
-  kind_.assign(n_, 0);
-  size_.assign(n_, 0);
+  sign_.assign(dir_.Count(), 0);
+  kind_.assign(dir_.Count(), 0);
+  size_.assign(dir_.Count(), 0);
   for (size_t k = n_; k-- > 0;) {  // children follow their parents: back to front is bottom-up
     uint32_t p = Parent(k);
     if (!SameSide(k, p)) continue;
     const Record& r = r_[k];
-    size_[p] += size_[k] + 1;
+    uint32_t dp = dir_(p);
     uint64_t h;
     if (r.IsDir()) {
-      h = Mix(sign_[k], RealDir(r) ? 2 : 3);
-      kind_[p] |= kind_[k] | (RealDir(r) ? 0 : kUnpaired);
+      uint32_t dk = dir_(k);
+      size_[dp] += size_[dk] + 1;
+      h = Mix(sign_[dk], RealDir(r) ? 2 : 3);
+      kind_[dp] |= kind_[dk] | (RealDir(r) ? 0 : kUnpaired);
     } else {
+      size_[dp] += 1;
       h = Mix(Mix(r.qwSize, r.dwCRC), 4);
       if (Pairable(r)) {
-        kind_[p] |= kContents;
+        kind_[dp] |= kContents;
       } else if (r.qwSize != 0 || NoContents(r)) {
-        kind_[p] |= kUnpaired;
+        kind_[dp] |= kUnpaired;
       }
     }
-    sign_[p] += Mix(NameHash(h, r.LongName()), 5);
+    sign_[dp] += Mix(NameHash(h, r.LongName()), 5);
   }
 }
 
 // A directory that may move as a whole: a real directory, listed, with at least one file whose
-// contents identify it (empty folders give no evidence) and nothing that never pairs.
+// contents identify it (empty folders give no evidence) and nothing that never pairs. Asked of
+// missing and new records only.
 bool MoveFinder::Candidate(size_t k) const {
   const Record& r = r_[k];
-  return RealDir(r) && !(r.dwAttr & atNOMATCH) && kind_[k] == kContents;
+  return RealDir(r) && !(r.dwAttr & atNOMATCH) && kind_[dir_(k)] == kContents;
 }
 
 // Whether the trees of missing directory from and new directory to hold the same entries in
@@ -183,8 +218,9 @@ bool MoveFinder::SameTree(uint32_t from, uint32_t to, std::vector<uint32_t>& pai
     stack.pop_back();
     uint32_t a = stack.back();
     stack.pop_back();
-    if (first_[a + 1] - first_[a] != first_[b + 1] - first_[b]) return false;
-    for (uint32_t i = first_[a]; i < first_[a + 1]; ++i) {
+    uint32_t da = dir_(a), db = dir_(b);
+    if (first_[da + 1] - first_[da] != first_[db + 1] - first_[db]) return false;
+    for (uint32_t i = first_[da]; i < first_[da + 1]; ++i) {
       uint32_t m = list_[i];
       const Record& r = r_[m];
       uint32_t c = NewChild(b, r.IsDir(), r.LongName());
@@ -210,25 +246,27 @@ void MoveFinder::TakeDirectoryMoves(std::vector<Move>& moves) {
   for (size_t j = 0; j < n_; ++j) count += Fresh(j) && Candidate(j);
   if (count == 0) return;
   KeyIndex bySign, bySignName;
-  bySign.Reserve(count);
-  bySignName.Reserve(count);
-  std::vector<uint32_t> next(n_, kNone), nextSameName(n_, kNone);
-  auto sameSign = [&](uint64_t sg) { return [&, sg](uint32_t o) { return sign_[o] == sg; }; };
+  bySign.Reserve(count, true);
+  bySignName.Reserve(count, true);
+  // Links by the directory's position in dir_.
+  std::vector<uint32_t> next(dir_.Count(), kNone), nextSameName(dir_.Count(), kNone);
+  auto sign = [&](uint32_t o) { return sign_[dir_(o)]; };
+  auto sameSign = [&](uint64_t sg) { return [&, sg](uint32_t o) { return sign(o) == sg; }; };
   auto sameSignName = [&](uint64_t sg, const char* name) {
     return
-        [&, sg, name](uint32_t o) { return sign_[o] == sg && strcmp(r_[o].LongName(), name) == 0; };
+        [&, sg, name](uint32_t o) { return sign(o) == sg && strcmp(r_[o].LongName(), name) == 0; };
   };
   for (size_t j = n_; j-- > 0;) {  // back to front: each chain starts with the first walked
     if (!Fresh(j) || !Candidate(j)) continue;
     uint32_t idx = static_cast<uint32_t>(j);
-    uint64_t sg = sign_[j];
+    uint64_t sg = sign(idx);
     size_t s = bySign.Slot(Mix(sg, 6), sameSign(sg));
     bySign.Claim(s, idx);
-    next[j] = bySign.Head(s);
+    next[dir_(j)] = bySign.Head(s);
     bySign.Head(s) = idx;
     s = bySignName.Slot(NameHash(sg, r_[j].LongName()), sameSignName(sg, r_[j].LongName()));
     bySignName.Claim(s, idx);
-    nextSameName[j] = bySignName.Head(s);
+    nextSameName[dir_(j)] = bySignName.Head(s);
     bySignName.Head(s) = idx;
   }
   // Larger trees first, so that a small folder never takes a part of a larger one that moved
@@ -237,20 +275,21 @@ void MoveFinder::TakeDirectoryMoves(std::vector<Move>& moves) {
   std::vector<uint32_t> bySize;
   {
     uint32_t largest = 0;
+    auto size = [&](size_t k) { return size_[dir_(k)]; };
     for (size_t k = 0; k < n_; ++k)
-      if (Gone(k) && Candidate(k) && size_[k] > largest) largest = size_[k];
+      if (Gone(k) && Candidate(k) && size(k) > largest) largest = size(k);
     std::vector<uint32_t> start(static_cast<size_t>(largest) + 2, 0);
     for (size_t k = 0; k < n_; ++k)
-      if (Gone(k) && Candidate(k)) ++start[largest - size_[k] + 1];
+      if (Gone(k) && Candidate(k)) ++start[largest - size(k) + 1];
     for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
     bySize.resize(start.back());
     for (size_t k = 0; k < n_; ++k)
-      if (Gone(k) && Candidate(k)) bySize[start[largest - size_[k]]++] = static_cast<uint32_t>(k);
+      if (Gone(k) && Candidate(k)) bySize[start[largest - size(k)]++] = static_cast<uint32_t>(k);
   }
   std::vector<uint32_t> pairs;
   for (uint32_t k : bySize) {
     if (!Gone(k)) continue;  // inside a larger move
-    uint64_t sg = sign_[k];
+    uint64_t sg = sign(k);
     size_t named =
         bySignName.Slot(NameHash(sg, r_[k].LongName()), sameSignName(sg, r_[k].LongName()));
     size_t any = bySign.Slot(Mix(sg, 6), sameSign(sg));
@@ -261,7 +300,7 @@ void MoveFinder::TakeDirectoryMoves(std::vector<Move>& moves) {
     for (int h = 0; h < 2; ++h) {
       if (heads[h] == nullptr) continue;
       uint32_t& head = *heads[h];
-      while (head != kNone && !Fresh(head)) head = (*links[h])[head];
+      while (head != kNone && !Fresh(head)) head = (*links[h])[dir_(head)];
       if (head == kNone || !SameTree(static_cast<uint32_t>(k), head, pairs)) continue;
       moves.push_back({static_cast<uint32_t>(k), head, true});
       r_[k].wStatus |= stMOVED;
@@ -280,9 +319,12 @@ void MoveFinder::PairFiles(std::vector<Move>& moves) {
   for (size_t j = 0; j < n_; ++j) count += Fresh(j) && Pairable(r_[j]);
   if (count == 0) return;
   KeyIndex byContents, bySameName;
-  byContents.Reserve(count);
-  bySameName.Reserve(count);
-  std::vector<uint32_t> next(n_, kNone), nextSameName(n_, kNone);
+  byContents.Reserve(count, true);
+  bySameName.Reserve(count, true);
+  // Links by the file's position among the new files that pair.
+  Rank pairs;
+  pairs.Build(n_, [&](size_t j) { return Fresh(j) && Pairable(r_[j]); });
+  std::vector<uint32_t> next(count, kNone), nextSameName(count, kNone);
   auto contentsHash = [&](const Record& r) { return Mix(Mix(r.qwSize, r.dwCRC), 1); };
   auto sameContents = [&](const Record& r) {
     return [&](uint32_t o) { return r_[o].qwSize == r.qwSize && r_[o].dwCRC == r.dwCRC; };
@@ -299,15 +341,15 @@ void MoveFinder::PairFiles(std::vector<Move>& moves) {
     uint32_t idx = static_cast<uint32_t>(j);
     size_t s = byContents.Slot(contentsHash(c), sameContents(c));
     byContents.Claim(s, idx);
-    next[j] = byContents.Head(s);
+    next[pairs(j)] = byContents.Head(s);
     byContents.Head(s) = idx;
     s = bySameName.Slot(NameHash(contentsHash(c), c.LongName()), sameName(c));
     bySameName.Claim(s, idx);
-    nextSameName[j] = bySameName.Head(s);
+    nextSameName[pairs(j)] = bySameName.Head(s);
     bySameName.Head(s) = idx;
   }
   auto take = [&](uint32_t& head, const std::vector<uint32_t>& link) {
-    while (head != kNone && !Fresh(head)) head = link[head];
+    while (head != kNone && !Fresh(head)) head = link[pairs(head)];
     return head;
   };
   for (int pass = 0; pass < 2; ++pass) {
@@ -341,6 +383,7 @@ std::vector<Move> MoveFinder::Run() {
   IndexChildren();
   Sign();
   TakeDirectoryMoves(found);
+  dir_ = Rank();
   byName_ = KeyIndex();
   first_ = {};
   list_ = {};
@@ -348,14 +391,9 @@ std::vector<Move> MoveFinder::Run() {
   sign_ = {};
   kind_ = {};
   PairFiles(found);
-  // Listed in walk order of the new places: the order of the new records.
-  std::vector<uint32_t> at(n_, kNone);
-  for (size_t i = 0; i < found.size(); ++i) at[found[i].to] = static_cast<uint32_t>(i);
-  std::vector<Move> moves;
-  moves.reserve(found.size());
-  for (size_t j = 0; j < n_; ++j)
-    if (at[j] != kNone) moves.push_back(found[at[j]]);
-  return moves;
+  // Listed in walk order of the new places: the order of the new records (each is paired once).
+  std::sort(found.begin(), found.end(), [](const Move& a, const Move& b) { return a.to < b.to; });
+  return found;
 }
 
 }  // namespace
