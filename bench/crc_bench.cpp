@@ -1,26 +1,11 @@
-// Throughput of each CRC-32 kernel over a buffer larger than the level-2 cache.
+// Throughput of each CRC-32 kernel over the readers' 64 KiB chunk, which stays in the cache, and
+// over a buffer larger than the level-2 cache.
 #include <benchmark/benchmark.h>
 
-#include <vector>
-
+#include "bench/crc_buffer.h"
 #include "core/crc32_kernels.h"
 
 namespace {
-
-constexpr size_t kBufferBytes = size_t{4} << 20;
-
-const std::vector<unsigned char>& Buffer() {
-  static const std::vector<unsigned char> buffer = [] {
-    std::vector<unsigned char> b(kBufferBytes);
-    uint32_t seed = 1;
-    for (auto& byte : b) {
-      seed = seed * 1664525u + 1013904223u;
-      byte = static_cast<unsigned char>(seed >> 24);
-    }
-    return b;
-  }();
-  return buffer;
-}
 
 template <uint32_t (*Kernel)(uint32_t, const unsigned char*, size_t)>
 void Run(benchmark::State& state, bool available) {
@@ -28,12 +13,12 @@ void Run(benchmark::State& state, bool available) {
     state.SkipWithError("processor lacks the instructions");
     return;
   }
-  const auto& buffer = Buffer();
+  const auto& buffer = CrcBenchBuffer();
+  const size_t size = static_cast<size_t>(state.range(0));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(Kernel(0xFFFFFFFFu, buffer.data(), buffer.size()));
+    benchmark::DoNotOptimize(Kernel(0xFFFFFFFFu, buffer.data(), size));
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(buffer.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
 }
 
 void BM_Bytewise(benchmark::State& state) {
@@ -45,14 +30,18 @@ void BM_Slicing16(benchmark::State& state) {
 void BM_Clmul(benchmark::State& state) {
   Run<Crc32Clmul>(state, Crc32ClmulAvailable());
 }
+void BM_Vpclmul256(benchmark::State& state) {
+  Run<Crc32Vpclmul256>(state, Crc32Vpclmul256Available());
+}
 void BM_Vpclmul(benchmark::State& state) {
   Run<Crc32Vpclmul>(state, Crc32VpclmulAvailable());
 }
 
-BENCHMARK(BM_Bytewise);
-BENCHMARK(BM_Slicing16);
-BENCHMARK(BM_Clmul);
-BENCHMARK(BM_Vpclmul);
+BENCHMARK(BM_Bytewise)->Arg(kCrcChunk)->Arg(kCrcLarge);
+BENCHMARK(BM_Slicing16)->Arg(kCrcChunk)->Arg(kCrcLarge);
+BENCHMARK(BM_Clmul)->Arg(kCrcChunk)->Arg(kCrcLarge);
+BENCHMARK(BM_Vpclmul256)->Arg(kCrcChunk)->Arg(kCrcLarge);
+BENCHMARK(BM_Vpclmul)->Arg(kCrcChunk)->Arg(kCrcLarge);
 
 }  // namespace
 

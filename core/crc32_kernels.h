@@ -12,9 +12,13 @@ uint32_t Crc32Bytewise(uint32_t crc, const unsigned char* bytes, size_t count);
 /// Sixteen bytes per step through sixteen tables; portable.
 uint32_t Crc32Slicing(uint32_t crc, const unsigned char* bytes, size_t count);
 
-/// Carry-less-multiply folding over 128-bit registers (PCLMULQDQ, SSE4.1).
+/// Carry-less-multiply folding over 128-bit registers (PCLMULQDQ, SSE4.1), eight chains.
 bool Crc32ClmulAvailable();
 uint32_t Crc32Clmul(uint32_t crc, const unsigned char* bytes, size_t count);
+
+/// The same folding over 256-bit registers (VPCLMULQDQ with AVX2, no AVX-512 needed).
+bool Crc32Vpclmul256Available();
+uint32_t Crc32Vpclmul256(uint32_t crc, const unsigned char* bytes, size_t count);
 
 /// The same folding over 512-bit registers (VPCLMULQDQ, AVX-512).
 bool Crc32VpclmulAvailable();

@@ -24,6 +24,7 @@ using CrcKernel = uint32_t (*)(uint32_t, const unsigned char*, size_t);
 
 CrcKernel ChooseKernel() {
   if (Crc32VpclmulAvailable()) return Crc32Vpclmul;
+  if (Crc32Vpclmul256Available()) return Crc32Vpclmul256;
   if (Crc32ClmulAvailable()) return Crc32Clmul;
   return Crc32Slicing;
 }

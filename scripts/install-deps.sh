@@ -18,7 +18,7 @@ packages_of() {
     # clang's LeakSanitizer runtime comes in its own package.
     fuzz) echo cmake ninja-build clang libclang-rt-14-dev ;;
     package) echo cmake ninja-build g++ dpkg-dev groff-base man-db lintian ;;
-    bench) echo cmake ninja-build g++ libbenchmark-dev python3 time ;;
+    bench) echo cmake ninja-build g++ libbenchmark-dev libdeflate-dev python3 time ;;
     ci) for t in release win32 fuzz package bench; do packages_of "$t"; done ;;
     *)
       echo "install-deps: unknown task: $1 (run release asan win32 fuzz package bench ci)" >&2

@@ -31,6 +31,7 @@ struct NamedKernel {
 std::vector<NamedKernel> Kernels() {
   return {{"slicing", Crc32Slicing, true},
           {"clmul", Crc32Clmul, Crc32ClmulAvailable()},
+          {"vpclmul256", Crc32Vpclmul256, Crc32Vpclmul256Available()},
           {"vpclmul", Crc32Vpclmul, Crc32VpclmulAvailable()}};
 }
 
@@ -79,17 +80,17 @@ TEST(Crc32Kernels, KnownVectors) {
   EXPECT_EQ(Reference(b.data(), b.size()), 0xCBF43926u);
 }
 
-// Every length up to a few blocks of every kernel's widest step, from every alignment, with
-// running values that are not the usual start value.
+// Every length up to a few blocks of every kernel's widest step, from every alignment of the
+// widest register, with running values that are not the usual start value.
 TEST(Crc32Kernels, EqualTheReferenceForEveryLengthAndAlignment) {
-  const auto data = PseudoRandomBytes(4096 + 16, 0xC0FFEEu);
+  const auto data = PseudoRandomBytes(4096 + 64, 0xC0FFEEu);
   for (const auto& k : Kernels()) {
     if (!k.available) {
       std::printf("[ SKIPPED  ] %s kernel: not used on this processor or build\n", k.name);
       continue;
     }
     SCOPED_TRACE(k.name);
-    for (size_t offset = 0; offset < 16; ++offset) {
+    for (size_t offset = 0; offset < 64; ++offset) {
       const unsigned char* p = data.data() + offset;
       const uint32_t start = 0xFFFFFFFFu ^ static_cast<uint32_t>(offset * 0x9E3779B9u);
       uint32_t expected = start;  // the reference, one byte further each round
@@ -105,7 +106,7 @@ TEST(Crc32Kernels, ChunkedUpdatesCompose) {
   const auto data = PseudoRandomBytes(1 << 20, 7);
   const uint32_t whole = Reference(data.data(), data.size());
   // Chunk sizes that straddle every kernel's block sizes and thresholds.
-  const size_t chunks[] = {1, 15, 16, 17, 63, 64, 255, 256, 257, 1000, 65536, 65537};
+  const size_t chunks[] = {1, 15, 16, 17, 63, 64, 127, 128, 129, 255, 256, 257, 1000, 65536, 65537};
   for (const auto& k : Kernels()) {
     if (!k.available) continue;
     for (size_t chunk : chunks) {

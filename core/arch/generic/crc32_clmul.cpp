@@ -10,6 +10,14 @@ uint32_t Crc32Clmul(uint32_t crc, const unsigned char* bytes, size_t count) {
   return Crc32Slicing(crc, bytes, count);
 }
 
+bool Crc32Vpclmul256Available() {
+  return false;
+}
+
+uint32_t Crc32Vpclmul256(uint32_t crc, const unsigned char* bytes, size_t count) {
+  return Crc32Slicing(crc, bytes, count);
+}
+
 bool Crc32VpclmulAvailable() {
   return false;
 }

@@ -60,6 +60,24 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t Finish(__m128i x, const unsign
   return Crc32Slicing(Crc32Slicing(0, rest, 16), p, n);
 }
 
+__attribute__((target("avx2,vpclmulqdq"))) inline __m256i Load256(const unsigned char* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+__attribute__((target("avx2,vpclmulqdq"))) inline __m256i Fold256(__m256i x, __m256i k,
+                                                                  __m256i at) {
+  __m256i lo = _mm256_clmulepi64_epi128(x, k, 0x00);
+  __m256i hi = _mm256_clmulepi64_epi128(x, k, 0x11);
+  return _mm256_xor_si256(_mm256_xor_si256(lo, hi), at);
+}
+
+template <unsigned kBits>
+__attribute__((target("avx2,vpclmulqdq"))) inline __m256i FoldPair256() {
+  constexpr auto lo = static_cast<long long>(FoldLow(kBits)),
+                 hi = static_cast<long long>(FoldHigh(kBits));
+  return _mm256_set_epi64x(hi, lo, hi, lo);
+}
+
 __attribute__((target("avx512f,vpclmulqdq"))) inline __m512i Load512(const unsigned char* p) {
   return _mm512_loadu_si512(p);
 }
@@ -88,23 +106,70 @@ bool Crc32ClmulAvailable() {
 __attribute__((target("pclmul,sse4.1"))) uint32_t Crc32Clmul(uint32_t crc,
                                                              const unsigned char* bytes,
                                                              size_t count) {
-  if (count < 64) return Crc32Slicing(crc, bytes, count);
+  if (count < 16) return Crc32Slicing(crc, bytes, count);
   const unsigned char* p = bytes;
   __m128i x0 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
+  if (count < 128) return Finish(x0, p + 16, count - 16);
   __m128i x1 = Load(p + 16), x2 = Load(p + 32), x3 = Load(p + 48);
-  p += 64;
-  count -= 64;
-  // Four independent chains hide the multiplier's latency; more do not help, the multiplier's
-  // throughput is then the limit.
-  const __m128i k512 = FoldPair<512>();
-  for (; count >= 64; count -= 64, p += 64) {
-    x0 = Fold(x0, k512, Load(p));
-    x1 = Fold(x1, k512, Load(p + 16));
-    x2 = Fold(x2, k512, Load(p + 32));
-    x3 = Fold(x3, k512, Load(p + 48));
+  __m128i x4 = Load(p + 64), x5 = Load(p + 80), x6 = Load(p + 96), x7 = Load(p + 112);
+  p += 128;
+  count -= 128;
+  // Eight independent chains: a fold waits for its multiplications (several cycles each), and
+  // the multiplier can start one or two every cycle; four chains left it idle half the time.
+  const __m128i k1024 = FoldPair<1024>();
+  for (; count >= 128; count -= 128, p += 128) {
+    x0 = Fold(x0, k1024, Load(p));
+    x1 = Fold(x1, k1024, Load(p + 16));
+    x2 = Fold(x2, k1024, Load(p + 32));
+    x3 = Fold(x3, k1024, Load(p + 48));
+    x4 = Fold(x4, k1024, Load(p + 64));
+    x5 = Fold(x5, k1024, Load(p + 80));
+    x6 = Fold(x6, k1024, Load(p + 96));
+    x7 = Fold(x7, k1024, Load(p + 112));
   }
   const __m128i k128 = FoldPair<128>();
-  return Finish(Fold(Fold(Fold(x0, k128, x1), k128, x2), k128, x3), p, count);
+  __m128i x = Fold(Fold(Fold(x0, k128, x1), k128, x2), k128, x3);
+  x = Fold(Fold(Fold(Fold(x, k128, x4), k128, x5), k128, x6), k128, x7);
+  return Finish(x, p, count);
+}
+
+bool Crc32Vpclmul256Available() {
+  __builtin_cpu_init();
+  return Crc32ClmulAvailable() && __builtin_cpu_supports("avx2") &&
+         __builtin_cpu_supports("vpclmulqdq");
+}
+
+// Eight 256-bit chains, 256 bytes a step. Sixteen registers hold them and the constant, so
+// nothing is spilled to the Win64 stack, which is not aligned for 256-bit values.
+__attribute__((target("avx2,vpclmulqdq,pclmul,sse4.1"))) uint32_t Crc32Vpclmul256(
+    uint32_t crc, const unsigned char* bytes, size_t count) {
+  if (count < 256) return Crc32Clmul(crc, bytes, count);
+  const unsigned char* p = bytes;
+  __m256i y0 =
+      _mm256_xor_si256(Load256(p), _mm256_setr_epi32(static_cast<int>(crc), 0, 0, 0, 0, 0, 0, 0));
+  __m256i y1 = Load256(p + 32), y2 = Load256(p + 64), y3 = Load256(p + 96);
+  __m256i y4 = Load256(p + 128), y5 = Load256(p + 160), y6 = Load256(p + 192),
+          y7 = Load256(p + 224);
+  p += 256;
+  count -= 256;
+  const __m256i k2048 = FoldPair256<2048>();
+  for (; count >= 256; count -= 256, p += 256) {
+    y0 = Fold256(y0, k2048, Load256(p));
+    y1 = Fold256(y1, k2048, Load256(p + 32));
+    y2 = Fold256(y2, k2048, Load256(p + 64));
+    y3 = Fold256(y3, k2048, Load256(p + 96));
+    y4 = Fold256(y4, k2048, Load256(p + 128));
+    y5 = Fold256(y5, k2048, Load256(p + 160));
+    y6 = Fold256(y6, k2048, Load256(p + 192));
+    y7 = Fold256(y7, k2048, Load256(p + 224));
+  }
+  const __m256i k256 = FoldPair256<256>();
+  __m256i y = Fold256(Fold256(Fold256(y0, k256, y1), k256, y2), k256, y3);
+  y = Fold256(Fold256(Fold256(Fold256(y, k256, y4), k256, y5), k256, y6), k256, y7);
+  for (; count >= 32; count -= 32, p += 32) y = Fold256(y, k256, Load256(p));
+  // The lower lane moves forward by 128 bits onto the upper one.
+  __m128i x = Fold(_mm256_castsi256_si128(y), FoldPair<128>(), _mm256_extracti128_si256(y, 1));
+  return Finish(x, p, count);
 }
 
 bool Crc32VpclmulAvailable() {
@@ -116,23 +181,32 @@ bool Crc32VpclmulAvailable() {
 // Win64 keeps the stack 16-byte aligned and GCC does not realign it for wider values, so this
 // kernel has no aligned 512-bit buffer and loads unaligned; GCC spills 512-bit values there with
 // unaligned moves. The Win32 build's code has no aligned 512-bit move on the stack (objdump).
-__attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1"))) uint32_t Crc32Vpclmul(
+__attribute__((target("avx512f,avx2,vpclmulqdq,pclmul,sse4.1"))) uint32_t Crc32Vpclmul(
     uint32_t crc, const unsigned char* bytes, size_t count) {
-  if (count < 256) return Crc32Clmul(crc, bytes, count);
+  if (count < 512) return Crc32Vpclmul256(crc, bytes, count);
   const unsigned char* p = bytes;
   __m512i z0 = _mm512_xor_si512(Load512(p), _mm512_maskz_set1_epi32(1, static_cast<int>(crc)));
   __m512i z1 = Load512(p + 64), z2 = Load512(p + 128), z3 = Load512(p + 192);
-  p += 256;
-  count -= 256;
-  const __m512i k2048 = FoldPair512<2048>();
-  for (; count >= 256; count -= 256, p += 256) {
-    z0 = Fold512(z0, k2048, Load512(p));
-    z1 = Fold512(z1, k2048, Load512(p + 64));
-    z2 = Fold512(z2, k2048, Load512(p + 128));
-    z3 = Fold512(z3, k2048, Load512(p + 192));
+  __m512i z4 = Load512(p + 256), z5 = Load512(p + 320), z6 = Load512(p + 384),
+          z7 = Load512(p + 448);
+  p += 512;
+  count -= 512;
+  // Eight chains, as in the narrower kernels: with four, a processor that splits each 512-bit
+  // multiplication in two halves waited on the chains.
+  const __m512i k4096 = FoldPair512<4096>();
+  for (; count >= 512; count -= 512, p += 512) {
+    z0 = Fold512(z0, k4096, Load512(p));
+    z1 = Fold512(z1, k4096, Load512(p + 64));
+    z2 = Fold512(z2, k4096, Load512(p + 128));
+    z3 = Fold512(z3, k4096, Load512(p + 192));
+    z4 = Fold512(z4, k4096, Load512(p + 256));
+    z5 = Fold512(z5, k4096, Load512(p + 320));
+    z6 = Fold512(z6, k4096, Load512(p + 384));
+    z7 = Fold512(z7, k4096, Load512(p + 448));
   }
   const __m512i k512 = FoldPair512<512>();
   __m512i z = Fold512(Fold512(Fold512(z0, k512, z1), k512, z2), k512, z3);
+  z = Fold512(Fold512(Fold512(Fold512(z, k512, z4), k512, z5), k512, z6), k512, z7);
   for (; count >= 64; count -= 64, p += 64) z = Fold512(z, k512, Load512(p));
   // Lanes 0..2 move forward by 384, 256 and 128 bits onto lane 3, which stays as it is.
   constexpr uint64_t kLanes[6] = {FoldLow(384),  FoldHigh(384), FoldLow(256),
