@@ -66,7 +66,7 @@ const LongOption kLongOptions[] = {
     {"help", Takes::kNothing, "", "This text.", Help},
     {"version", Takes::kNothing, "", "Version and build.", Version},
     {"moves", Takes::kNothing, "", "In Scan and Compare mode report moves and renames.", Moves},
-    {"jobs", Takes::kValue, "N", "Files read at once (default 8; 1 reads one after another).",
+    {"jobs", Takes::kValue, "N", "Files read at once (default fits the machine; 1: one by one).",
      Jobs},
     {"accept-damaged", Takes::kNothing, "", "In Scan mode save the new CRC32 of damaged files.",
      AcceptDamaged},

@@ -9,6 +9,7 @@
 #include "core/lookup.h"
 #include "core/reason.h"
 #include "core/record.h"
+#include "platform/fileread.h"
 #include "platform/platform.h"
 
 uint32_t CRCTable[256];
@@ -67,35 +68,6 @@ int CRCFile(const char* path, uint32_t* crc) {
 
 namespace {
 
-// Opens a file that lookup has found to be a readable file and checksums `remaining` bytes.
-int CrcOpenAndRead(const char* path, unsigned char* buffer, unsigned size, uint64_t remaining,
-                   uint32_t* crc) {
-  errno = 0;
-  int file = _open(path, _O_RDONLY | _O_BINARY, _S_IREAD);
-  if (file == -1) return FailWith(LastError(), crc);
-  if (_access(path, 4) != 0) {
-    int error = LastError();
-    _close(file);
-    return FailWith(error, crc);
-  }
-  CRCInit(crc);
-  while (remaining > 0) {
-    unsigned chunk = remaining < size ? static_cast<unsigned>(remaining) : size;
-    int got = _read(file, buffer, chunk);
-    // The file shrank or could not be read: its contents are unknown, not shorter.
-    if (got < 0 || static_cast<unsigned>(got) != chunk) {
-      int error = got < 0 ? LastError() : kReasonShrank;
-      _close(file);
-      return FailWith(error, crc);
-    }
-    CRCUpdate(buffer, chunk, crc);
-    remaining -= chunk;
-  }
-  _close(file);
-  CRCFinal(crc);
-  return 0;
-}
-
 // 0 with the entry's size for a file that can be read; otherwise the error, crc set to 0.
 int LookUpReadable(const char* path, uint64_t* size, uint32_t* crc) {
   WIN32_FIND_DATAA found;
@@ -112,10 +84,9 @@ int LookUpReadable(const char* path, uint64_t* size, uint32_t* crc) {
 
 int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint32_t* crc) {
   if (size == 0) return 0xFFFF;
-  uint64_t remaining = 0;
-  int failed = LookUpReadable(path, &remaining, crc);
-  if (failed >= 0) return failed;
-  return CrcOpenAndRead(path, buffer, size, remaining, crc);
+  CrcFileRead read;
+  int result = CrcFileStart(path, 0, 0, true, &read, crc);
+  return result == kCrcOpened ? CrcReadOn(read, buffer, size, false, crc) : result;
 }
 
 int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc) {
@@ -129,8 +100,56 @@ int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc)
 int CRCFileOfSizeBuffered(const char* path, uint64_t size, uint32_t attr, unsigned char* buffer,
                           unsigned bufferSize, uint32_t* crc) {
   if (bufferSize == 0) return 0xFFFF;
-  if (!HasContents(attr)) return FailWith(0, crc);
-  return CrcOpenAndRead(path, buffer, bufferSize, size, crc);
+  CrcFileRead read;
+  int result = CrcFileStart(path, size, attr, false, &read, crc);
+  return result == kCrcOpened ? CrcReadOn(read, buffer, bufferSize, false, crc) : result;
+}
+
+int CrcFileStart(const char* path, uint64_t size, uint32_t attr, bool lookUp, CrcFileRead* read,
+                 uint32_t* crc) {
+  if (lookUp) {
+    int failed = LookUpReadable(path, &size, crc);
+    if (failed >= 0) return failed;
+  } else if (!HasContents(attr)) {
+    return FailWith(0, crc);
+  }
+  errno = 0;
+  // What the walk saw is re-checked by the open (no link followed) and by the read itself.
+  int file = lookUp ? _open(path, _O_RDONLY | _O_BINARY, _S_IREAD) : OpenWalkedFile(path);
+  if (file == -1) return FailWith(LastError(), crc);
+  if (_access(path, 4) != 0) {
+    int error = LastError();
+    _close(file);
+    return FailWith(error, crc);
+  }
+  read->fd = file;
+  read->remaining = size;
+  CRCInit(&read->crc);
+  return kCrcOpened;
+}
+
+int CrcReadOn(CrcFileRead& read, unsigned char* buffer, unsigned size, bool cachedOnly,
+              uint32_t* crc) {
+  while (read.remaining > 0) {
+    unsigned chunk = read.remaining < size ? static_cast<unsigned>(read.remaining) : size;
+    int got = cachedOnly ? ReadCached(read.fd, buffer, chunk) : _read(read.fd, buffer, chunk);
+    if (got < 0 && cachedOnly && errno == EAGAIN) return kCrcWouldWait;
+    // The file shrank or could not be read: its contents are unknown, not shorter. A read that
+    // took only what memory held may end short of the chunk; the rest comes next time.
+    if (got <= 0 || (!cachedOnly && static_cast<unsigned>(got) != chunk)) {
+      int error = got < 0 ? LastError() : kReasonShrank;
+      _close(read.fd);
+      read.fd = -1;
+      return FailWith(error, crc);
+    }
+    CRCUpdate(buffer, static_cast<unsigned>(got), &read.crc);
+    read.remaining -= static_cast<unsigned>(got);
+  }
+  _close(read.fd);
+  read.fd = -1;
+  *crc = read.crc;
+  CRCFinal(crc);
+  return 0;
 }
 
 bool CRCReady() {

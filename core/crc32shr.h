@@ -26,6 +26,26 @@ int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc)
 // The same through the caller's buffer, for readers that work beside each other.
 int CRCFileOfSizeBuffered(const char* path, uint64_t size, uint32_t attr, unsigned char* buffer,
                           unsigned bufferSize, uint32_t* crc);
+/// A file's checksum read in steps, so that a reader can hand a file whose bytes must come
+/// from the device to a reader that may wait for them.
+struct CrcFileRead {
+  int fd = -1;
+  uint64_t remaining = 0;
+  uint32_t crc = 0;  // running, not yet complemented
+};
+/// CrcFileStart's result when the file is open, and CrcReadOn's when cachedOnly was asked and
+/// the next bytes are not in memory.
+constexpr int kCrcOpened = -2;
+constexpr int kCrcWouldWait = -1;
+/// Opens what CRCFileBuffered (lookUp) or CRCFileOfSizeBuffered would read: kCrcOpened with
+/// *read ready; otherwise that call's result, with crc set (nothing to read, or no opening).
+int CrcFileStart(const char* path, uint64_t size, uint32_t attr, bool lookUp, CrcFileRead* read,
+                 uint32_t* crc);
+/// Reads on to the end: 0 with the CRC in *crc, or an error number with crc 0; either way the
+/// file is closed. cachedOnly: kCrcWouldWait, the file still open, when the next bytes would
+/// have to be waited for.
+int CrcReadOn(CrcFileRead& read, unsigned char* buffer, unsigned size, bool cachedOnly,
+              uint32_t* crc);
 // Whether InitMagic has made the engine ready.
 bool CRCReady();
 

@@ -1,6 +1,7 @@
 // The reader pool: threads that checksum queued files, results handed back in queue order.
 #include "core/crc_readers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -9,7 +10,7 @@
 
 namespace {
 
-unsigned readerThreads = kDefaultReaders;
+unsigned readerThreads = kFitReaders;
 
 // Jobs queued ahead of the oldest undelivered one: enough that one large file does not stall
 // the other readers, small enough that the queued paths stay a few hundred KiB.
@@ -17,6 +18,9 @@ constexpr size_t kRingSize = 1024;
 
 // Files that wait before Submit wakes idle readers.
 constexpr uint64_t kWakeBatch = 16;
+
+// Looks for work, giving way in between, before a reader sleeps.
+constexpr unsigned kSpinsBeforeSleep = 64;
 
 // How long readers wait for a descriptor while none of them gets one: the limit is then too
 // low for even one file, and the file is left unread (with a warning) instead of hanging.
@@ -51,7 +55,7 @@ int ReadWaitingForDescriptors(Read read) {
 }  // namespace
 
 void SetReaderThreads(unsigned readers) {
-  readerThreads = readers < 1 ? 1 : readers > kMaxReaders ? kMaxReaders : readers;
+  readerThreads = readers > kMaxReaders ? kMaxReaders : readers;
 }
 
 unsigned ReaderThreads() {
@@ -66,7 +70,11 @@ int ChecksumOneFile(const char* path, uint64_t size, uint32_t attr, bool lookUp,
 
 CrcReaders::CrcReaders(unsigned readers) {
   lastProgress.store(Clock::now().time_since_epoch().count());
-  if (readers <= 1) return;
+  if (readers == 1) return;
+  if (readers == kFitReaders) {
+    fit_ = true;
+    readers = std::max(1u, std::thread::hardware_concurrency());
+  }
   ringSize_ = kRingSize;
   ring_.reset(new Job[ringSize_]);
   threads_.reserve(readers);
@@ -82,6 +90,13 @@ CrcReaders::~CrcReaders() {
   }
   work_.notify_all();
   for (std::thread& t : threads_) t.join();
+  // Every job was delivered, so none waits; the readers that could start more have ended.
+  {
+    std::lock_guard<std::mutex> lock(waitingMutex_);
+    waitingIdle_ = 0;
+  }
+  waitingWork_.notify_all();
+  for (std::thread& t : waitingThreads_) t.join();
 }
 
 void CrcReaders::Submit(const char* path, uint64_t size, uint32_t attr, bool lookUp, CrcSink* sink,
@@ -142,9 +157,17 @@ bool CrcReaders::DeliverOldest(bool wait) {
 
 void CrcReaders::Read() {
   std::vector<unsigned char> buffer(kCrcBufferSize);
+  unsigned spins = 0;
   for (;;) {
     uint64_t t = taken_.load();
     if (t == submitted_.load()) {
+      // The walk queues a directory's files every few tens of microseconds: a reader that
+      // gives way a few times first is mostly not put to sleep and woken again for each.
+      if (spins++ < kSpinsBeforeSleep) {
+        std::this_thread::yield();
+        continue;
+      }
+      spins = 0;
       ReleaseThreadState();  // an idle reader holds no descriptor that the walk may need
       std::unique_lock<std::mutex> lock(mutex_);
       idle_.fetch_add(1);
@@ -154,15 +177,68 @@ void CrcReaders::Read() {
       continue;
     }
     if (!taken_.compare_exchange_weak(t, t + 1)) continue;
+    if (fit_) {
+      ReadCached(t, buffer);
+      continue;
+    }
     Job& job = ring_[t % ringSize_];
     job.error = ReadWaitingForDescriptors([&] {
       return ChecksumOneFile(job.path.c_str(), job.size, job.attr, job.lookUp, buffer.data(),
                              kCrcBufferSize, &job.crc);
     });
-    job.done.store(true);
-    if (awaited_.load() == t) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_.notify_one();
+    Finished(t);
+  }
+}
+
+void CrcReaders::Finished(uint64_t t) {
+  ring_[t % ringSize_].done.store(true);
+  if (awaited_.load() == t) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_.notify_one();
+  }
+}
+
+void CrcReaders::ReadCached(uint64_t t, std::vector<unsigned char>& buffer) {
+  Job& job = ring_[t % ringSize_];
+  int result = ReadWaitingForDescriptors([&] {
+    int r = CrcFileStart(job.path.c_str(), job.size, job.attr, job.lookUp, &job.read, &job.crc);
+    return r == kCrcOpened ? CrcReadOn(job.read, buffer.data(), kCrcBufferSize, true, &job.crc) : r;
+  });
+  if (result == kCrcWouldWait) {
+    HandToWaiting(t);
+    return;
+  }
+  job.error = result;
+  Finished(t);
+}
+
+void CrcReaders::HandToWaiting(uint64_t t) {
+  std::lock_guard<std::mutex> lock(waitingMutex_);
+  waiting_.push_back(t);
+  if (waitingIdle_ == 0 && waitingThreads_.size() < kWaitingReaders) {
+    waitingThreads_.emplace_back(&CrcReaders::ReadWaiting, this);
+  } else {
+    waitingWork_.notify_one();
+  }
+}
+
+void CrcReaders::ReadWaiting() {
+  std::vector<unsigned char> buffer(kCrcBufferSize);
+  std::unique_lock<std::mutex> lock(waitingMutex_);
+  for (;;) {
+    if (waiting_.empty()) {
+      if (stop_.load()) return;
+      ++waitingIdle_;
+      waitingWork_.wait(lock);
+      if (waitingIdle_ > 0) --waitingIdle_;
+      continue;
     }
+    uint64_t t = waiting_.front();
+    waiting_.pop_front();
+    lock.unlock();
+    Job& job = ring_[t % ringSize_];
+    job.error = CrcReadOn(job.read, buffer.data(), kCrcBufferSize, false, &job.crc);
+    Finished(t);
+    lock.lock();
   }
 }

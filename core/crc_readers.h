@@ -6,18 +6,24 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "core/crc32shr.h"
+
 /// The number of readers the run uses: set once from the command line, before any mode runs.
 void SetReaderThreads(unsigned readers);
 unsigned ReaderThreads();
-/// The number used when the command line names none: on two cores with the page cache warm,
-/// 2 to 8 readers take the same time; with a cold cache 8 are a fifth faster than 4 (README).
-constexpr unsigned kDefaultReaders = 8;
+/// The number when the command line names none: fit the machine. One reader per processor
+/// checksums what the page cache holds (more only take turns on the processors and wake each
+/// other); a file whose bytes must come from the device is handed to readers that wait for it,
+/// as many as are waiting, up to kWaitingReaders, so that the device has reads queued.
+constexpr unsigned kFitReaders = 0;
+constexpr unsigned kWaitingReaders = 16;
 /// More would only queue at the disk and cost a buffer each.
 constexpr unsigned kMaxReaders = 64;
 
@@ -32,8 +38,8 @@ class CrcSink {
 
 class CrcReaders {
  public:
-  // readers <= 1 starts no thread: each Submit reads at once and delivers before it returns,
-  // which is the one-file-at-a-time path.
+  // readers == 1 starts no thread: each Submit reads at once and delivers before it returns,
+  // which is the one-file-at-a-time path. kFitReaders: fit the machine.
   explicit CrcReaders(unsigned readers);
   ~CrcReaders();
   CrcReaders(const CrcReaders&) = delete;
@@ -66,10 +72,16 @@ class CrcReaders {
     uint64_t tag = 0;
     uint32_t crc = 0;
     int error = 0;
+    CrcFileRead read;  // a file handed to the waiting readers, as far as it was read
     std::atomic<bool> done{false};
   };
 
   void Read();
+  // Checksums job t from what memory holds, or hands it to the waiting readers.
+  void ReadCached(uint64_t t, std::vector<unsigned char>& buffer);
+  void HandToWaiting(uint64_t t);
+  void ReadWaiting();
+  void Finished(uint64_t t);
   // Delivers the oldest job; false (nothing done) when it is not finished and wait is false.
   bool DeliverOldest(bool wait);
   void WakeReaders();
@@ -90,6 +102,15 @@ class CrcReaders {
   std::mutex mutex_;
   std::condition_variable work_;
   std::condition_variable done_;
+
+  // Fitting the machine: the jobs whose reads would wait, and the readers that wait for them,
+  // started as they are needed.
+  bool fit_ = false;
+  std::mutex waitingMutex_;
+  std::condition_variable waitingWork_;
+  std::deque<uint64_t> waiting_;
+  std::vector<std::thread> waitingThreads_;
+  unsigned waitingIdle_ = 0;
 };
 
 /// Reads one file the way a reader does: 0 or an error number, crc 0 when it cannot be read.

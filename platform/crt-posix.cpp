@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/dircache-posix.h"
+#include "platform/fileread.h"
 #include "platform/platform.h"
 #include "platform/regular-posix.h"
 
@@ -57,6 +58,18 @@ int _open(const char* path, int flags, int mode) {
     ForgetCachedParentDir();
     fd = OpenRegularAt(AT_FDCWD, path, flags, &st);
   }
+  if (fd < 0) return -1;
+  readFd = fd;
+  readPath.assign(path);
+  return fd;
+}
+
+int OpenWalkedFile(const char* path) {
+  const char* name;
+  int dir = CachedParentDir(path, &name);
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
+  int fd = openat(dir, name, flags);
+  if (fd < 0 && dir != AT_FDCWD && StaleCachedParentDir()) fd = openat(AT_FDCWD, path, flags);
   if (fd < 0) return -1;
   readFd = fd;
   readPath.assign(path);

@@ -49,7 +49,7 @@ std::string Usage() {
       "   --help         - This text.\n"
       "   --version      - Version and build.\n"
       "   --moves        - In Scan and Compare mode report moves and renames.\n"
-      "   --jobs=N       - Files read at once (default 8; 1 reads one after another).\n"
+      "   --jobs=N       - Files read at once (default fits the machine; 1: one by one).\n"
       "   --accept-damaged\n"
       "                  - In Scan mode save the new CRC32 of damaged files.\n"
       "   --accept-empty - In Scan mode save a data file whose every entry is missing.\n"

@@ -1,6 +1,7 @@
 // The last-write time of an entry itself, set with utimensat.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "tests/support/touch.h"
 
@@ -15,4 +16,12 @@ int SetWriteTime(const char* path, int64_t unix_seconds, uint32_t nanoseconds) {
 
 int SetHidden(const char*) {
   return -1;
+}
+
+int EvictFromCache(const char* path) {
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  bool ok = fdatasync(fd) == 0 && posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+  close(fd);
+  return ok ? 0 : -1;
 }

@@ -25,3 +25,7 @@ int SetHidden(const char* path) {
   if (attr == INVALID_FILE_ATTRIBUTES) return 1;
   return SetFileAttributesA(path, attr | FILE_ATTRIBUTE_HIDDEN) ? 0 : 1;
 }
+
+int EvictFromCache(const char*) {
+  return -1;
+}
