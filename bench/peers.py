@@ -258,11 +258,11 @@ def tree_jobs(exe, label, tree, copy, only, reps, data):
 
 
 def readers_job(exe, label, tree, data, reps):
-    """Info /s and Scan /s of an unchanged tree with each number of readers: the default's
-    figures."""
+    """Info /s and Scan /s of an unchanged tree with the fitted readers and with each number of
+    readers."""
     cat = os.path.join(data, "readers.crc")
     scan_setup(exe, tree, data, cat)
-    commands = []
+    commands = [("Info /s (readers fitted)", "%s -s %s" % (exe, tree))]
     for n in (1, 2, 3, 4, 6, 8, 16):
         commands.append(("Info /s --jobs=%d" % n, "%s --jobs=%d -s %s" % (exe, n, tree)))
     for n in (1, 2, 4, 8):
