@@ -7,7 +7,7 @@
 struct RunOptions {
   bool version = false;  // --version: print the version and build lines, run no mode
   bool moves = false;    // --moves: Scan and Compare report moves instead of missing + new
-  unsigned jobs = kFitReaders;  // --jobs=N: files checksummed at once
+  unsigned jobs = kFitReaders;      // --jobs=N: files checksummed at once
   bool acceptDamaged = false;       // --accept-damaged: Scan saves the new CRC of damaged files
   bool acceptEmpty = false;         // --accept-empty: Scan saves a catalogue whose entries all went
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <system_error>
 
 #include "core/crc32shr.h"
 #include "platform/platform.h"
@@ -204,22 +205,28 @@ void CrcReaders::ReadCached(uint64_t t, std::vector<unsigned char>& buffer) {
     int r = CrcFileStart(job.path.c_str(), job.size, job.attr, job.lookUp, &job.read, &job.crc);
     return r == kCrcOpened ? CrcReadOn(job.read, buffer.data(), kCrcBufferSize, true, &job.crc) : r;
   });
-  if (result == kCrcWouldWait) {
-    HandToWaiting(t);
-    return;
-  }
+  if (result == kCrcWouldWait && HandToWaiting(t)) return;
+  // No reader that waits could be had: this one waits instead.
+  if (result == kCrcWouldWait)
+    result = CrcReadOn(job.read, buffer.data(), kCrcBufferSize, false, &job.crc);
   job.error = result;
   Finished(t);
 }
 
-void CrcReaders::HandToWaiting(uint64_t t) {
+bool CrcReaders::HandToWaiting(uint64_t t) {
   std::lock_guard<std::mutex> lock(waitingMutex_);
-  waiting_.push_back(t);
   if (waitingIdle_ == 0 && waitingThreads_.size() < kWaitingReaders) {
-    waitingThreads_.emplace_back(&CrcReaders::ReadWaiting, this);
+    // The system may refuse a thread (a process limit): the job is then read where it is.
+    try {
+      waitingThreads_.emplace_back(&CrcReaders::ReadWaiting, this);
+    } catch (const std::system_error&) {
+      if (waitingThreads_.empty()) return false;
+    }
   } else {
     waitingWork_.notify_one();
   }
+  waiting_.push_back(t);
+  return true;
 }
 
 void CrcReaders::ReadWaiting() {

@@ -79,7 +79,8 @@ class CrcReaders {
   void Read();
   // Checksums job t from what memory holds, or hands it to the waiting readers.
   void ReadCached(uint64_t t, std::vector<unsigned char>& buffer);
-  void HandToWaiting(uint64_t t);
+  // False when no reader that waits can be had.
+  bool HandToWaiting(uint64_t t);
   void ReadWaiting();
   void Finished(uint64_t t);
   // Delivers the oldest job; false (nothing done) when it is not finished and wait is false.
