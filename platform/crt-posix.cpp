@@ -70,6 +70,11 @@ int OpenWalkedFile(const char* path) {
   const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
   int fd = openat(dir, name, flags);
   if (fd < 0 && dir != AT_FDCWD && StaleCachedParentDir()) fd = openat(AT_FDCWD, path, flags);
+  // As in _open: short of descriptors, the cached directory gives its own up to the file.
+  if (fd < 0 && dir != AT_FDCWD && (errno == EMFILE || errno == ENFILE)) {
+    ForgetCachedParentDir();
+    fd = openat(AT_FDCWD, path, flags);
+  }
   if (fd < 0) return -1;
   readFd = fd;
   readPath.assign(path);
