@@ -32,6 +32,19 @@ bool IsSwitch(const char* arg) {
   return IsSwitchArgument(arg) || strcmp(arg, "-") == 0;
 }
 
+// "--": every later argument is a name, so that a folder called "-x" can be named.
+bool EndsSwitches(const char* arg) {
+  return strcmp(arg, "--") == 0;
+}
+
+// A switch word with letters beyond its own: refused where switches are spelled exactly, so
+// that -exclude is not read as -e nor a mistyped /srvv as /s.
+bool HasExtraLetters(const char* arg) {
+  if (!kSwitchSpelledExactly || arg[1] == '\0') return false;
+  bool twoLetters = strchr("FfMmNnOo", arg[1]) != nullptr;
+  return strlen(arg) > (twoLetters ? 3u : 2u);
+}
+
 void Fail() {
   cmd = cmERR;
 }
@@ -55,9 +68,9 @@ void SetDirectoryStart(Table* t, const char* full) {
 
 void ReadModeSwitches(int argc, char** argv, ArgumentPlan* plan) {
   cmd = cmLISTS;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1; i < argc && !EndsSwitches(argv[i]); ++i) {
     const char* arg = argv[i];
-    if (!IsSwitch(arg) || !Is(arg[1], 'M')) continue;
+    if (!IsSwitch(arg) || !Is(arg[1], 'M') || HasExtraLetters(arg)) continue;
     if (plan->firstMode) {
       fprintf(stderr, " *** Error: Mode switch must be only one ... %s, %s\n",
               argv[plan->firstMode], arg);
@@ -140,6 +153,10 @@ void ReadNoSwitch(const char* arg) {
 int ReadSwitch(int argc, char** argv, int i, ArgumentPlan* plan) {
   const char* arg = argv[i];
   if (arg[0] == '-' && arg[1] == '-') return ReadLongOption(argc, argv, i);
+  if (HasExtraLetters(arg)) {
+    UnknownSwitch(arg);
+    return i;
+  }
   char c = arg[1];
   char next = c ? arg[2] : '\0';
   if (c == '?' || Is(c, 'H')) {
@@ -181,8 +198,11 @@ int ReadSwitch(int argc, char** argv, int i, ArgumentPlan* plan) {
 }
 
 void ReadOtherSwitches(int argc, char** argv, ArgumentPlan* plan) {
+  bool names = false;
   for (int i = 1; i < argc; ++i) {
-    if (IsSwitch(argv[i])) {
+    if (!names && EndsSwitches(argv[i])) {
+      names = true;
+    } else if (!names && IsSwitch(argv[i])) {
       i = ReadSwitch(argc, argv, i, plan);
     } else {
       plan->names.push_back(i);
@@ -274,11 +294,21 @@ bool SetTaskFromArgument(Table* t, const char* arg) {
   return true;
 }
 
+// Test reads data files only: a name that is not there cannot be listed as an empty tree.
+bool MissingForTest(const char* arg) {
+  if (!(cmd & cmTEST) || strpbrk(arg, "*?") != nullptr || _access(arg, 0) == 0) return false;
+  DataFileError(kCannotOpen, arg);
+  Fail();
+  return true;
+}
+
 void BuildTasks(char** argv, const ArgumentPlan& plan) {
   Table scratch;
   for (int pos : plan.names) {
     scratch.cStartPath[0] = scratch.cFileMask[0] = scratch.cDataFile[0] = '\0';
     if (plan.lastFc && pos > plan.lastFc) continue;  // a data-file name
+    if (MissingForTest(argv[pos])) continue;
+    scratch.argument = argv[pos];
     if (!SetTaskFromArgument(&scratch, argv[pos])) {
       fprintf(stderr, " *** Error: Invalid file mask: %s\n", argv[pos]);
       Fail();
@@ -339,6 +369,11 @@ void ConfirmTarget(const Table& task, const Table& stored, const char* name) {
   }
 }
 
+void NamesDoNotPair() {
+  fprintf(stderr, " *** Error: Number of file mask must be equal the number of name data file.\n");
+  Fail();
+}
+
 void PairDataFiles(char** argv, const ArgumentPlan& plan) {
   std::vector<int> files;
   for (int pos : plan.names)
@@ -347,9 +382,7 @@ void PairDataFiles(char** argv, const ArgumentPlan& plan) {
   size_t next = 0;
   for (Table& task : tables) {
     if (next == files.size()) {
-      fprintf(stderr,
-              " *** Error: Number of file mask must be equal the number of name data file.\n");
-      Fail();
+      NamesDoNotPair();
       return;
     }
     const char* name = argv[files[next++]];
@@ -360,12 +393,16 @@ void PairDataFiles(char** argv, const ArgumentPlan& plan) {
       continue;
     }
     TestFileResult code = scratch.TestFile(name);
+    // Only Scan makes a data file; the other modes would read an empty one.
+    if (code == kNoSuchFile && (cmd & (cmTEST | cmCOMP | cmDFF))) code = kCannotOpen;
     if (code == kDataFileFound) {
       ConfirmTarget(task, scratch, name);
     } else if (DataFileError(code, name)) {
       Fail();
     }
   }
+  // A name left over would otherwise be dropped while a task runs on another's catalogue.
+  if (next < files.size()) NamesDoNotPair();
 }
 
 void AssignDefaultDataFile() {
@@ -374,6 +411,10 @@ void AssignDefaultDataFile() {
     if (task.cDataFile[0]) continue;
     if (k == 0) {
       Join(task.cDataFile, kDefaultDataFile);
+      // The default file may catalogue another tree than the one typed.
+      Table stored;
+      if (stored.TestFile(kDefaultDataFile) == kDataFileFound)
+        ConfirmTarget(task, stored, kDefaultDataFile);
     } else {
       fprintf(stderr, " *** Error: Unspecified data file for %s\n", task.cStartPath);
       Fail();

@@ -18,7 +18,7 @@ Table::Table() {
   cDataFile[0] = '\0';
 }
 
-Table::Table(const Table& other) {
+Table::Table(const Table& other) : argument(other.argument) {
   CopyText(cStartPath, other.cStartPath);
   CopyText(cFileMask, other.cFileMask);
   CopyText(cDataFile, other.cDataFile);
@@ -31,6 +31,7 @@ Table& Table::operator=(const Table& other) {
     CopyText(cStartPath, other.cStartPath);
     CopyText(cFileMask, other.cFileMask);
     CopyText(cDataFile, other.cDataFile);
+    argument = other.argument;
   }
   return *this;
 }

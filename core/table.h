@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "core/record.h"
@@ -40,11 +41,12 @@ class Table {
   char cStartPath[MAX_PATH];
   char cFileMask[MAX_PATH];
   char cDataFile[MAX_PATH];
+  std::string argument;  // the command-line argument the task was made from, as typed
   std::vector<Record> records;
   DataFileStamp stamp;  // set by ReadDataFile and SaveDataFile
 
   Table();
-  /// A copy takes the three names only; records and bNew start afresh.
+  /// A copy takes the names and the argument only; records and bNew start afresh.
   Table(const Table& other);
   Table& operator=(const Table& other);
   Table(Table&&) = default;

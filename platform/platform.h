@@ -177,6 +177,10 @@ constexpr bool kIsWin32 = false;
 /// is only the first bytes of the long one), paths are made of long names alone.
 constexpr bool kShortPathsResolve = kIsWin32;
 
+/// Whether a switch must be spelled exactly (-s, -ms; -sub and -mscan refused) or is read by its
+/// first letters as Windows programs of its kind read it (/sub acts as /s).
+constexpr bool kSwitchSpelledExactly = !kIsWin32;
+
 /// Whether the wildcard part of a search pattern counts toward MAX_PATH: the ANSI functions of
 /// Win32 convert the whole pattern in a buffer of that size; the POSIX layer opens the
 /// directory alone.

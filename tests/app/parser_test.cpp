@@ -65,7 +65,7 @@ TEST_F(ParserTest, OptionWord) {
       {{"-ns"}, cmLISTS | cmCRC | cmNOSIZE | cmNOCRC},
       {{"-ol"}, cmCRC},
       {{"-ol", "-OS"}, cmCRC | cmLISTS},
-      {{"-MSCAN", "-sub"}, cmLISTS | cmSCAN | cmSUB},  // two letters decide
+      {{"-MS", "-S"}, cmLISTS | cmSCAN | cmSUB},
       {{"-ms", "-x"}, cmERR},
       {{"-x", "-?"}, cmHELP},
       {{"-?", "-x"}, cmERR},
@@ -94,12 +94,14 @@ TEST_F(ParserTest, DataFilesNameTargetsAndPairWithTasks) {
   EXPECT_EQ(std::string(tables[0].cDataFile), top_ + "data.crc");
   EXPECT_EQ(cmd, cmLISTS | cmSCAN);
 
-  // Surplus names are ignored; a missing data file is accepted silently.
-  Parse({"-ms", "a", "b", "-fc", "one.crc", "two.crc", "three.crc"});
+  // Scan makes a missing data file; a surplus name is refused, not ignored.
+  Parse({"-ms", "a", "b", "-fc", "one.crc", "two.crc"});
   ASSERT_EQ(tables.size(), 2u);
   EXPECT_STREQ(tables[0].cDataFile, "one.crc");
   EXPECT_STREQ(tables[1].cDataFile, "two.crc");
   EXPECT_EQ(cmd, cmLISTS | cmSCAN);
+  Parse({"-ms", "a", "-fc", "one.crc", "two.crc"});
+  EXPECT_EQ(cmd, cmERR);
 
   Parse({"-ms"});
   EXPECT_STREQ(tables[0].cDataFile, "vantel32.crc");
@@ -113,6 +115,61 @@ TEST_F(ParserTest, DataFilesNameTargetsAndPairWithTasks) {
   // Info and the duplicate finder never ask.
   Parse({"-md", "-fc", "data.crc"});
   EXPECT_EQ(cmd, cmLISTS | cmDFF);
+}
+
+// Each switch in both cases as spelled, then with a letter more: refused where switches are
+// spelled exactly, read by its first letters where they are not.
+TEST_F(ParserTest, SwitchSpelling) {
+  const uint32_t info = cmLISTS | cmCRC;
+  const std::vector<WordCase> cases = {
+      {{"-?"}, cmHELP},
+      {{"-h"}, cmHELP},
+      {{"-d"}, info | cmDEBUG},
+      {{"-e"}, info | cmEF},
+      {{"-fc", "x.crc"}, info},
+      {{"-mc"}, cmLISTS | cmCOMP},
+      {{"-md"}, cmLISTS | cmDFF},
+      {{"-mi"}, info},
+      {{"-ms"}, cmLISTS | cmSCAN},
+      {{"-mt"}, cmLISTS | cmTEST},
+      {{"-na"}, info | cmNOATTR},
+      {{"-nc"}, info | cmNOCRC},
+      {{"-np"}, info | cmNOPATH},
+      {{"-ns"}, info | cmNOSIZE | cmNOCRC},
+      {{"-nt"}, info | cmNOTIME},
+      {{"-of", "SZ"}, info},
+      {{"-ol"}, cmCRC},
+      {{"-os"}, info},
+      {{"-r"}, info | cmRO},
+      {{"-s"}, info | cmSUB},
+      {{"-y"}, info | cmYES},
+  };
+  for (const WordCase& c : cases) {
+    for (bool upper : {false, true}) {
+      std::vector<std::string> args = c.args;
+      for (char& ch : args[0]) ch = static_cast<char>(upper ? toupper(ch) : tolower(ch));
+      Parse(args);
+      EXPECT_EQ(cmd, c.cmd) << args[0];
+      args[0] += upper ? "X" : "x";
+      Parse(args);
+      EXPECT_EQ(cmd, kSwitchSpelledExactly ? cmERR : c.cmd) << args[0];
+    }
+  }
+  // "/" starts a switch only where no path of that name exists.
+  Parse({"/s"});
+  EXPECT_EQ(cmd, info | cmSUB);
+  Parse({"/srvv"});
+  EXPECT_EQ(cmd, kSwitchSpelledExactly ? cmERR : info | cmSUB);
+  Parse({"/mdeia"});
+  EXPECT_EQ(cmd, kSwitchSpelledExactly ? cmERR : cmLISTS | cmDFF);
+  Parse({"/tmp"});
+  EXPECT_EQ(cmd, kIsWin32 ? cmERR : info);
+  // "--" ends the switches.
+  fs::create_directory("-x");
+  Parse({"-s", "--", "-x"});
+  EXPECT_EQ(cmd, info | cmSUB);
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(std::string(tables[0].cStartPath), top_ + "-x" + kPathSep);
 }
 
 TEST(TimePassTest, HoursMinutesSeconds) {

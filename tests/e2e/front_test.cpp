@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "core/verdict.h"
 #include "platform/platform.h"
 #include "tests/support/e2e.h"
 
@@ -149,14 +150,14 @@ struct Refusal {
   std::string messages;  // standard error between banner and time line
 };
 
-TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusOne) {
+TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusTwo) {
   MakeFile("notes.txt", "plain text\n");
   MakeFile("old.crc", "VNT CRC Ver. 1.00\n/x/\n*.*\n0\n");
   MakeDir("folder");
   std::string top = Root() + kPathSep;
   std::string longMask(MAX_PATH + 10, 'n');
   std::string longFormat(256, 'A');
-  const std::vector<Refusal> cases = {
+  std::vector<Refusal> cases = {
       {{"-mz"}, " *** Error: Unknown mode ... -mz\n" + kHint},
       {{"-mz", "-ms"},
        " *** Error: Unknown mode ... -mz\n *** Error: Mode switch must be only one ... -mz, -ms\n" +
@@ -168,7 +169,6 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusOne) {
       {{"-"}, " *** Error: unknown switch ... -\n" + kHint},
       {{"--word"}, " *** Error: unknown switch ... --word\n" + kHint},
       {{"--help=yes"}, " *** Error: unknown switch ... --help=yes\n" + kHint},
-      {{"--"}, " *** Error: unknown switch ... --\n" + kHint},
       {{"--ms"}, " *** Error: unknown switch ... --ms\n" + kHint},
       {{"--jobs=0"}, " *** Error: --jobs takes a number from 1 to 64: 0\n" + kHint},
       {{"--jobs", "2x"}, " *** Error: --jobs takes a number from 1 to 64: 2x\n" + kHint},
@@ -197,7 +197,22 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusOne) {
       {{"-ms", "a", "b", "-fc", "one.crc"},
        " *** Error: Number of file mask must be equal the number of name data file.\n" + kHint},
       {{"-ms", "a", "b"}, " *** Error: Unspecified data file for " + top + "\n" + kHint},
+      {{"-ms", "-fc", "new.crc", "-s", "folder"},
+       " *** Error: Number of file mask must be equal the number of name data file.\n" + kHint},
+      {{"-mt", "nothere.crc"}, " *** Error: Can't open nothere.crc\n *** {*}\n" + kHint},
+      {{"-mc", "folder", "-fc", "nothere.crc"},
+       " *** Error: Can't open nothere.crc\n *** {*}\n" + kHint},
   };
+  // Switches are taken as typed, never by their first letters.
+  if (kSwitchSpelledExactly)
+    cases.insert(cases.end(),
+                 {{{"-exclude", "-md5"},
+                   " *** Error: unknown switch ... -exclude\n *** Error: "
+                   "unknown switch ... -md5\n" +
+                       kHint},
+                  {{"-recursive"}, " *** Error: unknown switch ... -recursive\n" + kHint},
+                  {{"/srvv"}, " *** Error: unknown switch ... /srvv\n" + kHint},
+                  {{"-s", "/mdeia"}, " *** Error: unknown switch ... /mdeia\n" + kHint}});
   for (const Refusal& c : cases) {
     std::string shown;
     for (const std::string& a : c.args)

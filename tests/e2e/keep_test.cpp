@@ -197,7 +197,7 @@ TEST_F(KeepTest, AnUnreadableStartPathIsNamedWithItsReason) {
   EXPECT_FALSE(Exists("new.crc"));
 }
 
-TEST_F(KeepTest, RefusedCataloguesEndEveryModeWithStatusOne) {
+TEST_F(KeepTest, RefusedCataloguesEndEveryModeWithStatusTwo) {
   ASSERT_EQ(kExitClean, Scan().status);
   std::string saved = ReadFile("vantel32.crc");
   MakeFile("damaged.crc", saved.substr(0, saved.size() - 40));

@@ -207,6 +207,10 @@ TEST_F(ScanTest, OtherTargetNeedsAnAnswer) {
   EXPECT_EQ(kExitTrouble, no.status);
   EXPECT_NE(std::string::npos, no.err.find("have different target."));
   EXPECT_NE(std::string::npos, no.err.find("No.\n\n"));
+  // The default data file asks as a named one does.
+  RunResult unnamed = Run({"-ms", "-s", "-nt", Path("elsewhere")}, "n");
+  EXPECT_EQ(2, unnamed.status);
+  EXPECT_NE(std::string::npos, unnamed.err.find(" vantel32.crc - have different target."));
 
   RunResult yes = Run(args, "y");  // answered Y: the command-line path is scanned
   EXPECT_EQ(kExitClean, yes.status);
