@@ -8,6 +8,7 @@
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/table.h"
+#include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
 #include "modes/moves.h"
@@ -44,7 +45,9 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
   TestFileResult code = t.TestFile(t.cDataFile);
   switch (code) {
     case kDataFileFound:
-      return LoadCatalogue(t) == 0;
+      if (LoadCatalogue(t) != 0) return false;
+      WarnFirstLevelOnly(t, sub);
+      return true;
     case kCannotOpen: {
       int err = errno;
       fprintf(stderr, " *** Error: Can not open data file %s\n", t.cDataFile);

@@ -12,7 +12,9 @@
 #include "core/crc32shr.h"
 #include "core/progress.h"
 #include "core/table.h"
+#include "core/verdict.h"
 #include "core/walk.h"
+#include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/contents.h"
 #include "modes/modes.h"
@@ -45,7 +47,8 @@ bool FromDataFile(const Table& t) {
   return t.cDataFile[0] != '\0';
 }
 
-// kExitTrouble when a data file was refused: its task stays empty, the others are searched.
+// kExitTrouble when a data file was refused (its task stays empty, the others are searched)
+// or a mask found nothing.
 int LoadTasks(std::vector<Table>& tables, uint32_t sub) {
   int status = kExitClean;
   for (Table& t : tables) {
@@ -53,6 +56,7 @@ int LoadTasks(std::vector<Table>& tables, uint32_t sub) {
       if (LoadCatalogue(t) != 0) status = kExitTrouble;
     } else {
       t.BuildTree(sub != 0);
+      if (NothingMatches(t)) status = kExitTrouble;
     }
   }
   return status;

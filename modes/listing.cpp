@@ -10,6 +10,8 @@
 
 #include "core/checksum_run.h"
 #include "core/crc_readers.h"
+#include "core/verdict.h"
+#include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/columns.h"
 #include "modes/modes.h"
@@ -182,6 +184,8 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
     }
   }
   for (auto& run : runs) run->Finish();
+  for (Table& t : tables)
+    if (t.cDataFile[0] == '\0' && NothingMatches(t)) status = kExitTrouble;
   printf("\nSystem clock:   %s %s\n", date, clock);
   for (Table& t : tables) t.PrintTable(format, lists != 0, emptyFolders != 0, 0, debug != 0);
   return status;

@@ -8,7 +8,9 @@
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/table.h"
+#include "core/verdict.h"
 #include "core/walk.h"
+#include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
 #include "modes/moves.h"
@@ -66,6 +68,7 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
       // A catalogue that cannot be read whole is never overwritten with a partial one.
       if (LoadCatalogue(t) != 0) return Load::kSkipTask;
       *ownTree = !noPath || strcmp(given, t.cStartPath) == 0;
+      WarnFirstLevelOnly(t, sub);
       if (noPath) snprintf(t.cStartPath, sizeof t.cStartPath, "%s", given);
       return Load::kReady;
     case kCannotOpen: {
@@ -91,6 +94,8 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
         StartPathError(t.cStartPath, error);
         return Load::kSkipTask;
       }
+      // A mistyped path must not leave a catalogue that every later run would use.
+      if (NothingMatches(t)) return Load::kSkipTask;
       t.bNew = 1;
       return Load::kReady;
     default:
