@@ -4,7 +4,9 @@
 #include <ctime>
 
 #include "app/front.h"
+#include "app/options.h"
 #include "app/state.h"
+#include "core/progress.h"
 #include "core/verdict.h"
 #include "modes/report.h"
 #include "store/datafile.h"
@@ -19,8 +21,11 @@ const char kCredit[] = "  CRC-32 catalogue of directory trees";
 int main(int argc, char** argv) {
   InitConsoleStreams();
   time_t start = time(nullptr);
-  fprintf(stderr, "VANTEL32  Win32  Ver. %s  %s", kVersion, kBuildDate);
-  fprintf(stderr, "%s\n\n", kCredit);
+  SetQuietRun(QuietAsked(argc, argv));
+  if (!QuietRun()) {
+    fprintf(stderr, "VANTEL32  Win32  Ver. %s  %s", kVersion, kBuildDate);
+    fprintf(stderr, "%s\n\n", kCredit);
+  }
 
   ParseCommandLine(argc, argv);
   if (cmd & cmDEBUG) PrintDebugInfo(argc, argv);
@@ -37,6 +42,6 @@ int main(int argc, char** argv) {
     status = kExitTrouble;
   }
   if (TroubleNoted()) status = kExitTrouble;
-  PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
+  if (!QuietRun()) PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
   return (cmd & cmERR) ? kExitTrouble : status;
 }

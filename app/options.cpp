@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/state.h"
+#include "core/progress.h"
 #include "store/datafile.h"
 
 RunOptions options;
@@ -51,6 +52,11 @@ bool AcceptEmpty(const char*) {
   return true;
 }
 
+bool Quiet(const char*) {
+  SetQuietRun(true);
+  return true;
+}
+
 bool Jobs(const char* value) {
   char* end = nullptr;
   unsigned long n = isdigit(static_cast<unsigned char>(value[0])) ? strtoul(value, &end, 10) : 0;
@@ -72,6 +78,8 @@ const LongOption kLongOptions[] = {
      AcceptDamaged},
     {"accept-empty", Takes::kNothing, "",
      "In Scan mode save a data file whose every entry is missing.", AcceptEmpty},
+    {"quiet", Takes::kNothing, "", "Only warnings and errors; no output when nothing to report.",
+     Quiet},
 };
 
 void Refuse(const char* arg) {
@@ -110,6 +118,12 @@ int ReadLongOption(int argc, char** argv, int i) {
   return i;
 }
 
+bool QuietAsked(int argc, char** argv) {
+  for (int i = 1; i < argc && strcmp(argv[i], "--") != 0; ++i)
+    if (strcmp(argv[i], "--quiet") == 0) return true;
+  return false;
+}
+
 void PrintVersion() {
   printf("vantel32 %s\n", kVersion);
   printf("Built for %s with %s (%s)\n", VANTEL_BUILD_TARGET, VANTEL_BUILD_COMPILER,
@@ -126,4 +140,5 @@ void PrintLongOptions() {
     if (strlen(shown) > 15) printf("   %s\n", shown);
     printf("   %-15s- %s\n", strlen(shown) > 15 ? "" : shown, option.help);
   }
+  printf("   %-15s- %s\n", "--", "Every later argument is a file mask.");
 }

@@ -19,6 +19,9 @@ extern RunOptions options;
 /// last argument it used.
 int ReadLongOption(int argc, char** argv, int i);
 
+/// Whether --quiet stands among the switches: the banner is printed before the parse.
+bool QuietAsked(int argc, char** argv);
+
 /// What --version prints on standard output.
 void PrintVersion();
 

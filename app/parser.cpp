@@ -10,6 +10,7 @@
 #include "app/state.h"
 #include "core/crc32shr.h"
 #include "core/lookup.h"
+#include "core/progress.h"
 #include "core/reason.h"
 #include "modes/columns.h"
 #include "store/format.h"
@@ -427,6 +428,7 @@ void AssignDefaultDataFile() {
 void ParseCommandLine(int argc, char** argv) {
   ArgumentPlan plan;
   options = RunOptions();
+  SetQuietRun(false);
   ReadModeSwitches(argc, argv, &plan);
   ReadOtherSwitches(argc, argv, &plan);
   BuildTasks(argv, plan);

@@ -22,6 +22,8 @@ const char* const kUsageLines[] = {
     "   /na            - In Scan and Compare mode don't check file attribute.\n",
     "   /ns            - In Scan and Compare mode don't check file size.\n",
     "   /nt            - In Scan and Compare mode don't check date and time.\n",
+    "   /nc            - In Scan and Compare mode don't check CRC32.\n",
+    "   /np            - In Scan mode keep the start path of the command line.\n",
     "   /fc filemask   - Use data file with target name in CRC Scaner mode.\n",
     "                    If file not exist, it will be create.\n",
     "                    After this switch must be only names of data file.\n",
@@ -30,7 +32,7 @@ const char* const kUsageLines[] = {
     "\n                    Output format:\n\n",
     "   /os            - Many short lists by subfolders in Scan mode. Default.\n",
     "   /ol            - One long list in Scan mode\n",
-    "   /of \"format\"   - Output format in Scan mode. Example: /of \"ID FN AT TW CC\"\n",
+    "   /of \"format\"   - Output format in Scan mode. Example: /of \"ID FL AT TW CC\"\n",
     "                    FS    - Short File Name    TC    - Create Time\n",
     "                    FL    - Long File Name     TW    - Write Time\n",
     "                    FP    - Full File Name     TA    - Access Time\n",
@@ -41,8 +43,10 @@ const char* const kUsageLines[] = {
     "\n  Note:  1. [filemask] - file name with wildcards or name of data file.\n",
 };
 
-// A POSIX shell expands wildcards before the program sees them.
-const char kShellNote[] = "         2. Quote masks against the shell: vantel32 -s '*.txt'\n";
+// A POSIX shell expands wildcards before the program sees them, and a switch is read as typed.
+const char kShellNote[] =
+    "         2. Quote masks against the shell: vantel32 -s '*.txt'\n"
+    "         3. A switch is read as typed, in either case: -s, -ms; -- ends them.\n";
 
 // What a script learns from the exit status.
 const char kExitStatus[] =

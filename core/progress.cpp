@@ -7,6 +7,8 @@
 
 namespace {
 
+bool quietRun = false;
+
 // The formats are the program's own literals; only the mark byte is replaced.
 void Print(const char* format, va_list args) {
   const char* mark = ProgressMark();
@@ -27,8 +29,16 @@ void Print(const char* format, va_list args) {
 
 }  // namespace
 
+void SetQuietRun(bool quiet) {
+  quietRun = quiet;
+}
+
+bool QuietRun() {
+  return quietRun;
+}
+
 void ProgressLine(const char* format, ...) {
-  if (!StderrIsConsole()) return;
+  if (quietRun || !StderrIsConsole()) return;
   va_list args;
   va_start(args, format);
   Print(format, args);
@@ -36,6 +46,7 @@ void ProgressLine(const char* format, ...) {
 }
 
 void FinalLine(const char* format, ...) {
+  if (quietRun) return;
   if (StderrIsConsole()) fprintf(stderr, "%79s\r", " ");
   va_list args;
   va_start(args, format);
@@ -44,6 +55,7 @@ void FinalLine(const char* format, ...) {
 }
 
 void StatusLine(const char* format, ...) {
+  if (quietRun) return;
   va_list args;
   va_start(args, format);
   Print(format, args);

@@ -7,6 +7,11 @@
 
 #include "platform/console.h"
 
+/// --quiet: no progress or status line at all, so that standard error holds only warnings and
+/// errors. Set once, before any mode runs.
+void SetQuietRun(bool quiet);
+bool QuietRun();
+
 /// A carriage-return progress line: printed only when standard error is a console.
 void ProgressLine(const char* format, ...);
 /// A line that stays; on a console the line is blanked first, so no progress text shows through.
@@ -29,7 +34,7 @@ class ProgressTimer {
   }
 
  private:
-  bool console_ = StderrIsConsole();
+  bool console_ = StderrIsConsole() && !QuietRun();
   bool started_ = false;
   std::chrono::steady_clock::time_point last_;
 };

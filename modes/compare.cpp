@@ -116,19 +116,19 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
     StartPathError(t.cStartPath, error);
     return kExitTrouble;
   }
-  printf("\n");
+  Separator(report.headerShown);
   std::vector<Move> moves;
   if (withMoves) moves = FindMoves(t);
   bool newTitled = false, goneTitled = false;
   ListMarked(t, stNEW, [&] {
     report.Section(newTitled, " *** Path 2 contains new files or directories:\n\n");
   });
-  printf("\n");
+  Separator(report.headerShown);
   ListMarked(t, stGONE, [&] {
     report.Section(goneTitled, " *** Path 2 NOT contains files or directories:\n\n");
   });
   if (withMoves) {
-    printf("\n");
+    Separator(report.headerShown);
     bool movedTitled = false;
     for (const Move& m : moves) {
       report.Section(movedTitled, " *** Path 2 contains moved files or directories:\n\n");

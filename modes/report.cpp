@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/progress.h"
 #include "core/reason.h"
 #include "core/walk.h"
 #include "store/format.h"
@@ -54,6 +55,10 @@ MarkedCounts ListMarked(const Table& t, uint16_t mark, const std::function<void(
     ++(r.IsDir() ? counts.dirs : counts.files);
   }
   return counts;
+}
+
+void Separator(bool reported) {
+  if (reported || !QuietRun()) putchar('\n');
 }
 
 int ReportWriteError() {

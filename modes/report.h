@@ -28,6 +28,10 @@ struct MarkedCounts {
 /// before the first line.
 MarkedCounts ListMarked(const Table& t, uint16_t mark, const std::function<void()>& beforeFirst);
 
+/// A line feed between the parts of a report. Under --quiet it is left out until something was
+/// reported, so that a run with nothing to report writes nothing at all.
+void Separator(bool reported);
+
 /// 0 when everything printed to standard output so far has been written; otherwise the error
 /// number of the first failure seen (EIO when the system gave none).
 int ReportWriteError();

@@ -168,9 +168,9 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     bool emptied = ownTree[n] && !acceptEmpty && reconcilers[n].EveryStoredMissing();
     auto banner = [&report] { report.ShowBanner(); };
     MarkedCounts added = ListMarked(t, stNEW, banner);
-    printf("\n");
+    Separator(report.bannerShown);
     MarkedCounts gone = ListMarked(t, stGONE, banner);
-    printf("\n");
+    Separator(report.bannerShown);
     report.dirsNew += added.dirs;
     report.filesNew += added.files;
     report.dirsDeleted += gone.dirs;
@@ -181,7 +181,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
         PrintMove(t, m);
         ++(m.isDir ? report.dirsMoved : report.filesMoved);
       }
-      printf("\n");
+      Separator(report.bannerShown);
     }
     if (emptied) {
       fprintf(stderr,

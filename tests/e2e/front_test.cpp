@@ -24,6 +24,8 @@ const char kUsage[] =
     "   /na            - In Scan and Compare mode don't check file attribute.\n"
     "   /ns            - In Scan and Compare mode don't check file size.\n"
     "   /nt            - In Scan and Compare mode don't check date and time.\n"
+    "   /nc            - In Scan and Compare mode don't check CRC32.\n"
+    "   /np            - In Scan mode keep the start path of the command line.\n"
     "   /fc filemask   - Use data file with target name in CRC Scaner mode.\n"
     "                    If file not exist, it will be create.\n"
     "                    After this switch must be only names of data file.\n"
@@ -32,7 +34,7 @@ const char kUsage[] =
     "\n                    Output format:\n\n"
     "   /os            - Many short lists by subfolders in Scan mode. Default.\n"
     "   /ol            - One long list in Scan mode\n"
-    "   /of \"format\"   - Output format in Scan mode. Example: /of \"ID FN AT TW CC\"\n"
+    "   /of \"format\"   - Output format in Scan mode. Example: /of \"ID FL AT TW CC\"\n"
     "                    FS    - Short File Name    TC    - Create Time\n"
     "                    FL    - Long File Name     TW    - Write Time\n"
     "                    FP    - Full File Name     TA    - Access Time\n"
@@ -44,7 +46,10 @@ const char kUsage[] =
 
 std::string Usage() {
   std::string text = kUsage;
-  if (!kIsWin32) text += "         2. Quote masks against the shell: vantel32 -s '*.txt'\n";
+  if (!kIsWin32)
+    text +=
+        "         2. Quote masks against the shell: vantel32 -s '*.txt'\n"
+        "         3. A switch is read as typed, in either case: -s, -ms; -- ends them.\n";
   text +=
       "\n  Long options:\n\n"
       "   --help         - This text.\n"
@@ -54,6 +59,8 @@ std::string Usage() {
       "   --accept-damaged\n"
       "                  - In Scan mode save the new CRC32 of damaged files.\n"
       "   --accept-empty - In Scan mode save a data file whose every entry is missing.\n"
+      "   --quiet        - Only warnings and errors; no output when nothing to report.\n"
+      "   --             - Every later argument is a file mask.\n"
       "\n  Exit status:  0 - nothing needs attention (changes saved by Scan included).\n"
       "                1 - Scan found damaged files, or Compare found a difference.\n"
       "                2 - trouble: command line, data file or tree refused, an entry\n"
