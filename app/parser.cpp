@@ -338,10 +338,11 @@ void AddDefaultTask() {
   tables.push_back(t);
 }
 
-// Y or N from the console; end of input answers N.
+// Y or N from the console; end of input answers N. /np has answered already: it asks for the
+// command line's start path, which is what Y chooses.
 bool AskYesNo() {
   fprintf(stderr, "     Continue processing (Y/N) ? ");
-  if (cmd & cmYES) return true;
+  if (cmd & (cmYES | cmNOPATH)) return true;
   for (;;) {
     int key = ReadConsoleKey();
     if (key < 0 || key == 'N' || key == 'n') return false;

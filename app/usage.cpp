@@ -32,7 +32,7 @@ const char* const kUsageLines[] = {
     "\n                    Output format:\n\n",
     "   /os            - Many short lists by subfolders in Scan mode. Default.\n",
     "   /ol            - One long list in Scan mode\n",
-    "   /of \"format\"   - Output format in Scan mode. Example: /of \"ID FL AT TW CC\"\n",
+    "   /of \"format\"   - Output format in Scan mode. Example: /of \"ID AT TW CC FL\"\n",
     "                    FS    - Short File Name    TC    - Create Time\n",
     "                    FL    - Long File Name     TW    - Write Time\n",
     "                    FP    - Full File Name     TA    - Access Time\n",

@@ -112,6 +112,9 @@ TEST_F(ParserTest, DataFilesNameTargetsAndPairWithTasks) {
   Parse({"-mt", "-y", "-fc", "data.crc"});
   EXPECT_EQ(cmd, cmLISTS | cmTEST | cmYES | cmNOPATH);
   EXPECT_EQ(std::string(tables[0].cStartPath), top_);
+  // /np has chosen the command line's path already.
+  Parse({"-ms", "-np", "-fc", "data.crc"});
+  EXPECT_EQ(cmd, cmLISTS | cmSCAN | cmNOPATH);
   // Info and the duplicate finder never ask.
   Parse({"-md", "-fc", "data.crc"});
   EXPECT_EQ(cmd, cmLISTS | cmDFF);
