@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The bash completion offers options only where an option can stand, and values after --jobs.
+# Usage: completion.sh COMPLETION-FILE
+set -u
+source "$1"
+cd "$(mktemp -d)" && touch -- -x a.crc || exit 1
+failed=0
+# Words of the command line (the last is the one completed), then the expected offer.
+check() {
+  local want=${*: -1}
+  COMP_WORDS=("${@:1:$#-1}")
+  COMP_CWORD=$(($# - 2))
+  _vantel32
+  if [[ "${COMPREPLY[*]}" != "$want" ]]; then
+    printf '%s: offered "%s", expected "%s"\n' "${COMP_WORDS[*]}" "${COMPREPLY[*]}" "$want"
+    failed=1
+  fi
+}
+check vantel32 -n '-na -ns -nt -nc -np'
+check vantel32 '-?' '-?'  # not the file -x, which the pattern -? matches
+check vantel32 --jobs = '1 2 4 8 16 32 64'
+check vantel32 --jobs = 5 ''
+check vantel32 --jobs 6 '64'
+check vantel32 -- -  ''  # file names only
+check vantel32 --qu '--quiet'
+rm -f -- -x a.crc
+exit $failed
