@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The bash completion offers options only where an option can stand, and values after --jobs.
-# Usage: completion.sh COMPLETION-FILE
+# The bash completion (file $1) offers options only where one can stand, and values of --jobs.
 set -u
 source "$1"
-cd "$(mktemp -d)" && touch -- -x a.crc || exit 1
+dir=$(mktemp -d) && trap 'rm -rf "$dir"' EXIT && cd "$dir" && touch -- -x || exit 1
 failed=0
 # Words of the command line (the last is the one completed), then the expected offer.
 check() {
@@ -23,5 +22,4 @@ check vantel32 --jobs = 5 ''
 check vantel32 --jobs 6 '64'
 check vantel32 -- -  ''  # file names only
 check vantel32 --qu '--quiet'
-rm -f -- -x a.crc
 exit $failed

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Runs every example command of the README, the man page and the usage text, as written, in a
-# scratch home that holds the trees they name; each must end with exit status 0 and without a
-# warning or an error on standard error.
+# Every example command of the README, the man page and the usage text, run as written in a
+# scratch home holding the trees they name, ends with status 0 and no warning or error.
 # Usage: examples.sh PROGRAM README MANPAGE
 set -u
 program=$(realpath "$1")
@@ -11,8 +10,7 @@ manpage=$(realpath "$3")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export TZ=UTC LC_ALL=C
-mkdir -p "$scratch/bin"
-ln -s "$program" "$scratch/bin/vantel32"
+mkdir -p "$scratch/bin" && ln -s "$program" "$scratch/bin/vantel32"
 export PATH=$scratch/bin:$PATH
 
 # A fresh home for each example: the trees the examples name, and the catalogues they read
@@ -24,9 +22,7 @@ fresh_home() {
   echo one >"$HOME/photos/a.jpg"
   echo two >"$HOME/photos/trip/b.jpg"
   echo song >"$HOME/music/album/c.mp3"
-  cp -a "$HOME/photos" "$HOME/backup/photos"
-  cp -a "$HOME/photos" "$HOME/photos-moved"
-  cp "$HOME/photos/a.jpg" "$HOME/work/note.jpg"
+  cp -a "$HOME/photos" "$HOME/backup/photos" && cp -a "$HOME/photos" "$HOME/photos-moved"
   cd "$HOME/work" && vantel32 -ms -s ~/photos -fc photos.crc >/dev/null 2>&1 </dev/null
 }
 
@@ -41,8 +37,7 @@ examples() {
   vantel32 --help 2>/dev/null | sed -n 's/.*Example: \/of \(".*"\)$/vantel32 -of \1/p'
 }
 
-failed=0
-count=0
+failed=0 count=0
 while IFS= read -r line; do
   count=$((count + 1))
   fresh_home || exit 1

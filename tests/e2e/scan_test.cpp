@@ -67,23 +67,13 @@ TEST_F(ScanTest, FirstRunCreatesTheCatalogueAndAnUnchangedTreeReportsNothing) {
 // that found a change writes the report alone.
 TEST_F(ScanTest, QuietRunsWriteOnlyWhatChanged) {
   Scan();
-  Scan();
-  for (const std::vector<std::string>& extra :
-       {std::vector<std::string>{"-nt", "--quiet"}, {"--quiet", "-nt", "--moves"}}) {
-    RunResult r = Scan(extra);
-    EXPECT_EQ(0, r.status);
-    EXPECT_EQ("", r.out);
-    EXPECT_EQ("", r.err);
-  }
-  // A Compare of the tree with itself finds nothing either.
-  RunResult same = Run({"-mc", "-s", "--quiet", Path("tree"), Path("tree")});
-  EXPECT_EQ("", same.out + same.err);
+  RunResult same = Scan({"-nt", "--quiet", "--moves"});
+  RunResult compared = Run({"-mc", "-s", "--quiet", Path("tree"), Path("tree")});
+  EXPECT_EQ("", same.out + same.err + compared.out + compared.err);
   MakeFile("tree/new.txt", "n");
   RunResult changed = Scan({"-nt", "--quiet"});
   EXPECT_EQ("", changed.err);
-  EXPECT_TRUE(MatchText("\n\n-----{*}\n\n+ File: " + T("new.txt") + "\n\n\n" +
-                            "Files:   0 changed,   0 deleted,   1 new\n"
-                            "Dirs :   0 changed,   0 deleted,   0 new\n",
+  EXPECT_TRUE(MatchText("\n\n-----{*}\n\n+ File: " + T("new.txt") + "\n\n\nFiles:{*}\nDirs :{*}\n",
                         changed.out));
 }
 
