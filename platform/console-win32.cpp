@@ -2,8 +2,18 @@
 #include "platform/console.h"
 #include "platform/platform.h"
 
+namespace {
+
+// A console, not merely a character device: NUL is one of those too, and _isatty says yes to it.
+bool IsConsole(FILE* stream) {
+  DWORD mode = 0;
+  return GetConsoleMode(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), &mode) != 0;
+}
+
+}  // namespace
+
 int ReadConsoleKey() {
-  if (_isatty(0)) return _getch();
+  if (IsConsole(stdin)) return _getch();
   unsigned char c;
   return _read(0, &c, 1) == 1 ? c : -1;
 }
@@ -16,11 +26,11 @@ bool IsSwitchArgument(const char* arg) {
 
 void InitConsoleStreams() {
   // A report written to a file or pipe goes out in large blocks instead of line by line.
-  if (!_isatty(_fileno(stdout))) setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+  if (!IsConsole(stdout)) setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
 }
 
 bool StderrIsConsole() {
-  return _isatty(_fileno(stderr)) != 0;
+  return IsConsole(stderr);
 }
 
 const char* ProgressMark() {

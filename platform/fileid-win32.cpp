@@ -1,9 +1,6 @@
 // Which file a name opens, on Windows: its volume serial number and file index.
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-
 #include "platform/fileid.h"
+#include "platform/platform.h"
 
 // The volume serial number and file index of the open handle: the file that is read.
 int OpenFileId(const char* path, FileId* id, uint64_t* size) {

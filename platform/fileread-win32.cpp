@@ -1,8 +1,7 @@
-// Windows: a plain open, and no read that declines to wait for the device.
-#include <fcntl.h>
-#include <io.h>
-
+// Windows: a plain open through the wide functions, and no read that declines to wait for the
+// device.
 #include "platform/fileread.h"
+#include "platform/platform.h"
 
 int ReadCached(int fd, void* buf, unsigned count) {
   return _read(fd, buf, count);

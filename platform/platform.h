@@ -22,25 +22,29 @@
 #include <time.h>
 #include <windows.h>
 
-// The find functions of the layer fill zeroed find data: Wine never writes dwReserved0 and
-// dwReserved1, and no stack bytes may reach a record or a catalogue. A failed call leaves the
-// caller's data as it was.
-inline HANDLE FindFirstFileZeroed(const char* pattern, WIN32_FIND_DATAA* data) {
-  WIN32_FIND_DATAA found;
-  memset(&found, 0, sizeof found);
-  HANDLE h = ::FindFirstFileA(pattern, &found);
-  if (h != INVALID_HANDLE_VALUE) *data = found;
-  return h;
-}
-inline BOOL FindNextFileZeroed(HANDLE find, WIN32_FIND_DATAA* data) {
-  WIN32_FIND_DATAA found;
-  memset(&found, 0, sizeof found);
-  if (!::FindNextFileA(find, &found)) return FALSE;
-  *data = found;
-  return TRUE;
-}
-#define FindFirstFileA FindFirstFileZeroed
-#define FindNextFileA FindNextFileZeroed
+// The Win32 build reaches the file system through the wide functions with the \\?\ prefix,
+// so that device names (AUX, CON), trailing dots and spaces and paths of any depth are files
+// like any other; the program still sees ANSI names and paths (wide-win32.cpp). Find data is
+// zeroed before it is filled, so no stack bytes reach a record or a catalogue.
+#undef MAX_PATH
+#define MAX_PATH 4096  // the program's own bound; the prefix lifts the system's 260
+
+HANDLE FindFirstFileWide(const char* pattern, WIN32_FIND_DATAA* data);
+BOOL FindNextFileWide(HANDLE find, WIN32_FIND_DATAA* data);
+BOOL FindCloseWide(HANDLE find);
+int OpenWide(const char* path, int flags, int mode = 0);
+int AccessWide(const char* path, int mode);
+int UnlinkWide(const char* path);
+BOOL MoveFileExWide(const char* from, const char* to, DWORD flags);
+char* FullPathWide(char* abs, const char* rel, size_t max);
+#define FindFirstFileA FindFirstFileWide
+#define FindNextFileA FindNextFileWide
+#define FindClose FindCloseWide
+#define _open OpenWide
+#define _access AccessWide
+#define _unlink UnlinkWide
+#define MoveFileExA MoveFileExWide
+#define _fullpath FullPathWide
 #else
 #include <fcntl.h>
 #include <limits.h>

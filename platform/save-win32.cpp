@@ -1,17 +1,15 @@
-// What a save needs on Windows: the name itself, the old file's attributes carried over, and a
-// temporary file no signal leaves behind.
-#include <fcntl.h>
-#include <io.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <windows.h>
-
+// What a save needs on Windows: the name itself, the old file's attributes carried over, a
+// temporary file no console event leaves behind, and a lock against a second Scan.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <string>
+#include <vector>
 
+#include "platform/platform.h"
 #include "platform/save.h"
+#include "platform/widepath-win32.h"
 
 // Windows data files are replaced by name: there are no links to follow.
 bool ResolveSaveTarget(const char* name, char* out, size_t cap) {
@@ -22,7 +20,9 @@ bool ResolveSaveTarget(const char* name, char* out, size_t cap) {
 // The new file takes the old one's hidden, system and archive bits (a read-only catalogue is
 // refused before this). Set through the open handle: the temporary name is not known here.
 bool KeepFileMode(const char* existing, int fd) {
-  DWORD old = GetFileAttributesA(existing);
+  std::wstring wide;
+  DWORD old =
+      WidePath(existing, &wide) ? GetFileAttributesW(wide.c_str()) : INVALID_FILE_ATTRIBUTES;
   if (old == INVALID_FILE_ATTRIBUTES) return true;
   FILE_BASIC_INFO info = {};  // zero times leave the times as they are
   info.FileAttributes = old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -45,21 +45,25 @@ bool FromHandle(HANDLE h, EntryId* id) {
   return true;
 }
 
-char tempPath[MAX_PATH];
-volatile sig_atomic_t armed = 0;
+wchar_t tempPath[32768];
+volatile LONG armed = 0;
+std::vector<HANDLE> lockHandles;
 
-void RemoveTemporaryAndEnd(int sig) {
-  if (armed) _unlink(tempPath);
-  signal(sig, SIG_DFL);
-  raise(sig);
+// Runs on a thread of its own when Ctrl-C, Ctrl-Break or closing the console ends the process.
+// The temporary file is open for sharing deletion, so it goes even while it is being written.
+BOOL WINAPI RemoveTemporaryAndEnd(DWORD) {
+  if (armed) DeleteFileW(tempPath);
+  return FALSE;  // the default handler ends the process
 }
 
 }  // namespace
 
 bool GetEntryId(const char* path, bool follow, EntryId* id) {
   DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, flags, nullptr);
+  std::wstring wide;
+  if (!WidePath(path, &wide)) return false;
+  HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   bool ok = FromHandle(h, id);
   CloseHandle(h);
@@ -71,12 +75,10 @@ bool GetOpenEntryId(int fd, EntryId* id) {
 }
 
 int CreateTemporary(const char* target, char* tmp, size_t cap) {
-  static bool handlersSet = false;
-  if (!handlersSet) {
-    handlersSet = true;
-    signal(SIGINT, RemoveTemporaryAndEnd);
-    signal(SIGTERM, RemoveTemporaryAndEnd);
-  }
+  // Installed anew each time, so that it runs before any handler installed since, which might
+  // end the process first.
+  SetConsoleCtrlHandler(RemoveTemporaryAndEnd, FALSE);
+  SetConsoleCtrlHandler(RemoveTemporaryAndEnd, TRUE);
   const char* slash = strrchr(target, '\\');
   const char* other = strrchr(target, '/');
   if (other > slash) slash = other;
@@ -88,13 +90,15 @@ int CreateTemporary(const char* target, char* tmp, size_t cap) {
     for (int i = 0; i < 10; ++i) name[i] = kChars[random() % 36];
     name[10] = '\0';
     int len = snprintf(tmp, cap, "%.*s.vnt-%s.tmp", dirLen, target, name);
-    if (len < 0 || static_cast<size_t>(len) >= cap || len >= MAX_PATH) {
+    std::wstring wide;
+    if (len < 0 || static_cast<size_t>(len) >= cap || len >= MAX_PATH || !WidePath(tmp, &wide) ||
+        wide.size() >= sizeof tempPath / sizeof *tempPath) {
       errno = ENAMETOOLONG;
       return -1;
     }
     int fd = _open(tmp, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd >= 0) {
-      memcpy(tempPath, tmp, static_cast<size_t>(len) + 1);
+      memcpy(tempPath, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
       armed = 1;
     }
     if (fd >= 0 || errno != EEXIST) return fd;
@@ -107,10 +111,52 @@ void ForgetTemporary() {
   armed = 0;
 }
 
-// Windows keeps a catalogue that is open from being replaced by name, but has no lock that
-// outlives the read: a second Scan is not detected here.
-int LockDataFile(const char*) {
+// The lock is a byte far beyond the end of the catalogue, so that reading the file through
+// other handles is never refused; the system drops it when the process ends. As on POSIX, the
+// name is looked up again after locking, since a save renames a new file into place.
+int LockDataFile(const char* name) {
+  std::wstring wide;
+  if (!WidePath(name, &wide)) return 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    // Opened for writing: who may only read a catalogue cannot keep its owner from scanning.
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;  // no catalogue yet, or not ours to write
+    OVERLAPPED at = {};
+    at.Offset = 0xFFFFFFFEu;
+    at.OffsetHigh = 0x7FFFFFFFu;
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+      DWORD code = GetLastError();
+      CloseHandle(h);
+      return code == ERROR_LOCK_VIOLATION ? 1 : 0;
+    }
+    EntryId held, now;
+    if (FromHandle(h, &held) && GetEntryId(name, true, &now) && held.file == now.file) {
+      lockHandles.push_back(h);
+      return 0;
+    }
+    CloseHandle(h);
+  }
   return 0;
 }
 
-void ReleaseDataFileLocks() {}
+// A file that is open anywhere cannot be replaced by a rename, not even by the process that has
+// it open: the lock on the catalogue goes just before the new file takes its name.
+void UnlockBeforeReplace(const std::wstring& target) {
+  BY_HANDLE_FILE_INFORMATION t, held;
+  if (!FileInformation(target, &t)) return;
+  for (size_t i = lockHandles.size(); i-- > 0;) {
+    if (!GetFileInformationByHandle(lockHandles[i], &held) ||
+        held.dwVolumeSerialNumber != t.dwVolumeSerialNumber ||
+        held.nFileIndexHigh != t.nFileIndexHigh || held.nFileIndexLow != t.nFileIndexLow)
+      continue;
+    CloseHandle(lockHandles[i]);
+    lockHandles.erase(lockHandles.begin() + static_cast<long>(i));
+  }
+}
+
+void ReleaseDataFileLocks() {
+  for (HANDLE h : lockHandles) CloseHandle(h);
+  lockHandles.clear();
+}

@@ -123,7 +123,6 @@ TEST_F(TortureDataFile, TheDataFileInsideTheScannedTreeIsLeftOut) {
 // A second Scan of a catalogue that a running Scan holds is refused; the lock goes with the
 // process that held it. A read-only Scan saves nothing and needs no lock.
 TEST_F(TortureDataFile, ACatalogueInUseIsRefused) {
-  if (kIsWin32) GTEST_SKIP() << "the Win32 build has no lock that outlives the read";
   ASSERT_EQ(kExitClean, RunBounded(ScanArgs()).status);
   std::string old = ReadFile("vantel32.crc");
   MakeFile("tree/new.txt", "new");

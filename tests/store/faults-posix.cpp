@@ -126,6 +126,13 @@ std::vector<int> CleanupSignals() {
   return {SIGINT, SIGTERM, SIGHUP};
 }
 
+bool PrepareConsoleEvent() {
+  return false;
+}
+bool SendConsoleEvent() {
+  return false;
+}
+
 bool GetOwner(const std::string& path, Owner* owner) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return false;

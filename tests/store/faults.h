@@ -22,6 +22,12 @@ int FirstWriteMode();
 // The signals that must remove a temporary file before they end the process.
 std::vector<int> CleanupSignals();
 
+// Console events (Win32): PrepareConsoleEvent gives this process a console of its own and a
+// handler that keeps it alive, called after every handler installed later; SendConsoleEvent
+// sends it Ctrl-C and returns once the handlers ran. False where there are none (POSIX).
+bool PrepareConsoleEvent();
+bool SendConsoleEvent();
+
 struct Owner {
   long uid = -1;
   long gid = -1;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "tests/support/nodes.h"
 
@@ -64,4 +65,9 @@ int TakeReaderLocks(const std::string& path) {
     return -1;
   }
   return fd;
+}
+
+void RemoveUtf8Tree(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
 }

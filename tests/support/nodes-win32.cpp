@@ -26,17 +26,52 @@ int TakeReaderLocks(const std::string&) {
   return -1;
 }
 
-int MakeUtf8Entry(const std::string& path, const std::string* contents) {
+namespace {
+
+// The \\?\ form takes a path of any length; it must be absolute and use backslashes.
+bool WideOf(const std::string& path, std::wstring* wide) {
   int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.c_str(), -1, nullptr, 0);
-  if (n <= 0) return 1;
-  // The \\?\ form takes a path of any length; it must be absolute and use backslashes.
-  std::wstring wide(L"\\\\?\\");
-  size_t prefix = wide.size();
-  wide.resize(prefix + n);
-  MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &wide[prefix], n);
-  wide.resize(wide.size() - 1);
-  for (wchar_t& c : wide)
+  if (n <= 0) return false;
+  *wide = L"\\\\?\\";
+  size_t prefix = wide->size();
+  wide->resize(prefix + n);
+  MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &(*wide)[prefix], n);
+  wide->resize(wide->size() - 1);
+  for (wchar_t& c : *wide)
     if (c == L'/') c = L'\\';
+  return true;
+}
+
+void RemoveWide(const std::wstring& path) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = fd.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring child = path + L"\\" + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveWide(child);
+      } else {
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
+      }
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+void RemoveUtf8Tree(const std::string& path) {
+  std::wstring wide;
+  if (WideOf(path, &wide)) RemoveWide(wide);
+}
+
+int MakeUtf8Entry(const std::string& path, const std::string* contents) {
+  std::wstring wide;
+  if (!WideOf(path, &wide)) return 1;
   if (contents == nullptr) return CreateDirectoryW(wide.c_str(), nullptr) ? 0 : 1;
   HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -23,3 +23,7 @@ int MakeUtf8Entry(const std::string& path, const std::string* contents);
 /// Takes the locks any reader of a file can: flock's exclusive lock and a read lock of the open
 /// file, on a descriptor open for reading only. The descriptor (close it to drop them), or -1.
 int TakeReaderLocks(const std::string& path);
+
+// Removes the tree at an absolute path written in UTF-8, as MakeUtf8Entry made it: on Windows
+// through the wide functions, which reach names such as "CON" or "dir." and any depth.
+void RemoveUtf8Tree(const std::string& path);
