@@ -28,7 +28,8 @@ bool ResolveSaveTarget(const char* name, char* out, size_t cap);
 /// Creates a new file beside `target` (in its directory, for the rename) under a short name
 /// that cannot be guessed, exclusively (it never follows or takes over an existing entry) and
 /// readable by its owner only; its path goes to tmp. Until ForgetTemporary, SIGINT, SIGTERM
-/// and SIGHUP remove it before they end the process. Returns the descriptor, or -1 with errno.
+/// and SIGHUP (on Win32 the console's Ctrl-C, Ctrl-Break and close events) remove it before
+/// they end the process. Returns the descriptor, or -1 with errno.
 int CreateTemporary(const char* target, char* tmp, size_t cap);
 /// Whether `name` has the form of CreateTemporary's names: ".vnt-", ten lower-case letters
 /// and digits, ".tmp". One left by a save that was killed is no entry of the tree.
