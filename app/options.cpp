@@ -8,6 +8,8 @@
 
 #include "app/state.h"
 #include "core/progress.h"
+#include "core/rules.h"
+#include "core/time_window.h"
 #include "store/datafile.h"
 
 RunOptions options;
@@ -68,6 +70,18 @@ bool Jobs(const char* value) {
   return true;
 }
 
+bool TimeWindow(const char* value) {
+  char* end = nullptr;
+  unsigned long n = isdigit(static_cast<unsigned char>(value[0])) ? strtoul(value, &end, 10) : 0;
+  if (end == nullptr || *end != '\0' || n > kMaxTimeWindow) {
+    fprintf(stderr, " *** Error: --time-window takes a number of seconds from 0 to %u: %s\n",
+            kMaxTimeWindow, value);
+    return false;
+  }
+  runRules.timeWindow = static_cast<uint32_t>(n);
+  return true;
+}
+
 const LongOption kLongOptions[] = {
     {"help", Takes::kNothing, "", "This text.", Help},
     {"version", Takes::kNothing, "", "Version and build.", Version},
@@ -80,6 +94,8 @@ const LongOption kLongOptions[] = {
      "In Scan mode save a data file whose every entry is missing.", AcceptEmpty},
     {"quiet", Takes::kNothing, "", "Only warnings and errors; no output when nothing to report.",
      Quiet},
+    {"time-window", Takes::kValue, "SECONDS",
+     "In Scan and Compare mode times this close are equal.", TimeWindow},
 };
 
 void Refuse(const char* arg) {

@@ -12,6 +12,7 @@
 #include "core/lookup.h"
 #include "core/progress.h"
 #include "core/reason.h"
+#include "core/rules.h"
 #include "modes/columns.h"
 #include "store/format.h"
 
@@ -429,6 +430,7 @@ void AssignDefaultDataFile() {
 void ParseCommandLine(int argc, char** argv) {
   ArgumentPlan plan;
   options = RunOptions();
+  runRules = RunRules();
   SetQuietRun(false);
   ReadModeSwitches(argc, argv, &plan);
   ReadOtherSwitches(argc, argv, &plan);

@@ -9,6 +9,7 @@
 
 #include "core/crc32shr.h"
 #include "core/progress.h"
+#include "core/time_window.h"
 #include "core/verdict.h"
 #include "core/walk.h"
 #include "store/format.h"
@@ -37,11 +38,6 @@ void TimeChange(const FILETIME& oldTime, const FILETIME& newTime, char* out, siz
   FormatFileTime(&oldTime, a, 2);
   FormatFileTime(&newTime, b, 2);
   snprintf(out, cap, "%s  ->  %s", a, b);
-}
-
-// A file that cannot be read gets CRC 0, and a warning that says why.
-bool SameTime(const FILETIME& a, const FILETIME& b) {
-  return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
 // The readers' tag of a matched entry's checksum; other tags are the indexes of new records.
@@ -287,12 +283,12 @@ void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* pat
     memcpy(r.cShortName, shortName, kShortNameLen);
     ++m.changes;
   }
-  if (!opt_.noTime && opt_.checkCreate && !SameTime(r.ftCreate, fd.ftCreationTime)) {
+  if (!opt_.noTime && opt_.checkCreate && !TimesEqual(r.ftCreate, fd.ftCreationTime)) {
     TimeChange(r.ftCreate, fd.ftCreationTime, c.create, sizeof c.create);
     r.ftCreate = fd.ftCreationTime;
     ++m.changes;
   }
-  if (!opt_.noTime && (opt_.dirWriteTime || !m.dir) && !SameTime(r.ftWrite, fd.ftLastWriteTime)) {
+  if (!opt_.noTime && (opt_.dirWriteTime || !m.dir) && !TimesEqual(r.ftWrite, fd.ftLastWriteTime)) {
     TimeChange(r.ftWrite, fd.ftLastWriteTime, c.write, sizeof c.write);
     r.ftWrite = fd.ftLastWriteTime;
     ++m.changes;
@@ -339,7 +335,8 @@ void Reconciler::ReportReady() {
 
 bool Reconciler::Damaged(const Matched& m) const {
   const Record& r = table_.records[m.k];
-  // A stored CRC of 0 on a file with contents was never made (/nc, or unreadable then).
+  // A stored CRC of 0 on a file with contents was never made (/nc, or unreadable then). No
+  // Write text: the write times are equal within the run's window.
   return opt_.findDamage && !opt_.noTime && !opt_.noSize && m.c.write[0] == '\0' &&
          r.qwSize == m.live && r.dwCRC != 0;
 }

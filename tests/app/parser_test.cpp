@@ -10,6 +10,7 @@
 
 #include "app/front.h"
 #include "app/state.h"
+#include "core/rules.h"
 #include "tests/support/scratch.h"
 
 namespace fs = std::filesystem;
@@ -127,6 +128,14 @@ TEST_F(ParserTest, DataFilesNameTargetsAndPairWithTasks) {
   // Info and the duplicate finder never ask.
   Parse({"-md", "-fc", "data.crc"});
   EXPECT_EQ(cmd, cmLISTS | cmDFF);
+}
+
+// The run-wide rules of the long options start from their defaults at each parse.
+TEST_F(ParserTest, RulesResetAtEachParse) {
+  Parse({"--time-window", "2", "-ms"});
+  EXPECT_EQ(runRules.timeWindow, 2u);
+  Parse({"-ms"});
+  EXPECT_EQ(runRules.timeWindow, 0u);
 }
 
 // Each switch in both cases as spelled (its bits are checked above), then with a letter more:

@@ -22,4 +22,5 @@ check vantel32 --jobs = 5 ''
 check vantel32 --jobs 6 '64'
 check vantel32 -- -  ''  # file names only
 check vantel32 --qu '--quiet'
+check vantel32 --time '--time-window='
 exit $failed

@@ -60,6 +60,8 @@ std::string Usage() {
       "                  - In Scan mode save the new CRC32 of damaged files.\n"
       "   --accept-empty - In Scan mode save a data file whose every entry is missing.\n"
       "   --quiet        - Only warnings and errors; no output when nothing to report.\n"
+      "   --time-window=SECONDS\n"
+      "                  - In Scan and Compare mode times this close are equal.\n"
       "   --             - Every later argument is a file mask.\n"
       "\n  Exit status:  0 - nothing needs attention (changes saved by Scan included).\n"
       "                1 - Scan found damaged files, or Compare found a difference.\n"
@@ -69,6 +71,7 @@ std::string Usage() {
 }
 
 const std::string kHint = " *** Use:   vantel32 /?\n";
+const std::string kWindow = "takes a number of seconds from 0 to 31622400: ";
 
 // Standard error of a run that stops at the command line.
 std::string Refused(const std::string& messages) {
@@ -180,6 +183,10 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusTwo) {
       {{"--jobs=0"}, " *** Error: --jobs takes a number from 1 to 64: 0\n" + kHint},
       {{"--jobs", "2x"}, " *** Error: --jobs takes a number from 1 to 64: 2x\n" + kHint},
       {{"--jobs"}, " *** Error: After switch --jobs must be a value\n" + kHint},
+      {{"--time-window=-1"}, " *** Error: --time-window " + kWindow + "-1\n" + kHint},
+      {{"--time-window", "31622401"},
+       " *** Error: --time-window " + kWindow + "31622401\n" + kHint},
+      {{"--time-window="}, " *** Error: --time-window " + kWindow + "\n" + kHint},
       {{"-f"}, " *** Error: unknown switch ... -f\n" + kHint},
       {{"-oz"}, " *** Error: unknown switch ... -oz\n" + kHint},
       {{"-ms", "-x"}, " *** Error: unknown switch ... -x\n" + kHint},
