@@ -82,6 +82,11 @@ bool TimeWindow(const char* value) {
   return true;
 }
 
+bool Stored(const char*) {
+  runRules.compareStored = true;
+  return true;
+}
+
 const LongOption kLongOptions[] = {
     {"help", Takes::kNothing, "", "This text.", Help},
     {"version", Takes::kNothing, "", "Version and build.", Version},
@@ -96,6 +101,8 @@ const LongOption kLongOptions[] = {
      Quiet},
     {"time-window", Takes::kValue, "SECONDS",
      "In Scan and Compare mode times this close are equal.", TimeWindow},
+    {"stored", Takes::kNothing, "", "In Compare mode a data file as Path 2 stands for its records.",
+     Stored},
 };
 
 void Refuse(const char* arg) {

@@ -7,6 +7,7 @@
 
 #include "core/progress.h"
 #include "core/reason.h"
+#include "core/rules.h"
 #include "core/table.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
@@ -14,6 +15,7 @@
 #include "modes/moves.h"
 #include "modes/reconcile.h"
 #include "modes/report.h"
+#include "modes/stored_walk.h"
 #include "store/format.h"
 
 namespace {
@@ -69,6 +71,18 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
   }
 }
 
+// --stored: a catalogue named as Path 2 stands for the tree it records, which need not be here.
+bool LoadPathTwo(Table& t, uint32_t sub) {
+  if (t.cDataFile[0] == '\0') {
+    fprintf(stderr, " *** Error: --stored takes a data file as the second path: %s\n",
+            t.argument.empty() ? t.cStartPath : t.argument.c_str());
+    return false;
+  }
+  if (LoadCatalogue(t) != 0) return false;
+  WarnFirstLevelOnly(t, sub);
+  return true;
+}
+
 }  // namespace
 
 int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
@@ -83,13 +97,15 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   }
   Table& t = tables[0];
   if (!LoadPathOne(t, sub, noCrc)) return kExitTrouble;
+  const bool offline = runRules.compareStored;
+  if (offline && !LoadPathTwo(tables[1], sub)) return kExitTrouble;
 
   CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   options.checkCreate = false;
   options.dirWriteTime = false;
   Reconciler reconciler(t, options);
   ProgressLine("   Indexing table ...\r");
-  reconciler.Index();
+  if (!offline) reconciler.Index();
 
   // From here on the first table describes Path 2; its data file field remembers Path 1.
   char pathOne[MAX_PATH], pathTwo[MAX_PATH];
@@ -108,10 +124,16 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
 
   ProgressLine("   Processing table [%d] ...       \r", 0);
   bool changedTitled = false;
-  int error = reconciler.Walk(0, [&](const EntryChange& c) {
+  ChangeSink onChange = [&](const EntryChange& c) {
     report.Section(changedTitled, " *** Path 2 contains changed files or directories:\n\n");
     PrintChangeBlock(c);
-  });
+  };
+  int error = 0;
+  if (offline) {
+    WalkStored(t, tables[1], options, onChange);
+  } else {
+    error = reconciler.Walk(0, onChange);
+  }
   if (error != 0) {
     StartPathError(t.cStartPath, error);
     return kExitTrouble;

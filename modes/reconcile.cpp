@@ -1,7 +1,6 @@
 // The reconciler: stored records matched against a live tree, directory by directory.
 #include "modes/reconcile.h"
 
-#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +11,7 @@
 #include "core/time_window.h"
 #include "core/verdict.h"
 #include "core/walk.h"
+#include "modes/change_text.h"
 #include "store/format.h"
 
 namespace {
@@ -25,19 +25,6 @@ uint64_t KeyHash(uint32_t up, bool dir, const char* name) {
 
 bool IsDotEntry(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-void ShortText(const char* s, char out[kShortNameLen + 1]) {
-  memcpy(out, s, kShortNameLen);
-  out[kShortNameLen] = '\0';
-  CharToOemA(out, out);
-}
-
-void TimeChange(const FILETIME& oldTime, const FILETIME& newTime, char* out, size_t cap) {
-  char a[kTimeTextSize], b[kTimeTextSize];
-  FormatFileTime(&oldTime, a, 2);
-  FormatFileTime(&newTime, b, 2);
-  snprintf(out, cap, "%s  ->  %s", a, b);
 }
 
 // The readers' tag of a matched entry's checksum; other tags are the indexes of new records.
@@ -276,10 +263,7 @@ void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* pat
   char shortName[kShortNameLen];
   MakeShortName(fd, shortName);
   if (!ShortNamesEqual(r.cShortName, shortName)) {
-    char a[kShortNameLen + 1], b[kShortNameLen + 1];
-    ShortText(r.cShortName, a);
-    ShortText(shortName, b);
-    snprintf(c.name, sizeof c.name, "%s -> %s", a, b);
+    ShortNameChange(r.cShortName, shortName, c.name, sizeof c.name);
     memcpy(r.cShortName, shortName, kShortNameLen);
     ++m.changes;
   }
@@ -346,8 +330,7 @@ void Reconciler::Conclude(Matched& m) {
   EntryChange& c = m.c;
   bool sizeChanged = false;
   if (!opt_.noSize && r.qwSize != m.live) {
-    snprintf(c.size, sizeof c.size, "%" PRId64 " (%+" PRId64 ")", static_cast<int64_t>(m.live),
-             static_cast<int64_t>(m.live - r.qwSize));
+    SizeChange(r.qwSize, m.live, c.size, sizeof c.size);
     sizeChanged = true;
     ++m.changes;
   }
@@ -359,7 +342,7 @@ void Reconciler::Conclude(Matched& m) {
     r.dwCRC = m.crc;
     r.qwSize = m.live;
   } else if (!opt_.noCrc && r.dwCRC != m.crc) {
-    snprintf(c.crc, sizeof c.crc, "%08X  ->  %08X", r.dwCRC, m.crc);
+    CrcChange(r.dwCRC, m.crc, c.crc, sizeof c.crc);
     c.damaged = Damaged(m);
     // Damage is evidence: the stored CRC is kept until the file is restored or accepted.
     if (!c.damaged || opt_.acceptDamaged) r.dwCRC = m.crc;

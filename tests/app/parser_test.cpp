@@ -132,10 +132,12 @@ TEST_F(ParserTest, DataFilesNameTargetsAndPairWithTasks) {
 
 // The run-wide rules of the long options start from their defaults at each parse.
 TEST_F(ParserTest, RulesResetAtEachParse) {
-  Parse({"--time-window", "2", "-ms"});
+  Parse({"--time-window", "2", "--stored", "-ms"});
   EXPECT_EQ(runRules.timeWindow, 2u);
+  EXPECT_TRUE(runRules.compareStored);
   Parse({"-ms"});
   EXPECT_EQ(runRules.timeWindow, 0u);
+  EXPECT_FALSE(runRules.compareStored);
 }
 
 // Each switch in both cases as spelled (its bits are checked above), then with a letter more:

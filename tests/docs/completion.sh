@@ -23,4 +23,5 @@ check vantel32 --jobs 6 '64'
 check vantel32 -- -  ''  # file names only
 check vantel32 --qu '--quiet'
 check vantel32 --time '--time-window='
+check vantel32 --st '--stored'
 exit $failed

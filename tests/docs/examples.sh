@@ -23,7 +23,8 @@ fresh_home() {
   echo two >"$HOME/photos/trip/b.jpg"
   echo song >"$HOME/music/album/c.mp3"
   cp -a "$HOME/photos" "$HOME/backup/photos" && cp -a "$HOME/photos" "$HOME/photos-moved"
-  cd "$HOME/work" && vantel32 -ms -s ~/photos -fc photos.crc >/dev/null 2>&1 </dev/null
+  cd "$HOME/work" && vantel32 -ms -s ~/photos -fc photos.crc >/dev/null 2>&1 </dev/null &&
+    vantel32 -ms -s ~/backup/photos -fc backup.crc >/dev/null 2>&1 </dev/null
 }
 
 # Command lines in the README's code blocks and between the man page's .EX and .EE.

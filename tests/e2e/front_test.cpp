@@ -62,6 +62,7 @@ std::string Usage() {
       "   --quiet        - Only warnings and errors; no output when nothing to report.\n"
       "   --time-window=SECONDS\n"
       "                  - In Scan and Compare mode times this close are equal.\n"
+      "   --stored       - In Compare mode a data file as Path 2 stands for its records.\n"
       "   --             - Every later argument is a file mask.\n"
       "\n  Exit status:  0 - nothing needs attention (changes saved by Scan included).\n"
       "                1 - Scan found damaged files, or Compare found a difference.\n"
@@ -187,6 +188,7 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusTwo) {
       {{"--time-window", "31622401"},
        " *** Error: --time-window " + kWindow + "31622401\n" + kHint},
       {{"--time-window="}, " *** Error: --time-window " + kWindow + "\n" + kHint},
+      {{"--stored=yes"}, " *** Error: unknown switch ... --stored=yes\n" + kHint},
       {{"-f"}, " *** Error: unknown switch ... -f\n" + kHint},
       {{"-oz"}, " *** Error: unknown switch ... -oz\n" + kHint},
       {{"-ms", "-x"}, " *** Error: unknown switch ... -x\n" + kHint},

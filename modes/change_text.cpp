@@ -1,0 +1,42 @@
+// The change block's texts.
+#include "modes/change_text.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "core/record.h"
+#include "store/format.h"
+
+namespace {
+
+void ShortText(const char* s, char out[kShortNameLen + 1]) {
+  memcpy(out, s, kShortNameLen);
+  out[kShortNameLen] = '\0';
+  CharToOemA(out, out);
+}
+
+}  // namespace
+
+void ShortNameChange(const char* stored, const char* now, char* out, size_t cap) {
+  char a[kShortNameLen + 1], b[kShortNameLen + 1];
+  ShortText(stored, a);
+  ShortText(now, b);
+  snprintf(out, cap, "%s -> %s", a, b);
+}
+
+void TimeChange(const FILETIME& stored, const FILETIME& now, char* out, size_t cap) {
+  char a[kTimeTextSize], b[kTimeTextSize];
+  FormatFileTime(&stored, a, 2);
+  FormatFileTime(&now, b, 2);
+  snprintf(out, cap, "%s  ->  %s", a, b);
+}
+
+void SizeChange(uint64_t stored, uint64_t now, char* out, size_t cap) {
+  snprintf(out, cap, "%" PRId64 " (%+" PRId64 ")", static_cast<int64_t>(now),
+           static_cast<int64_t>(now - stored));
+}
+
+void CrcChange(uint32_t stored, uint32_t now, char* out, size_t cap) {
+  snprintf(out, cap, "%08X  ->  %08X", stored, now);
+}
