@@ -9,8 +9,10 @@
 #include "core/reason.h"
 #include "core/rules.h"
 #include "core/table.h"
+#include "core/walk.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
+#include "modes/contents.h"
 #include "modes/modes.h"
 #include "modes/moves.h"
 #include "modes/reconcile.h"
@@ -41,12 +43,14 @@ bool BuildPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
 }
 
 // False when Path 1 cannot be had: a refused catalogue stands for nothing, and comparing with
-// its empty table would list every entry of Path 2 as new.
-bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
+// its empty table would list every entry of Path 2 as new. *live: Path 1 was walked on disk.
+bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
+  *live = true;
   if (t.cDataFile[0] == '\0') return BuildPathOne(t, sub, noCrc);
   TestFileResult code = t.TestFile(t.cDataFile);
   switch (code) {
     case kDataFileFound:
+      *live = false;
       if (LoadCatalogue(t) != 0) return false;
       WarnFirstLevelOnly(t, sub);
       return true;
@@ -83,6 +87,18 @@ bool LoadPathTwo(Table& t, uint32_t sub) {
   return true;
 }
 
+// Both trees are on disk: a pair is a move only when its files hold the same bytes, read in
+// Path 1 (kept in cDataFile by then) and in Path 2.
+SameBytesCheck BytesOnDisk(const Table& t, BytesCompare& bytes) {
+  return [&t, &bytes](uint32_t from, uint32_t to) {
+    char a[2 * MAX_PATH], b[2 * MAX_PATH];
+    snprintf(a, MAX_PATH, "%s", t.cDataFile);
+    snprintf(b, MAX_PATH, "%s", t.cStartPath);
+    return ComposeFilePath(t, from, a, strlen(a)) && ComposeFilePath(t, to, b, strlen(b)) &&
+           bytes.Same(a, b, t.records[from].qwSize);
+  };
+}
+
 }  // namespace
 
 int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
@@ -96,7 +112,8 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
     return kExitTrouble;
   }
   Table& t = tables[0];
-  if (!LoadPathOne(t, sub, noCrc)) return kExitTrouble;
+  bool livePathOne = true;
+  if (!LoadPathOne(t, sub, noCrc, &livePathOne)) return kExitTrouble;
   const bool offline = runRules.compareStored;
   if (offline && !LoadPathTwo(tables[1], sub)) return kExitTrouble;
 
@@ -140,7 +157,8 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   }
   Separator(report.headerShown);
   std::vector<Move> moves;
-  if (withMoves) moves = FindMoves(t);
+  BytesCompare bytes;
+  if (withMoves) moves = FindMoves(t, livePathOne && !offline ? BytesOnDisk(t, bytes) : nullptr);
   bool newTitled = false, goneTitled = false;
   ListMarked(t, stNEW, [&] {
     report.Section(newTitled, " *** Path 2 contains new files or directories:\n\n");

@@ -45,3 +45,13 @@ class ContentSplitter {
   std::vector<unsigned char> arena_;
   const CandidatePath* pathOf_ = nullptr;
 };
+
+/// Whether two files hold the same bytes now, both at the size given; false when either cannot
+/// be read as it is. The buffers stay from one call to the next.
+class BytesCompare {
+ public:
+  bool Same(const std::string& a, const std::string& b, uint64_t size);
+
+ private:
+  ContentSplitter splitter_;
+};

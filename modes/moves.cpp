@@ -26,15 +26,23 @@ bool NoContents(const Record& r) {
   return r.IsDir() || (r.dwAttr & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
 }
 
+// Directory, link (to a file or to a directory), device or FIFO, or file.
+uint32_t Kind(const Record& r) {
+  return r.dwAttr &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE);
+}
+
 // A file whose contents are known: links, devices, empty files and files never checksummed
 // (CRC 0) pair with nothing on their own.
 bool Pairable(const Record& r) {
   return !NoContents(r) && r.qwSize != 0 && r.dwCRC != 0;
 }
 
-bool SameContents(const Record& a, const Record& b) {
-  if (NoContents(a) || NoContents(b)) return false;
-  if (a.qwSize == 0 && b.qwSize == 0) return true;  // two empty files, within a moved directory
+// Within a moved directory: links, devices and empty files are in place when their name and
+// kind are; a file with contents must have the same size and CRC.
+bool SameEntry(const Record& a, const Record& b) {
+  if (Kind(a) != Kind(b)) return false;
+  if (NoContents(a) || (a.qwSize == 0 && b.qwSize == 0)) return true;
   return Pairable(a) && Pairable(b) && a.qwSize == b.qwSize && a.dwCRC == b.dwCRC;
 }
 
@@ -97,9 +105,14 @@ class Rank {
   std::vector<uint32_t> before_;
 };
 
+// New records that a missing record might pair with, reached in chains of candidates: new
+// records of the same key, in walk order.
+constexpr uint32_t kLookAhead = 16;
+
 class MoveFinder {
  public:
-  explicit MoveFinder(Table& t) : r_(t.records), n_(r_.size()) {}
+  MoveFinder(Table& t, const SameBytesCheck& sameBytes)
+      : r_(t.records), n_(r_.size()), sameBytes_(sameBytes) {}
 
   std::vector<Move> Run();
 
@@ -117,11 +130,15 @@ class MoveFinder {
   void Sign();
   bool Candidate(size_t k) const;
   bool SameTree(uint32_t from, uint32_t to, std::vector<uint32_t>& pairs) const;
+  bool SameBytes(uint32_t from, uint32_t to) const;
+  template <class Next, class Accept>
+  uint32_t FirstAccepted(uint32_t& head, Next next, Accept accept) const;
   void TakeDirectoryMoves(std::vector<Move>& moves);
   void PairFiles(std::vector<Move>& moves);
 
   std::vector<Record>& r_;
   size_t n_;
+  const SameBytesCheck& sameBytes_;
   // The arrays below are kept per missing or new directory, at its position in dir_.
   Rank dir_;
   KeyIndex byName_;              // new records by parent, kind and name
@@ -131,7 +148,7 @@ class MoveFinder {
   std::vector<uint8_t> kind_;    // kContents below it, kUnpaired below it
   std::vector<uint32_t> size_;   // the entries below it
   static constexpr uint8_t kContents = 1;  // a file that pairs on its own
-  static constexpr uint8_t kUnpaired = 2;  // a link, device or file never checksummed
+  static constexpr uint8_t kUnpaired = 2;  // a file never checksummed
 };
 
 void MoveFinder::IndexChildren() {
@@ -185,14 +202,14 @@ void MoveFinder::Sign() {
     if (r.IsDir()) {
       uint32_t dk = dir_(k);
       size_[dp] += size_[dk] + 1;
-      h = Mix(sign_[dk], RealDir(r) ? 2 : 3);
-      kind_[dp] |= kind_[dk] | (RealDir(r) ? 0 : kUnpaired);
+      h = Mix(Mix(sign_[dk], Kind(r)), 2);
+      kind_[dp] |= kind_[dk];
     } else {
       size_[dp] += 1;
-      h = Mix(Mix(r.qwSize, r.dwCRC), 4);
+      h = Mix(Mix(Mix(r.qwSize, r.dwCRC), Kind(r)), 4);
       if (Pairable(r)) {
         kind_[dp] |= kContents;
-      } else if (r.qwSize != 0 || NoContents(r)) {
+      } else if (r.qwSize != 0 && !NoContents(r)) {
         kind_[dp] |= kUnpaired;
       }
     }
@@ -201,7 +218,7 @@ void MoveFinder::Sign() {
 }
 
 // A directory that may move as a whole: a real directory, listed, with at least one file whose
-// contents identify it (empty folders give no evidence) and nothing that never pairs. Asked of
+// contents identify it (empty folders give no evidence) and no file never checksummed. Asked of
 // missing and new records only.
 bool MoveFinder::Candidate(size_t k) const {
   const Record& r = r_[k];
@@ -224,19 +241,34 @@ bool MoveFinder::SameTree(uint32_t from, uint32_t to, std::vector<uint32_t>& pai
       uint32_t m = list_[i];
       const Record& r = r_[m];
       uint32_t c = NewChild(b, r.IsDir(), r.LongName());
-      if (c == kNone || !Fresh(c)) return false;
-      if (r.IsDir()) {
-        if (!RealDir(r) || !RealDir(r_[c])) return false;
+      if (c == kNone || !Fresh(c) || !SameEntry(r, r_[c])) return false;
+      if (RealDir(r)) {
         stack.push_back(m);
         stack.push_back(c);
-      } else if (!SameContents(r, r_[c])) {
-        return false;
       }
       pairs.push_back(m);
       pairs.push_back(c);
     }
   }
   return true;
+}
+
+// Without a byte check (Scan: the missing file is gone) equal size and CRC are taken as the
+// same contents.
+bool MoveFinder::SameBytes(uint32_t from, uint32_t to) const {
+  return !sameBytes_ || sameBytes_(from, to);
+}
+
+// The first record of a chain that is still new and that accept takes. Paired records leave
+// the head of the chain for good; behind it, a few refused ones are looked past (contents that
+// only share a CRC), never the whole chain, so that a forged collision costs a few reads.
+template <class Next, class Accept>
+uint32_t MoveFinder::FirstAccepted(uint32_t& head, Next next, Accept accept) const {
+  while (head != kNone && !Fresh(head)) head = next(head);
+  uint32_t looked = 0;
+  for (uint32_t j = head; j != kNone && looked < kLookAhead; j = next(j), ++looked)
+    if (Fresh(j) && accept(j)) return j;
+  return kNone;
 }
 
 // Missing directories whose whole tree reappears under one new directory become moves: among
@@ -272,10 +304,10 @@ void MoveFinder::TakeDirectoryMoves(std::vector<Move>& moves) {
   // Larger trees first, so that a small folder never takes a part of a larger one that moved
   // whole; a parent is larger than its children, so what lies inside a move is marked before it
   // is reached. Equal sizes keep the table's order. A counting sort keeps this linear.
+  auto size = [&](size_t k) { return size_[dir_(k)]; };
   std::vector<uint32_t> bySize;
   {
     uint32_t largest = 0;
-    auto size = [&](size_t k) { return size_[dir_(k)]; };
     for (size_t k = 0; k < n_; ++k)
       if (Gone(k) && Candidate(k) && size(k) > largest) largest = size(k);
     std::vector<uint32_t> start(static_cast<size_t>(largest) + 2, 0);
@@ -287,33 +319,48 @@ void MoveFinder::TakeDirectoryMoves(std::vector<Move>& moves) {
       if (Gone(k) && Candidate(k)) bySize[start[largest - size(k)]++] = static_cast<uint32_t>(k);
   }
   std::vector<uint32_t> pairs;
-  for (uint32_t k : bySize) {
-    if (!Gone(k)) continue;  // inside a larger move
+  auto accept = [&](uint32_t k) {
+    return [&, k](uint32_t to) {
+      if (!SameTree(k, to, pairs)) return false;
+      for (size_t p = 0; p < pairs.size(); p += 2)
+        if (Pairable(r_[pairs[p]]) && !SameBytes(pairs[p], pairs[p + 1])) return false;
+      return true;
+    };
+  };
+  auto tryPair = [&](uint32_t k, bool byName) {
+    if (!Gone(k)) return;  // inside a larger move
     uint64_t sg = sign(k);
-    size_t named =
-        bySignName.Slot(NameHash(sg, r_[k].LongName()), sameSignName(sg, r_[k].LongName()));
-    size_t any = bySign.Slot(Mix(sg, 6), sameSign(sg));
-    if (bySign.Empty(any)) continue;
-    uint32_t* heads[] = {bySignName.Empty(named) ? nullptr : &bySignName.Head(named),
-                         &bySign.Head(any)};
-    const std::vector<uint32_t>* links[] = {&nextSameName, &next};
-    for (int h = 0; h < 2; ++h) {
-      if (heads[h] == nullptr) continue;
-      uint32_t& head = *heads[h];
-      while (head != kNone && !Fresh(head)) head = (*links[h])[dir_(head)];
-      if (head == kNone || !SameTree(static_cast<uint32_t>(k), head, pairs)) continue;
-      moves.push_back({static_cast<uint32_t>(k), head, true});
-      r_[k].wStatus |= stMOVED;
-      r_[head].wStatus |= stMOVED;
-      for (uint32_t e : pairs) r_[e].wStatus |= stMOVED;
-      break;
+    uint32_t to = kNone;
+    if (byName) {
+      size_t s =
+          bySignName.Slot(NameHash(sg, r_[k].LongName()), sameSignName(sg, r_[k].LongName()));
+      if (bySignName.Empty(s)) return;
+      to = FirstAccepted(
+          bySignName.Head(s), [&](uint32_t o) { return nextSameName[dir_(o)]; }, accept(k));
+    } else {
+      size_t s = bySign.Slot(Mix(sg, 6), sameSign(sg));
+      if (bySign.Empty(s)) return;
+      to = FirstAccepted(
+          bySign.Head(s), [&](uint32_t o) { return next[dir_(o)]; }, accept(k));
     }
+    if (to == kNone) return;
+    moves.push_back({k, to, true});
+    r_[k].wStatus |= stMOVED;
+    r_[to].wStatus |= stMOVED;
+    for (uint32_t e : pairs) r_[e].wStatus |= stMOVED;
+  };
+  // Within each size, folders that kept their names pair first, as files do: a folder is not
+  // taken by an equal one of another name that happens to come first in the walk.
+  for (size_t b = 0, e; b < bySize.size(); b = e) {
+    for (e = b; e < bySize.size() && size(bySize[e]) == size(bySize[b]);) ++e;
+    for (bool byName : {true, false})
+      for (size_t i = b; i < e; ++i) tryPair(bySize[i], byName);
   }
 }
 
-// Every missing file left takes a new file of equal size and CRC: one with the same name
-// first, then the first in walk order. Chains advance past used files, so each file is passed
-// at most once per chain.
+// Every missing file left takes a new file of equal size and CRC (and, where both can be read,
+// equal bytes): one with the same name first, then the first in walk order. Chains advance past
+// used files, so each file is passed at most once per chain and a few times when refused.
 void MoveFinder::PairFiles(std::vector<Move>& moves) {
   size_t count = 0;
   for (size_t j = 0; j < n_; ++j) count += Fresh(j) && Pairable(r_[j]);
@@ -348,24 +395,26 @@ void MoveFinder::PairFiles(std::vector<Move>& moves) {
     nextSameName[pairs(j)] = bySameName.Head(s);
     bySameName.Head(s) = idx;
   }
-  auto take = [&](uint32_t& head, const std::vector<uint32_t>& link) {
-    while (head != kNone && !Fresh(head)) head = link[pairs(head)];
-    return head;
-  };
   for (int pass = 0; pass < 2; ++pass) {
     for (size_t k = 0; k < n_; ++k) {
       const Record& m = r_[k];
       if (!Gone(k) || !Pairable(m)) continue;
-      uint32_t j;
+      uint32_t from = static_cast<uint32_t>(k);
+      auto accept = [&](uint32_t to) { return SameBytes(from, to); };
+      uint32_t j = kNone;
       if (pass == 0) {
         size_t s = bySameName.Slot(NameHash(contentsHash(m), m.LongName()), sameName(m));
-        j = bySameName.Empty(s) ? kNone : take(bySameName.Head(s), nextSameName);
+        if (!bySameName.Empty(s))
+          j = FirstAccepted(
+              bySameName.Head(s), [&](uint32_t o) { return nextSameName[pairs(o)]; }, accept);
       } else {
         size_t s = byContents.Slot(contentsHash(m), sameContents(m));
-        j = byContents.Empty(s) ? kNone : take(byContents.Head(s), next);
+        if (!byContents.Empty(s))
+          j = FirstAccepted(
+              byContents.Head(s), [&](uint32_t o) { return next[pairs(o)]; }, accept);
       }
       if (j == kNone) continue;
-      moves.push_back({static_cast<uint32_t>(k), j, false});
+      moves.push_back({from, j, false});
       r_[k].wStatus |= stMOVED;
       r_[j].wStatus |= stMOVED;
     }
@@ -398,8 +447,8 @@ std::vector<Move> MoveFinder::Run() {
 
 }  // namespace
 
-std::vector<Move> FindMoves(Table& t) {
-  return MoveFinder(t).Run();
+std::vector<Move> FindMoves(Table& t, const SameBytesCheck& sameBytes) {
+  return MoveFinder(t, sameBytes).Run();
 }
 
 void PrintMove(const Table& t, const Move& m) {

@@ -1,12 +1,46 @@
 // --moves end to end: files and directories moved or renamed, reported as moves by Scan and Compare.
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
+#include "core/crc32shr.h"
 #include "platform/platform.h"
 #include "tests/support/e2e.h"
+#include "tests/support/nodes.h"
 
 namespace e2e {
 namespace {
+
+// One step of the CRC-32 register (reflected, as the engine runs it) and its inverse for a zero
+// byte, to forge a collision.
+uint32_t Step(uint32_t reg, unsigned char byte) {
+  reg ^= byte;
+  for (int bit = 0; bit < 8; ++bit) reg = (reg >> 1) ^ (0xEDB88320u & (0u - (reg & 1)));
+  return reg;
+}
+
+uint32_t Unstep(uint32_t reg) {
+  for (uint32_t i = 0; i < 256; ++i)
+    if ((Step(i, 0) >> 24) == (reg >> 24)) return ((reg ^ Step(i, 0)) << 8) | i;
+  return 0;
+}
+
+uint32_t Register(const std::string& bytes) {
+  uint32_t reg = 0xFFFFFFFFu;
+  for (char c : bytes) reg = Step(reg, static_cast<unsigned char>(c));
+  return reg;
+}
+
+// prefix and four bytes with the CRC-32 of target: four bytes xor into the register and four
+// zero steps follow, a linear map that Unstep undoes.
+std::string Forge(const std::string& prefix, const std::string& target) {
+  uint32_t reg = Register(target);
+  for (int i = 0; i < 4; ++i) reg = Unstep(reg);
+  uint32_t word = reg ^ Register(prefix);
+  std::string out = prefix;
+  for (int i = 0; i < 4; ++i) out += static_cast<char>((word >> (8 * i)) & 0xFF);
+  return out;
+}
 
 const char kReport[] = "\n\n-----------------------------------------------  {*}\n\n";
 
@@ -165,6 +199,64 @@ TEST_F(MovesTest, CompareListsMovesInASectionOfTheirOwnAndOtherModesIgnoreTheOpt
       r.out));
 
   EXPECT_EQ(Run({"-md", "-s", Path("one")}).out, Run({"-md", "-s", "--moves", Path("one")}).out);
+}
+
+TEST_F(MovesTest, FoldersKeepTheirNamesAndTakeTheirLinksFifosAndEmptyFilesAlong) {
+  for (const char* dir : {"a/y", "b/x"}) MakeFile(std::string("tree/") + dir + "/f", "same");
+  bool posix = MakeFifo(Path("tree/odd/pipe").c_str()) == 0;
+  if (posix) {
+    MakeFile("tree/odd/data", "data");
+    MakeFile("tree/odd/empty");
+    std::filesystem::create_symlink("data", Path("tree/odd/link"));
+    std::filesystem::create_directory_symlink(".", Path("tree/odd/here"));
+    MakeFile("tree/swap/data", "other");
+    std::filesystem::create_symlink("data", Path("tree/swap/link"));
+  }
+  Scan();
+  Move("tree/a/y", "tree/d/z");
+  Move("tree/b/x", "tree/c/x");  // the equal folder that kept its name pairs with its name
+  std::string moved = Moved("Dir:  ", "b/x", "c/x") + Moved("Dir:  ", "a/y", "d/z");
+  if (posix) {
+    Move("tree/odd", "tree/e/odd");
+    Move("tree/swap", "tree/e/swap");  // its link comes back as a file: not one folder
+    std::filesystem::remove(Path("tree/e/swap/link"));
+    MakeFile("tree/e/swap/link");
+    moved += Moved("Dir:  ", "odd", "e/odd") + Moved("File: ", "swap/data", "e/swap/data");
+  }
+  std::string out = Scan({"--moves"}).out;
+  size_t at = out.find("> ");
+  EXPECT_EQ(moved, out.substr(at, out.find("\nFiles:") - at)) << out;
+}
+
+TEST_F(MovesTest, CompareOfTwoLiveTreesPairsOnlyTheSameBytes) {
+  const std::string text = "the original contents";
+  const std::string forged = Forge("THE FORGED BYTES:", text);  // 17 + 4 bytes, same CRC-32
+  MakeFile("one/f.txt", text);
+  MakeFile("two/a.txt", forged);  // first in the walk: taken by size and CRC alone
+  MakeFile("two/b.txt", text);
+  MakeFile("one/d/f.txt", text);
+  MakeFile("one/d/k.txt", "kept");
+  MakeFile("two/e/f.txt", forged);
+  MakeFile("two/e/k.txt", "kept");
+  ASSERT_EQ(0, InitMagic());
+  uint32_t crcs[2] = {1, 2};
+  CRCFile(Path("one/f.txt").c_str(), &crcs[0]);
+  CRCFile(Path("two/a.txt").c_str(), &crcs[1]);
+  ASSERT_EQ(crcs[0], crcs[1]);
+  ASSERT_EQ(text.size(), forged.size());
+
+  std::string out = Run({"-mc", "-s", "--moves", Path("one"), Path("two")}).out;
+  std::string two = Path("two") + kPathSep;
+  // The folder with a forged file is no folder move, and the forged files are new and missing.
+  for (const char* line : {"+ File: a.txt", "- File: d/f.txt", "+ File: e/f.txt"})
+    EXPECT_NE(std::string::npos, out.find(std::string(line, 8) + two + Sep(line + 8) + "\n"))
+        << line << "\n"
+        << out;
+  size_t at = out.find("\n> ") + 1;
+  EXPECT_EQ("> File: " + two + "f.txt\n    to: " + two + "b.txt\n> File: " + two + Sep("d/k.txt") +
+                "\n    to: " + two + Sep("e/k.txt") + "\n\n",
+            out.substr(at))
+      << out;
 }
 
 }  // namespace
