@@ -6,23 +6,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/consolefit.h"
 #include "core/crc32shr.h"
 #include "core/walk.h"
 
 namespace {
 
-// " path-or-ellipsis  index": 78 columns, the path cut in the middle past 70.
-void PrintChecksumProgress(const char* path, unsigned idx) {
+// The path being read and the files done of all, fitted to the console.
+void PrintChecksumProgress(const char* path, unsigned done, unsigned total) {
   char oem[2 * MAX_PATH];
-  char line[128];
   CharToOemA(path, oem);
-  size_t len = strlen(oem);
-  if (len <= 70) {
-    snprintf(line, sizeof line, "%-70.70s  %6u", oem, idx);
-  } else {
-    snprintf(line, sizeof line, "%.35s...%.33s %6u", oem, oem + len - 33, idx);
-  }
-  fprintf(stderr, "%-79s\r", line);
+  DrawProgress(ChecksumProgressText(oem, done, total, StderrConsoleColumns(), ConsoleShowsUtf8()) +
+               "\r");
 }
 
 }  // namespace
@@ -46,6 +41,7 @@ void ChecksumRun::QueueUpTo(size_t end, const std::vector<char>* only) {
     bytes_ += r.qwSize;
     ++files_;
     if (!ComposeFilePath(table_, static_cast<unsigned>(i), path, base)) {
+      ++done_;
       r.dwCRC = 0;  // a path the system cannot take is unreadable
       Warn(ENAMETOOLONG, std::string(table_.cStartPath) + r.LongName());
       continue;
@@ -63,6 +59,9 @@ void ChecksumRun::Finish(const std::vector<char>* only) {
   showProgress_ = true;
   for (const auto& w : warnings_) WarnSkipped(w.first, w.second.c_str());
   warnings_.clear();
+  total_ = files_;
+  for (size_t i = queued_; i < table_.records.size(); ++i)
+    total_ += !table_.records[i].IsDir() && (only == nullptr || (i < only->size() && (*only)[i]));
   QueueUpTo(table_.records.size(), only);
   readers_.Drain();
   double speed = 0;
@@ -85,5 +84,6 @@ void ChecksumRun::Checksummed(uint64_t tag, const char* path, uint32_t crc, int 
   // The engine leaves the CRC as it was when it was never made ready.
   if (CRCReady()) r.dwCRC = crc;
   if (error != 0 && error != 0xFFFF) Warn(error, path);
-  if (showProgress_ && progress_.Due()) PrintChecksumProgress(path, static_cast<unsigned>(tag));
+  ++done_;
+  if (showProgress_ && progress_.Due()) PrintChecksumProgress(path, done_, total_);
 }

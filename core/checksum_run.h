@@ -37,7 +37,9 @@ class ChecksumRun : public CrcSink {
   CrcReaders& readers_;
   bool stored_;
   size_t queued_ = 0;
-  unsigned files_ = 0;
+  unsigned files_ = 0;  // queued
+  unsigned done_ = 0;   // checksummed, or left unread
+  unsigned total_ = 0;  // to be queued in all, known once the walk is done
   uint64_t bytes_ = 0;
   bool started_ = false;
   time_t start_ = 0;

@@ -3,19 +3,18 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
+
+#include "core/consolefit.h"
 
 namespace {
 
 bool quietRun = false;
 
 // The formats are the program's own literals; only the mark byte is replaced.
-void Print(const char* format, va_list args) {
+std::string Format(const char* format, va_list args) {
   const char* mark = ProgressMark();
-  if (mark[0] == '\376' && mark[1] == '\0') {
-    vfprintf(stderr, format, args);
-    return;
-  }
   std::string shown;
   for (const char* p = format; *p; ++p) {
     if (*p == '\376') {
@@ -24,10 +23,24 @@ void Print(const char* format, va_list args) {
       shown += *p;
     }
   }
-  vfprintf(stderr, shown.c_str(), args);
+  va_list again;
+  va_copy(again, args);
+  int len = vsnprintf(nullptr, 0, shown.c_str(), args);
+  std::string out(len > 0 ? static_cast<size_t>(len) : 0, '\0');
+  if (len > 0) vsnprintf(&out[0], out.size() + 1, shown.c_str(), again);
+  va_end(again);
+  return out;
 }
 
 }  // namespace
+
+bool ConsoleShowsUtf8() {
+  return strcmp(ProgressMark(), "\376") != 0;
+}
+
+void DrawProgress(const std::string& text) {
+  fputs(FitToConsole(text, StderrConsoleColumns(), ConsoleShowsUtf8()).c_str(), stderr);
+}
 
 void SetQuietRun(bool quiet) {
   quietRun = quiet;
@@ -41,16 +54,16 @@ void ProgressLine(const char* format, ...) {
   if (quietRun || !StderrIsConsole()) return;
   va_list args;
   va_start(args, format);
-  Print(format, args);
+  DrawProgress(Format(format, args));
   va_end(args);
 }
 
 void FinalLine(const char* format, ...) {
   if (quietRun) return;
-  if (StderrIsConsole()) fprintf(stderr, "%79s\r", " ");
+  if (StderrIsConsole()) DrawProgress(std::string(79, ' ') + "\r");
   va_list args;
   va_start(args, format);
-  Print(format, args);
+  fputs(Format(format, args).c_str(), stderr);
   va_end(args);
 }
 
@@ -58,6 +71,6 @@ void StatusLine(const char* format, ...) {
   if (quietRun) return;
   va_list args;
   va_start(args, format);
-  Print(format, args);
+  fputs(Format(format, args).c_str(), stderr);
   va_end(args);
 }

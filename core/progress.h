@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 
 #include "platform/console.h"
 
@@ -12,8 +13,13 @@
 void SetQuietRun(bool quiet);
 bool QuietRun();
 
-/// A carriage-return progress line: printed only when standard error is a console.
+/// A carriage-return progress line: printed only when standard error is a console, each part
+/// cut to the console's width.
 void ProgressLine(const char* format, ...);
+/// Progress text drawn as it is, but for the cut to the console's width; for a console only.
+void DrawProgress(const std::string& text);
+/// Whether the console shows UTF-8 (the mark is then the character, not the byte).
+bool ConsoleShowsUtf8();
 /// A line that stays; on a console the line is blanked first, so no progress text shows through.
 void FinalLine(const char* format, ...);
 /// A line that stays, printed as it is.

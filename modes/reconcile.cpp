@@ -195,7 +195,7 @@ void Reconciler::TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& p
     TakeNew(d, fd, place, false);
     return;
   }
-  if (progress_.Due()) fprintf(stderr, "   Processing [%d]: %ld ...      \r", task_, k);
+  if (progress_.Due()) ProgressLine("   Processing [%d]: %ld ...      \r", task_, k);
   Record& r = table_.records[k];
   r.wStatus &= ~stGONE;
   enterable_[k] = dir && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);

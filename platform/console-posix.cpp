@@ -3,6 +3,7 @@
 #include <locale.h>
 #include <stdio.h>
 #include <strings.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -87,6 +88,12 @@ void InitConsoleStreams() {
 
 bool StderrIsConsole() {
   return isatty(STDERR_FILENO) != 0;
+}
+
+int StderrConsoleColumns() {
+  struct winsize size = {};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
 }
 
 const char* ProgressMark() {

@@ -33,6 +33,14 @@ bool StderrIsConsole() {
   return IsConsole(stderr);
 }
 
+// The buffer's width, not the window's: a line wraps where the buffer ends.
+int StderrConsoleColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stderr)));
+  if (GetConsoleScreenBufferInfo(h, &info) && info.dwSize.X > 0) return info.dwSize.X;
+  return 80;
+}
+
 const char* ProgressMark() {
   return "\376";  // the console's OEM code page shows it as it is
 }

@@ -54,17 +54,31 @@ TEST_F(ProgressTest, TheMarkFollowsTheCharacterSetOfTheLocale) {
   EXPECT_NE(utf8.find(mark), std::string::npos) << utf8;
 }
 
-TEST_F(ProgressTest, OnAConsoleTheProgressLinesAreDrawn) {
+TEST_F(ProgressTest, OnAConsoleTheProgressLinesAreDrawnWithinItsWidth) {
   const std::string script = "/usr/bin/script";
   if (kIsWin32 || _access(script.c_str(), 0) != 0)
     GTEST_SKIP() << "needs a pseudo-terminal from script(1)";
-  // script(1) gives the program a terminal for standard output and standard error.
-  ProcessResult done;
-  std::string command = "'" + ProgramPath() + "' -s tree";
-  ASSERT_EQ(0, RunProcess({script, "-qec", command, "/dev/null"}, Root(), {"TZ=UTC", "LC_ALL=C"},
-                          "", kRunSeconds, &done));
-  EXPECT_NE(done.out.find(" \376 Building file tree: "), std::string::npos) << done.out;
-  EXPECT_NE(done.out.find("\r \376 Tree        3  "), std::string::npos) << done.out;
+  MakeFile("tree/a folder with a rather long name/and a file with a long name too.txt", "x");
+  for (int columns : {20, 40, 80}) {
+    // script(1) gives the program a terminal for standard output and standard error, stty its
+    // width; the terminal turns each line feed into a carriage return and a line feed.
+    ProcessResult done;
+    std::string command =
+        "stty cols " + std::to_string(columns) + "; '" + ProgramPath() + "' -s tree";
+    ASSERT_EQ(0, RunProcess({script, "-qec", command, "/dev/null"}, Root(), {"TZ=UTC", "LC_ALL=C"},
+                            "", kRunSeconds, &done));
+    EXPECT_NE(done.out.find(" \376 Building file t"), std::string::npos) << done.out;
+    EXPECT_NE(done.out.find("\r \376 Tree        5  "), std::string::npos) << done.out;
+    // The checksum line counts the files done of all three.
+    EXPECT_NE(done.out.find("/3\r"), std::string::npos) << done.out;
+    size_t begin = 0;
+    for (size_t end; (end = done.out.find_first_of("\r\n", begin)) != std::string::npos;
+         begin = end + 1) {
+      bool rewritten = done.out[end] == '\r' && done.out.compare(end, 2, "\r\n") != 0;
+      EXPECT_TRUE(!rewritten || end - begin < static_cast<size_t>(columns))
+          << columns << ": " << done.out.substr(begin, end - begin);
+    }
+  }
 }
 
 }  // namespace
