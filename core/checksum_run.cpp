@@ -8,7 +8,8 @@
 
 #include "core/consolefit.h"
 #include "core/crc32shr.h"
-#include "core/walk.h"
+#include "core/entrypath.h"
+#include "core/pathtext.h"
 
 namespace {
 
@@ -86,4 +87,22 @@ void ChecksumRun::Checksummed(uint64_t tag, const char* path, uint32_t crc, int 
   if (error != 0 && error != 0xFFFF) Warn(error, path);
   ++done_;
   if (showProgress_ && progress_.Due()) PrintChecksumProgress(path, done_, total_);
+}
+
+void Table::ChecksumPass() {
+  ChecksumPass(nullptr);
+}
+
+void Table::ChecksumPass(const std::vector<char>* only, bool stored) {
+  CrcReaders readers(ReaderThreads());
+  ChecksumRun run(*this, readers, stored);
+  run.Finish(only);
+}
+
+int Table::BuildAndChecksum(int recurse) {
+  CrcReaders readers(ReaderThreads());
+  ChecksumRun run(*this, readers, false);
+  int error = BuildTree(recurse, [&run](size_t found) { run.QueueWhileWalking(found); });
+  if (error == 0) run.Finish();  // a tree that could not be read has nothing to sum up
+  return error;
 }

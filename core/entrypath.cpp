@@ -1,12 +1,15 @@
 // Which entries a walk takes, under which name, and the path the system is given for each:
 // the long path while it fits MAX_PATH, else, where 8.3 aliases resolve, the path of aliases.
+#include "core/entrypath.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "core/leftout.h"
+#include "core/pathtext.h"
 #include "core/verdict.h"
-#include "core/walk.h"
 
 namespace {
 
@@ -73,7 +76,7 @@ bool EntryPlace::Path(const WIN32_FIND_DATAA& fd, char* out) {
   return JoinText(out, 2 * MAX_PATH, shortDir_, name) && Fits(strlen(out), room);
 }
 
-bool EntryPlace::Accept(WIN32_FIND_DATAA* fd) {
+bool EntryPlace::Accept(WIN32_FIND_DATAA* fd, char* path) {
   if (!SpellName(fd)) {
     WarnLeftOut("Name not representable in the ANSI code page, skipped", dir_, fd->cFileName,
                 MAX_PATH);
@@ -86,7 +89,6 @@ bool EntryPlace::Accept(WIN32_FIND_DATAA* fd) {
                 static_cast<int>(brk - fd->cFileName));
     return false;
   }
-  char path[2 * MAX_PATH];
   if (Path(*fd, path)) return true;
   WarnSkipped(ENAMETOOLONG, dir_, fd->cFileName);
   return false;

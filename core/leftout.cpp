@@ -2,11 +2,14 @@
 // temporary files that a killed save left beside them.
 // Matched by name first (cheap), then by device and file number, so another file of the same
 // name elsewhere in the tree is still walked.
+#include "core/leftout.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "core/walk.h"
+#include "core/pathtext.h"
+#include "platform/platform.h"
 #include "platform/save.h"
 
 namespace {

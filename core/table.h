@@ -11,8 +11,6 @@
 #include "platform/platform.h"
 #include "platform/save.h"
 
-class ChecksumRun;
-
 /// Result of the path composers when the path does not fit the caller's buffer: the output is
 /// then the empty string and the caller skips the entry.
 constexpr int kPathTooLong = 2;
@@ -63,7 +61,7 @@ class Table {
   /// Removes every stGONE record and everything beneath it; keeps order and parent links.
   void Compact();
 
-  // The walk (core/walk.cpp).
+  // The walk (core/walk.cpp) and the checksum pass (core/checksum_run.cpp).
   /// 0, or the error number when dir could not be read (said on standard error).
   int ScanDirectory(const char* dir, unsigned parent);
   /// Takes in the subtrees of the records from `from` on: the directories among them, and
@@ -71,9 +69,10 @@ class Table {
   /// the last. A link to a directory is recorded but never entered: it could lead back up.
   /// visit(i) sees each record i from `from` on once its directory, if any, has been read.
   void ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit);
-  /// 0, or the error number when the start directory could not be read. With reads, the files
-  /// found are queued for their checksums as the walk goes on.
-  int BuildTree(int recurse, ChecksumRun* reads = nullptr);
+  /// 0, or the error number when the start directory could not be read. found(n), when given,
+  /// is told each time the records below n are complete (their directory listed), so that
+  /// the files among them can be read while the walk goes on.
+  int BuildTree(int recurse, const std::function<void(size_t)>& found = nullptr);
   void ChecksumPass();
   /// Reads only the files whose entry in only is non-zero (one entry per record); the others
   /// keep their CRC, and the summary counts the files read.

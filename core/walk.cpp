@@ -1,17 +1,18 @@
-// The tree walk: directories enumerated twice (every entry, then the mask), and the checksum pass.
+// The one walker: a directory listed under the mask (the matching entries, then every
+// subdirectory), and the tree builder that takes the listings into a table.
 #include "core/walk.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
-#include "core/checksum_run.h"
-#include "core/crc32shr.h"
+#include "core/entrypath.h"
+#include "core/pathtext.h"
 #include "core/progress.h"
-#include "core/reason.h"
 #include "core/table.h"
-#include "core/verdict.h"
 
 namespace {
 
@@ -19,15 +20,52 @@ bool IsDotEntry(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-}  // namespace
-
-bool JoinText(char* out, size_t cap, const char* a, const char* b) {
-  size_t la = strlen(a), lb = strlen(b);
-  if (la + lb >= cap) return false;
-  memcpy(out, a, la);
-  memcpy(out + la, b, lb + 1);
-  return true;
+bool IsDirectory(const WIN32_FIND_DATAA& fd) {
+  return (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+// each(fd) for every entry of dir that mask matches, "." and ".." aside; 0 or the error number.
+template <typename Each>
+int Enumerate(const char* dir, const char* mask, Each each) {
+  char pattern[2 * MAX_PATH];
+  if (!JoinText(pattern, sizeof pattern, dir, mask)) return ENAMETOOLONG;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(pattern, &fd);
+  if (h == INVALID_HANDLE_VALUE) return FindFailure();
+  do {
+    if (!IsDotEntry(fd.cFileName)) each(fd);
+  } while (FindNextFileA(h, &fd));
+  int error = FindFailure();
+  FindClose(h);
+  return error;
+}
+
+// The tree builder's side of a listing: the subdirectories in the order of all names, then the
+// files the mask matched.
+class Appender : public DirVisitor {
+ public:
+  Appender(std::vector<Record>& records, unsigned parent) : records_(records), parent_(parent) {}
+
+  void Entry(const FoundEntry& e) override {
+    if (!e.dir) files_.emplace_back(*e.fd, parent_);
+  }
+  void Subdir(const FoundEntry& e) override {
+    records_.emplace_back(*e.fd, parent_);
+    Record& r = records_.back();
+    if (e.noMatch) r.dwAttr |= atNOMATCH;
+    r.qwSize = 0;
+  }
+  void Finish() {
+    for (Record& r : files_) records_.push_back(std::move(r));
+  }
+
+ private:
+  std::vector<Record>& records_;
+  unsigned parent_;
+  std::vector<Record> files_;
+};
+
+}  // namespace
 
 int FindFailure() {
   DWORD code = GetLastError();
@@ -36,82 +74,51 @@ int FindFailure() {
   return ErrnoOfFindError(code);
 }
 
-void WarnSkipped(int error, const char* dir, const char* name) {
-  std::string shown = std::string(dir) + name;
-  CharToOemA(&shown[0], &shown[0]);
-  fprintf(stderr, " *** Warning: %s: %s\n", ReasonText(error), shown.c_str());
-  NoteTrouble();
-}
-
 bool MaskMatchesAll(const char* mask) {
   return strcmp(mask, "*") == 0 || strcmp(mask, "*.*") == 0;
 }
 
+int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& visitor) {
+  EntryPlace place(t, parent, dir);
+  char path[2 * MAX_PATH];
+  // Under a mask that matches every name one enumeration gives both runs.
+  if (MaskMatchesAll(t.cFileMask)) {
+    return Enumerate(dir, "*.*", [&](WIN32_FIND_DATAA& fd) {
+      if (!place.Accept(&fd, path)) return;
+      FoundEntry e{&fd, path, IsDirectory(fd), false};
+      visitor.Entry(e);
+      if (e.dir) visitor.Subdir(e);
+    });
+  }
+  // The directories the mask matched, by the name the run of all names sees, and whether they
+  // were accepted: each is judged (and warned about) once.
+  std::unordered_map<std::string, bool> matched;
+  int error = Enumerate(dir, t.cFileMask, [&](WIN32_FIND_DATAA& fd) {
+    bool isDir = IsDirectory(fd);
+    if (isDir) SpellName(&fd);
+    bool accepted = place.Accept(&fd, path);
+    if (isDir) matched.emplace(fd.cFileName, accepted);
+    if (accepted) visitor.Entry(FoundEntry{&fd, path, isDir, false});
+  });
+  if (error != 0) return error;
+  // The run of all names also tells a directory that is gone or unreadable from one where
+  // nothing matched.
+  return Enumerate(dir, "*.*", [&](WIN32_FIND_DATAA& fd) {
+    if (!IsDirectory(fd)) return;
+    SpellName(&fd);
+    auto seen = matched.find(fd.cFileName);
+    bool noMatch = seen == matched.end();
+    if (noMatch ? !place.Accept(&fd, path) : !seen->second || !place.Path(fd, path)) return;
+    visitor.Subdir(FoundEntry{&fd, path, true, noMatch});
+  });
+}
+
 int Table::ScanDirectory(const char* dir, unsigned parent) {
-  char pattern[2 * MAX_PATH];
-  std::vector<size_t> subdirs;
-  WIN32_FIND_DATAA fd;
-  // Under a mask that matches every name the second pass would list the same entries again:
-  // one enumeration gives the same records (no directory keeps the mark).
-  bool single = MaskMatchesAll(cFileMask);
-  std::vector<Record> files;
-  EntryPlace place(*this, parent, dir);
-
-  if (!JoinText(pattern, sizeof pattern, dir, "*.*")) {
-    WarnSkipped(ENAMETOOLONG, dir);
-    return ENAMETOOLONG;
-  }
-  HANDLE h = FindFirstFileA(pattern, &fd);
-  int error = h == INVALID_HANDLE_VALUE ? FindFailure() : 0;
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      if (IsDotEntry(fd.cFileName)) continue;
-      bool isDir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      if (!isDir && !single) continue;
-      if (!place.Accept(&fd)) continue;
-      if (!isDir) {
-        files.emplace_back(fd, parent);
-        continue;
-      }
-      if (!single) fd.dwFileAttributes |= atNOMATCH;
-      fd.nFileSizeHigh = 0;
-      fd.nFileSizeLow = 0;
-      subdirs.push_back(records.size());
-      records.emplace_back(fd, parent);
-    } while (FindNextFileA(h, &fd));
-    error = FindFailure();
-    FindClose(h);
-  }
+  Appender appender(records, parent);
+  int error = ListDirectory(*this, parent, dir, appender);
+  appender.Finish();
   if (error != 0) WarnSkipped(error, dir);
-  if (single) {
-    for (Record& r : files) records.push_back(std::move(r));
-    return error;
-  }
-
-  if (error != 0 || !JoinText(pattern, sizeof pattern, dir, cFileMask)) return error;
-  h = FindFirstFileA(pattern, &fd);
-  if (h == INVALID_HANDLE_VALUE) return 0;
-  size_t cursor = 0;  // both passes usually return names in the same order
-  do {
-    if (IsDotEntry(fd.cFileName)) continue;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!SpellName(&fd)) continue;  // skipped with a warning in the first pass
-      // Matched by long name: two directories may share their first 14 characters.
-      for (size_t k = 0; k < subdirs.size(); ++k) {
-        size_t at = (cursor + k) % subdirs.size();
-        Record& r = records[subdirs[at]];
-        if (strcmp(r.LongName(), fd.cFileName) == 0) {
-          r.dwAttr &= ~atNOMATCH;
-          cursor = at + 1;
-          break;
-        }
-      }
-    } else if (place.Accept(&fd)) {
-      records.emplace_back(fd, parent);
-    }
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
-  return 0;
+  return error;
 }
 
 void Table::ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit) {
@@ -127,41 +134,23 @@ void Table::ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit
   }
 }
 
-int Table::BuildTree(int recurse, ChecksumRun* reads) {
+int Table::BuildTree(int recurse, const std::function<void(size_t)>& found) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", cStartPath);
   records.clear();
   int error = ScanDirectory(path, 0);
-  if (reads != nullptr) reads->QueueWhileWalking(records.size());
+  if (found) found(records.size());
   ProgressTimer progress;
   if (progress.Due())
     ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
   if (recurse) {
     ExpandSubtrees(0, [&](size_t i) {
       if (!records[i].IsDir()) return;
-      if (reads != nullptr) reads->QueueWhileWalking(records.size());
+      if (found) found(records.size());
       if (progress.Due())
         ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
     });
   }
   FinalLine(" \376 Tree   %6u  %s\n", static_cast<unsigned>(records.size()), cStartPath);
   return error;
-}
-
-void Table::ChecksumPass() {
-  ChecksumPass(nullptr);
-}
-
-int Table::BuildAndChecksum(int recurse) {
-  CrcReaders readers(ReaderThreads());
-  ChecksumRun run(*this, readers, false);
-  int error = BuildTree(recurse, &run);
-  if (error == 0) run.Finish();  // a tree that could not be read has nothing to sum up
-  return error;
-}
-
-void Table::ChecksumPass(const std::vector<char>* only, bool stored) {
-  CrcReaders readers(ReaderThreads());
-  ChecksumRun run(*this, readers, stored);
-  run.Finish(only);
 }

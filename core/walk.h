@@ -1,23 +1,13 @@
-// Helpers shared by the tree walk and by Scan and Compare, which walk live trees too.
+// The one walker: the entries of a directory under a task's mask, as the tree builder takes
+// them into a new table and as Scan and Compare match them against a stored one.
 #pragma once
 
 #include <cerrno>
-#include <cstddef>
 
 #include "core/table.h"
 
-/// out = a followed by b; false (out untouched) when that does not fit cap bytes.
-bool JoinText(char* out, size_t cap, const char* a, const char* b);
-
 /// Whether a mask matches every name ("*" or "*.*"), so that no directory misses it.
 bool MaskMatchesAll(const char* mask);
-
-/// Leaves the entry `path` names (and, for a link, the file it leads to) out of every later
-/// walk of this run: Scan's own data file, which its save changes, so a catalogue kept inside
-/// the tree it describes does not report itself changed on every run. Temporary files of a save
-/// that was killed, beside it, are left out as well.
-void LeaveOutOfWalks(const char* path);
-bool IsLeftOut(const char* dir, const char* name);
 
 /// After a find call returned nothing: 0 when the directory was read to its end (nothing
 /// matched, no more entries); ENOENT or ENOTDIR when it is gone; any other error number when
@@ -27,46 +17,29 @@ inline bool IsGone(int error) {
   return error == ENOENT || error == ENOTDIR;
 }
 
-/// " *** Warning: <reason>: <dir><name>\n" on standard error, control bytes masked: an entry
-/// left out (or given CRC 0) never goes unmentioned.
-void WarnSkipped(int error, const char* dir, const char* name = "");
-
-/// Makes the name of a found entry one the system takes back: a name the ANSI code page could
-/// not spell becomes the entry's 8.3 alias. False, with the name untouched, when it has none.
-bool SpellName(WIN32_FIND_DATAA* fd);
-
-/// Bytes that must fit behind an entry's path within MAX_PATH: none for a file; for a directory
-/// its separator and, where the pattern counts toward the limit, the search pattern.
-size_t PathRoom(const Table& t, bool dir);
-
-/// The entries of one directory of a walk: which of them may enter the table and the path each
-/// is opened by. dir is the path the directory was enumerated with (ending with a separator);
-/// parent its 1-based record index in t, 0 for the start directory.
-class EntryPlace {
- public:
-  EntryPlace(const Table& t, unsigned parent, const char* dir);
-
-  /// Whether the entry may enter the table, its name made usable (SpellName). Skipped, each
-  /// with one warning: a name without a usable form, a name with a line break (the data file
-  /// holds one name per line), an entry whose path passes the limit even in 8.3 form.
-  bool Accept(WIN32_FIND_DATAA* fd);
-  /// The path of an accepted entry, into out (2*MAX_PATH bytes): behind dir, or behind the
-  /// directory's 8.3 path when that is what fits.
-  bool Path(const WIN32_FIND_DATAA& fd, char* out);
-
- private:
-  const char* ShortDir();
-
-  const Table& t_;
-  unsigned parent_;
-  const char* dir_;
-  bool shortReady_ = false;
-  char shortDir_[2 * MAX_PATH];
+/// One entry of a listed directory, its name made usable and accepted (EntryPlace).
+struct FoundEntry {
+  const WIN32_FIND_DATAA* fd;
+  const char* path;  // the path it is opened by (EntryPlace::Path)
+  bool dir;
+  bool noMatch;  // a directory whose name misses the mask: kept only to reach deeper levels
 };
 
-/// Puts the path of record idx behind the first base bytes of path (a buffer of 2*MAX_PATH
-/// that starts with the start path): the long path while it fits MAX_PATH, else the 8.3 path
-/// where aliases resolve; a directory gets its separator. False when no form fits: the entry
-/// is then skipped (the walk has already warned about it).
-bool ComposeDirPath(const Table& t, unsigned idx, char* path, size_t base);
-bool ComposeFilePath(const Table& t, unsigned idx, char* path, size_t base);
+/// What a listing hands on, in two runs: first every entry the mask matches, files and
+/// directories, in the order the system lists them; then every subdirectory, in the order of
+/// the listing of all names (under a mask that matches every name, each right after its
+/// Entry), marked noMatch where the mask misses it.
+class DirVisitor {
+ public:
+  virtual void Entry(const FoundEntry& e) = 0;
+  virtual void Subdir(const FoundEntry& e) = 0;
+
+ protected:
+  ~DirVisitor() = default;
+};
+
+/// Lists the directory dir (its path, ending with a separator) of table t under t's mask;
+/// parent is its 1-based record index, 0 for the start directory. Entries the walk leaves out
+/// are skipped, each with its warning. Returns 0, or the error number when the directory is
+/// gone or could not be read (nothing more is handed on then; the caller says so).
+int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& visitor);

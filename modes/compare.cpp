@@ -9,7 +9,7 @@
 #include "core/reason.h"
 #include "core/rules.h"
 #include "core/table.h"
-#include "core/walk.h"
+#include "core/entrypath.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/contents.h"

@@ -13,7 +13,7 @@
 #include "core/progress.h"
 #include "core/table.h"
 #include "core/verdict.h"
-#include "core/walk.h"
+#include "core/entrypath.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/contents.h"

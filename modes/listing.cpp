@@ -180,7 +180,8 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
     if (stored) {
       if (LoadCatalogue(t) != 0) status = kExitTrouble;
     } else {
-      t.BuildTree(sub != 0, runs.back().get());
+      ChecksumRun* run = runs.back().get();
+      t.BuildTree(sub != 0, [run](size_t found) { run->QueueWhileWalking(found); });
     }
   }
   for (auto& run : runs) run->Finish();

@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <unordered_set>
 
 #include "core/crc32shr.h"
+#include "core/entrypath.h"
+#include "core/pathtext.h"
 #include "core/progress.h"
 #include "core/time_window.h"
 #include "core/verdict.h"
@@ -21,10 +22,6 @@ uint64_t KeyHash(uint32_t up, bool dir, const char* name) {
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p)
     h = (h ^ *p) * 1099511628211ull;
   return h ^ (h >> 29);
-}
-
-bool IsDotEntry(const char* name) {
-  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
 // The readers' tag of a matched entry's checksum; other tags are the indexes of new records.
@@ -58,7 +55,6 @@ void Reconciler::Index() {
     while (slots_[s] != 0) s = (s + 1) & mask;
     slots_[s] = static_cast<uint32_t>(k + 1);
   }
-  maskMatchesAll_ = MaskMatchesAll(table_.cFileMask);
 }
 
 long Reconciler::Find(uint32_t up, bool dir, const char* name) const {
@@ -141,73 +137,33 @@ int Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
   // children all stay missing.
   if (d != 0 && !enterable_[d - 1]) return 0;
   if (d != 0 && !ComposeDirPath(table_, d - 1, path, base)) return 0;
-  size_t dirLen = strlen(path);
-
-  // The same pattern room as the tree builder's, pass by pass: both walks read the same
-  // directories (only the directory part of a pattern reaches the system).
-  std::unordered_set<std::string> maskDirs;
-  EntryPlace place(table_, d, path);
-  WIN32_FIND_DATAA fd;
-  HANDLE h = JoinText(path + dirLen, 2 * MAX_PATH - dirLen, "", table_.cFileMask)
-                 ? FindFirstFileA(path, &fd)
-                 : INVALID_HANDLE_VALUE;
-  path[dirLen] = '\0';
-  int error = h == INVALID_HANDLE_VALUE ? FindFailure() : 0;
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      if (IsDotEntry(fd.cFileName)) continue;
-      if (!maskMatchesAll_ && (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SpellName(&fd);  // keyed by the name as the second pass sees it, usable or not
-        maskDirs.insert(fd.cFileName);
-      }
-      if (!place.Accept(&fd)) continue;
-      TakeEntry(d, fd, place);
-    } while (FindNextFileA(h, &fd));
-    error = FindFailure();
-    FindClose(h);
-  }
-
-  if (maskMatchesAll_ || error != 0) return error;
-
-  // Directories whose names miss the mask are kept as nodes of the tree, as the tree builder
-  // keeps them; the mask enumeration never returns them. This pass also tells a directory
-  // that is gone or unreadable from one where nothing matched.
-  if (!JoinText(path + dirLen, 2 * MAX_PATH - dirLen, "", "*.*")) return 0;
-  h = FindFirstFileA(path, &fd);
-  path[dirLen] = '\0';
-  if (h == INVALID_HANDLE_VALUE) return FindFailure();
-  do {
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(fd.cFileName)) continue;
-    SpellName(&fd);
-    if (maskDirs.count(fd.cFileName) != 0) continue;
-    if (!place.Accept(&fd)) continue;
-    TakeTraversalDir(d, fd, place);
-  } while (FindNextFileA(h, &fd));
-  error = FindFailure();
-  FindClose(h);
-  return error;
+  visiting_ = d;
+  return ListDirectory(table_, d, path, *this);
 }
 
-void Reconciler::TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place) {
-  bool dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  long k = Find(d, dir, fd.cFileName);
+void Reconciler::Entry(const FoundEntry& e) {
+  const WIN32_FIND_DATAA& fd = *e.fd;
+  long k = Find(visiting_, e.dir, fd.cFileName);
   if (k < 0 || static_cast<size_t>(k) >= stored_) {
-    TakeNew(d, fd, place, false);
+    TakeNew(e);
     return;
   }
   if (progress_.Due()) ProgressLine("   Processing [%d]: %ld ...      \r", task_, k);
   Record& r = table_.records[k];
   r.wStatus &= ~stGONE;
-  enterable_[k] = dir && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-  char path[2 * MAX_PATH] = "";
-  place.Path(fd, path);  // accepted entries always have one
-  Compare(static_cast<uint32_t>(k), fd, path);
+  enterable_[k] = e.dir && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  Compare(static_cast<uint32_t>(k), fd, e.path);
 }
 
-void Reconciler::TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place) {
-  long k = Find(d, true, fd.cFileName);
+void Reconciler::Subdir(const FoundEntry& e) {
+  if (e.noMatch) TakeTraversalDir(e);
+}
+
+void Reconciler::TakeTraversalDir(const FoundEntry& e) {
+  const WIN32_FIND_DATAA& fd = *e.fd;
+  long k = Find(visiting_, true, fd.cFileName);
   if (k < 0 || static_cast<size_t>(k) >= stored_) {
-    TakeNew(d, fd, place, true);
+    TakeNew(e);
     return;
   }
   // Kept quietly up to date: such a directory is never reported, only walked through.
@@ -222,22 +178,18 @@ void Reconciler::TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, EntryP
   r.ftWrite = fd.ftLastWriteTime;
 }
 
-void Reconciler::TakeNew(uint32_t d, const WIN32_FIND_DATAA& entry, EntryPlace& place,
-                         bool noMatch) {
+void Reconciler::TakeNew(const FoundEntry& e) {
   auto& recs = table_.records;
-  WIN32_FIND_DATAA fd = entry;
-  if (noMatch) {
-    fd.dwFileAttributes |= atNOMATCH;
-    fd.nFileSizeHigh = fd.nFileSizeLow = 0;
-  }
   size_t j = recs.size();
-  recs.emplace_back(fd, d);
-  recs[j].wStatus = stNEW;
-  bool dir = recs[j].IsDir();
-  char path[2 * MAX_PATH];
-  if (!dir && !opt_.noCrc && place.Path(fd, path))
-    reads_->Submit(path, recs[j].qwSize, recs[j].dwAttr, false, this, j);
-  if (!dir || !opt_.sub) return;
+  recs.emplace_back(*e.fd, visiting_);
+  Record& fresh = recs[j];
+  if (e.noMatch) {
+    fresh.dwAttr |= atNOMATCH;
+    fresh.qwSize = 0;
+  }
+  fresh.wStatus = stNEW;
+  if (!e.dir && !opt_.noCrc) reads_->Submit(e.path, fresh.qwSize, fresh.dwAttr, false, this, j);
+  if (!e.dir || !opt_.sub) return;
   // Take in the whole new subtree, as the tree builder would find it.
   size_t base = strlen(table_.cStartPath);
   char sub[2 * MAX_PATH];

@@ -46,7 +46,7 @@ struct EntryChange {
 
 using ChangeSink = std::function<void(const EntryChange&)>;
 
-class Reconciler : public CrcSink {
+class Reconciler : public CrcSink, private DirVisitor {
  public:
   Reconciler(Table& table, const CheckOptions& options);
 
@@ -65,9 +65,12 @@ class Reconciler : public CrcSink {
   int VisitDirectory(uint32_t d, char* path, size_t base);
   /// Clears stGONE below every directory numbered in unreadable (stored_ + 1 entries).
   void KeepStoredBelow(const std::vector<char>& unreadable);
-  void TakeEntry(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place);
-  void TakeTraversalDir(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place);
-  void TakeNew(uint32_t d, const WIN32_FIND_DATAA& fd, EntryPlace& place, bool noMatch);
+  // The listing of the directory being visited: an entry the mask matches is matched against
+  // the stored children; a directory that misses the mask is kept as a node of the tree.
+  void Entry(const FoundEntry& e) override;
+  void Subdir(const FoundEntry& e) override;
+  void TakeTraversalDir(const FoundEntry& e);
+  void TakeNew(const FoundEntry& e);
   // A matched entry: every check that needs no reading is made at once; the size and CRC
   // checks and the report wait for the file's checksum, which the readers make.
   struct Matched {
@@ -98,10 +101,10 @@ class Reconciler : public CrcSink {
   std::vector<uint32_t> visit_;  // directory numbers: 0, then stored directory k as k+1
   std::vector<char> enterable_;  // stored directory found on disk as a real directory
   int task_ = 0;
+  uint32_t visiting_ = 0;  // the directory number being listed
   const ChangeSink* sink_ = nullptr;
   CrcReaders* reads_ = nullptr;
   std::deque<Matched> matched_;  // in walk order; the front is reported first
-  bool maskMatchesAll_ = false;
   ProgressTimer progress_;
 };
 

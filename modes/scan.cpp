@@ -9,7 +9,7 @@
 #include "core/reason.h"
 #include "core/table.h"
 #include "core/verdict.h"
-#include "core/walk.h"
+#include "core/leftout.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"

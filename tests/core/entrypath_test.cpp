@@ -1,11 +1,12 @@
 // How a walk takes a name the ANSI code page lost: through its alias, or skipped with a warning.
+#include "core/entrypath.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "core/table.h"
-#include "core/walk.h"
 
 namespace {
 
@@ -24,16 +25,17 @@ TEST(EntryPlace, ALostNameTakesItsAliasOrIsSkippedWithAWarning) {
   snprintf(t.cStartPath, MAX_PATH, "top%c", kPathSep);
   snprintf(t.cFileMask, MAX_PATH, "*.*");
   EntryPlace place(t, 0, t.cStartPath);
+  char path[2 * MAX_PATH];
 
   WIN32_FIND_DATAA aliased = Found("???.txt", "DOM~1.TXT");
   testing::internal::CaptureStderr();
-  EXPECT_TRUE(place.Accept(&aliased));
+  EXPECT_TRUE(place.Accept(&aliased, path));
   EXPECT_EQ("", testing::internal::GetCapturedStderr());
   EXPECT_STREQ(kIsWin32 ? "DOM~1.TXT" : "???.txt", aliased.cFileName);
 
   WIN32_FIND_DATAA bare = Found("???.txt", "");
   testing::internal::CaptureStderr();
-  EXPECT_EQ(!kIsWin32, place.Accept(&bare));
+  EXPECT_EQ(!kIsWin32, place.Accept(&bare, path));
   std::string err = testing::internal::GetCapturedStderr();
   if (kIsWin32) {
     EXPECT_EQ(

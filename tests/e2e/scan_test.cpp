@@ -233,22 +233,6 @@ TEST_F(ScanTest, OtherTargetNeedsAnAnswer) {
       << yes.out;
 }
 
-TEST_F(ScanTest, EntriesNearThePathLimitAreTreatedAlikeByWalkAndScan) {
-  if (kIsWin32) GTEST_SKIP() << "the test builds paths of nearly PATH_MAX bytes";
-  // Directories whose path, separator and "*.*" just reach the limit hold a file "a".
-  std::string rel = "tree";
-  for (size_t want = MAX_PATH - 3; Path(rel).size() + 1 < want;) {
-    size_t room = want - Path(rel).size() - 2;
-    rel += "/" + std::string(room < 200 ? room : 200, 'n');
-  }
-  for (int tail = 0; tail < 4; ++tail) {
-    MakeFile(rel + "/a", "a");
-    rel.pop_back();
-  }
-  Scan();
-  EXPECT_EQ("\n\n", Scan().out);
-}
-
 TEST_F(ScanTest, SavingKeepsALinkedCatalogueAndItsPermissions) {
   if (kIsWin32) GTEST_SKIP() << "symbolic links and POSIX permission bits";
   namespace fs = std::filesystem;
