@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/state.h"
+#include "core/exclude.h"
 #include "core/progress.h"
 #include "core/rules.h"
 #include "core/time_window.h"
@@ -54,6 +55,20 @@ bool AcceptEmpty(const char*) {
   return true;
 }
 
+bool Exclude(const char* value) {
+  if (!IsExcludePattern(value)) {
+    fprintf(stderr, " *** Error: --exclude takes a name or path pattern: %s\n", value);
+    return false;
+  }
+  runRules.exclude.push_back(value);
+  return true;
+}
+
+bool OneFileSystem(const char*) {
+  runRules.oneFileSystem = true;
+  return true;
+}
+
 bool Quiet(const char*) {
   SetQuietRun(true);
   return true;
@@ -97,6 +112,10 @@ const LongOption kLongOptions[] = {
      AcceptDamaged},
     {"accept-empty", Takes::kNothing, "",
      "In Scan mode save a data file whose every entry is missing.", AcceptEmpty},
+    {"exclude", Takes::kValue, "PATTERN",
+     "Leave out entries whose name (or path, with a /) matches; repeatable.", Exclude},
+    {"one-file-system", Takes::kNothing, "",
+     "Record folders on other devices (mount points) but do not enter them.", OneFileSystem},
     {"quiet", Takes::kNothing, "", "Only warnings and errors; no output when nothing to report.",
      Quiet},
     {"time-window", Takes::kValue, "SECONDS",

@@ -13,6 +13,8 @@ constexpr uint16_t stDONE = 0x1;
 constexpr uint16_t stNEW = 0x4;
 constexpr uint16_t stGONE = 0x8;
 constexpr uint16_t stMOVED = 0x10;  // one side of a move: left out of the new and missing lists
+// A directory on another device, under --one-file-system: recorded, not entered.
+constexpr uint16_t stOTHERFS = 0x20;
 
 /// Entries without contents of their own to read: directories, links (reparse points) and
 /// devices, FIFOs and sockets. They get CRC 0 without being opened (a FIFO would block) and are

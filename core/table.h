@@ -66,7 +66,8 @@ class Table {
   int ScanDirectory(const char* dir, unsigned parent);
   /// Takes in the subtrees of the records from `from` on: the directories among them, and
   /// those found in them in turn, are read in table order, each one's entries appended behind
-  /// the last. A link to a directory is recorded but never entered: it could lead back up.
+  /// the last. A link to a directory is recorded but never entered: it could lead back up; nor
+  /// is a directory on another device under --one-file-system (stOTHERFS).
   /// visit(i) sees each record i from `from` on once its directory, if any, has been read.
   void ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit);
   /// 0, or the error number when the start directory could not be read. found(n), when given,

@@ -10,9 +10,12 @@
 #include <vector>
 
 #include "core/entrypath.h"
+#include "core/exclude.h"
 #include "core/pathtext.h"
 #include "core/progress.h"
+#include "core/rules.h"
 #include "core/table.h"
+#include "platform/save.h"
 
 namespace {
 
@@ -40,6 +43,68 @@ int Enumerate(const char* dir, const char* mask, Each each) {
   return error;
 }
 
+// What one listing judges besides the mask: the entries --exclude leaves out (by name, or by
+// the path below the start path, composed once for the directory), and under
+// --one-file-system the subdirectories on another device than the directory listed.
+class Lister {
+ public:
+  Lister(const Table& t, unsigned parent, const char* dir)
+      : place(t, parent, dir), t_(t), parent_(parent), dir_(dir), x_(RunExclusions()) {}
+
+  bool Excluded(WIN32_FIND_DATAA* fd) {
+    if (x_.Empty()) return false;
+    SpellName(fd);  // the name the entry is stored under
+    const char* rel = "";
+    if (x_.ByPath()) {
+      if (relLen_ == kUnknown) relLen_ = RelativeDir();
+      rel = rel_;
+      if (!JoinText(rel_ + relLen_, sizeof rel_ - relLen_, "", fd->cFileName)) rel = "";
+    }
+    return x_.Covers(fd->cFileName, rel, IsDirectory(*fd));
+  }
+
+  bool OtherDevice(const WIN32_FIND_DATAA& fd) {
+    if (!runRules.oneFileSystem || !IsDirectory(fd) ||
+        (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      return false;
+    if (!deviceKnown_) {
+      deviceKnown_ = true;
+      haveDevice_ = GetEntryId(dir_, true, &device_);
+    }
+    EntryId entry;
+    // What cannot be looked up is entered as before: its listing says what is wrong.
+    return haveDevice_ && GetEntryId(path, false, &entry) &&
+           entry.file.volume != device_.file.volume;
+  }
+
+  EntryPlace place;
+  char path[2 * MAX_PATH];  // of the entry being judged
+
+ private:
+  static constexpr size_t kUnknown = ~size_t{0};
+
+  // The directory's path below the start path, with its separator; its length.
+  size_t RelativeDir() {
+    rel_[0] = '\0';
+    if (parent_ == 0 || t_.ComposeLongPath(parent_ - 1, rel_, sizeof rel_ - 1) == kPathTooLong)
+      return 0;
+    size_t len = strlen(rel_);
+    rel_[len] = kPathSep;
+    rel_[len + 1] = '\0';
+    return len + 1;
+  }
+
+  const Table& t_;
+  unsigned parent_;
+  const char* dir_;
+  const Exclusions& x_;
+  size_t relLen_ = kUnknown;
+  char rel_[2 * MAX_PATH];
+  bool deviceKnown_ = false;
+  bool haveDevice_ = false;
+  EntryId device_;
+};
+
 // The tree builder's side of a listing: the subdirectories in the order of all names, then the
 // files the mask matched.
 class Appender : public DirVisitor {
@@ -53,6 +118,7 @@ class Appender : public DirVisitor {
     records_.emplace_back(*e.fd, parent_);
     Record& r = records_.back();
     if (e.noMatch) r.dwAttr |= atNOMATCH;
+    if (e.otherDevice) r.wStatus |= stOTHERFS;
     r.qwSize = 0;
   }
   void Finish() {
@@ -79,26 +145,29 @@ bool MaskMatchesAll(const char* mask) {
 }
 
 int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& visitor) {
-  EntryPlace place(t, parent, dir);
-  char path[2 * MAX_PATH];
+  Lister list(t, parent, dir);
   // Under a mask that matches every name one enumeration gives both runs.
   if (MaskMatchesAll(t.cFileMask)) {
     return Enumerate(dir, "*.*", [&](WIN32_FIND_DATAA& fd) {
-      if (!place.Accept(&fd, path)) return;
-      FoundEntry e{&fd, path, IsDirectory(fd), false};
+      if (list.Excluded(&fd) || !list.place.Accept(&fd, list.path)) return;
+      FoundEntry e{&fd, list.path, IsDirectory(fd), false, list.OtherDevice(fd)};
       visitor.Entry(e);
       if (e.dir) visitor.Subdir(e);
     });
   }
   // The directories the mask matched, by the name the run of all names sees, and whether they
-  // were accepted: each is judged (and warned about) once.
-  std::unordered_map<std::string, bool> matched;
+  // were taken: each is judged (and warned about) once.
+  struct Matched {
+    bool taken;
+    bool otherDevice;
+  };
+  std::unordered_map<std::string, Matched> matched;
   int error = Enumerate(dir, t.cFileMask, [&](WIN32_FIND_DATAA& fd) {
     bool isDir = IsDirectory(fd);
-    if (isDir) SpellName(&fd);
-    bool accepted = place.Accept(&fd, path);
-    if (isDir) matched.emplace(fd.cFileName, accepted);
-    if (accepted) visitor.Entry(FoundEntry{&fd, path, isDir, false});
+    bool taken = !list.Excluded(&fd) && list.place.Accept(&fd, list.path);
+    FoundEntry e{&fd, list.path, isDir, false, taken && list.OtherDevice(fd)};
+    if (isDir) matched.emplace(fd.cFileName, Matched{taken, e.otherDevice});
+    if (taken) visitor.Entry(e);
   });
   if (error != 0) return error;
   // The run of all names also tells a directory that is gone or unreadable from one where
@@ -107,9 +176,12 @@ int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& 
     if (!IsDirectory(fd)) return;
     SpellName(&fd);
     auto seen = matched.find(fd.cFileName);
-    bool noMatch = seen == matched.end();
-    if (noMatch ? !place.Accept(&fd, path) : !seen->second || !place.Path(fd, path)) return;
-    visitor.Subdir(FoundEntry{&fd, path, true, noMatch});
+    if (seen != matched.end()) {
+      if (seen->second.taken && list.place.Path(fd, list.path))
+        visitor.Subdir(FoundEntry{&fd, list.path, true, false, seen->second.otherDevice});
+    } else if (!list.Excluded(&fd) && list.place.Accept(&fd, list.path)) {
+      visitor.Subdir(FoundEntry{&fd, list.path, true, true, list.OtherDevice(fd)});
+    }
   });
 }
 
@@ -127,7 +199,7 @@ void Table::ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit
   memcpy(path, cStartPath, base + 1);
   for (size_t i = from; i < records.size(); ++i) {
     const Record& r = records[i];
-    if (r.IsDir() && !(r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) &&
+    if (r.IsDir() && !(r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) && !(r.wStatus & stOTHERFS) &&
         ComposeDirPath(*this, static_cast<unsigned>(i), path, base))
       ScanDirectory(path, static_cast<unsigned>(i + 1));
     visit(i);

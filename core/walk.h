@@ -23,6 +23,9 @@ struct FoundEntry {
   const char* path;  // the path it is opened by (EntryPlace::Path)
   bool dir;
   bool noMatch;  // a directory whose name misses the mask: kept only to reach deeper levels
+  // A directory on another device than the one listed, under --one-file-system: recorded as
+  // an entry but not entered, as a link is not.
+  bool otherDevice;
 };
 
 /// What a listing hands on, in two runs: first every entry the mask matches, files and
@@ -40,6 +43,7 @@ class DirVisitor {
 
 /// Lists the directory dir (its path, ending with a separator) of table t under t's mask;
 /// parent is its 1-based record index, 0 for the start directory. Entries the walk leaves out
-/// are skipped, each with its warning. Returns 0, or the error number when the directory is
-/// gone or could not be read (nothing more is handed on then; the caller says so).
+/// are skipped, each with its warning; those --exclude covers, silently. Returns 0, or the error
+/// number when the directory is gone or could not be read (nothing more is handed on then; the
+/// caller says so).
 int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& visitor);

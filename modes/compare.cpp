@@ -5,6 +5,7 @@
 #include <ctime>
 #include <vector>
 
+#include "core/exclude.h"
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/rules.h"
@@ -53,6 +54,7 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
       *live = false;
       if (LoadCatalogue(t) != 0) return false;
       WarnFirstLevelOnly(t, sub);
+      DropCovered(t);  // what --exclude covers is not compared
       return true;
     case kCannotOpen: {
       int err = errno;
@@ -84,6 +86,7 @@ bool LoadPathTwo(Table& t, uint32_t sub) {
   }
   if (LoadCatalogue(t) != 0) return false;
   WarnFirstLevelOnly(t, sub);
+  DropCovered(t);
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "core/table.h"
 #include "core/verdict.h"
 #include "core/entrypath.h"
+#include "core/exclude.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/contents.h"
@@ -54,6 +55,7 @@ int LoadTasks(std::vector<Table>& tables, uint32_t sub) {
   for (Table& t : tables) {
     if (FromDataFile(t)) {
       if (LoadCatalogue(t) != 0) status = kExitTrouble;
+      DropCovered(t);
     } else {
       t.BuildTree(sub != 0);
       if (NothingMatches(t)) status = kExitTrouble;

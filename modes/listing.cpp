@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/checksum_run.h"
+#include "core/exclude.h"
 #include "core/crc_readers.h"
 #include "core/verdict.h"
 #include "modes/asked.h"
@@ -179,6 +180,7 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
     runs.push_back(std::make_unique<ChecksumRun>(t, readers, stored));
     if (stored) {
       if (LoadCatalogue(t) != 0) status = kExitTrouble;
+      DropCovered(t);
     } else {
       ChecksumRun* run = runs.back().get();
       t.BuildTree(sub != 0, [run](size_t found) { run->QueueWhileWalking(found); });
@@ -198,8 +200,10 @@ int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t empt
   TakeClock(date, clock);
   printf("\nSystem clock:   %s %s\n", date, clock);
   int status = kExitClean;
-  for (Table& t : tables)
+  for (Table& t : tables) {
     if (t.cDataFile[0] && LoadCatalogue(t) != 0) status = kExitTrouble;
+    DropCovered(t);
+  }
   for (Table& t : tables) t.PrintTable(format, lists != 0, emptyFolders != 0, 1, debug != 0);
   return status;
 }

@@ -7,6 +7,7 @@
 
 #include "core/crc32shr.h"
 #include "core/entrypath.h"
+#include "core/exclude.h"
 #include "core/pathtext.h"
 #include "core/progress.h"
 #include "core/time_window.h"
@@ -42,8 +43,15 @@ void Reconciler::Index() {
   slots_.assign(cap, 0);
   visit_.assign(1, 0);
   enterable_.assign(stored_, 0);
+  keepBelow_.clear();
+  // What --exclude covers is not looked for: the walk never hands it on.
+  covered_ = CoveredRecords(table_, stored_);
   for (size_t k = 0; k < stored_; ++k) {
     Record& r = recs[k];
+    if (IsCovered(k)) {
+      r.wStatus = 0;
+      continue;
+    }
     // Without sub only the first level is looked at: what lies deeper is neither reported
     // nor dropped, unless its first-level directory is gone.
     r.wStatus = (opt_.sub || r.dwUpIdx == 0) ? stGONE : 0;
@@ -76,7 +84,6 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   size_t base = strlen(path);
   CrcReaders reads(ReaderThreads());
   reads_ = &reads;
-  std::vector<char> unreadable;  // by directory number, once one is found
   for (uint32_t d : visit_) {
     int error = VisitDirectory(d, path, base);
     if (d == 0 && error != 0) {
@@ -89,16 +96,16 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
     CharToOemA(path, shown);
     fprintf(stderr, " *** Warning: Directory not readable, kept as stored: %s\n", shown);
     NoteTrouble();
-    if (unreadable.empty()) unreadable.assign(stored_ + 1, 0);
-    unreadable[d] = 1;
+    KeepBelow(d);
   }
-  if (!unreadable.empty()) KeepStoredBelow(unreadable);
+  if (!keepBelow_.empty()) KeepStoredBelow(keepBelow_);
   if (!opt_.sub) {
     // Records below a first-level directory that is gone go with it.
     auto& recs = table_.records;
     for (size_t k = 0; k < stored_; ++k) {
       uint32_t up = recs[k].dwUpIdx;
-      if (up != 0 && up - 1 < k && (recs[up - 1].wStatus & stGONE)) recs[k].wStatus |= stGONE;
+      if (up != 0 && up - 1 < k && (recs[up - 1].wStatus & stGONE) && !IsCovered(k))
+        recs[k].wStatus |= stGONE;
     }
   }
   reads.Drain();
@@ -107,16 +114,30 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
 }
 
 bool Reconciler::EveryStoredMissing() const {
-  if (stored_ == 0) return false;
-  for (size_t k = 0; k < stored_; ++k)
+  bool looked = false;
+  for (size_t k = 0; k < stored_; ++k) {
+    if (IsCovered(k)) continue;  // left out on purpose, not missing
     if ((table_.records[k].wStatus & (stGONE | stMOVED)) != stGONE) return false;
-  return true;
+    looked = true;
+  }
+  return looked;
+}
+
+void Reconciler::MarkCovered() {
+  for (size_t k = 0; k < covered_.size(); ++k)
+    if (covered_[k]) table_.records[k].wStatus |= stGONE;
+}
+
+void Reconciler::KeepBelow(uint32_t d) {
+  if (keepBelow_.empty()) keepBelow_.assign(stored_ + 1, 0);
+  keepBelow_[d] = 1;
 }
 
 void Reconciler::KeepStoredBelow(const std::vector<char>& unreadable) {
   // Parents precede their children: one forward pass reaches the whole stored subtree of every
-  // child of an unreadable directory that was not found, for all of them at once. Nothing the
-  // walk did after such a directory touched those records: their directories were not entered.
+  // child of an unreadable (or not entered) directory that was not found, for all of them at
+  // once. Nothing the walk did after such a directory touched those records: their
+  // directories were not entered.
   auto& recs = table_.records;
   std::vector<char> kept(stored_, 0);
   for (size_t k = 0; k < stored_; ++k) {
@@ -151,8 +172,16 @@ void Reconciler::Entry(const FoundEntry& e) {
   if (progress_.Due()) ProgressLine("   Processing [%d]: %ld ...      \r", task_, k);
   Record& r = table_.records[k];
   r.wStatus &= ~stGONE;
-  enterable_[k] = e.dir && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  Enter(k, e);
   Compare(static_cast<uint32_t>(k), fd, e.path);
+}
+
+void Reconciler::Enter(long k, const FoundEntry& e) {
+  enterable_[k] = e.dir && !(e.fd->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  // A drive mounted at one run and not at the next: what lies on it stays as stored.
+  if (!e.otherDevice || !enterable_[k]) return;
+  enterable_[k] = 0;
+  if (opt_.sub) KeepBelow(static_cast<uint32_t>(k + 1));
 }
 
 void Reconciler::Subdir(const FoundEntry& e) {
@@ -169,7 +198,7 @@ void Reconciler::TakeTraversalDir(const FoundEntry& e) {
   // Kept quietly up to date: such a directory is never reported, only walked through.
   Record& r = table_.records[k];
   r.wStatus &= ~stGONE;
-  enterable_[k] = !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  Enter(k, e);
   Record fresh(fd, r.dwUpIdx);
   memcpy(r.cShortName, fresh.cShortName, kShortNameLen);
   r.dwAttr = fd.dwFileAttributes | atNOMATCH;
@@ -189,7 +218,7 @@ void Reconciler::TakeNew(const FoundEntry& e) {
   }
   fresh.wStatus = stNEW;
   if (!e.dir && !opt_.noCrc) reads_->Submit(e.path, fresh.qwSize, fresh.dwAttr, false, this, j);
-  if (!e.dir || !opt_.sub) return;
+  if (!e.dir || !opt_.sub || e.otherDevice) return;
   // Take in the whole new subtree, as the tree builder would find it.
   size_t base = strlen(table_.cStartPath);
   char sub[2 * MAX_PATH];

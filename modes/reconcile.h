@@ -60,11 +60,20 @@ class Reconciler : public CrcSink, private DirVisitor {
   /// After Walk (and the pairing of moves): whether the catalogue held entries and not one of
   /// them was found again, in its place or moved.
   bool EveryStoredMissing() const;
+  /// After Walk (and the pairing of moves): the stored records --exclude covers become missing,
+  /// so that they leave the catalogue and the report shows what the patterns took out. Until
+  /// then they are neither looked for nor listed.
+  void MarkCovered();
 
  private:
   int VisitDirectory(uint32_t d, char* path, size_t base);
   /// Clears stGONE below every directory numbered in unreadable (stored_ + 1 entries).
   void KeepStoredBelow(const std::vector<char>& unreadable);
+  /// The stored subtree of directory number d stays as stored (not read, or not entered).
+  void KeepBelow(uint32_t d);
+  bool IsCovered(size_t k) const { return !covered_.empty() && covered_[k]; }
+  // Whether the walk goes into the directory of matched record k.
+  void Enter(long k, const FoundEntry& e);
   // The listing of the directory being visited: an entry the mask matches is matched against
   // the stored children; a directory that misses the mask is kept as a node of the tree.
   void Entry(const FoundEntry& e) override;
@@ -100,6 +109,8 @@ class Reconciler : public CrcSink, private DirVisitor {
   std::vector<uint32_t> slots_;  // open-addressing index: record index + 1, 0 = empty
   std::vector<uint32_t> visit_;  // directory numbers: 0, then stored directory k as k+1
   std::vector<char> enterable_;  // stored directory found on disk as a real directory
+  std::vector<char> keepBelow_;  // by directory number, once one is kept as stored
+  std::vector<char> covered_;    // stored records --exclude covers (empty: none)
   int task_ = 0;
   uint32_t visiting_ = 0;  // the directory number being listed
   const ChangeSink* sink_ = nullptr;

@@ -164,6 +164,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     }
     std::vector<Move> moves;
     if (withMoves) moves = FindMoves(t);
+    reconcilers[n].MarkCovered();
     // An empty mount point, or another drive mounted there, is not the deletion of everything.
     bool emptied = ownTree[n] && !acceptEmpty && reconcilers[n].EveryStoredMissing();
     auto banner = [&report] { report.ShowBanner(); };

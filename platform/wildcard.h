@@ -1,5 +1,5 @@
-// The wildcard rule of the POSIX find functions, exposed for the fuzzer that checks it against
-// a plain recursive matcher. On Windows the system matches; nothing else calls this directly.
+// The wildcard rule of the POSIX find functions (on Windows the system matches masks), and of
+// --exclude on both builds; the fuzzer checks it against a plain recursive matcher.
 #pragma once
 
 /// Win32 mask rules: '*' any run, '?' exactly one byte, ASCII letters without case, and a

@@ -59,6 +59,10 @@ std::string Usage() {
       "   --accept-damaged\n"
       "                  - In Scan mode save the new CRC32 of damaged files.\n"
       "   --accept-empty - In Scan mode save a data file whose every entry is missing.\n"
+      "   --exclude=PATTERN\n"
+      "                  - Leave out entries whose name (or path, with a /) matches; repeatable.\n"
+      "   --one-file-system\n"
+      "                  - Record folders on other devices (mount points) but do not enter them.\n"
       "   --quiet        - Only warnings and errors; no output when nothing to report.\n"
       "   --time-window=SECONDS\n"
       "                  - In Scan and Compare mode times this close are equal.\n"
@@ -189,6 +193,8 @@ TEST_F(E2eTest, CommandLineErrorsEndTheRunWithStatusTwo) {
        " *** Error: --time-window " + kWindow + "31622401\n" + kHint},
       {{"--time-window="}, " *** Error: --time-window " + kWindow + "\n" + kHint},
       {{"--stored=yes"}, " *** Error: unknown switch ... --stored=yes\n" + kHint},
+      {{"--exclude=/"}, " *** Error: --exclude takes a name or path pattern: /\n" + kHint},
+      {{"--one-file-system=1"}, " *** Error: unknown switch ... --one-file-system=1\n" + kHint},
       {{"-f"}, " *** Error: unknown switch ... -f\n" + kHint},
       {{"-oz"}, " *** Error: unknown switch ... -oz\n" + kHint},
       {{"-ms", "-x"}, " *** Error: unknown switch ... -x\n" + kHint},

@@ -1,11 +1,13 @@
 // FIFOs, socket nodes and names of raw bytes, which only POSIX file systems hold.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -70,4 +72,15 @@ int TakeReaderLocks(const std::string& path) {
 void RemoveUtf8Tree(const std::string& path) {
   std::error_code ignored;
   std::filesystem::remove_all(path, ignored);
+}
+
+int MountScratchFs(const char* path, std::string* why) {
+  std::filesystem::create_directories(path);
+  if (mount("vantel32-test", path, "tmpfs", 0, "size=1m") == 0) return 0;
+  *why = std::string("cannot mount a tmpfs (needs root or CAP_SYS_ADMIN): ") + strerror(errno);
+  return -1;
+}
+
+void UnmountScratchFs(const char* path) {
+  umount2(path, MNT_DETACH);
 }

@@ -81,3 +81,10 @@ int MakeUtf8Entry(const std::string& path, const std::string* contents) {
   ok = CloseHandle(h) && ok && written == contents->size();
   return ok ? 0 : 1;
 }
+
+// Mount points of other volumes need a volume to mount; the walk never enters reparse points.
+int MountScratchFs(const char*, std::string* why) {
+  *why = "no file system of its own can be mounted here on Windows";
+  return -1;
+}
+void UnmountScratchFs(const char*) {}

@@ -27,3 +27,8 @@ int TakeReaderLocks(const std::string& path);
 // Removes the tree at an absolute path written in UTF-8, as MakeUtf8Entry made it: on Windows
 // through the wide functions, which reach names such as "CON" or "dir." and any depth.
 void RemoveUtf8Tree(const std::string& path);
+
+/// Mounts an empty file system of its own (tmpfs) on the directory at path, creating it: 0, or
+/// -1 with *why saying what is missing (the right to mount, or mounts on this platform).
+int MountScratchFs(const char* path, std::string* why);
+void UnmountScratchFs(const char* path);

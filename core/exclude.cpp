@@ -1,0 +1,86 @@
+// --exclude: patterns sorted once into those matched by name and those matched by path.
+#include "core/exclude.h"
+
+#include <cstring>
+
+#include "core/rules.h"
+#include "platform/wildcard.h"
+
+namespace {
+
+bool IsSeparator(char c) {
+  return c == '/' || c == kPathSep;
+}
+
+}  // namespace
+
+Exclusions::Exclusions(const std::vector<std::string>& patterns) {
+  for (std::string text : patterns) {
+    Pattern p{std::string(), false};
+    while (!text.empty() && IsSeparator(text.back())) {
+      text.pop_back();
+      p.dirOnly = true;
+    }
+    bool byPath = false;
+    for (char& c : text) {
+      if (!IsSeparator(c)) continue;
+      c = kPathSep;  // the separator of the paths it is matched against
+      byPath = true;
+    }
+    p.text = text[0] == kPathSep ? text.substr(1) : text;
+    if (!p.text.empty()) (byPath ? paths_ : names_).push_back(p);
+  }
+}
+
+bool Exclusions::Covers(const char* name, const char* relPath, bool dir) const {
+  for (const Pattern& p : names_)
+    if ((dir || !p.dirOnly) && MatchWildcard(p.text.c_str(), name)) return true;
+  for (const Pattern& p : paths_)
+    if ((dir || !p.dirOnly) && MatchWildcard(p.text.c_str(), relPath)) return true;
+  return false;
+}
+
+bool IsExcludePattern(const char* value) {
+  for (const char* p = value; *p; ++p)
+    if (!IsSeparator(*p)) return true;
+  return false;
+}
+
+const Exclusions& RunExclusions() {
+  // Compiled again only when the patterns changed: a new parse of a command line.
+  static std::vector<std::string> source;
+  static Exclusions compiled(source);
+  if (runRules.exclude != source) {
+    source = runRules.exclude;
+    compiled = Exclusions(source);
+  }
+  return compiled;
+}
+
+std::vector<char> CoveredRecords(const Table& t, size_t end) {
+  const Exclusions& x = RunExclusions();
+  if (x.Empty()) return {};
+  std::vector<char> covered(end, 0);
+  char rel[2 * MAX_PATH] = "";
+  for (size_t k = 0; k < end; ++k) {
+    const Record& r = t.records[k];
+    uint32_t up = r.dwUpIdx;
+    // Parents precede their children: a covered directory has been seen already.
+    if (up != 0 && up - 1 < k && covered[up - 1]) {
+      covered[k] = 1;
+      continue;
+    }
+    if (x.ByPath() && t.ComposeLongPath(static_cast<unsigned>(k), rel, sizeof rel) == kPathTooLong)
+      rel[0] = '\0';
+    covered[k] = x.Covers(r.LongName(), rel, r.IsDir());
+  }
+  return covered;
+}
+
+void DropCovered(Table& t) {
+  std::vector<char> covered = CoveredRecords(t, t.records.size());
+  if (covered.empty()) return;
+  for (size_t k = 0; k < covered.size(); ++k)
+    if (covered[k]) t.records[k].wStatus |= stGONE;
+  t.Compact();
+}

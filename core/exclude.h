@@ -1,0 +1,43 @@
+// --exclude: the entries a walk leaves out, and the stored records the patterns cover.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/table.h"
+
+/// Patterns in the program's own wildcard rules. One without a separator is matched against an
+/// entry's name; one with a separator ('/', on Win32 also '\') against its path below the start
+/// path ("*" crosses separators; a leading one is dropped). A trailing separator keeps a
+/// pattern to directories.
+class Exclusions {
+ public:
+  explicit Exclusions(const std::vector<std::string>& patterns);
+
+  bool Empty() const { return names_.empty() && paths_.empty(); }
+  /// Whether Covers needs the path as well as the name.
+  bool ByPath() const { return !paths_.empty(); }
+  /// Each pattern is matched once; relPath is looked at only when ByPath().
+  bool Covers(const char* name, const char* relPath, bool dir) const;
+
+ private:
+  struct Pattern {
+    std::string text;
+    bool dirOnly;
+  };
+  std::vector<Pattern> names_;
+  std::vector<Pattern> paths_;
+};
+
+/// Whether a value of --exclude is a pattern: something besides separators.
+bool IsExcludePattern(const char* value);
+
+/// The exclusions of this run (runRules.exclude, compiled once).
+const Exclusions& RunExclusions();
+
+/// Which of the first `end` records of t the run's patterns cover, themselves or through a
+/// directory above them: one entry per record; empty when no pattern is given.
+std::vector<char> CoveredRecords(const Table& t, size_t end);
+
+/// Removes the records the run's patterns cover (a table read from a data file).
+void DropCovered(Table& t);
