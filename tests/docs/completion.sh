@@ -24,4 +24,6 @@ check vantel32 -- -  ''  # file names only
 check vantel32 --qu '--quiet'
 check vantel32 --time '--time-window='
 check vantel32 --st '--stored'
+check vantel32 --ex '--exclude='
+check vantel32 --one '--one-file-system'
 exit $failed
