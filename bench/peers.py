@@ -10,10 +10,11 @@ measures the other load as much as the program.
 
   bench/peers.sh                       everything: about 4 minutes on 2 cores once the trees
                                        exist (making them the first time takes a few more)
-  bench/peers.sh --only tree,dup       some jobs: file,tree,scan,compare,dup,million
+  bench/peers.sh --only tree,dup       some jobs: file,tree,scan,compare,dup,million,exclude
   bench/peers.sh --exe OLD/vantel32    time another build, e.g. to compare before and after
   bench/peers.sh --cold --only tree    drop the page cache before every timed run (as root)
   bench/peers.sh --only readers        Info /s and Scan /s with each --jobs value
+  bench/peers.sh --only exclude        Info /s with 10 --exclude patterns against without
 
 The read floors are peers too: bench/read_floor.cpp opens, reads in 64 KiB blocks and closes
 each file and does nothing else, run as find DIR -type f -print0 | xargs -0 -P N -n 1000 floor
@@ -33,7 +34,7 @@ PEERS = {  # command -> Debian package
     "rhash": "rhash", "7z": "p7zip-full", "cksfv": "cksfv", "hashdeep": "hashdeep",
     "mtree": "mtree-netbsd", "jdupes": "jdupes", "rdfind": "rdfind", "fdupes": "fdupes",
 }
-JOBS = ["file", "tree", "scan", "compare", "dup", "million", "readers"]
+JOBS = ["file", "tree", "scan", "compare", "dup", "million", "readers", "exclude"]
 COLD = False  # --cold: the page cache is dropped before every timed run
 FLOOR = ""  # the read floor program, built by build()
 
@@ -271,6 +272,23 @@ def readers_job(exe, label, tree, data, reps):
     job("readers: %s" % label, commands + floors(tree), reps, data)
 
 
+# Ten patterns of the kinds people give (names, folders only, paths) that leave nothing of
+# /usr/share out: the walk does the same work, plus every pattern once per entry.
+EXCLUDES = ["*.nomatch", "*.o", "*~", ".git", "node_modules/", "*.orig", "*.swp", "CVS/",
+            "/cache/*", "doc/*.bak"]
+
+
+def exclude_job(exe, label, tree, data, reps):
+    """Info /s with 10 --exclude patterns against the same Info without them."""
+    opts = " ".join("--exclude='%s'" % p for p in EXCLUDES)
+    m = job("--exclude: %s" % label, [
+        ("Info /s, 10 --exclude", "%s %s -s %s" % (exe, opts, tree)),
+        ("Info /s", "%s -s %s" % (exe, tree)),
+    ], reps, data)
+    target("Info /s with 10 --exclude <= 1.05 x without (%s)" % label,
+           m["Info /s, 10 --exclude"], m["Info /s"], 1.05)
+
+
 def million_job(exe, data, reps):
     """Peak memory over 1,000,100 entries, and a Scan that finds half of them gone."""
     root = os.path.join(data, "million")
@@ -384,6 +402,10 @@ def main():
         real = os.path.join(data, "real")
         if copy_tree(a.real, real):
             readers_job(exe, "copy of %s" % a.real, real, data, a.reps)
+    if "exclude" in only:
+        real = os.path.join(data, "real")
+        if copy_tree(a.real, real):
+            exclude_job(exe, "copy of %s" % a.real, real, data, a.reps)
     if "million" in only:
         million_job(exe, data, a.reps)
     report_targets()

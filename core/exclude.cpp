@@ -16,10 +16,10 @@ bool IsSeparator(char c) {
 
 Exclusions::Exclusions(const std::vector<std::string>& patterns) {
   for (std::string text : patterns) {
-    Pattern p{std::string(), false};
+    bool dirOnly = false;
     while (!text.empty() && IsSeparator(text.back())) {
       text.pop_back();
-      p.dirOnly = true;
+      dirOnly = true;
     }
     bool byPath = false;
     for (char& c : text) {
@@ -27,16 +27,40 @@ Exclusions::Exclusions(const std::vector<std::string>& patterns) {
       c = kPathSep;  // the separator of the paths it is matched against
       byPath = true;
     }
-    p.text = text[0] == kPathSep ? text.substr(1) : text;
-    if (!p.text.empty()) (byPath ? paths_ : names_).push_back(p);
+    if (text[0] == kPathSep) text.erase(0, 1);
+    if (!text.empty()) (byPath ? paths_ : names_).push_back(Compile(text, dirOnly));
   }
+}
+
+Exclusions::Pattern Exclusions::Compile(std::string text, bool dirOnly) {
+  Pattern p{text, std::string(), std::string(), dirOnly};
+  for (char& c : text) c = FoldAscii(c);
+  size_t wild = text.find_first_of("*?");
+  p.head = text.substr(0, wild);
+  // "name.*" also matches "name": the dot before a star is not required.
+  if (wild != std::string::npos && text[wild] == '*' && !p.head.empty() && p.head.back() == '.')
+    p.head.pop_back();
+  size_t star = text.rfind('*');
+  p.tail = star == std::string::npos ? text : text.substr(star + 1);
+  return p;
+}
+
+bool Exclusions::Matches(const Pattern& p, const char* s) {
+  size_t len = strlen(s);
+  if (len < p.head.size() || len < p.tail.size()) return false;
+  for (size_t i = 0; i < p.head.size(); ++i)
+    if (FoldAscii(s[i]) != p.head[i]) return false;
+  const char* end = s + len - p.tail.size();
+  for (size_t i = 0; i < p.tail.size(); ++i)
+    if (p.tail[i] != '?' && FoldAscii(end[i]) != p.tail[i]) return false;
+  return MatchWildcard(p.text.c_str(), s);
 }
 
 bool Exclusions::Covers(const char* name, const char* relPath, bool dir) const {
   for (const Pattern& p : names_)
-    if ((dir || !p.dirOnly) && MatchWildcard(p.text.c_str(), name)) return true;
+    if ((dir || !p.dirOnly) && Matches(p, name)) return true;
   for (const Pattern& p : paths_)
-    if ((dir || !p.dirOnly) && MatchWildcard(p.text.c_str(), relPath)) return true;
+    if ((dir || !p.dirOnly) && Matches(p, relPath)) return true;
   return false;
 }
 

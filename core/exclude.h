@@ -23,8 +23,14 @@ class Exclusions {
  private:
   struct Pattern {
     std::string text;
+    // Folded literal text every match starts with, and ends with ('?': any byte): most names
+    // are turned away by these before the full match.
+    std::string head;
+    std::string tail;
     bool dirOnly;
   };
+  static Pattern Compile(std::string text, bool dirOnly);
+  static bool Matches(const Pattern& p, const char* s);
   std::vector<Pattern> names_;
   std::vector<Pattern> paths_;
 };

@@ -2,15 +2,6 @@
 // matches its patterns with it on both builds.
 #include "platform/wildcard.h"
 
-namespace {
-
-// ASCII letters folded to upper case; every other byte as it is.
-inline char Fold(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-}  // namespace
-
 bool MatchWildcard(const char* mask, const char* name) {
   const char* star = nullptr;  // position after the last '*' seen, for backtracking
   const char* resume = nullptr;
@@ -18,7 +9,7 @@ bool MatchWildcard(const char* mask, const char* name) {
     if (*mask == '*') {
       star = ++mask;
       resume = name;
-    } else if (*mask == '?' || (*mask && Fold(*mask) == Fold(*name))) {
+    } else if (*mask == '?' || (*mask && FoldAscii(*mask) == FoldAscii(*name))) {
       ++mask;
       ++name;
     } else if (star) {
