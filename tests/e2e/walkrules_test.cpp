@@ -70,8 +70,19 @@ TEST_F(WalkRulesTest, ExcludedEntriesAreNeitherListedNorStoredAndLeaveTheCatalog
     info.insert(info.end(), {"-s", Path("tree")});
     EXPECT_EQ(kept, Listed(info)) << c.patterns[0];
 
-    // Scan: the records a pattern now covers are listed as missing, then are gone for good.
+    // Compare of two catalogues leaves them out of either: no difference.
     ASSERT_EQ(kExitClean, Run({"-ms", "-s", Path("tree"), "-fc", "x.crc"}).status);
+    std::vector<std::string> without = options;
+    without.insert(without.end(), {"-ms", "-s", Path("tree"), "-fc", "y.crc"});
+    ASSERT_EQ(kExitClean, Run(without).status);
+    for (const char* one : {"x.crc", "y.crc"}) {
+      std::vector<std::string> compare = options;
+      compare.insert(compare.end(),
+                     {"-mc", "--stored", "-s", one, one[0] == 'x' ? "y.crc" : "x.crc"});
+      EXPECT_EQ(kExitClean, Run(compare).status) << c.patterns[0] << " " << one;
+    }
+
+    // Scan: the records a pattern now covers are listed as missing, then are gone for good.
     std::vector<std::string> scan = options;
     scan.insert(scan.end(), {"-ms", "-s", Path("tree"), "-fc", "x.crc"});
     RunResult first = Run(scan);
