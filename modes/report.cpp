@@ -65,7 +65,10 @@ int ReportWriteError() {
   errno = 0;
   bool failed = fflush(stdout) != 0;
   int error = errno;
-  if ((failed || ferror(stdout)) && firstError == 0) firstError = error != 0 ? error : EIO;
+  if ((failed || ferror(stdout)) && firstError == 0) {
+    int asked = StreamWriteFailure(stdout);
+    firstError = asked != 0 ? asked : error != 0 ? error : EIO;
+  }
   return firstError;
 }
 

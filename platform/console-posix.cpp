@@ -86,6 +86,11 @@ void InitConsoleStreams() {
   signal(SIGXFSZ, SIG_IGN);
 }
 
+// The C library's errno after a failed fflush names the reason.
+int StreamWriteFailure(FILE*) {
+  return 0;
+}
+
 bool StderrIsConsole() {
   return isatty(STDERR_FILENO) != 0;
 }

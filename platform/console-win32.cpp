@@ -1,4 +1,6 @@
 // Console pieces that have no Win32 name: one key without echo, the switch test, buffering.
+#include <cerrno>
+
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -27,6 +29,17 @@ bool IsSwitchArgument(const char* arg) {
 void InitConsoleStreams() {
   // A report written to a file or pipe goes out in large blocks instead of line by line.
   if (!IsConsole(stdout)) setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+}
+
+// The runtime's printf writes at once and keeps no reason, and a later fflush then succeeds:
+// the bytes are lost either way, so one line feed more asks the system what stops them.
+int StreamWriteFailure(FILE* stream) {
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD put = 0;
+  if (h == INVALID_HANDLE_VALUE) return EBADF;
+  if (WriteFile(h, "\n", 1, &put, nullptr)) return put == 1 ? 0 : ENOSPC;
+  int error = ErrnoOfFindError(GetLastError());
+  return error != 0 ? error : EIO;
 }
 
 bool StderrIsConsole() {

@@ -111,3 +111,22 @@ char* FullPathWide(char* abs, const char* rel, size_t max) {
   memcpy(abs, text.c_str(), static_cast<size_t>(n));
   return abs;
 }
+
+// The runtime's _write says EINVAL for a write that a full disk took only part of: the system's
+// own reason instead, and a short count as POSIX gives one. Only for descriptors opened
+// _O_BINARY (the data file): no text translation is made.
+int WriteWide(int fd, const void* buf, unsigned count) {
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (h == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
+    return -1;
+  }
+  DWORD put = 0;
+  if (WriteFile(h, buf, count, &put, nullptr)) {
+    if (put > 0 || count == 0) return static_cast<int>(put);
+    errno = ENOSPC;  // nothing taken and no error: the disk is full
+    return -1;
+  }
+  SetErrnoFromLastError();
+  return -1;
+}

@@ -37,6 +37,7 @@ int AccessWide(const char* path, int mode);
 int UnlinkWide(const char* path);
 BOOL MoveFileExWide(const char* from, const char* to, DWORD flags);
 char* FullPathWide(char* abs, const char* rel, size_t max);
+int WriteWide(int fd, const void* buf, unsigned count);
 #define FindFirstFileA FindFirstFileWide
 #define FindNextFileA FindNextFileWide
 #define FindClose FindCloseWide
@@ -45,6 +46,7 @@ char* FullPathWide(char* abs, const char* rel, size_t max);
 #define _unlink UnlinkWide
 #define MoveFileExA MoveFileExWide
 #define _fullpath FullPathWide
+#define _write WriteWide
 #else
 #include <fcntl.h>
 #include <limits.h>
@@ -205,6 +207,11 @@ bool IsSwitchArgument(const char* arg);
 
 /// Stream set-up at start: standard output fully buffered when it is not a terminal.
 void InitConsoleStreams();
+
+/// Why writing to stream failed, asked of the system when the C runtime may have lost it (a
+/// write inside printf whose error number later calls overwrote): 0 when only the runtime's
+/// errno can tell. On Win32 a line feed is written again to ask.
+int StreamWriteFailure(FILE* stream);
 
 /// The C runtime's error number for a GetLastError code of the find functions, so that one
 /// text (strerror) names the reason on both builds: ENOENT when the path does not exist.

@@ -2,6 +2,7 @@
 // was, the failure is said on standard error and the exit status tells.
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -102,14 +103,23 @@ TEST_F(KeepTest, WithoutSubfoldersDeeperRecordsAreKeptUnlessTheirFolderIsGone) {
   EXPECT_FALSE(Has(deep.out, "gone"));
 }
 
+// Standard output on /dev/full, which Wine reaches as Z:\dev\full; the reason is the system's
+// on both builds, although the Win32 runtime keeps none for a write inside printf.
 TEST_F(KeepTest, AReportThatCannotBeWrittenSavesNothing) {
-  if (kIsWin32) GTEST_SKIP() << "no full device to write the report to";
+  if (kIsWin32 && !std::ofstream("Z:\\dev\\full"))
+    GTEST_SKIP() << "no full device to write the report to";
   ASSERT_EQ(kExitClean, Scan().status);
   std::string saved = ReadFile("vantel32.crc");
   MakeFile("tree/a.txt", "ALPHA");
-  const std::vector<std::string> toFullDisk = {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full"};
+  auto RunUnder = [&](const std::vector<std::string>& args) {
+    if (!kIsWin32)
+      return E2eTest::RunUnder({"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full"}, args);
+    std::vector<std::string> redirected = args;
+    redirected.push_back(">Z:\\dev\\full");
+    return E2eTest::RunUnder({"cmd", "/c"}, redirected);
+  };
 
-  RunResult lost = RunUnder(toFullDisk, {"-ms", "-s", "-nt", Path("tree")});
+  RunResult lost = RunUnder({"-ms", "-s", "-nt", Path("tree")});
   EXPECT_EQ(kExitTrouble, lost.status);
   EXPECT_TRUE(Has(lost.err,
                   " *** Error: Report not written, data file not saved: vantel32.crc\n"
@@ -119,7 +129,7 @@ TEST_F(KeepTest, AReportThatCannotBeWrittenSavesNothing) {
   EXPECT_EQ(saved, ReadFile("vantel32.crc"));
   EXPECT_TRUE(Has(Scan().out, "# " + Path("tree/a.txt") + "\n"));
 
-  RunResult info = RunUnder(toFullDisk, {Path("tree")});
+  RunResult info = RunUnder({Path("tree")});
   EXPECT_EQ(kExitTrouble, info.status);
   EXPECT_TRUE(Has(info.err,
                   " *** Error: Report not written to standard output\n"
