@@ -1,8 +1,11 @@
 // Tables: the three names, the path composers, and marking and dropping subtrees.
 #include "core/table.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -106,6 +109,26 @@ int Table::ComposeLongPath(unsigned idx, char* out, size_t cap) const {
     return ComposePath(records, idx, out, cap - 1, LongLen, LongText) ? 0 : kPathTooLong;
   }
   return ComposeShortPath(idx, out, cap) == 0 ? 1 : kPathTooLong;
+}
+
+namespace {
+
+// 8 Mi records (640 MiB of address space): past that the table grows by doubling.
+constexpr uint64_t kWalkReserveAtMost = uint64_t{1} << 23;
+
+}  // namespace
+
+// A vector that doubles holds its old and its new array at once while it moves the records.
+// Reserved pages that are never written cost address space only, so an estimate above what
+// the walk finds costs no memory; a system that will not lend the space leaves it to grow.
+void Table::ReserveForWalk() {
+  uint64_t estimate = std::min(EntriesOnVolume(cStartPath), kWalkReserveAtMost);
+  if (estimate <= records.capacity()) return;
+  try {
+    records.reserve(static_cast<size_t>(estimate));
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
 }
 
 void Table::MarkSubtree(unsigned parent) {

@@ -56,6 +56,10 @@ class Table {
   int ComposeShortPath(unsigned idx, char* out, size_t cap) const;
   int ComposeLongPath(unsigned idx, char* out, size_t cap) const;
 
+  /// Room for a walk of the tree under cStartPath, as many records as its volume holds, so
+  /// that the table is never copied while the walk grows it. A hint: it may reserve nothing.
+  void ReserveForWalk();
+
   /// stGONE on everything beneath the directory with 1-based index parent.
   void MarkSubtree(unsigned parent);
   /// Removes every stGONE record and everything beneath it; keeps order and parent links.

@@ -210,6 +210,7 @@ int Table::BuildTree(int recurse, const std::function<void(size_t)>& found) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", cStartPath);
   records.clear();
+  if (recurse) ReserveForWalk();
   int error = ScanDirectory(path, 0);
   if (found) found(records.size());
   ProgressTimer progress;

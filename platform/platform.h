@@ -208,6 +208,10 @@ bool IsSwitchArgument(const char* arg);
 /// Stream set-up at start: standard output fully buffered when it is not a terminal.
 void InitConsoleStreams();
 
+/// How many files and directories the volume that holds path has in use, an upper bound on
+/// what a walk beneath it can find (other volumes mounted below aside): 0 when unknown.
+uint64_t EntriesOnVolume(const char* path);
+
 /// Why writing to stream failed, asked of the system when the C runtime may have lost it (a
 /// write inside printf whose error number later calls overwrote): 0 when only the runtime's
 /// errno can tell. On Win32 a line feed is written again to ask.
