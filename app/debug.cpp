@@ -7,6 +7,7 @@
 #include "core/crc32shr.h"
 #include "core/switches.h"
 #include "modes/columns.h"
+#include "modes/listing.h"
 #include "store/format.h"
 
 namespace {
@@ -80,5 +81,5 @@ void PrintDebugInfo(int argc, char** argv) {
 
 void PrintAllTables() {
   const std::string columns = AllColumns();
-  for (Table& t : tables) t.PrintTable(columns.c_str(), 0, 0, 1, (cmd & cmDEBUG) != 0);
+  for (Table& t : tables) PrintTable(t, columns.c_str(), 0, 0, 1, (cmd & cmDEBUG) != 0);
 }

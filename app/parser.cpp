@@ -14,6 +14,7 @@
 #include "core/reason.h"
 #include "core/rules.h"
 #include "modes/columns.h"
+#include "store/datafile.h"
 #include "store/format.h"
 
 namespace {
@@ -244,7 +245,7 @@ void SetFileTask(Table* t, const char* arg, const char* full, const char* dir, c
     Join(t->cFileMask, name);
     return;
   }
-  TestFileResult code = t->TestFile(full);
+  TestFileResult code = TestFile(*t, full);
   if (code == kDataFileFound) {
     Join(t->cDataFile, full);
     return;
@@ -395,7 +396,7 @@ void PairDataFiles(char** argv, const ArgumentPlan& plan) {
       Fail();
       continue;
     }
-    TestFileResult code = scratch.TestFile(name);
+    TestFileResult code = TestFile(scratch, name);
     // Only Scan makes a data file; the other modes would read an empty one.
     if (code == kNoSuchFile && (cmd & (cmTEST | cmCOMP | cmDFF))) code = kCannotOpen;
     if (code == kDataFileFound) {
@@ -416,7 +417,7 @@ void AssignDefaultDataFile() {
       Join(task.cDataFile, kDefaultDataFile);
       // The default file may catalogue another tree than the one typed.
       Table stored;
-      if (stored.TestFile(kDefaultDataFile) == kDataFileFound)
+      if (TestFile(stored, kDefaultDataFile) == kDataFileFound)
         ConfirmTarget(task, stored, kDefaultDataFile);
     } else {
       fprintf(stderr, " *** Error: Unspecified data file for %s\n", task.cStartPath);

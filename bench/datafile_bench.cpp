@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/table.h"
+#include "store/datafile.h"
 
 namespace {
 
@@ -50,7 +51,7 @@ const Table& BigTable() {
 void BM_SaveDataFile(benchmark::State& state) {
   Table& t = const_cast<Table&>(BigTable());
   for (auto _ : state) {
-    if (t.SaveDataFile(0) != 0) state.SkipWithError("save failed");
+    if (SaveDataFile(t, 0) != 0) state.SkipWithError("save failed");
   }
   state.SetItemsProcessed(int64_t(state.iterations()) * kRecords);
 }
@@ -58,11 +59,11 @@ BENCHMARK(BM_SaveDataFile)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_ReadDataFile(benchmark::State& state) {
   Table& source = const_cast<Table&>(BigTable());
-  if (source.SaveDataFile(0) != 0) state.SkipWithError("save failed");
+  if (SaveDataFile(source, 0) != 0) state.SkipWithError("save failed");
   for (auto _ : state) {
     Table t;
     snprintf(t.cDataFile, MAX_PATH, "%s", DataPath().c_str());
-    if (t.ReadDataFile() != 0 || t.records.size() != kRecords) state.SkipWithError("read failed");
+    if (ReadDataFile(t) != 0 || t.records.size() != kRecords) state.SkipWithError("read failed");
   }
   state.SetItemsProcessed(int64_t(state.iterations()) * kRecords);
   std::remove(DataPath().c_str());

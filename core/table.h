@@ -15,16 +15,6 @@
 /// then the empty string and the caller skips the entry.
 constexpr int kPathTooLong = 2;
 
-/// What Table::TestFile finds under a name. The values are fixed: the callers and their tests
-/// have always known them as 0 to 4.
-enum TestFileResult : int {
-  kDataFileFound = 0,  // a data file of this version; its start path and mask are taken
-  kCannotOpen = 1,     // something of that name that cannot be opened as a file
-  kNotDataFile = 2,    // a file, but not a data file
-  kOtherVersion = 3,   // a data file of another version
-  kNoSuchFile = 4,     // nothing of that name
-};
-
 /// What a data file's name stood for when the file was last read or saved: nothing, or an entry
 /// (a link itself) and the file read through it. A save replaces only that.
 struct DataFileStamp {
@@ -86,15 +76,4 @@ class Table {
   void ChecksumPass(const std::vector<char>* only, bool stored = false);
   // BuildTree and ChecksumPass with the files read while the walk goes on.
   int BuildAndChecksum(int recurse);
-
-  // The data file (store/datafile.cpp).
-  int ReadDataFile();
-  /// readOnly: says so and writes nothing.
-  int SaveDataFile(bool readOnly);
-  /// *damaged (when given) tells a damaged data file of this version from other kNotDataFile.
-  TestFileResult TestFile(const char* name, bool* damaged = nullptr);
-
-  // The listing (modes/listing.cpp).
-  /// debug: a heading with the record count and the start path first.
-  void PrintTable(const char* format, int lists, int emptyFolders, int withNoMatch, int debug = 0);
 };

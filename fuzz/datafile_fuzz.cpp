@@ -49,7 +49,7 @@ std::string Normalised(std::string input, size_t records) {
 void CheckSavesBack(Table& t, const std::string& input, const std::string& copyPath) {
   _unlink(copyPath.c_str());
   snprintf(t.cDataFile, MAX_PATH, "%s", copyPath.c_str());
-  Check(t.SaveDataFile(0) == 0, "a table read cleanly cannot be saved");
+  Check(SaveDataFile(t, 0) == 0, "a table read cleanly cannot be saved");
   Check(ReadAll(copyPath) == Normalised(input, t.records.size()),
         "a table read cleanly saves other bytes");
 }
@@ -74,11 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
   Table probe;
-  int code = probe.TestFile(input.c_str());
+  int code = TestFile(probe, input.c_str());
   Check(code == 0 || code == 2 || code == 3, "TestFile code out of range for a plain file");
   Table t;
   snprintf(t.cDataFile, MAX_PATH, "%s", input.c_str());
-  int rc = t.ReadDataFile();
+  int rc = ReadDataFile(t);
   Check(rc == 0 || rc == kDataFileDamaged, "ReadDataFile failed on a readable file");
   Check((code == 0) == (rc == 0), "TestFile and ReadDataFile disagree");
   if (rc != 0) Check(t.records.empty(), "a refused file left records");

@@ -1,10 +1,12 @@
 // One rule for every mode: a catalogue is loaded whole or refused.
 #include "modes/catalogue.h"
 
+#include "store/datafile.h"
+
 int LoadCatalogue(Table& t) {
-  if (t.ReadDataFile() != 0) return 1;
+  if (ReadDataFile(t) != 0) return 1;
   // A header the reader turned away leaves an empty table, like an empty catalogue does.
   if (!t.records.empty()) return 0;
   Table probe;
-  return probe.TestFile(t.cDataFile) == kDataFileFound ? 0 : 1;
+  return TestFile(probe, t.cDataFile) == kDataFileFound ? 0 : 1;
 }

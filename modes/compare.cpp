@@ -19,6 +19,7 @@
 #include "modes/reconcile.h"
 #include "modes/report.h"
 #include "modes/stored_walk.h"
+#include "store/datafile.h"
 #include "store/format.h"
 
 namespace {
@@ -48,7 +49,7 @@ bool BuildPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
 bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
   *live = true;
   if (t.cDataFile[0] == '\0') return BuildPathOne(t, sub, noCrc);
-  TestFileResult code = t.TestFile(t.cDataFile);
+  TestFileResult code = TestFile(t, t.cDataFile);
   switch (code) {
     case kDataFileFound:
       *live = false;

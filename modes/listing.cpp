@@ -1,5 +1,7 @@
 // The listing: a table as columns, one list per directory or one long list, with totals;
 // and the two modes that print it, Info (from the disk) and Test (from data files).
+#include "modes/listing.h"
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -145,22 +147,22 @@ void TakeClock(char* date, char* clock) {
 
 }  // namespace
 
-void Table::PrintTable(const char* format, int lists, int emptyFolders, int withNoMatch,
-                       int debug) {
-  Listing listing(*this, format, emptyFolders != 0, withNoMatch != 0);
+void PrintTable(const Table& t, const char* format, int lists, int emptyFolders, int withNoMatch,
+                int debug) {
+  Listing listing(t, format, emptyFolders != 0, withNoMatch != 0);
   char shown[MAX_PATH];
   if (debug)
     printf("\n --- FILE TABLE --- Records:%u --- Start path: %s\n\n",
-           static_cast<unsigned>(records.size()), ShowPlain(cStartPath, shown, sizeof shown));
-  printf("File mask   :   %s\n\n", ShowPlain(cFileMask, shown, sizeof shown));
+           static_cast<unsigned>(t.records.size()), ShowPlain(t.cStartPath, shown, sizeof shown));
+  printf("File mask   :   %s\n\n", ShowPlain(t.cFileMask, shown, sizeof shown));
   if (lists) {
-    ChildIndex children(records);
+    ChildIndex children(t.records);
     listing.PrintList(children.Members(0), children.Count(0), -1);
-    for (size_t d = 0; d < records.size(); ++d)
-      if (records[d].IsDir())
+    for (size_t d = 0; d < t.records.size(); ++d)
+      if (t.records[d].IsDir())
         listing.PrintList(children.Members(d + 1), children.Count(d + 1), static_cast<long>(d));
   } else {
-    std::vector<unsigned> all(records.size());
+    std::vector<unsigned> all(t.records.size());
     for (unsigned i = 0; i < all.size(); ++i) all[i] = i;
     listing.PrintList(all.data(), all.size(), -1);
   }
@@ -190,7 +192,7 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
   for (Table& t : tables)
     if (t.cDataFile[0] == '\0' && NothingMatches(t)) status = kExitTrouble;
   printf("\nSystem clock:   %s %s\n", date, clock);
-  for (Table& t : tables) t.PrintTable(format, lists != 0, emptyFolders != 0, 0, debug != 0);
+  for (Table& t : tables) PrintTable(t, format, lists != 0, emptyFolders != 0, 0, debug != 0);
   return status;
 }
 
@@ -204,6 +206,6 @@ int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t empt
     if (t.cDataFile[0] && LoadCatalogue(t) != 0) status = kExitTrouble;
     DropCovered(t);
   }
-  for (Table& t : tables) t.PrintTable(format, lists != 0, emptyFolders != 0, 1, debug != 0);
+  for (Table& t : tables) PrintTable(t, format, lists != 0, emptyFolders != 0, 1, debug != 0);
   return status;
 }

@@ -17,6 +17,7 @@
 #include "modes/reconcile.h"
 #include "modes/report.h"
 #include "platform/owner.h"
+#include "store/datafile.h"
 #include "store/format.h"
 
 namespace {
@@ -62,7 +63,7 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
     return Load::kEndScan;
   }
   bool damaged = false;
-  TestFileResult code = t.TestFile(t.cDataFile, &damaged);
+  TestFileResult code = TestFile(t, t.cDataFile, &damaged);
   switch (code) {
     case kDataFileFound:
       // A catalogue that cannot be read whole is never overwritten with a partial one.
@@ -211,7 +212,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
       status = kExitTrouble;
       continue;
     }
-    if (t.SaveDataFile(readOnly != 0) != 0) status = kExitTrouble;
+    if (SaveDataFile(t, readOnly != 0) != 0) status = kExitTrouble;
   }
 
   if (report.bannerShown) {

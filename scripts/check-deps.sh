@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that the product's folders include only downward: platform <- core <- store <- modes <- app.
 # A file may include its own folder and any folder to its left, never one to its right, and
-# never the tests. Prints each offending include and exits 1 when there is one.
+# never the tests. Every method of Table is defined in core/, where Table is: a definition
+# "Table::" in another folder fails too. Prints each offender and exits 1 when there is one.
 # Usage: scripts/check-deps.sh   (from anywhere; reads the tree the script lies in)
 set -u -o pipefail
 
@@ -33,7 +34,15 @@ while IFS= read -r file; do
   done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\/[^"]*\)".*/\1/p' "$file")
 done < <(find "${LAYERS[@]}" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 
+# Definitions of Table's methods elsewhere: "Table::Name(" on a line that starts a definition
+# (at the left margin, outside any string or comment).
+while IFS= read -r hit; do
+  echo "Table method defined outside core/: $hit"
+  bad=1
+done < <(grep -rnE '^[^"/[:space:]#][^"/]*\bTable::~?[A-Za-z_][A-Za-z0-9_]*[[:space:]]*\(' \
+  --include='*.cpp' --include='*.h' "${LAYERS[@]}" | grep -v '^core/')
+
 if [[ $bad -eq 0 ]]; then
-  echo "dependencies: downward only (${LAYERS[*]})"
+  echo "dependencies: downward only (${LAYERS[*]}); Table's methods all in core/"
 fi
 exit $bad

@@ -480,25 +480,25 @@ bool WriteTable(const Table& t, int fd) {
 
 }  // namespace
 
-int Table::ReadDataFile() {
-  records.clear();
+int ReadDataFile(Table& t) {
+  t.records.clear();
   ProgressLine(" \376 Reading data file ...\r");
-  int fd = OpenForReading(cDataFile);
+  int fd = OpenForReading(t.cDataFile);
   if (fd < 0) {
     int err = errno;
-    fprintf(stderr, "\n** Error: Cannot open input file: %s\n", cDataFile);
+    fprintf(stderr, "\n** Error: Cannot open input file: %s\n", t.cDataFile);
     PrintReason(err);
     return 1;
   }
-  stamp = TakeStamp(cDataFile, fd);
+  t.stamp = TakeStamp(t.cDataFile, fd);
   Header h;
   int err = 0;
-  Verdict v = ReadTable(fd, &h, &records, &err);
+  Verdict v = ReadTable(fd, &h, &t.records, &err);
   _close(fd);
   switch (v) {
     case Verdict::kValid:
-      memcpy(cStartPath, h.path, sizeof h.path);
-      memcpy(cFileMask, h.mask, sizeof h.mask);
+      memcpy(t.cStartPath, h.path, sizeof h.path);
+      memcpy(t.cFileMask, h.mask, sizeof h.mask);
       break;
     case Verdict::kNotData:
       fprintf(stderr, "\n** Error: This is not data file.\n\n");
@@ -508,38 +508,38 @@ int Table::ReadDataFile() {
               kVersion);
       break;
     case Verdict::kDamaged:
-      fprintf(stderr, "\n** Error: Data file is damaged: %s\n", cDataFile);
+      fprintf(stderr, "\n** Error: Data file is damaged: %s\n", t.cDataFile);
       break;
     case Verdict::kReadError:
-      fprintf(stderr, "\n** Error: Cannot read input file: %s\n", cDataFile);
+      fprintf(stderr, "\n** Error: Cannot read input file: %s\n", t.cDataFile);
       PrintReason(err);
       break;
   }
-  if (v != Verdict::kValid) std::vector<Record>().swap(records);
-  FinalLine(" \376 Readed %6u  %s\n", static_cast<unsigned>(records.size()), cDataFile);
+  if (v != Verdict::kValid) std::vector<Record>().swap(t.records);
+  FinalLine(" \376 Readed %6u  %s\n", static_cast<unsigned>(t.records.size()), t.cDataFile);
   return v == Verdict::kValid ? 0 : kDataFileDamaged;
 }
 
-int Table::SaveDataFile(bool readOnly) {
+int SaveDataFile(Table& t, bool readOnly) {
   if (readOnly) {
-    StatusLine(" \376 Not saved changes. Read-Only mode for: %s\n", cDataFile);
+    StatusLine(" \376 Not saved changes. Read-Only mode for: %s\n", t.cDataFile);
     return 0;
   }
-  uint32_t n = static_cast<uint32_t>(records.size());
+  uint32_t n = static_cast<uint32_t>(t.records.size());
   ProgressLine(" \376 Saving %u records ...\r", n);
   char target[MAX_PATH], tmp[MAX_PATH];
   bool replace = false;
-  int err = CheckSaveTarget(*this, target, &replace);
+  int err = CheckSaveTarget(t, target, &replace);
   int fd = -1;
   if (err == 0 && (fd = CreateTemporary(target, tmp, sizeof tmp)) < 0) err = errno;
   if (err != 0) {
-    fprintf(stderr, "\n** Error: Cannot open output file: %s\n", cDataFile);
+    fprintf(stderr, "\n** Error: Cannot open output file: %s\n", t.cDataFile);
     PrintSaveReason(err);
     return 1;
   }
   // The temporary file is its owner's alone until it is complete; then it takes the old file's
   // permissions and owner, and the rename makes it the data file.
-  if (!WriteTable(*this, fd) || _commit(fd) != 0 || !KeepFileMode(target, fd)) err = errno;
+  if (!WriteTable(t, fd) || _commit(fd) != 0 || !KeepFileMode(target, fd)) err = errno;
   CarriedOver kept;
   if (err == 0 && replace) kept = KeepExtendedAttributes(target, fd);
   if (_close(fd) != 0 && err == 0) err = errno;
@@ -549,19 +549,19 @@ int Table::SaveDataFile(bool readOnly) {
   if (err != 0) _unlink(tmp);
   ForgetTemporary();
   if (err != 0) {
-    fprintf(stderr, "\n** Error: Cannot write output file: %s\n", cDataFile);
+    fprintf(stderr, "\n** Error: Cannot write output file: %s\n", t.cDataFile);
     PrintSaveReason(err);
     return 1;
   }
-  stamp = TakeStamp(cDataFile, -1);
-  FinalLine(" \376 Saved  %6u  %s\n", n, cDataFile);
-  WarnNotCarriedOver(kept, cDataFile);
+  t.stamp = TakeStamp(t.cDataFile, -1);
+  FinalLine(" \376 Saved  %6u  %s\n", n, t.cDataFile);
+  WarnNotCarriedOver(kept, t.cDataFile);
   return 0;
 }
 
 // Prints nothing: the callers turn the code into their own messages. A damaged file is no
 // usable data file and gives kNotDataFile; kCannotOpen leaves errno saying why.
-TestFileResult Table::TestFile(const char* name, bool* damaged) {
+TestFileResult TestFile(Table& t, const char* name, bool* damaged) {
   if (damaged != nullptr) *damaged = false;
   DWORD attr = 0;
   TestFileResult kind = ProbeFile(name, &attr);
@@ -569,15 +569,15 @@ TestFileResult Table::TestFile(const char* name, bool* damaged) {
   if (kind != kDataFileFound) return kind;
   int fd = _open(name, _O_RDONLY | _O_BINARY);
   if (fd < 0) return kCannotOpen;
-  records.clear();
+  t.records.clear();
   Header h;
   int err = 0;
   Verdict v = ReadTable(fd, &h, nullptr, &err);
   _close(fd);
   switch (v) {
     case Verdict::kValid:
-      memcpy(cStartPath, h.path, sizeof h.path);
-      memcpy(cFileMask, h.mask, sizeof h.mask);
+      memcpy(t.cStartPath, h.path, sizeof h.path);
+      memcpy(t.cFileMask, h.mask, sizeof h.mask);
       return kDataFileFound;
     case Verdict::kOtherVersion:
       return kOtherVersion;

@@ -1,5 +1,7 @@
-// Result codes and format constants of the data file shared by its callers and tests.
+// The data file of a table: its reader, writer and test, with their codes and format constants.
 #pragma once
+
+#include "core/table.h"
 
 /// ReadDataFile: the file opened but is damaged (truncated, a count the file cannot hold, or
 /// a parent index that names no earlier directory). The table is left empty; a caller that
@@ -12,3 +14,22 @@ constexpr const char* kVersion = "2.01";
 
 /// Bytes of one stored record.
 constexpr int kRecordBytes = 66;
+
+/// What TestFile finds under a name. The values are fixed: the callers and their tests
+/// have always known them as 0 to 4.
+enum TestFileResult : int {
+  kDataFileFound = 0,  // a data file of this version; its start path and mask are taken
+  kCannotOpen = 1,     // something of that name that cannot be opened as a file
+  kNotDataFile = 2,    // a file, but not a data file
+  kOtherVersion = 3,   // a data file of another version
+  kNoSuchFile = 4,     // nothing of that name
+};
+
+/// Loads t's data file into t (its records, start path and mask): 0, 1 when the file cannot be
+/// opened, kDataFileDamaged when it is refused (said on standard error).
+int ReadDataFile(Table& t);
+/// Writes t to its data file through a temporary file. readOnly: says so and writes nothing.
+int SaveDataFile(Table& t, bool readOnly);
+/// What name holds; a data file of this version gives t its start path and mask. *damaged
+/// (when given) tells a damaged data file of this version from other kNotDataFile.
+TestFileResult TestFile(Table& t, const char* name, bool* damaged = nullptr);

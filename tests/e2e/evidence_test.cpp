@@ -10,6 +10,7 @@
 #include "core/crc32shr.h"
 #include "core/table.h"
 #include "platform/platform.h"
+#include "store/datafile.h"
 #include "tests/support/e2e.h"
 #include "tests/support/nodes.h"
 
@@ -63,7 +64,7 @@ class EvidenceTest : public E2eTest {
   uint32_t StoredCrc(const std::string& name) {
     Table t;
     snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path("vantel32.crc").c_str());
-    EXPECT_EQ(0, t.ReadDataFile());
+    EXPECT_EQ(0, ReadDataFile(t));
     for (const Record& r : t.records)
       if (r.dwUpIdx == 0 && name == r.LongName()) return r.dwCRC;
     return 0;

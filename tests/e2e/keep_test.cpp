@@ -8,6 +8,7 @@
 
 #include "core/table.h"
 #include "platform/platform.h"
+#include "store/datafile.h"
 #include "tests/modes/datafile_image.h"
 #include "tests/support/e2e.h"
 #include "tests/support/nodes.h"
@@ -40,7 +41,7 @@ class KeepTest : public E2eTest {
   std::vector<std::string> Stored(const std::string& dataFile) {
     Table t;
     snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path(dataFile).c_str());
-    EXPECT_EQ(0, t.ReadDataFile());
+    EXPECT_EQ(0, ReadDataFile(t));
     std::vector<std::string> paths;
     char rel[2 * MAX_PATH];
     for (unsigned i = 0; i < t.records.size(); ++i) {

@@ -7,6 +7,7 @@
 
 #include "core/table.h"
 #include "platform/platform.h"
+#include "store/datafile.h"
 #include "tests/support/e2e.h"
 
 namespace e2e {
@@ -38,7 +39,7 @@ class ScanTest : public E2eTest {
   std::set<Entry> Stored(const std::string& dataFile) {
     Table t;
     snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path(dataFile).c_str());
-    EXPECT_EQ(0, t.ReadDataFile());
+    EXPECT_EQ(0, ReadDataFile(t));
     std::set<Entry> entries;
     char path[2 * MAX_PATH];
     for (unsigned i = 0; i < t.records.size(); ++i) {

@@ -8,6 +8,7 @@
 
 #include "core/table.h"
 #include "platform/platform.h"
+#include "store/datafile.h"
 #include "tests/support/e2e.h"
 
 namespace e2e {
@@ -24,7 +25,7 @@ class TortureTest : public E2eTest {
   Table LoadCatalogue(const std::string& rel, int* code) {
     Table t;
     snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path(rel).c_str());
-    *code = t.ReadDataFile();
+    *code = ReadDataFile(t);
     return t;
   }
 

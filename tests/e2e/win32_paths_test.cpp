@@ -14,6 +14,7 @@
 #include "core/crc32_kernels.h"
 #include "core/table.h"
 #include "platform/platform.h"
+#include "store/datafile.h"
 #include "tests/support/e2e.h"
 #include "tests/support/nodes.h"
 #include "tests/support/touch.h"
@@ -189,7 +190,7 @@ TEST_F(Win32PathsTest, TwoSavesOfAnUnchangedTreeAreTheSameBytes) {
   EXPECT_EQ(ReadFile("one.crc"), ReadFile("two.crc"));
   Table t;
   snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path("two.crc").c_str());
-  ASSERT_EQ(0, t.ReadDataFile());
+  ASSERT_EQ(0, ReadDataFile(t));
   ASSERT_EQ(5u, t.records.size());
   for (const Record& r : t.records) {
     EXPECT_EQ(0u, r.dwReserved0) << r.LongName();

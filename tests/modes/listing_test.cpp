@@ -1,4 +1,6 @@
 // PrintTable on tables built in memory: list order with interleaved parents, header limits.
+#include "modes/listing.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,7 +22,7 @@ Record Entry(const char* name, uint32_t attr, uint64_t size, uint32_t up) {
 
 std::string Printed(Table& t, const char* format, int lists, int emptyFolders, int all) {
   ::testing::internal::CaptureStdout();
-  t.PrintTable(format, lists, emptyFolders, all);
+  PrintTable(t, format, lists, emptyFolders, all);
   fflush(stdout);
   return ::testing::internal::GetCapturedStdout();
 }

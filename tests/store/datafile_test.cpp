@@ -103,7 +103,7 @@ class DataFileTest : public ::testing::Test {
 TEST_F(DataFileTest, ReadsHandBuiltFileFieldByField) {
   WriteAll(file_, kFixtureBytes);
   int rc = -1;
-  std::string err = Stderr([&] { rc = table_.ReadDataFile(); });
+  std::string err = Stderr([&] { rc = ReadDataFile(table_); });
   EXPECT_EQ(0, rc);
   EXPECT_EQ(Readed(3), err);
   EXPECT_STREQ("/start/", table_.cStartPath);
@@ -136,21 +136,21 @@ TEST_F(DataFileTest, ReadsHandBuiltFileFieldByField) {
   std::string expected = kFixtureBytes;
   expected.replace(kHeaderBytes + 2 * kRecordBytes + 6, 2, 2, '\0');
   table_.records[1].wStatus = stGONE;
-  std::string saved = Stderr([&] { EXPECT_EQ(0, table_.SaveDataFile(0)); });
+  std::string saved = Stderr([&] { EXPECT_EQ(0, SaveDataFile(table_, 0)); });
   EXPECT_EQ(expected, ReadAll(file_));
   EXPECT_EQ(Shown(" \376 Saved       3  " + file_ + "\n"), saved);
   EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
 
-  Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
+  Stderr([&] { EXPECT_EQ(0, ReadDataFile(table_)); });
   EXPECT_EQ(0, table_.records[1].wStatus);
 }
 
 TEST_F(DataFileTest, EmptyTableAndLinesAtTheLimit) {
   table_.cStartPath[0] = '\0';
   snprintf(table_.cFileMask, MAX_PATH, "*.*");
-  Stderr([&] { EXPECT_EQ(0, table_.SaveDataFile(0)); });
+  Stderr([&] { EXPECT_EQ(0, SaveDataFile(table_, 0)); });
   EXPECT_EQ("VNT CRC Ver. 2.01\n\n*.*\n0\n", ReadAll(file_));
-  std::string err = Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
+  std::string err = Stderr([&] { EXPECT_EQ(0, ReadDataFile(table_)); });
   EXPECT_EQ(Readed(0), err);
 
   // Lines of MAX_PATH-1 bytes read back whole (a longer one is damaged, below).
@@ -160,8 +160,8 @@ TEST_F(DataFileTest, EmptyTableAndLinesAtTheLimit) {
   Record r;
   r.SetLongName(longest.c_str());
   table_.records.assign(2, r);
-  Stderr([&] { EXPECT_EQ(0, table_.SaveDataFile(0)); });
-  Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
+  Stderr([&] { EXPECT_EQ(0, SaveDataFile(table_, 0)); });
+  Stderr([&] { EXPECT_EQ(0, ReadDataFile(table_)); });
   ASSERT_EQ(2u, table_.records.size());
   EXPECT_EQ(longest, table_.records[1].LongName());
   EXPECT_EQ(longest, table_.cStartPath);
@@ -180,12 +180,11 @@ TEST_F(DataFileTest, RejectedSignatures) {
   };
   for (const Case& c : cases) {
     WriteAll(file_, c.bytes);
-    std::string err =
-        Stderr([&] { EXPECT_EQ(kDataFileDamaged, table_.ReadDataFile()) << c.bytes; });
+    std::string err = Stderr([&] { EXPECT_EQ(kDataFileDamaged, ReadDataFile(table_)) << c.bytes; });
     EXPECT_EQ(c.message + Readed(0), err);
     EXPECT_STREQ("keep", table_.cStartPath);
     table_.records.resize(1);
-    EXPECT_EQ(c.code, table_.TestFile(file_.c_str())) << c.bytes;
+    EXPECT_EQ(c.code, TestFile(table_, file_.c_str())) << c.bytes;
     EXPECT_TRUE(table_.records.empty());
   }
 }
@@ -193,17 +192,17 @@ TEST_F(DataFileTest, RejectedSignatures) {
 TEST_F(DataFileTest, TestFileCodes) {
   WriteAll(file_, kFixtureBytes);
   table_.records.resize(1);
-  EXPECT_EQ(0, table_.TestFile(file_.c_str()));
+  EXPECT_EQ(0, TestFile(table_, file_.c_str()));
   EXPECT_STREQ("/start/", table_.cStartPath);
   EXPECT_STREQ("*.TXT", table_.cFileMask);
   EXPECT_TRUE(table_.records.empty());
 
   table_.records.resize(1);
-  EXPECT_EQ(1, table_.TestFile(dir_.string().c_str()));
-  EXPECT_EQ(4, table_.TestFile((dir_ / "missing").string().c_str()));
+  EXPECT_EQ(1, TestFile(table_, dir_.string().c_str()));
+  EXPECT_EQ(4, TestFile(table_, (dir_ / "missing").string().c_str()));
   EXPECT_EQ(1u, table_.records.size());
   WriteAll(file_, kFixtureBytes.substr(0, kHeaderBytes - 1));  // count line without its end
-  EXPECT_EQ(2, table_.TestFile(file_.c_str()));
+  EXPECT_EQ(2, TestFile(table_, file_.c_str()));
   EXPECT_STREQ("/start/", table_.cStartPath);
 }
 
@@ -260,13 +259,13 @@ TEST_F(DataFileTest, DamagedFilesAreRefused) {
     SCOPED_TRACE(testing::PrintToString(bytes.substr(0, 40)));
     WriteAll(file_, bytes);
     snprintf(table_.cStartPath, MAX_PATH, "keep");
-    std::string err = Stderr([&] { EXPECT_EQ(kDataFileDamaged, table_.ReadDataFile()); });
+    std::string err = Stderr([&] { EXPECT_EQ(kDataFileDamaged, ReadDataFile(table_)); });
     EXPECT_EQ("\n** Error: Data file is damaged: " + file_ + "\n" + Readed(0), err);
     EXPECT_TRUE(table_.records.empty());
     EXPECT_EQ(0u, table_.records.capacity());
     EXPECT_STREQ("keep", table_.cStartPath);
     bool damaged = false;
-    EXPECT_EQ(2, table_.TestFile(file_.c_str(), &damaged));
+    EXPECT_EQ(2, TestFile(table_, file_.c_str(), &damaged));
     EXPECT_TRUE(damaged);
     EXPECT_STREQ("keep", table_.cStartPath);
   }
@@ -279,40 +278,40 @@ TEST_F(DataFileTest, ASparseFileWithAHugeCount) {
   std::error_code ec;
   fs::resize_file(file_, uint64_t(100000000) * (kRecordBytes + 1) + 100, ec);
   if (ec) GTEST_SKIP() << "cannot make a sparse file here: " << ec.message();
-  Stderr([&] { EXPECT_EQ(kDataFileDamaged, table_.ReadDataFile()); });
+  Stderr([&] { EXPECT_EQ(kDataFileDamaged, ReadDataFile(table_)); });
   EXPECT_EQ(0u, table_.records.capacity());
-  EXPECT_EQ(2, table_.TestFile(file_.c_str()));
+  EXPECT_EQ(2, TestFile(table_, file_.c_str()));
 }
 
 // A read that fails is an error of its own, with the system's reason; never "not a data file".
 TEST_F(DataFileTest, AReadErrorIsReportedAsOne) {
   if (kIsWin32) GTEST_SKIP() << "needs a file whose read fails: /proc/self/mem";
   snprintf(table_.cDataFile, MAX_PATH, "/proc/self/mem");
-  std::string err = Stderr([&] { EXPECT_EQ(kDataFileDamaged, table_.ReadDataFile()); });
+  std::string err = Stderr([&] { EXPECT_EQ(kDataFileDamaged, ReadDataFile(table_)); });
   EXPECT_NE(std::string::npos, err.find("\n** Error: Cannot read input file: /proc/self/mem\n"
                                         " *** Input/output error\n"))
       << err;
   bool damaged = true;
-  EXPECT_EQ(1, table_.TestFile("/proc/self/mem", &damaged));
+  EXPECT_EQ(1, TestFile(table_, "/proc/self/mem", &damaged));
   EXPECT_FALSE(damaged);
 }
 
 TEST_F(DataFileTest, OpenAndCreateFailures) {
-  std::string err = Stderr([&] { EXPECT_EQ(1, table_.ReadDataFile()); });
+  std::string err = Stderr([&] { EXPECT_EQ(1, ReadDataFile(table_)); });
   EXPECT_EQ("\n** Error: Cannot open input file: " + file_ + "\n *** No such file or directory\n",
             err);
   snprintf(table_.cDataFile, MAX_PATH, "%s", dir_.string().c_str());
-  Stderr([&] { EXPECT_EQ(1, table_.ReadDataFile()); });
+  Stderr([&] { EXPECT_EQ(1, ReadDataFile(table_)); });
 
   // Read-only: nothing is created.
   snprintf(table_.cDataFile, MAX_PATH, "%s", file_.c_str());
-  err = Stderr([&] { EXPECT_EQ(0, table_.SaveDataFile(cmRO | cmSCAN)); });
+  err = Stderr([&] { EXPECT_EQ(0, SaveDataFile(table_, cmRO | cmSCAN)); });
   EXPECT_EQ(Shown(" \376 Not saved changes. Read-Only mode for: " + file_ + "\n"), err);
   EXPECT_FALSE(fs::exists(file_));
 
   std::string nowhere = (dir_ / "no" / "data.crc").string();
   snprintf(table_.cDataFile, MAX_PATH, "%s", nowhere.c_str());
-  err = Stderr([&] { EXPECT_EQ(1, table_.SaveDataFile(0)); });
+  err = Stderr([&] { EXPECT_EQ(1, SaveDataFile(table_, 0)); });
   EXPECT_EQ(
       "\n** Error: Cannot open output file: " + nowhere + "\n *** No such file or directory\n",
       err);
@@ -321,7 +320,7 @@ TEST_F(DataFileTest, OpenAndCreateFailures) {
   fs::create_directory(dir_ / "taken");
   std::string taken = (dir_ / "taken").string();
   snprintf(table_.cDataFile, MAX_PATH, "%s", taken.c_str());
-  err = Stderr([&] { EXPECT_EQ(1, table_.SaveDataFile(0)); });
+  err = Stderr([&] { EXPECT_EQ(1, SaveDataFile(table_, 0)); });
   EXPECT_EQ("\n** Error: Cannot open output file: " + taken + "\n *** File exists\n", err);
   EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
   EXPECT_TRUE(fs::is_empty(dir_ / "taken"));
@@ -329,7 +328,7 @@ TEST_F(DataFileTest, OpenAndCreateFailures) {
 
 TEST_F(DataFileTest, FailedWriteKeepsTheOldFile) {
   WriteAll(file_, kFixtureBytes);
-  Stderr([&] { EXPECT_EQ(0, table_.ReadDataFile()); });
+  Stderr([&] { EXPECT_EQ(0, ReadDataFile(table_)); });
   Record r;
   r.SetLongName("a name of some thirty characters");
   table_.records.assign(50000, r);
@@ -337,7 +336,7 @@ TEST_F(DataFileTest, FailedWriteKeepsTheOldFile) {
   int status = 0;
   err = Stderr([&] {
     status = RunWithFileSizeLimit(
-        64 * 1024, [](void* t) { return static_cast<Table*>(t)->SaveDataFile(0); }, &table_);
+        64 * 1024, [](void* t) { return SaveDataFile(*static_cast<Table*>(t), 0); }, &table_);
   });
   if (status == -1) GTEST_SKIP() << "no file-size limit for child processes on this platform";
   EXPECT_EQ(1, status);

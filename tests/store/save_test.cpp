@@ -14,6 +14,7 @@
 
 #include "app/state.h"
 #include "core/table.h"
+#include "store/datafile.h"
 #include "tests/store/faults.h"
 #include "tests/support/filelimit.h"
 
@@ -57,7 +58,7 @@ class SaveTest : public ::testing::Test {
                   std::string* call = nullptr) {
     testing::internal::CaptureStderr();
     if (failAt > 0) ArmFault(failAt, EIO);
-    int rc = t.SaveDataFile(0);
+    int rc = SaveDataFile(t, 0);
     std::string hit = DisarmFault();
     std::string text = testing::internal::GetCapturedStderr();
     if (err) *err = text;
@@ -67,7 +68,7 @@ class SaveTest : public ::testing::Test {
 
   static int Read(Table& t) {
     testing::internal::CaptureStderr();
-    int rc = t.ReadDataFile();
+    int rc = ReadDataFile(t);
     testing::internal::GetCapturedStderr();
     return rc;
   }
@@ -146,7 +147,7 @@ struct SignalRun {
 int SaveHitBySignal(void* arg) {
   SignalRun* run = static_cast<SignalRun*>(arg);
   ArmFault(2, 0, run->sig);  // the second write: the temporary file holds a part
-  return run->table->SaveDataFile(0) == 0 ? 0 : 1;
+  return SaveDataFile(*run->table, 0) == 0 ? 0 : 1;
 }
 
 // SIGINT, SIGTERM and SIGHUP during the save end the process by that signal, without the
