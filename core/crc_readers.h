@@ -55,8 +55,6 @@ class CrcReaders {
   // Wakes idle readers for what is queued. Submit wakes them only once several files wait, so
   // that a reader is not woken (a system call or two) for every small file.
   void Flush();
-  // Whether anything queued has not been delivered yet.
-  bool Pending() const { return submitted_.load() != delivered_; }
   // Whether files are read beside the queuing thread (more than one reader).
   bool Threaded() const { return !threads_.empty(); }
 

@@ -131,19 +131,6 @@ void Table::ReserveForWalk() {
   }
 }
 
-void Table::MarkSubtree(unsigned parent) {
-  // Parents precede their children, so one forward pass sees every ancestor first.
-  std::vector<char> beneath(records.size(), 0);
-  for (size_t i = parent; i < records.size(); ++i) {
-    uint32_t up = records[i].dwUpIdx;
-    if (up == 0) continue;
-    if (up == parent || (up - 1 < i && beneath[up - 1])) {
-      beneath[i] = 1;
-      records[i].wStatus |= stGONE;
-    }
-  }
-}
-
 void Table::Compact() {
   size_t n = records.size();
   size_t gone = 0;

@@ -50,8 +50,6 @@ class Table {
   /// that the table is never copied while the walk grows it. A hint: it may reserve nothing.
   void ReserveForWalk();
 
-  /// stGONE on everything beneath the directory with 1-based index parent.
-  void MarkSubtree(unsigned parent);
   /// Removes every stGONE record and everything beneath it; keeps order and parent links.
   void Compact();
 

@@ -517,7 +517,7 @@ int ReadDataFile(Table& t) {
   }
   if (v != Verdict::kValid) std::vector<Record>().swap(t.records);
   FinalLine(" \376 Readed %6u  %s\n", static_cast<unsigned>(t.records.size()), t.cDataFile);
-  return v == Verdict::kValid ? 0 : kDataFileDamaged;
+  return v == Verdict::kValid ? 0 : 1;
 }
 
 int SaveDataFile(Table& t, bool readOnly) {

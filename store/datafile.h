@@ -3,11 +3,6 @@
 
 #include "core/table.h"
 
-/// ReadDataFile: the file opened but is damaged (truncated, a count the file cannot hold, or
-/// a parent index that names no earlier directory). The table is left empty; a caller that
-/// would save the table must not, so that the damaged file stays for inspection.
-constexpr int kDataFileDamaged = 2;
-
 /// The version this build writes and reads; the first line of every data file names it, and the
 /// banner shows it.
 constexpr const char* kVersion = "2.01";
@@ -25,8 +20,9 @@ enum TestFileResult : int {
   kNoSuchFile = 4,     // nothing of that name
 };
 
-/// Loads t's data file into t (its records, start path and mask): 0, 1 when the file cannot be
-/// opened, kDataFileDamaged when it is refused (said on standard error).
+/// Loads t's data file into t (its records, start path and mask): 0; or 1, the table left
+/// empty, when the file cannot be opened or read or is no intact data file of this version
+/// (said on standard error). A caller must not save a refused table: the file stays as it was.
 int ReadDataFile(Table& t);
 /// Writes t to its data file through a temporary file. readOnly: says so and writes nothing.
 int SaveDataFile(Table& t, bool readOnly);

@@ -77,7 +77,6 @@ TEST(CrcReaders, DeliverInQueueOrderWhatOneReaderFinds) {
                     1000 + i);
       }
       pool.Drain();
-      EXPECT_FALSE(pool.Pending());
     }
     ASSERT_EQ(sink.got.size(), paths.size()) << readers;
     for (size_t i = 0; i < paths.size(); ++i) {

@@ -125,14 +125,6 @@ TEST(TableTest, DamagedChainIsRefusedNotFollowed) {
   EXPECT_EQ(kPathTooLong, t.ComposeLongPath(9, buf, sizeof buf));
 }
 
-TEST(TableTest, MarkSubtreeMarksDescendantsOnly) {
-  Table t = SampleTree();
-  t.records[4].wStatus = stNEW;
-  t.MarkSubtree(1);  // beneath "a"
-  std::vector<uint16_t> want = {0, 0, 0, stGONE, stNEW | stGONE, 0, stGONE};
-  for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(want[i], t.records[i].wStatus) << i;
-}
-
 TEST(TableTest, CompactRemovesSubtreesAndKeepsLinks) {
   Table t = SampleTree();
   t.Compact();  // nothing marked: nothing changes
