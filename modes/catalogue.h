@@ -1,4 +1,4 @@
-// Loading a task's table from its data file, one rule for every mode.
+// Loading a task's table from its data file, one rule and one set of words for every mode.
 #pragma once
 
 #include "core/table.h"
@@ -8,3 +8,8 @@
 /// and stands for nothing: no mode compares a tree with it or saves it. The reader has said
 /// why on standard error.
 int LoadCatalogue(Table& t);
+
+/// What Scan and Compare say when a task's data file is none of this program's, and when
+/// TestFile gives a value outside its range.
+void PrintNotDataFile(const char* name);
+void PrintUndefinedTestResult(int code);

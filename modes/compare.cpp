@@ -64,7 +64,7 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
       return false;
     }
     case kNotDataFile:
-      fprintf(stderr, " *** Error: %s is mot data file for vantel32\n", t.cDataFile);
+      PrintNotDataFile(t.cDataFile);
       return false;
     case kOtherVersion:
       fprintf(stderr, " *** Error: Version conflict %s\n", t.cDataFile);
@@ -72,8 +72,7 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
     case kNoSuchFile:
       return BuildPathOne(t, sub, noCrc);
     default:
-      fprintf(stderr, " *** Internal Error: Table::TestFile() returns undefined value:%u\n",
-              static_cast<unsigned>(code));
+      PrintUndefinedTestResult(code);
       return false;
   }
 }

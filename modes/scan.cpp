@@ -81,10 +81,10 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
     case kNotDataFile:
       // A damaged catalogue is kept for inspection; the other tasks go on.
       if (damaged) {
-        fprintf(stderr, "\n** Error: Data file is damaged: %s\n", t.cDataFile);
+        PrintDataFileDamaged(t.cDataFile);
         return Load::kSkipTask;
       }
-      fprintf(stderr, " *** Error: %s is mot data file for vantel32\n", t.cDataFile);
+      PrintNotDataFile(t.cDataFile);
       return Load::kEndScan;
     case kOtherVersion:
       fprintf(stderr, " *** Error: %s - Version conflict\n", t.cDataFile);
@@ -100,8 +100,7 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
       t.bNew = 1;
       return Load::kReady;
     default:
-      fprintf(stderr, " *** Internal Error: Table::TestFile() returns undefined value:%u\n",
-              static_cast<unsigned>(code));
+      PrintUndefinedTestResult(code);
       return Load::kEndScan;
   }
 }

@@ -224,28 +224,28 @@ void DecodeRecord(const unsigned char* p, Record* r) {
   while (len < kShortNameLen && p[len] != 0) ++len;
   memcpy(r->cShortName, p, len);
   memset(r->cShortName + len, 0, kShortNameLen - len);
-  r->dwAttr = GetLe32(p + 14);
-  r->ftCreate = GetTime(p + 18);
-  r->ftAccess = GetTime(p + 26);
-  r->ftWrite = GetTime(p + 34);
-  r->qwSize = GetLe64(p + 42);
-  r->dwReserved0 = GetLe32(p + 50);
-  r->dwReserved1 = GetLe32(p + 54);
-  r->dwCRC = GetLe32(p + 58);
-  r->dwUpIdx = GetLe32(p + 62);
+  r->dwAttr = GetLe32(p + kAtAttr);
+  r->ftCreate = GetTime(p + kAtCreate);
+  r->ftAccess = GetTime(p + kAtAccess);
+  r->ftWrite = GetTime(p + kAtWrite);
+  r->qwSize = GetLe64(p + kAtSize);
+  r->dwReserved0 = GetLe32(p + kAtReserved0);
+  r->dwReserved1 = GetLe32(p + kAtReserved1);
+  r->dwCRC = GetLe32(p + kAtCrc);
+  r->dwUpIdx = GetLe32(p + kAtUpIdx);
 }
 
 void EncodeRecord(const Record& r, unsigned char* p) {
   memcpy(p, r.cShortName, kShortNameLen);
-  PutLe32(p + 14, r.dwAttr);
-  PutTime(p + 18, r.ftCreate);
-  PutTime(p + 26, r.ftAccess);
-  PutTime(p + 34, r.ftWrite);
-  PutLe64(p + 42, r.qwSize);
-  PutLe32(p + 50, r.dwReserved0);
-  PutLe32(p + 54, r.dwReserved1);
-  PutLe32(p + 58, r.dwCRC);
-  PutLe32(p + 62, r.dwUpIdx);
+  PutLe32(p + kAtAttr, r.dwAttr);
+  PutTime(p + kAtCreate, r.ftCreate);
+  PutTime(p + kAtAccess, r.ftAccess);
+  PutTime(p + kAtWrite, r.ftWrite);
+  PutLe64(p + kAtSize, r.qwSize);
+  PutLe32(p + kAtReserved0, r.dwReserved0);
+  PutLe32(p + kAtReserved1, r.dwReserved1);
+  PutLe32(p + kAtCrc, r.dwCRC);
+  PutLe32(p + kAtUpIdx, r.dwUpIdx);
 }
 
 // Reads at most 17 bytes of line 1 (stopping after a line feed); a valid first line is
@@ -321,11 +321,11 @@ Verdict ReadEntries(Reader& in, Reader& names, uint32_t count, std::vector<Recor
   for (uint32_t i = 0; i < count; ++i) {
     if (!in.ReadBytes(raw, kRecordBytes) || !ReadTextLine(names, name, false))
       return Verdict::kDamaged;
-    uint32_t up = GetLe32(raw + 62);
+    uint32_t up = GetLe32(raw + kAtUpIdx);
     if (up > i) return Verdict::kDamaged;
     // Only the walk sets the mark, and only on directories: on a file it would hide the file
     // from every list, its deletion included.
-    uint32_t attr = GetLe32(raw + 14);
+    uint32_t attr = GetLe32(raw + kAtAttr);
     if ((attr & atNOMATCH) != 0 && (attr & FILE_ATTRIBUTE_DIRECTORY) == 0) return Verdict::kDamaged;
     if (up != 0 && !(out != nullptr ? (*out)[up - 1].IsDir() : dirs[up - 1] != 0))
       return Verdict::kDamaged;
@@ -480,6 +480,10 @@ bool WriteTable(const Table& t, int fd) {
 
 }  // namespace
 
+void PrintDataFileDamaged(const char* name) {
+  fprintf(stderr, "\n** Error: Data file is damaged: %s\n", name);
+}
+
 int ReadDataFile(Table& t) {
   t.records.clear();
   ProgressLine(" \376 Reading data file ...\r");
@@ -508,7 +512,7 @@ int ReadDataFile(Table& t) {
               kVersion);
       break;
     case Verdict::kDamaged:
-      fprintf(stderr, "\n** Error: Data file is damaged: %s\n", t.cDataFile);
+      PrintDataFileDamaged(t.cDataFile);
       break;
     case Verdict::kReadError:
       fprintf(stderr, "\n** Error: Cannot read input file: %s\n", t.cDataFile);

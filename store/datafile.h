@@ -7,8 +7,23 @@
 /// banner shows it.
 constexpr const char* kVersion = "2.01";
 
-/// Bytes of one stored record.
+/// Bytes of one stored record, and where its fields stand in it (little-endian numbers; the
+/// short name first, kShortNameLen bytes).
 constexpr int kRecordBytes = 66;
+enum RecordOffset : int {
+  kAtAttr = 14,
+  kAtCreate = 18,
+  kAtAccess = 26,
+  kAtWrite = 34,
+  kAtSize = 42,
+  kAtReserved0 = 50,
+  kAtReserved1 = 54,
+  kAtCrc = 58,
+  kAtUpIdx = 62,
+};
+
+/// The refusal of a damaged data file, said alike by the reader and by Scan.
+void PrintDataFileDamaged(const char* name);
 
 /// What TestFile finds under a name. The values are fixed: the callers and their tests
 /// have always known them as 0 to 4.

@@ -213,7 +213,7 @@ TEST_F(DataFileTest, DamagedFilesAreRefused) {
     b[kHeaderBytes + record * kRecordBytes + at] = value;
     return b;
   };
-  auto withParent = [&](size_t record, char parent) { return withByte(record, 62, parent); };
+  auto withParent = [&](size_t record, char parent) { return withByte(record, kAtUpIdx, parent); };
   auto withCount = [](const std::string& count) {
     return "VNT CRC Ver. 2.01\n/start/\n*.TXT\n" + count + "\n" +
            kFixtureBytes.substr(kHeaderBytes);
@@ -251,7 +251,7 @@ TEST_F(DataFileTest, DamagedFilesAreRefused) {
       withParent(0, 2),                                     // parent further on
       withParent(0, 1),                                     // a directory its own parent
       withParent(2, 2),                                     // parent is a file
-      withByte(1, 17, '\x80'),                              // a file with the no-match mark
+      withByte(1, kAtAttr + 3, '\x80'),                     // a file with the no-match mark
       kFixtureBytes.substr(0, kFixtureBytes.size() - names.size()) + tooLong + "\n\n\n",
       kFixtureBytes.substr(0, kFixtureBytes.size() - 2) + std::string("\0\n", 2),
   };
