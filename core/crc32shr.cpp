@@ -61,7 +61,7 @@ int InitMagic() {
 int CRCFile(const char* path, uint32_t* crc) {
   if (readBuffer == nullptr) {
     printf("\n*** Error: %s CRCFile() - Use InitMagic before call CRCFile().\n", kModuleName);
-    return 0xFFFF;
+    return kCrcNotReady;
   }
   return CRCFileBuffered(path, readBuffer, kCrcBufferSize, crc);
 }
@@ -83,7 +83,7 @@ int LookUpReadable(const char* path, uint64_t* size, uint32_t* crc) {
 }  // namespace
 
 int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint32_t* crc) {
-  if (size == 0) return 0xFFFF;
+  if (size == 0) return kCrcNotReady;
   CrcFileRead read;
   int result = CrcFileStart(path, 0, 0, true, &read, crc);
   return result == kCrcOpened ? CrcReadOn(read, buffer, size, false, crc) : result;
@@ -92,14 +92,14 @@ int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint
 int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc) {
   if (readBuffer == nullptr) {
     printf("\n*** Error: %s CRCFile() - Use InitMagic before call CRCFile().\n", kModuleName);
-    return 0xFFFF;
+    return kCrcNotReady;
   }
   return CRCFileOfSizeBuffered(path, size, attr, readBuffer, kCrcBufferSize, crc);
 }
 
 int CRCFileOfSizeBuffered(const char* path, uint64_t size, uint32_t attr, unsigned char* buffer,
                           unsigned bufferSize, uint32_t* crc) {
-  if (bufferSize == 0) return 0xFFFF;
+  if (bufferSize == 0) return kCrcNotReady;
   CrcFileRead read;
   int result = CrcFileStart(path, size, attr, false, &read, crc);
   return result == kCrcOpened ? CrcReadOn(read, buffer, bufferSize, false, crc) : result;

@@ -13,8 +13,11 @@ extern uint32_t CRCTable[256];
 /// Builds the table and the read buffer: 0, or 1 when the buffer cannot be had.
 int InitMagic();
 
-/// CRC of a file's contents: 0 done; 0xFFFF engine not initialised (crc untouched); otherwise
-/// an error number, with crc set to 0.
+/// The result of the calls below when the engine was never made ready or is given no buffer.
+constexpr int kCrcNotReady = 0xFFFF;
+
+/// CRC of a file's contents: 0 done; kCrcNotReady (crc untouched); otherwise an error number,
+/// with crc set to 0.
 int CRCFile(const char* path, uint32_t* crc);
 int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint32_t* crc);
 /// CRC of the first `size` bytes of a file whose size and attributes the caller saw when it

@@ -203,7 +203,7 @@ TEST_F(CrcFileTest, ZeroSizedBufferRefusesAndKeepsTheCrc) {
   const std::string path = Write("x", PseudoRandomBytes(10, 1));
   unsigned char buffer[1];
   uint32_t crc = 0x12345678u;
-  EXPECT_EQ(CRCFileBuffered(path.c_str(), buffer, 0, &crc), 0xFFFF);
+  EXPECT_EQ(CRCFileBuffered(path.c_str(), buffer, 0, &crc), kCrcNotReady);
   EXPECT_EQ(crc, 0x12345678u);
 }
 
@@ -213,7 +213,7 @@ int CheckRefusalBeforeInitMagic() {
   ::testing::internal::CaptureStdout();
   int result = CRCFile("anything", &crc);
   const std::string out = ::testing::internal::GetCapturedStdout();
-  if (result != 0xFFFF) return 1;
+  if (result != kCrcNotReady) return 1;
   if (crc != 0x12345678u) return 2;
   if (out != "\n*** Error: crc32shr CRCFile() - Use InitMagic before call CRCFile().\n") return 3;
   return 0;
