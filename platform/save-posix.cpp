@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int kTempAttempts = 100;
-constexpr int kNameChars = 10;  // 36^10 names: planting them all is out of reach
 const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // The temporary file a signal removes: written before `armed` is set, with the signals blocked.
@@ -66,18 +64,14 @@ void BlockCleanupSignals(sigset_t* old) {
 }
 
 // A name of kNameChars letters and digits from the system's random source.
-bool RandomName(char* out) {
-  static const char kChars[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  unsigned char raw[kNameChars];
+bool RandomBytes(unsigned char* out, size_t count) {
   size_t got = 0;
-  while (got < sizeof raw) {
-    ssize_t n = getrandom(raw + got, sizeof raw - got, 0);
+  while (got < count) {
+    ssize_t n = getrandom(out + got, count - got, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     got += static_cast<size_t>(n);
   }
-  for (int i = 0; i < kNameChars; ++i) out[i] = kChars[raw[i] % 36];
-  out[kNameChars] = '\0';
   return true;
 }
 
@@ -113,16 +107,12 @@ bool ResolveSaveTarget(const char* name, char* out, size_t cap) {
   return len >= 0 && static_cast<size_t>(len) < cap;
 }
 
-// ".vnt-<10 random letters and digits>.tmp" in the target's directory: short, so that any
-// name a catalogue may have can be saved, and not derived from anything another user knows.
 int CreateTemporary(const char* target, char* tmp, size_t cap) {
   SetHandlers();
-  const char* slash = strrchr(target, '/');
-  int dirLen = slash ? static_cast<int>(slash - target + 1) : 0;
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
-    char name[kNameChars + 1];
-    if (!RandomName(name)) return -1;
-    int len = snprintf(tmp, cap, "%.*s.vnt-%s.tmp", dirLen, target, name);
+    unsigned char random[kTempLetters];
+    if (!RandomBytes(random, sizeof random)) return -1;
+    int len = ComposeTemporaryPath(target, "/", random, tmp, cap);
     if (len < 0 || static_cast<size_t>(len) >= cap || len >= PATH_MAX) {
       errno = ENAMETOOLONG;
       return -1;

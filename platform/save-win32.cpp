@@ -79,17 +79,11 @@ int CreateTemporary(const char* target, char* tmp, size_t cap) {
   // end the process first.
   SetConsoleCtrlHandler(RemoveTemporaryAndEnd, FALSE);
   SetConsoleCtrlHandler(RemoveTemporaryAndEnd, TRUE);
-  const char* slash = strrchr(target, '\\');
-  const char* other = strrchr(target, '/');
-  if (other > slash) slash = other;
-  int dirLen = slash ? static_cast<int>(slash - target + 1) : 0;
-  std::random_device random;
-  static const char kChars[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[11];
-    for (int i = 0; i < 10; ++i) name[i] = kChars[random() % 36];
-    name[10] = '\0';
-    int len = snprintf(tmp, cap, "%.*s.vnt-%s.tmp", dirLen, target, name);
+  std::random_device device;
+  for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
+    unsigned char random[kTempLetters];
+    for (unsigned char& r : random) r = static_cast<unsigned char>(device());
+    int len = ComposeTemporaryPath(target, "\\/", random, tmp, cap);
     std::wstring wide;
     if (len < 0 || static_cast<size_t>(len) >= cap || len >= MAX_PATH || !WidePath(tmp, &wide) ||
         wide.size() >= sizeof tempPath / sizeof *tempPath) {

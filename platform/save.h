@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/fileid.h"
@@ -31,13 +32,35 @@ bool ResolveSaveTarget(const char* name, char* out, size_t cap);
 /// and SIGHUP (on Win32 the console's Ctrl-C, Ctrl-Break and close events) remove it before
 /// they end the process. Returns the descriptor, or -1 with errno.
 int CreateTemporary(const char* target, char* tmp, size_t cap);
-/// Whether `name` has the form of CreateTemporary's names: ".vnt-", ten lower-case letters
-/// and digits, ".tmp". One left by a save that was killed is no entry of the tree.
+/// CreateTemporary's names: ".vnt-", kTempLetters lower-case letters and digits, ".tmp".
+/// Short, so that any name a catalogue may have can be saved; random, so that no other user
+/// can know one beforehand (36^10 names: planting them all is out of reach).
+constexpr char kTempPrefix[] = ".vnt-";
+constexpr char kTempSuffix[] = ".tmp";
+constexpr char kTempChars[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr int kTempLetters = 10;
+constexpr int kTempAttempts = 100;
+constexpr size_t kTempPrefixLen = sizeof kTempPrefix - 1;
+/// The path of a temporary file beside target (in the directory its last separator among
+/// `separators` ends), named from kTempLetters random bytes. Its length, as snprintf's.
+inline int ComposeTemporaryPath(const char* target, const char* separators,
+                                const unsigned char* random, char* tmp, size_t cap) {
+  int dirLen = 0;
+  for (int i = 0; target[i] != '\0'; ++i)
+    if (strchr(separators, target[i]) != nullptr) dirLen = i + 1;
+  char letters[kTempLetters + 1];
+  for (int i = 0; i < kTempLetters; ++i)
+    letters[i] = kTempChars[random[i] % (sizeof kTempChars - 1)];
+  letters[kTempLetters] = '\0';
+  return snprintf(tmp, cap, "%.*s%s%s%s", dirLen, target, kTempPrefix, letters, kTempSuffix);
+}
+/// Whether `name` has the form of CreateTemporary's names. One left by a save that was killed
+/// is no entry of the tree.
 inline bool IsTemporaryName(const char* name) {
-  if (strncmp(name, ".vnt-", 5) != 0) return false;
-  for (int i = 5; i < 15; ++i)
-    if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'z'))) return false;
-  return strcmp(name + 15, ".tmp") == 0;
+  if (strncmp(name, kTempPrefix, kTempPrefixLen) != 0) return false;
+  for (size_t i = kTempPrefixLen; i < kTempPrefixLen + kTempLetters; ++i)
+    if (name[i] == '\0' || strchr(kTempChars, name[i]) == nullptr) return false;
+  return strcmp(name + kTempPrefixLen + kTempLetters, kTempSuffix) == 0;
 }
 /// The temporary file was renamed or removed: no signal removes it any more.
 void ForgetTemporary();
