@@ -102,6 +102,9 @@ bool Stored(const char*) {
   return true;
 }
 
+// The help of --jobs states its default; a new default must come with new words.
+static_assert(RunOptions{}.jobs == kFitReaders, "--jobs help: \"default fits the machine\"");
+
 const LongOption kLongOptions[] = {
     {"help", Takes::kNothing, "", "This text.", Help},
     {"version", Takes::kNothing, "", "Version and build.", Version},
