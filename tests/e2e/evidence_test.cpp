@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/crc32shr.h"
 #include "core/table.h"
 #include "platform/platform.h"
-#include "store/datafile.h"
+#include "tests/support/bytes.h"
+#include "tests/support/catalogue.h"
 #include "tests/support/e2e.h"
 #include "tests/support/nodes.h"
 
@@ -20,24 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int64_t kStamp = 1500000000;  // the write time every file keeps unless a case moves it
-
-bool Has(const std::string& text, const std::string& piece) {
-  return text.find(piece) != std::string::npos;
-}
-
-uint32_t Crc(const std::string& bytes) {
-  uint32_t crc;
-  CRCInit(&crc);
-  CRCUpdate(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &crc);
-  CRCFinal(&crc);
-  return crc;
-}
-
-std::string Hex(uint32_t crc) {
-  char text[16];
-  snprintf(text, sizeof text, "%08" PRIX32, crc);
-  return text;
-}
 
 class EvidenceTest : public E2eTest {
  protected:
@@ -62,9 +44,7 @@ class EvidenceTest : public E2eTest {
 
   // The CRC the catalogue holds for a file of the tree's first level; 0 when it holds none.
   uint32_t StoredCrc(const std::string& name) {
-    Table t;
-    snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path("vantel32.crc").c_str());
-    EXPECT_EQ(0, ReadDataFile(t));
+    Table t = ReadCatalogue(Path("vantel32.crc"));
     for (const Record& r : t.records)
       if (r.dwUpIdx == 0 && name == r.LongName()) return r.dwCRC;
     return 0;
@@ -82,7 +62,7 @@ class EvidenceTest : public E2eTest {
 
 TEST_F(EvidenceTest, DamageIsReportedUntilRestoredAndSavedOnlyWhenAccepted) {
   ASSERT_EQ(kExitClean, Scan().status);
-  const uint32_t good = Crc("alpha"), bad = Crc("alphA"), edit = Crc("alpha, edited");
+  const uint32_t good = CrcOf("alpha"), bad = CrcOf("alphA"), edit = CrcOf("alpha, edited");
   const std::string warning =
       " *** Warning: Contents changed, size and write time kept: " + Path("tree/a.txt") + "\n";
   struct Step {
@@ -142,12 +122,13 @@ TEST_F(EvidenceTest, AFileThatCannotBeReadKeepsItsStoredCrc) {
   EXPECT_TRUE(Has(blind.err, " *** Warning: Permission denied: " + Path("tree/a.txt") + "\n"))
       << blind.err;
   EXPECT_FALSE(Has(blind.out, "CRC32")) << blind.out;
-  EXPECT_EQ(Hex(Crc("alpha")), Hex(StoredCrc("a.txt")));
+  EXPECT_EQ(Hex(CrcOf("alpha")), Hex(StoredCrc("a.txt")));
 
   fs::permissions(Path("tree/a.txt"), fs::perms::owner_read | fs::perms::owner_write);
   RunResult seen = Scan();
   EXPECT_EQ(kExitFinding, seen.status);
-  EXPECT_TRUE(Has(seen.out, "     CRC32 :  " + Hex(Crc("alpha")) + "  ->  " + Hex(Crc("alphA"))))
+  EXPECT_TRUE(
+      Has(seen.out, "     CRC32 :  " + Hex(CrcOf("alpha")) + "  ->  " + Hex(CrcOf("alphA"))))
       << seen.out;
 }
 
@@ -195,7 +176,7 @@ TEST_F(EvidenceTest, AnEmptiedStartDirectoryIsNotSavedOverItsCatalogue) {
   // Another tree chosen on purpose (-np, or a Yes to the question) holds none of them either.
   RunResult other = Run({"-ms", "-s", "-np", Path("unmounted")});
   EXPECT_EQ(kExitClean, other.status) << other.err;
-  EXPECT_EQ(Hex(Crc("alpha")), Hex(StoredCrc("a.txt")));
+  EXPECT_EQ(Hex(CrcOf("alpha")), Hex(StoredCrc("a.txt")));
 }
 
 }  // namespace

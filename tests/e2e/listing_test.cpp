@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "tests/modes/datafile_image.h"
+#include "tests/support/bytes.h"
+#include "tests/support/datafile_image.h"
 #include "tests/support/e2e.h"
 
 namespace e2e {
@@ -25,12 +26,6 @@ uint32_t ReferenceCrc(const std::string& bytes) {
     for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
   }
   return ~crc;
-}
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  snprintf(text, sizeof text, "%08X", value);
-  return text;
 }
 
 // 2001-09-09 01:46:40 UTC, as the listing shows it with TZ=UTC.

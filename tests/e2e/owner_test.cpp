@@ -15,10 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Has(const std::string& text, const std::string& piece) {
-  return text.find(piece) != std::string::npos;
-}
-
 class OwnerTest : public E2eTest {
  protected:
   void SetUp() override {

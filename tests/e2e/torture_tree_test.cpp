@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/crc32shr.h"
 #include "tests/e2e/torture.h"
+#include "tests/support/bytes.h"
 #include "tests/support/nodes.h"
 
 namespace fs = std::filesystem;
@@ -26,12 +26,6 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-
-size_t Count(const std::string& text, const std::string& piece) {
-  size_t n = 0;
-  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-  return n;
 }
 
 // How a name appears in a report: control bytes and DEL as '?'.
@@ -101,7 +95,7 @@ TEST_F(TortureTree, NamesOfEveryByteAreListedAndScannedLosslessly) {
   EXPECT_EQ("\n\n", second.out);  // nothing changed, nothing reported
 
   int code = -1;
-  Table t = LoadCatalogue("vantel32.crc", &code);
+  Table t = ReadCatalogue(Path("vantel32.crc"), &code);
   ASSERT_EQ(0, code);
   std::set<std::string> stored;
   for (const Record& r : t.records) stored.insert(r.LongName());
@@ -168,11 +162,13 @@ TEST_F(TortureTree, PathsBeyondTheLimitAreSkippedNeverCut) {
   EXPECT_EQ(kExitTrouble, again.status);
   EXPECT_EQ("\n\n", again.out);
   int code = -1;
-  Table t = LoadCatalogue("vantel32.crc", &code);
+  Table t = ReadCatalogue(Path("vantel32.crc"), &code);
   ASSERT_EQ(0, code);
   EXPECT_EQ(listed, t.records.size());
-  for (const std::string& path : StoredPaths(t))
+  for (const std::string& rel : StoredPaths(t)) {
+    std::string path = t.cStartPath + rel;
     EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << "stored path is no real path: " << path;
+  }
   EXPECT_EQ(kExitTrouble, RunBounded({"-md", "-s", Path("deep")}).status);
 }
 
@@ -221,7 +217,7 @@ TEST_F(TortureTree, LinksFifosAndSocketsAreRecordedNeverFollowedNorOpened) {
   EXPECT_EQ(kExitClean, again.status);
   EXPECT_EQ("\n\n", again.out);
   int code = -1;
-  Table t = LoadCatalogue("vantel32.crc", &code);
+  Table t = ReadCatalogue(Path("vantel32.crc"), &code);
   ASSERT_EQ(0, code);
   EXPECT_EQ(10u, t.records.size());  // nine entries and sub
   for (const Record& r : t.records) {
@@ -300,7 +296,7 @@ TEST_F(TortureTree, ATreeThatChangesDuringTheScanLeavesAValidCatalogue) {
       // Files that shrink or vanish while read are trouble, never a crash or a hang.
       ASSERT_LE(r.status, kExitTrouble) << "run " << run << ":\n" << r.err;
       int code = -1;
-      Table t = LoadCatalogue("vantel32.crc", &code);
+      Table t = ReadCatalogue(Path("vantel32.crc"), &code);
       EXPECT_EQ(0, code) << "run " << run;
       EXPECT_FALSE(t.records.empty());
     }
@@ -324,11 +320,7 @@ char SequenceByte(uint64_t i) {
 uint32_t PrefixCrc(uint64_t size) {
   std::string bytes(size, '\0');
   for (uint64_t i = 0; i < size; ++i) bytes[i] = SequenceByte(i);
-  uint32_t crc;
-  CRCInit(&crc);
-  CRCUpdate(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &crc);
-  CRCFinal(&crc);
-  return crc;
+  return CrcOf(bytes);
 }
 
 TEST_F(TortureTree, FilesThatShrinkOrGrowBetweenWalkAndChecksum) {
@@ -366,7 +358,7 @@ TEST_F(TortureTree, FilesThatShrinkOrGrowBetweenWalkAndChecksum) {
       for (const Row& row : rows) check(row.size, row.crc, row.path);
       ASSERT_LE(RunBounded({"-ms", flux}).status, kExitTrouble);
       int code = -1;
-      Table t = LoadCatalogue("vantel32.crc", &code);
+      Table t = ReadCatalogue(Path("vantel32.crc"), &code);
       ASSERT_EQ(0, code);
       for (const Record& r : t.records) check(r.qwSize, r.dwCRC, r.LongName());
     }

@@ -11,31 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "core/crc32_kernels.h"
 #include "core/table.h"
 #include "platform/platform.h"
-#include "store/datafile.h"
+#include "tests/support/bytes.h"
+#include "tests/support/catalogue.h"
 #include "tests/support/e2e.h"
 #include "tests/support/nodes.h"
 #include "tests/support/touch.h"
 
 namespace e2e {
 namespace {
-
-std::string Hex(const std::string& bytes) {
-  uint32_t crc = Crc32Bytewise(0xFFFFFFFFu, reinterpret_cast<const unsigned char*>(bytes.data()),
-                               bytes.size()) ^
-                 0xFFFFFFFFu;
-  char text[9];
-  snprintf(text, sizeof text, "%08X", crc);
-  return text;
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
 
 // The lines of text that hold part.
 std::string Filter(const std::string& text, const std::string& part) {
@@ -65,7 +50,7 @@ class Win32PathsTest : public E2eTest {
       std::ostringstream bytes;
       bytes << in.rdbuf();
       EXPECT_TRUE(in.good() || in.eof()) << row.first;
-      EXPECT_EQ(row.second, Hex(bytes.str())) << row.first;
+      EXPECT_EQ(row.second, Hex(CrcOf(bytes.str()))) << row.first;
       ++files;
     }
     return files;
@@ -104,7 +89,7 @@ TEST_F(Win32PathsTest, NamesTheCodePageCannotSpellAreReachedThroughTheirAliases)
   // Only the two files of equal contents are duplicates, not the two ???.txt.
   RunResult dup = Run({"-md", "-s", Path("tree")});
   EXPECT_EQ(1u, Count(dup.out, "CRC32:")) << dup.out;
-  EXPECT_EQ(1u, Count(dup.out, "CRC32:" + Hex("house"))) << dup.out;
+  EXPECT_EQ(1u, Count(dup.out, "CRC32:" + Hex(CrcOf("house")))) << dup.out;
 
   RunResult first = Run({"-ms", "-s", Path("tree")});
   EXPECT_EQ("", first.out);
@@ -140,10 +125,10 @@ TEST_F(Win32PathsTest, EveryNameIsAFileWithItsOwnBytes) {
   EXPECT_EQ("", Filter(info.err, "Warning"));
   std::map<std::string, std::string> rows = FileRows(info.out);
   for (const std::string& name : names)
-    EXPECT_EQ(Hex("bytes of " + name), rows[Path("tree/" + name)]) << name;
+    EXPECT_EQ(Hex(CrcOf("bytes of " + name)), rows[Path("tree/" + name)]) << name;
   ASSERT_EQ(names.size() + 1, rows.size()) << info.out;
   size_t omegas = 0;
-  for (const auto& row : rows) omegas += row.second == Hex("bytes of omega");
+  for (const auto& row : rows) omegas += row.second == Hex(CrcOf("bytes of omega"));
   EXPECT_EQ(1u, omegas) << info.out;
 
   Run({"-ms", "-s", Path("tree")});
@@ -164,7 +149,7 @@ TEST_F(Win32PathsTest, AnAliasThatOpensAnotherEntryIsNotUsed) {
   std::map<std::string, std::string> rows =
       FileRows(Run({"-ol", "-of", "CC FP", Path("tree/learn")}).out);
   ASSERT_EQ(1u, rows.size());
-  ASSERT_EQ(Hex("omega"), rows.begin()->second);
+  ASSERT_EQ(Hex(CrcOf("omega")), rows.begin()->second);
   std::string alias = rows.begin()->first.substr(Path("tree/learn/").size());
   File("tree/" + alias, "the alias's own name");
   File("tree/" + omega, "omega");
@@ -172,7 +157,7 @@ TEST_F(Win32PathsTest, AnAliasThatOpensAnotherEntryIsNotUsed) {
   RunResult info = Run({"-ol", "-of", "CC FP", Path("tree")});
   rows = FileRows(info.out);
   EXPECT_EQ(1u, rows.size()) << info.out;
-  EXPECT_EQ(Hex("the alias's own name"), rows[Path("tree/" + alias)]);
+  EXPECT_EQ(Hex(CrcOf("the alias's own name")), rows[Path("tree/" + alias)]);
   EXPECT_EQ(" *** Warning: Name not representable in the ANSI code page, skipped: " +
                 Path("tree/?mega.txt") + "\n",
             Filter(info.err, "Warning"));
@@ -188,9 +173,7 @@ TEST_F(Win32PathsTest, TwoSavesOfAnUnchangedTreeAreTheSameBytes) {
   Run({"-ms", "-s", Path("tree"), "-fc", Path("two.crc")});
   ASSERT_TRUE(Exists("two.crc"));
   EXPECT_EQ(ReadFile("one.crc"), ReadFile("two.crc"));
-  Table t;
-  snprintf(t.cDataFile, sizeof t.cDataFile, "%s", Path("two.crc").c_str());
-  ASSERT_EQ(0, ReadDataFile(t));
+  Table t = ReadCatalogue(Path("two.crc"));
   ASSERT_EQ(5u, t.records.size());
   for (const Record& r : t.records) {
     EXPECT_EQ(0u, r.dwReserved0) << r.LongName();

@@ -18,7 +18,8 @@
 #include "core/verdict.h"
 #include "modes/modes.h"
 #include "platform/console.h"
-#include "tests/modes/datafile_image.h"
+#include "tests/support/bytes.h"
+#include "tests/support/datafile_image.h"
 #include "tests/support/e2e.h"
 
 namespace {
@@ -116,14 +117,6 @@ unsigned FilesRead(const std::string& err) {
   for (size_t at = err.find(mark); at != std::string::npos; at = err.find(mark, at + 1))
     total += static_cast<unsigned>(strtoul(err.c_str() + at + mark.size(), nullptr, 10));
   return total;
-}
-
-uint32_t CrcOf(const std::string& bytes) {
-  uint32_t crc;
-  CRCInit(&crc);
-  CRCUpdate(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &crc);
-  CRCFinal(&crc);
-  return crc;
 }
 
 // Sets the last four bytes of s so that its CRC-32 becomes target. The top bytes of the 256

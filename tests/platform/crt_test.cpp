@@ -4,12 +4,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <string>
 
 #include "platform/platform.h"
+#include "tests/support/bytes.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -20,13 +18,6 @@ std::string FullPath(const std::string& rel, size_t max = MAX_PATH) {
   char buf[MAX_PATH];
   const char* r = _fullpath(buf, rel.c_str(), max);
   return r ? r : "(null)";
-}
-
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 TEST(FullPath, ResolvesDotsLexicallyAgainstTheCurrentDirectory) {
@@ -105,10 +96,10 @@ TEST(LowLevelFiles, MoveReplacesOnlyWhenAsked) {
   dir.File("old", "old");
   const std::string from = dir.Path("new"), to = dir.Path("old");
   EXPECT_FALSE(MoveFileExA(from.c_str(), to.c_str(), 0));
-  EXPECT_EQ(Contents(to), "old");
+  EXPECT_EQ(ReadBytes(to), "old");
   EXPECT_TRUE(
       MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-  EXPECT_EQ(Contents(to), "new");
+  EXPECT_EQ(ReadBytes(to), "new");
   EXPECT_EQ(_access(from.c_str(), 0), -1);
   EXPECT_EQ(_unlink(to.c_str()), 0);
 }

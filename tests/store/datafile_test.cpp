@@ -5,13 +5,12 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "app/state.h"
 #include "core/progress.h"
 #include "core/table.h"
+#include "tests/support/bytes.h"
 #include "tests/support/filelimit.h"
 #include "tests/support/scratch.h"
 
@@ -55,15 +54,6 @@ const unsigned char kFixture[] =
 const std::string kFixtureBytes(reinterpret_cast<const char*>(kFixture), sizeof kFixture - 1);
 constexpr size_t kHeaderBytes = 34;  // the four header lines above
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
-}
-
 class DataFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -101,7 +91,7 @@ class DataFileTest : public ::testing::Test {
 };
 
 TEST_F(DataFileTest, ReadsHandBuiltFileFieldByField) {
-  WriteAll(file_, kFixtureBytes);
+  WriteBytes(file_, kFixtureBytes);
   int rc = -1;
   std::string err = Stderr([&] { rc = ReadDataFile(table_); });
   EXPECT_EQ(0, rc);
@@ -137,7 +127,7 @@ TEST_F(DataFileTest, ReadsHandBuiltFileFieldByField) {
   expected.replace(kHeaderBytes + 2 * kRecordBytes + 6, 2, 2, '\0');
   table_.records[1].wStatus = stGONE;
   std::string saved = Stderr([&] { EXPECT_EQ(0, SaveDataFile(table_, 0)); });
-  EXPECT_EQ(expected, ReadAll(file_));
+  EXPECT_EQ(expected, ReadBytes(file_));
   EXPECT_EQ(Shown(" \376 Saved       3  " + file_ + "\n"), saved);
   EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
 
@@ -149,7 +139,7 @@ TEST_F(DataFileTest, EmptyTableAndLinesAtTheLimit) {
   table_.cStartPath[0] = '\0';
   snprintf(table_.cFileMask, MAX_PATH, "*.*");
   Stderr([&] { EXPECT_EQ(0, SaveDataFile(table_, 0)); });
-  EXPECT_EQ("VNT CRC Ver. 2.01\n\n*.*\n0\n", ReadAll(file_));
+  EXPECT_EQ("VNT CRC Ver. 2.01\n\n*.*\n0\n", ReadBytes(file_));
   std::string err = Stderr([&] { EXPECT_EQ(0, ReadDataFile(table_)); });
   EXPECT_EQ(Readed(0), err);
 
@@ -179,7 +169,7 @@ TEST_F(DataFileTest, RejectedSignatures) {
        "\n** Error: Different version of data file. Error: Requires ver. 2.01\n", 3},
   };
   for (const Case& c : cases) {
-    WriteAll(file_, c.bytes);
+    WriteBytes(file_, c.bytes);
     std::string err = Stderr([&] { EXPECT_EQ(1, ReadDataFile(table_)) << c.bytes; });
     EXPECT_EQ(c.message + Readed(0), err);
     EXPECT_STREQ("keep", table_.cStartPath);
@@ -190,7 +180,7 @@ TEST_F(DataFileTest, RejectedSignatures) {
 }
 
 TEST_F(DataFileTest, TestFileCodes) {
-  WriteAll(file_, kFixtureBytes);
+  WriteBytes(file_, kFixtureBytes);
   table_.records.resize(1);
   EXPECT_EQ(0, TestFile(table_, file_.c_str()));
   EXPECT_STREQ("/start/", table_.cStartPath);
@@ -201,7 +191,7 @@ TEST_F(DataFileTest, TestFileCodes) {
   EXPECT_EQ(1, TestFile(table_, dir_.string().c_str()));
   EXPECT_EQ(4, TestFile(table_, (dir_ / "missing").string().c_str()));
   EXPECT_EQ(1u, table_.records.size());
-  WriteAll(file_, kFixtureBytes.substr(0, kHeaderBytes - 1));  // count line without its end
+  WriteBytes(file_, kFixtureBytes.substr(0, kHeaderBytes - 1));  // count line without its end
   EXPECT_EQ(2, TestFile(table_, file_.c_str()));
   EXPECT_STREQ("/start/", table_.cStartPath);
 }
@@ -225,6 +215,8 @@ TEST_F(DataFileTest, DamagedFilesAreRefused) {
   for (size_t at = kHeaderBytes; at-- > 0;)
     if (crlf[at] == '\n') crlf.insert(at, "\r");
   const std::string cases[] = {
+      header.substr(0, 18),                               // the signature alone
+      header.substr(0, 21),                               // cut in the start path
       header,                                             // no mask line
       kFixtureBytes.substr(0, kHeaderBytes - 1),          // count line without its end
       kFixtureBytes.substr(0, kHeaderBytes + 100),        // in the records
@@ -257,7 +249,7 @@ TEST_F(DataFileTest, DamagedFilesAreRefused) {
   };
   for (const std::string& bytes : cases) {
     SCOPED_TRACE(testing::PrintToString(bytes.substr(0, 40)));
-    WriteAll(file_, bytes);
+    WriteBytes(file_, bytes);
     snprintf(table_.cStartPath, MAX_PATH, "keep");
     std::string err = Stderr([&] { EXPECT_EQ(1, ReadDataFile(table_)); });
     EXPECT_EQ("\n** Error: Data file is damaged: " + file_ + "\n" + Readed(0), err);
@@ -274,7 +266,7 @@ TEST_F(DataFileTest, DamagedFilesAreRefused) {
 // A count of a hundred million in a file that holds almost nothing on disk is refused before
 // anything is reserved for it.
 TEST_F(DataFileTest, ASparseFileWithAHugeCount) {
-  WriteAll(file_, "VNT CRC Ver. 2.01\n/\n*.*\n100000000\n");
+  WriteBytes(file_, "VNT CRC Ver. 2.01\n/\n*.*\n100000000\n");
   std::error_code ec;
   fs::resize_file(file_, uint64_t(100000000) * (kRecordBytes + 1) + 100, ec);
   if (ec) GTEST_SKIP() << "cannot make a sparse file here: " << ec.message();
@@ -327,7 +319,7 @@ TEST_F(DataFileTest, OpenAndCreateFailures) {
 }
 
 TEST_F(DataFileTest, FailedWriteKeepsTheOldFile) {
-  WriteAll(file_, kFixtureBytes);
+  WriteBytes(file_, kFixtureBytes);
   Stderr([&] { EXPECT_EQ(0, ReadDataFile(table_)); });
   Record r;
   r.SetLongName("a name of some thirty characters");
@@ -343,7 +335,7 @@ TEST_F(DataFileTest, FailedWriteKeepsTheOldFile) {
   EXPECT_NE(std::string::npos,
             err.find("\n** Error: Cannot write output file: " + file_ + "\n *** File too large\n"))
       << err;
-  EXPECT_EQ(kFixtureBytes, ReadAll(file_));
+  EXPECT_EQ(kFixtureBytes, ReadBytes(file_));
   EXPECT_EQ(1, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
 }
 

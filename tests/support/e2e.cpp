@@ -74,6 +74,16 @@ std::string Sep(const std::string& path) {
   return out;
 }
 
+bool Has(const std::string& text, const std::string& piece) {
+  return text.find(piece) != std::string::npos;
+}
+
+size_t Count(const std::string& text, const std::string& piece) {
+  size_t n = 0;
+  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+  return n;
+}
+
 ::testing::AssertionResult MatchText(const std::string& expected, const std::string& actual) {
   std::vector<std::string> want = SplitLines(expected);
   std::vector<std::string> got = SplitLines(actual);

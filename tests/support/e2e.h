@@ -29,6 +29,10 @@ constexpr const char* kTimePass = "\nTime pass:      {*}\n";
 /// How long one run of the program may take before it counts as hung.
 constexpr int kRunSeconds = 120;
 
+/// Whether text holds piece, and how many times (overlapping ones included).
+bool Has(const std::string& text, const std::string& piece);
+size_t Count(const std::string& text, const std::string& piece);
+
 /// '/' replaced by the platform's path separator.
 std::string Sep(const std::string& path);
 
