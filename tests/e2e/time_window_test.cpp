@@ -10,10 +10,6 @@ namespace {
 
 constexpr int64_t kStamp = 1500000000;
 
-bool Has(const std::string& text, const std::string& piece) {
-  return text.find(piece) != std::string::npos;
-}
-
 struct WindowCase {
   const char* what;
   const char* window;  // the option's value; empty: no option
