@@ -84,7 +84,7 @@ void ChecksumRun::Checksummed(uint64_t tag, const char* path, uint32_t crc, int 
   Record& r = table_.records[tag];
   // The engine leaves the CRC as it was when it was never made ready.
   if (CRCReady()) r.dwCRC = crc;
-  if (error != 0 && error != 0xFFFF) Warn(error, path);
+  if (error != 0 && error != kCrcNotReady) Warn(error, path);
   ++done_;
   if (showProgress_ && progress_.Due()) PrintChecksumProgress(path, done_, total_);
 }

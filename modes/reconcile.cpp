@@ -275,7 +275,7 @@ void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* pat
 }
 
 void Reconciler::Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) {
-  if (error != 0 && error != 0xFFFF) WarnSkipped(error, path);
+  if (error != 0 && error != kCrcNotReady) WarnSkipped(error, path);
   if (!(tag & kMatchedTag)) {
     table_.records[tag].dwCRC = crc;
     return;
