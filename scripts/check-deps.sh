@@ -39,7 +39,7 @@ done < <(find "${LAYERS[@]}" -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 while IFS= read -r hit; do
   echo "Table method defined outside core/: $hit"
   bad=1
-done < <(grep -rnE '^[^"/[:space:]#][^"/]*\bTable::~?[A-Za-z_][A-Za-z0-9_]*[[:space:]]*\(' \
+done < <(grep -rnE '^[^"/[:space:]#][^"/]*\bTable::(~?[A-Za-z_][A-Za-z0-9_]*|operator[^(]*)[[:space:]]*\(' \
   --include='*.cpp' --include='*.h' "${LAYERS[@]}" | grep -v '^core/')
 
 if [[ $bad -eq 0 ]]; then
