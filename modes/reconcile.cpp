@@ -231,6 +231,31 @@ void Reconciler::TakeNew(const FoundEntry& e) {
   });
 }
 
+int CheckFacts(Record& r, const EntryFacts& now, const CheckOptions& opt, EntryChange& c) {
+  int changes = 0;
+  if (!ShortNamesEqual(r.cShortName, now.shortName)) {
+    ShortNameChange(r.cShortName, now.shortName, c.name, sizeof c.name);
+    memcpy(r.cShortName, now.shortName, kShortNameLen);
+    ++changes;
+  }
+  if (!opt.noTime && opt.checkCreate && !TimesEqual(r.ftCreate, now.create)) {
+    TimeChange(r.ftCreate, now.create, c.create, sizeof c.create);
+    r.ftCreate = now.create;
+    ++changes;
+  }
+  if (!opt.noTime && (opt.dirWriteTime || !now.dir) && !TimesEqual(r.ftWrite, now.write)) {
+    TimeChange(r.ftWrite, now.write, c.write, sizeof c.write);
+    r.ftWrite = now.write;
+    ++changes;
+  }
+  if (!opt.noAttr && (r.dwAttr & ~atNOMATCH) != now.attr) {
+    FormatAttributeChanges(r.dwAttr, now.attr, c.attr);
+    r.dwAttr = now.attr;
+    ++changes;
+  }
+  return changes;
+}
+
 void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* path) {
   Record& r = table_.records[k];
   Matched m;
@@ -243,26 +268,8 @@ void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* pat
 
   char shortName[kShortNameLen];
   MakeShortName(fd, shortName);
-  if (!ShortNamesEqual(r.cShortName, shortName)) {
-    ShortNameChange(r.cShortName, shortName, c.name, sizeof c.name);
-    memcpy(r.cShortName, shortName, kShortNameLen);
-    ++m.changes;
-  }
-  if (!opt_.noTime && opt_.checkCreate && !TimesEqual(r.ftCreate, fd.ftCreationTime)) {
-    TimeChange(r.ftCreate, fd.ftCreationTime, c.create, sizeof c.create);
-    r.ftCreate = fd.ftCreationTime;
-    ++m.changes;
-  }
-  if (!opt_.noTime && (opt_.dirWriteTime || !m.dir) && !TimesEqual(r.ftWrite, fd.ftLastWriteTime)) {
-    TimeChange(r.ftWrite, fd.ftLastWriteTime, c.write, sizeof c.write);
-    r.ftWrite = fd.ftLastWriteTime;
-    ++m.changes;
-  }
-  if (!opt_.noAttr && (r.dwAttr & ~atNOMATCH) != fd.dwFileAttributes) {
-    FormatAttributeChanges(r.dwAttr, fd.dwFileAttributes, c.attr);
-    r.dwAttr = fd.dwFileAttributes & ~atNOMATCH;
-    ++m.changes;
-  }
+  EntryFacts now{shortName, fd.ftCreationTime, fd.ftLastWriteTime, fd.dwFileAttributes, m.dir};
+  m.changes += CheckFacts(r, now, opt_, c);
   m.waiting = !m.dir && !opt_.noCrc;
   // Queued before the read is: with one reader the checksum arrives inside Submit.
   matched_.push_back(std::move(m));

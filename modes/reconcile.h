@@ -44,6 +44,20 @@ struct EntryChange {
   char size[64] = "";
 };
 
+/// What an entry holds now, beside its record: the fields checked before its contents.
+struct EntryFacts {
+  const char* shortName;  // kShortNameLen bytes
+  FILETIME create;
+  FILETIME write;
+  uint32_t attr;  // without atNOMATCH
+  bool dir;
+};
+
+/// Compares name, times and attributes of record r with now under opt, writes the text of
+/// each difference into c and takes the new value into r. Returns how many differ. Live and
+/// stored walks share it, so both report a difference alike.
+int CheckFacts(Record& r, const EntryFacts& now, const CheckOptions& opt, EntryChange& c);
+
 using ChangeSink = std::function<void(const EntryChange&)>;
 
 class Reconciler : public CrcSink, private DirVisitor {

@@ -157,29 +157,9 @@ void StoredWalk::TakeNew(uint32_t d, uint32_t j) {
 void StoredWalk::Compare(uint32_t k, const Record& now) {
   Record& r = t_.records[k];
   EntryChange c;
-  int changes = 0;
   bool dir = now.IsDir();
-  if (!ShortNamesEqual(r.cShortName, now.cShortName)) {
-    ShortNameChange(r.cShortName, now.cShortName, c.name, sizeof c.name);
-    memcpy(r.cShortName, now.cShortName, kShortNameLen);
-    ++changes;
-  }
-  if (!opt_.noTime && opt_.checkCreate && !TimesEqual(r.ftCreate, now.ftCreate)) {
-    TimeChange(r.ftCreate, now.ftCreate, c.create, sizeof c.create);
-    r.ftCreate = now.ftCreate;
-    ++changes;
-  }
-  if (!opt_.noTime && (opt_.dirWriteTime || !dir) && !TimesEqual(r.ftWrite, now.ftWrite)) {
-    TimeChange(r.ftWrite, now.ftWrite, c.write, sizeof c.write);
-    r.ftWrite = now.ftWrite;
-    ++changes;
-  }
-  uint32_t attr = now.dwAttr & ~atNOMATCH;
-  if (!opt_.noAttr && (r.dwAttr & ~atNOMATCH) != attr) {
-    FormatAttributeChanges(r.dwAttr, attr, c.attr);
-    r.dwAttr = attr;
-    ++changes;
-  }
+  EntryFacts facts{now.cShortName, now.ftCreate, now.ftWrite, now.dwAttr & ~atNOMATCH, dir};
+  int changes = CheckFacts(r, facts, opt_, c);
   // A file with contents stored with CRC 0 was never checksummed there (/nc): nothing to
   // compare its contents with.
   bool crcKnown = now.dwCRC != 0 || now.qwSize == 0 || !HasContents(now.dwAttr);
