@@ -1,18 +1,11 @@
 // Records: the short name rule, and copies that own their long names.
 #include "core/record.h"
 
-#include <cstdlib>
 #include <cstring>
 
-namespace {
+#include "core/names.h"
 
-char* DupName(const char* name) {
-  if (name == nullptr || name[0] == '\0') return nullptr;
-  size_t n = strlen(name) + 1;
-  char* copy = static_cast<char*>(malloc(n));
-  if (copy != nullptr) memcpy(copy, name, n);
-  return copy;
-}
+namespace {
 
 // Bounded copy that NUL-fills the rest of the field (no terminator when all 14 are used).
 void CopyShort(char out[kShortNameLen], const char* src) {
@@ -39,14 +32,14 @@ Record::Record(const WIN32_FIND_DATAA& fd, uint32_t upIdx)
       dwReserved0(fd.dwReserved0),
       qwSize((uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow),
       dwReserved1(fd.dwReserved1),
-      pLongName(DupName(fd.cFileName)),
+      pLongName(NewName(fd.cFileName)),
       dwUpIdx(upIdx) {
   MakeShortName(fd, cShortName);
 }
 
 Record::Record(const Record& other) {
   CopyFields(other);
-  pLongName = DupName(other.pLongName);
+  pLongName = NewName(other.pLongName);
 }
 
 Record::Record(Record&& other) noexcept {
@@ -57,8 +50,8 @@ Record::Record(Record&& other) noexcept {
 
 Record& Record::operator=(const Record& other) {
   if (this != &other) {
-    char* name = DupName(other.pLongName);
-    free(pLongName);
+    char* name = NewName(other.pLongName);
+    DeleteName(pLongName);
     CopyFields(other);
     pLongName = name;
   }
@@ -67,7 +60,7 @@ Record& Record::operator=(const Record& other) {
 
 Record& Record::operator=(Record&& other) noexcept {
   if (this != &other) {
-    free(pLongName);
+    DeleteName(pLongName);
     CopyFields(other);
     pLongName = other.pLongName;
     other.pLongName = nullptr;
@@ -76,12 +69,12 @@ Record& Record::operator=(Record&& other) noexcept {
 }
 
 Record::~Record() {
-  free(pLongName);
+  DeleteName(pLongName);
 }
 
 void Record::SetLongName(const char* name) {
-  free(pLongName);
-  pLongName = DupName(name);
+  DeleteName(pLongName);
+  pLongName = NewName(name);
 }
 
 // Every field but the long name, which the callers copy or take over.

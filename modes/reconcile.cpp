@@ -199,8 +199,7 @@ void Reconciler::TakeTraversalDir(const FoundEntry& e) {
   Record& r = table_.records[k];
   r.wStatus &= ~stGONE;
   Enter(k, e);
-  Record fresh(fd, r.dwUpIdx);
-  memcpy(r.cShortName, fresh.cShortName, kShortNameLen);
+  MakeShortName(fd, r.cShortName);
   r.dwAttr = fd.dwFileAttributes | atNOMATCH;
   r.ftCreate = fd.ftCreationTime;
   r.ftAccess = fd.ftLastAccessTime;
