@@ -110,6 +110,11 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   }
   reads.Drain();
   reads_ = nullptr;
+  // Every entry is matched: the index's room goes to what follows (the move finder's arrays).
+  std::vector<uint32_t>().swap(slots_);
+  std::vector<uint32_t>().swap(visit_);
+  std::vector<char>().swap(enterable_);
+  std::vector<char>().swap(keepBelow_);
   return 0;
 }
 
