@@ -66,6 +66,9 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
   TestFileResult code = TestFile(t, t.cDataFile, &damaged);
   switch (code) {
     case kDataFileFound:
+      // Room for what the walk adds, taken while the table is empty: growing it later would
+      // hold the stored records twice while they move.
+      if (sub) t.ReserveForWalk();
       // A catalogue that cannot be read whole is never overwritten with a partial one.
       if (LoadCatalogue(t) != 0) return Load::kSkipTask;
       *ownTree = !noPath || strcmp(given, t.cStartPath) == 0;
