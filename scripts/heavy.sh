@@ -6,7 +6,11 @@
 # The moves case catalogues a million tree whose first half (500,000 entries) sits in one
 # folder, renames that folder and times Scan with and without --moves, alternately, ROUNDS
 # times (default 3); the target is --moves within 1.2x of the plain Scan.
-#   scripts/heavy.sh [million] [flat] [moves]      (no argument: million and flat)
+# Peak memory where Scan --moves grows the table: the grow case catalogues a million tree and
+# scans it with 500,000 new entries beside it (target 170 MB); the renamed case catalogues three
+# million entries, renames half of them and scans (target 150 bytes per stored entry). Their
+# trees are hard-linked copies of the million tree.
+#   scripts/heavy.sh [million] [flat] [moves] [grow] [renamed]   (no argument: million and flat)
 #   VANTEL32=path/to/vantel32 scripts/heavy.sh   uses that program instead of building one
 set -u -o pipefail
 
@@ -36,7 +40,7 @@ run() {
   cpu=$(awk -F': ' '/User time|System time/ { s += $2 } END { printf "%.2f", s }' "$log.time")
   local verdict=ok
   if [[ $status -ne 0 ]]; then verdict="exit status $status"; fi
-  if [[ ${rss:-0} -gt $LIMIT_KB ]]; then verdict="over 200 MB"; fi
+  if [[ ${rss:-0} -gt $LIMIT_KB ]]; then verdict="over $((LIMIT_KB / 1024)) MB"; fi
   printf '%-22s wall %9s  cpu %7ss  peak %7d KB  stdout %8d lines  %s\n' "$label" "$wall" \
     "$cpu" "${rss:-0}" "$(wc -l <"$log.out")" "$verdict"
   [[ $verdict == ok ]] || failed=1
@@ -103,13 +107,63 @@ moves_case() {
     if (rc > 1.2) { print "    over 1.2x"; exit 1 } }' || failed=1
 }
 
+# The million tree, made once for the cases that copy it.
+million_source() {
+  python3 "$ROOT/scripts/heavy-tree.py" million "$HEAVY/million"
+}
+
+grow_case() {
+  local tree=$HEAVY/grow work=$HEAVY/work-grow
+  echo "=== grow: generating (reused when present)"
+  million_source || { failed=1; return; }
+  if [[ ! -d $tree ]]; then
+    mkdir -p "$tree/new" && cp -al "$HEAVY/million" "$tree/stored" &&
+      cp -al "$HEAVY/million"/d0[0-4]? "$tree/new/" || { failed=1; return; }
+  fi
+  rm -rf "$work"
+  mkdir -p "$work"
+  mv "$tree/new" "$work/new"
+  run catalogue "$work" /ms /s "$tree" /fc grow.crc
+  mv "$work/new" "$tree/new"
+  LIMIT_KB=$((170 * 1024)) run scan-moves "$work" /ms /s --moves "$tree" /fc grow.crc
+  echo "    $(grep -c '^+ ' "$work/scan-moves.out") new lines"
+}
+
+renamed_case() {
+  local tree=$HEAVY/renamed work=$HEAVY/work-renamed entries=3000003
+  local LIMIT_KB=$((entries * 150 / 1024))
+  echo "=== renamed: generating (reused when present)"
+  million_source || { failed=1; return; }
+  local c
+  mkdir -p "$tree"
+  for c in a b c; do
+    [[ -d $tree/$c || $c == a && -d $tree/a2 ]] || cp -al "$HEAVY/million" "$tree/$c" || { failed=1; return; }
+  done
+  # Back to the names the catalogue is made with.
+  [[ -d $tree/a2 ]] && mv "$tree/a2" "$tree/a"
+  if [[ -d $tree/b/moved ]]; then
+    mv "$tree/b/moved"/* "$tree/b/" && rmdir "$tree/b/moved" || { failed=1; return; }
+  fi
+  rm -rf "$work"
+  mkdir -p "$work"
+  run catalogue "$work" /ms /s "$tree" /fc renamed.crc
+  mv "$tree/a" "$tree/a2" && mkdir "$tree/b/moved" && mv "$tree/b"/d0[0-4]? "$tree/b/moved/" ||
+    { failed=1; return; }
+  run scan-moves "$work" /ms /s --moves "$tree" /fc renamed.crc
+  local rss
+  rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/scan-moves.time")
+  echo "    $((rss * 1024 / entries)) bytes per stored entry; $(grep -c '^> ' "$work/scan-moves.out") move lines"
+}
+
 kinds=("$@")
 [[ ${#kinds[@]} -gt 0 ]] || kinds=(million flat)
 for kind in "${kinds[@]}"; do
   case $kind in
     million | flat) heavy_tree "$kind" ;;
     moves) moves_case ;;
-    *) echo "unknown case: $kind (million, flat, moves)" >&2; exit 2 ;;
+    grow) grow_case ;;
+    renamed) renamed_case ;;
+    *) echo "unknown case: $kind (million, flat, moves, grow, renamed)" >&2; exit 2 ;;
   esac
 done
 exit $failed
