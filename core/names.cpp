@@ -25,7 +25,7 @@ struct Pool {
   Block* current = nullptr;
 };
 
-// Never destroyed: records in static tables are released after every function-local static.
+// Never destroyed: the records of a static table (the run's tasks) go after it would.
 Pool& ThePool() {
   static Pool* pool = new Pool;
   return *pool;
