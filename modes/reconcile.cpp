@@ -39,7 +39,7 @@ void Reconciler::Index() {
   auto& recs = table_.records;
   stored_ = recs.size();
   size_t cap = 16;
-  while (cap < 2 * stored_) cap <<= 1;
+  while (cap < stored_ + stored_ / 2) cap <<= 1;  // at most two thirds full
   slots_.assign(cap, 0);
   visit_.assign(1, 0);
   enterable_.assign(stored_, 0);
