@@ -39,7 +39,8 @@ void ChecksumRun::QueueUpTo(size_t end, const std::vector<char>* only) {
     Record& r = table_.records[i];
     if (r.IsDir()) continue;
     if (only != nullptr && (i >= only->size() || !(*only)[i])) continue;
-    bytes_ += r.qwSize;
+    bool deferred = (r.wStatus & stDEFERRED) != 0;
+    bytes_ += r.qwSize;  // a deferred file's size comes with it
     ++files_;
     if (!ComposeFilePath(table_, static_cast<unsigned>(i), path, base)) {
       ++done_;
@@ -47,7 +48,10 @@ void ChecksumRun::QueueUpTo(size_t end, const std::vector<char>* only) {
       Warn(ENAMETOOLONG, std::string(table_.cStartPath) + r.LongName());
       continue;
     }
-    readers_.Submit(path, r.qwSize, r.dwAttr, stored_, this, i);
+    if (deferred)
+      readers_.SubmitDeferred(path, this, i);
+    else
+      readers_.Submit(path, r.qwSize, r.dwAttr, stored_, this, i);
   }
   readers_.Flush();
 }
@@ -64,12 +68,20 @@ void ChecksumRun::Finish(const std::vector<char>* only) {
   for (size_t i = queued_; i < table_.records.size(); ++i)
     total_ += !table_.records[i].IsDir() && (only == nullptr || (i < only->size() && (*only)[i]));
   QueueUpTo(table_.records.size(), only);
-  readers_.Drain();
+  Settle();
   double speed = 0;
   time_t elapsed = time(nullptr) - start_;
   if (elapsed != 0) speed = bytes_ / 1024.0 / static_cast<double>(elapsed);
   FinalLine(" \376 CRC32  %6u  Size: %12" PRId64 " bytes   Speed: %7g Kb/s\n", files_,
             static_cast<int64_t>(bytes_), speed);
+}
+
+void ChecksumRun::Settle() {
+  readers_.Drain();
+  // A file gone between the listing and its reader is not in the tree, as when the walk had
+  // looked it up itself.
+  if (gone_ != 0) table_.Compact();
+  gone_ = 0;
 }
 
 void ChecksumRun::Warn(int error, const std::string& path) {
@@ -80,8 +92,30 @@ void ChecksumRun::Warn(int error, const std::string& path) {
   }
 }
 
+void ChecksumRun::Found(uint64_t tag, const FileFacts& facts) {
+  Record& r = table_.records[tag];
+  r.wStatus &= static_cast<uint16_t>(~stDEFERRED);
+  if (!facts.found) {
+    r.wStatus |= stGONE;
+    ++gone_;
+    --files_;
+    return;
+  }
+  r.dwAttr = facts.attributes;
+  r.ftCreate = facts.creation;
+  r.ftAccess = facts.lastAccess;
+  r.ftWrite = facts.lastWrite;
+  r.qwSize = facts.size;
+  bytes_ += facts.size;
+}
+
 void ChecksumRun::Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) {
   Record& r = table_.records[tag];
+  if (r.wStatus & stGONE) {
+    if (error != ENOENT) Warn(error, path);  // it could not even be looked at
+    ++done_;
+    return;
+  }
   // The engine leaves the CRC as it was when it was never made ready.
   if (CRCReady()) r.dwCRC = crc;
   if (error != 0 && error != kCrcNotReady) Warn(error, path);
@@ -102,7 +136,12 @@ void Table::ChecksumPass(const std::vector<char>* only, bool stored) {
 int Table::BuildAndChecksum(int recurse) {
   CrcReaders readers(ReaderThreads());
   ChecksumRun run(*this, readers, false);
-  int error = BuildTree(recurse, [&run](size_t found) { run.QueueWhileWalking(found); });
-  if (error == 0) run.Finish();  // a tree that could not be read has nothing to sum up
+  int error = BuildTree(
+      recurse, [&run](size_t found) { run.QueueWhileWalking(found); }, run.DefersFiles());
+  // A tree that could not be read has nothing to sum up; what was queued is taken in.
+  if (error == 0)
+    run.Finish();
+  else
+    run.Settle();
   return error;
 }

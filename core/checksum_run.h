@@ -27,8 +27,13 @@ class ChecksumRun : public CrcSink {
   void QueueWhileWalking(size_t end);
   // Queues the rest, waits for every checksum and prints the summary line.
   void Finish(const std::vector<char>* only = nullptr);
+  // Waits for every checksum queued so far, without a summary.
+  void Settle();
+  // Whether the walk may leave each file's find data to its reader (stDEFERRED).
+  bool DefersFiles() const { return !stored_ && readers_.TakesDeferred(); }
 
  private:
+  void Found(uint64_t tag, const FileFacts& facts) override;
   void Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) override;
   // The warning for a file left unread.
   void Warn(int error, const std::string& path);
@@ -41,6 +46,7 @@ class ChecksumRun : public CrcSink {
   unsigned done_ = 0;   // checksummed, or left unread
   unsigned total_ = 0;  // to be queued in all, known once the walk is done
   uint64_t bytes_ = 0;
+  size_t gone_ = 0;  // deferred files gone before their reader came
   bool started_ = false;
   time_t start_ = 0;
   bool showProgress_ = false;  // not while the walk prints its own

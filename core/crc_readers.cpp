@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "core/crc32shr.h"
+#include "core/record.h"
 #include "platform/platform.h"
 
 namespace {
@@ -63,12 +64,6 @@ unsigned ReaderThreads() {
   return readerThreads;
 }
 
-int ChecksumOneFile(const char* path, uint64_t size, uint32_t attr, bool lookUp,
-                    unsigned char* buffer, unsigned bufferSize, uint32_t* crc) {
-  if (lookUp) return CRCFileBuffered(path, buffer, bufferSize, crc);
-  return CRCFileOfSizeBuffered(path, size, attr, buffer, bufferSize, crc);
-}
-
 CrcReaders::CrcReaders(unsigned readers) {
   lastProgress.store(Clock::now().time_since_epoch().count());
   if (readers == 1) return;
@@ -111,6 +106,28 @@ void CrcReaders::Submit(const char* path, uint64_t size, uint32_t attr, bool loo
     sink->Checksummed(tag, path, crc, error);
     return;
   }
+  Queue(path, size, attr, lookUp, false, sink, tag);
+}
+
+void CrcReaders::SubmitDeferred(const char* path, CrcSink* sink, uint64_t tag) {
+  if (TakesDeferred()) {
+    Queue(path, 0, 0, false, true, sink, tag);
+    return;
+  }
+  Drain();
+  FileFacts facts;
+  int fd = OpenDeferredFile(path, &facts);
+  int error = errno;
+  if (fd >= 0) _close(fd);
+  sink->Found(tag, facts);
+  if (facts.found)
+    Submit(path, facts.size, facts.attributes, false, sink, tag);
+  else
+    sink->Checksummed(tag, path, 0, error != 0 ? error : ENOENT);
+}
+
+void CrcReaders::Queue(const char* path, uint64_t size, uint32_t attr, bool lookUp, bool deferred,
+                       CrcSink* sink, uint64_t tag) {
   uint64_t n = submitted_.load(std::memory_order_relaxed);
   while (n - delivered_ >= ringSize_) DeliverOldest(true);
   Job& job = ring_[n % ringSize_];
@@ -118,6 +135,7 @@ void CrcReaders::Submit(const char* path, uint64_t size, uint32_t attr, bool loo
   job.size = size;
   job.attr = attr;
   job.lookUp = lookUp;
+  job.deferred = deferred;
   job.sink = sink;
   job.tag = tag;
   job.done.store(false, std::memory_order_relaxed);
@@ -151,6 +169,7 @@ bool CrcReaders::DeliverOldest(bool wait) {
     while (!job.done.load()) done_.wait(lock);
     awaited_.store(kNone);
   }
+  if (job.deferred) job.sink->Found(job.tag, job.facts);
   job.sink->Checksummed(job.tag, job.path.c_str(), job.crc, job.error);
   ++delivered_;
   return true;
@@ -184,11 +203,34 @@ void CrcReaders::Read() {
     }
     Job& job = ring_[t % ringSize_];
     job.error = ReadWaitingForDescriptors([&] {
-      return ChecksumOneFile(job.path.c_str(), job.size, job.attr, job.lookUp, buffer.data(),
-                             kCrcBufferSize, &job.crc);
+      int r = StartJob(job);
+      return r == kCrcOpened ? CrcReadOn(job.read, buffer.data(), kCrcBufferSize, false, &job.crc)
+                             : r;
     });
     Finished(t);
   }
+}
+
+int CrcReaders::StartJob(Job& job) {
+  if (!job.deferred)
+    return CrcFileStart(job.path.c_str(), job.size, job.attr, job.lookUp, &job.read, &job.crc);
+  job.crc = 0;
+  int fd = OpenDeferredFile(job.path.c_str(), &job.facts);
+  if (fd < 0) {
+    // What has no contents now is read as the walk would have read it: not at all.
+    if (job.facts.found && !HasContents(job.facts.attributes)) return 0;
+    return errno != 0 ? errno : EIO;
+  }
+  // The engine's check that the file may be read, as for every other file.
+  if (_access(job.path.c_str(), 4) != 0) {
+    int error = errno != 0 ? errno : EIO;
+    _close(fd);
+    return error;
+  }
+  job.read.fd = fd;
+  job.read.remaining = job.facts.size;
+  CRCInit(&job.read.crc);
+  return kCrcOpened;
 }
 
 void CrcReaders::Finished(uint64_t t) {
@@ -202,7 +244,7 @@ void CrcReaders::Finished(uint64_t t) {
 void CrcReaders::ReadCached(uint64_t t, std::vector<unsigned char>& buffer) {
   Job& job = ring_[t % ringSize_];
   int result = ReadWaitingForDescriptors([&] {
-    int r = CrcFileStart(job.path.c_str(), job.size, job.attr, job.lookUp, &job.read, &job.crc);
+    int r = StartJob(job);
     return r == kCrcOpened ? CrcReadOn(job.read, buffer.data(), kCrcBufferSize, true, &job.crc) : r;
   });
   if (result == kCrcWouldWait && HandToWaiting(t)) return;

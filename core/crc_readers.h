@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/crc32shr.h"
+#include "platform/fileread.h"
 
 /// The number of readers the run uses: set once from the command line, before any mode runs.
 void SetReaderThreads(unsigned readers);
@@ -31,6 +32,8 @@ constexpr unsigned kMaxReaders = 64;
 class CrcSink {
  public:
   virtual void Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) = 0;
+  // Before Checksummed, for a file queued with SubmitDeferred: what its reader found it to be.
+  virtual void Found(uint64_t, const FileFacts&) {}
 
  protected:
   ~CrcSink() = default;
@@ -50,6 +53,10 @@ class CrcReaders {
   // waits for the oldest when the queue is full.
   void Submit(const char* path, uint64_t size, uint32_t attr, bool lookUp, CrcSink* sink,
               uint64_t tag);
+  // Queues a file the walk deferred: its reader learns its find data from the open file and
+  // reads as many bytes as that says. Elsewhere (not TakesDeferred) the file is looked at and
+  // then read as Submit reads it.
+  void SubmitDeferred(const char* path, CrcSink* sink, uint64_t tag);
   // Delivers every queued checksum.
   void Drain();
   // Wakes idle readers for what is queued. Submit wakes them only once several files wait, so
@@ -57,6 +64,8 @@ class CrcReaders {
   void Flush();
   // Whether files are read beside the queuing thread (more than one reader).
   bool Threaded() const { return !threads_.empty(); }
+  // Whether SubmitDeferred saves the walk its lookups: files read beside it by a ready engine.
+  bool TakesDeferred() const { return Threaded() && CRCReady(); }
 
  private:
   static constexpr uint64_t kNone = ~uint64_t{0};
@@ -66,6 +75,8 @@ class CrcReaders {
     uint64_t size = 0;
     uint32_t attr = 0;
     bool lookUp = false;
+    bool deferred = false;
+    FileFacts facts;  // of a deferred file, filled by its reader
     CrcSink* sink = nullptr;
     uint64_t tag = 0;
     uint32_t crc = 0;
@@ -74,7 +85,11 @@ class CrcReaders {
     std::atomic<bool> done{false};
   };
 
+  void Queue(const char* path, uint64_t size, uint32_t attr, bool lookUp, bool deferred,
+             CrcSink* sink, uint64_t tag);
   void Read();
+  // Opens job's file (CrcFileStart's results); a deferred one tells its facts on the way.
+  static int StartJob(Job& job);
   // Checksums job t from what memory holds, or hands it to the waiting readers.
   void ReadCached(uint64_t t, std::vector<unsigned char>& buffer);
   // False when no reader that waits can be had.
@@ -111,7 +126,3 @@ class CrcReaders {
   std::vector<std::thread> waitingThreads_;
   unsigned waitingIdle_ = 0;
 };
-
-/// Reads one file the way a reader does: 0 or an error number, crc 0 when it cannot be read.
-int ChecksumOneFile(const char* path, uint64_t size, uint32_t attr, bool lookUp,
-                    unsigned char* buffer, unsigned bufferSize, uint32_t* crc);

@@ -15,6 +15,9 @@ constexpr uint16_t stGONE = 0x8;
 constexpr uint16_t stMOVED = 0x10;  // one side of a move: left out of the new and missing lists
 // A directory on another device, under --one-file-system: recorded, not entered.
 constexpr uint16_t stOTHERFS = 0x20;
+// A file the walk knows by name and kind only: its reader fills in size, times and attributes
+// from the open file, so that the file is looked up once, and beside the walk.
+constexpr uint16_t stDEFERRED = 0x40;
 
 /// Entries without contents of their own to read: directories, links (reparse points) and
 /// devices, FIFOs and sockets. They get CRC 0 without being opened (a FIFO would block) and are

@@ -15,6 +15,7 @@
 #include "core/progress.h"
 #include "core/rules.h"
 #include "core/table.h"
+#include "platform/fileread.h"
 #include "platform/save.h"
 
 namespace {
@@ -27,17 +28,20 @@ bool IsDirectory(const WIN32_FIND_DATAA& fd) {
   return (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// each(fd) for every entry of dir that mask matches, "." and ".." aside; 0 or the error number.
+// each(fd, deferred) for every entry of dir that mask matches, "." and ".." aside; 0 or the
+// error number. defer: regular files may come with their name and kind only (deferred).
 template <typename Each>
-int Enumerate(const char* dir, const char* mask, Each each) {
+int Enumerate(const char* dir, const char* mask, bool defer, Each each) {
   char pattern[2 * MAX_PATH];
   if (!JoinText(pattern, sizeof pattern, dir, mask)) return ENAMETOOLONG;
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(pattern, &fd);
+  bool deferred = false;
+  HANDLE h =
+      defer ? FindFirstFileDeferringA(pattern, &fd, &deferred) : FindFirstFileA(pattern, &fd);
   if (h == INVALID_HANDLE_VALUE) return FindFailure();
   do {
-    if (!IsDotEntry(fd.cFileName)) each(fd);
-  } while (FindNextFileA(h, &fd));
+    if (!IsDotEntry(fd.cFileName)) each(fd, deferred);
+  } while (defer ? FindNextFileDeferringA(h, &fd, &deferred) : FindNextFileA(h, &fd));
   int error = FindFailure();
   FindClose(h);
   return error;
@@ -109,10 +113,14 @@ class Lister {
 // files the mask matched.
 class Appender : public DirVisitor {
  public:
-  Appender(std::vector<Record>& records, unsigned parent) : records_(records), parent_(parent) {}
+  Appender(std::vector<Record>& records, unsigned parent, bool deferFiles)
+      : records_(records), parent_(parent), deferFiles_(deferFiles) {}
 
+  bool DefersFiles() const override { return deferFiles_; }
   void Entry(const FoundEntry& e) override {
-    if (!e.dir) files_.emplace_back(*e.fd, parent_);
+    if (e.dir) return;
+    files_.emplace_back(*e.fd, parent_);
+    if (e.deferred) files_.back().wStatus |= stDEFERRED;
   }
   void Subdir(const FoundEntry& e) override {
     records_.emplace_back(*e.fd, parent_);
@@ -128,6 +136,7 @@ class Appender : public DirVisitor {
  private:
   std::vector<Record>& records_;
   unsigned parent_;
+  bool deferFiles_;
   std::vector<Record> files_;
 };
 
@@ -146,11 +155,12 @@ bool MaskMatchesAll(const char* mask) {
 
 int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& visitor) {
   Lister list(t, parent, dir);
+  bool defer = visitor.DefersFiles();
   // Under a mask that matches every name one enumeration gives both runs.
   if (MaskMatchesAll(t.cFileMask)) {
-    return Enumerate(dir, "*.*", [&](WIN32_FIND_DATAA& fd) {
+    return Enumerate(dir, "*.*", defer, [&](WIN32_FIND_DATAA& fd, bool deferred) {
       if (list.Excluded(&fd) || !list.place.Accept(&fd, list.path)) return;
-      FoundEntry e{&fd, list.path, IsDirectory(fd), false, list.OtherDevice(fd)};
+      FoundEntry e{&fd, list.path, IsDirectory(fd), false, list.OtherDevice(fd), deferred};
       visitor.Entry(e);
       if (e.dir) visitor.Subdir(e);
     });
@@ -162,17 +172,17 @@ int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& 
     bool otherDevice;
   };
   std::unordered_map<std::string, Matched> matched;
-  int error = Enumerate(dir, t.cFileMask, [&](WIN32_FIND_DATAA& fd) {
+  int error = Enumerate(dir, t.cFileMask, defer, [&](WIN32_FIND_DATAA& fd, bool deferred) {
     bool isDir = IsDirectory(fd);
     bool taken = !list.Excluded(&fd) && list.place.Accept(&fd, list.path);
-    FoundEntry e{&fd, list.path, isDir, false, taken && list.OtherDevice(fd)};
+    FoundEntry e{&fd, list.path, isDir, false, taken && list.OtherDevice(fd), deferred};
     if (isDir) matched.emplace(fd.cFileName, Matched{taken, e.otherDevice});
     if (taken) visitor.Entry(e);
   });
   if (error != 0) return error;
   // The run of all names also tells a directory that is gone or unreadable from one where
-  // nothing matched.
-  return Enumerate(dir, "*.*", [&](WIN32_FIND_DATAA& fd) {
+  // nothing matched. It takes directories only: no file needs to be looked at.
+  return Enumerate(dir, "*.*", true, [&](WIN32_FIND_DATAA& fd, bool) {
     if (!IsDirectory(fd)) return;
     SpellName(&fd);
     auto seen = matched.find(fd.cFileName);
@@ -185,15 +195,15 @@ int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& 
   });
 }
 
-int Table::ScanDirectory(const char* dir, unsigned parent) {
-  Appender appender(records, parent);
+int Table::ScanDirectory(const char* dir, unsigned parent, bool deferFiles) {
+  Appender appender(records, parent, deferFiles);
   int error = ListDirectory(*this, parent, dir, appender);
   appender.Finish();
   if (error != 0) WarnSkipped(error, dir);
   return error;
 }
 
-void Table::ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit) {
+void Table::ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit, bool deferFiles) {
   char path[2 * MAX_PATH];
   size_t base = strlen(cStartPath);
   memcpy(path, cStartPath, base + 1);
@@ -201,28 +211,31 @@ void Table::ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit
     const Record& r = records[i];
     if (r.IsDir() && !(r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) && !(r.wStatus & stOTHERFS) &&
         ComposeDirPath(*this, static_cast<unsigned>(i), path, base))
-      ScanDirectory(path, static_cast<unsigned>(i + 1));
+      ScanDirectory(path, static_cast<unsigned>(i + 1), deferFiles);
     visit(i);
   }
 }
 
-int Table::BuildTree(int recurse, const std::function<void(size_t)>& found) {
+int Table::BuildTree(int recurse, const std::function<void(size_t)>& found, bool deferFiles) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", cStartPath);
   records.clear();
   if (recurse) ReserveForWalk();
-  int error = ScanDirectory(path, 0);
+  int error = ScanDirectory(path, 0, deferFiles);
   if (found) found(records.size());
   ProgressTimer progress;
   if (progress.Due())
     ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
   if (recurse) {
-    ExpandSubtrees(0, [&](size_t i) {
-      if (!records[i].IsDir()) return;
-      if (found) found(records.size());
-      if (progress.Due())
-        ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
-    });
+    ExpandSubtrees(
+        0,
+        [&](size_t i) {
+          if (!records[i].IsDir()) return;
+          if (found) found(records.size());
+          if (progress.Due())
+            ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
+        },
+        deferFiles);
   }
   FinalLine(" \376 Tree   %6u  %s\n", static_cast<unsigned>(records.size()), cStartPath);
   return error;

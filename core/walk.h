@@ -26,6 +26,9 @@ struct FoundEntry {
   // A directory on another device than the one listed, under --one-file-system: recorded as
   // an entry but not entered, as a link is not.
   bool otherDevice;
+  // A regular file known by name and kind only, when the visitor defers files: its size, times
+  // and read-only bit come when its reader opens it.
+  bool deferred = false;
 };
 
 /// What a listing hands on, in two runs: first every entry the mask matches, files and
@@ -34,6 +37,7 @@ struct FoundEntry {
 /// Entry), marked noMatch where the mask misses it.
 class DirVisitor {
  public:
+  virtual bool DefersFiles() const { return false; }
   virtual void Entry(const FoundEntry& e) = 0;
   virtual void Subdir(const FoundEntry& e) = 0;
 

@@ -185,7 +185,8 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
       DropCovered(t);
     } else {
       ChecksumRun* run = runs.back().get();
-      t.BuildTree(sub != 0, [run](size_t found) { run->QueueWhileWalking(found); });
+      t.BuildTree(
+          sub != 0, [run](size_t found) { run->QueueWhileWalking(found); }, run->DefersFiles());
     }
   }
   for (auto& run : runs) run->Finish();

@@ -3,6 +3,10 @@
 // file that must come from the device to one that may wait for it.
 #pragma once
 
+#include <cstdint>
+
+#include "platform/platform.h"
+
 /// Opens for reading a file the walk found to be a regular file, as _open does but without
 /// asking again what it is: a link put in its place is not followed, and a directory or device
 /// fails or ends at its first read. -1 with errno set.
@@ -11,3 +15,36 @@ int OpenWalkedFile(const char* path);
 /// Like _read, but -1 with errno EAGAIN when the bytes would have to be waited for (not yet in
 /// the page cache). Where the system cannot tell, it reads as _read does.
 int ReadCached(int fd, void* buf, unsigned count);
+
+/// The find data of an entry that a walk left to its reader (below).
+struct FileFacts {
+  bool found = false;  // false: gone, or it could not be examined at all
+  DWORD attributes = 0;
+  FILETIME creation = {0, 0};
+  FILETIME lastAccess = {0, 0};
+  FILETIME lastWrite = {0, 0};
+  uint64_t size = 0;
+
+  void Take(const WIN32_FIND_DATAA& fd) {
+    found = true;
+    attributes = fd.dwFileAttributes;
+    creation = fd.ftCreationTime;
+    lastAccess = fd.ftLastAccessTime;
+    lastWrite = fd.ftLastWriteTime;
+    size = (uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow;
+  }
+};
+
+/// FindFirstFileA and FindNextFileA for a walk that reads every file it finds: an entry that
+/// the directory lists as a regular file may come back deferred, with its name and kind only
+/// (no size, times or read-only bit), so that the one lookup of the file is its reader's open.
+/// Windows lists all of it at once and never defers.
+HANDLE FindFirstFileDeferringA(const char* pattern, WIN32_FIND_DATAA* data, bool* deferred);
+BOOL FindNextFileDeferringA(HANDLE find, WIN32_FIND_DATAA* data, bool* deferred);
+
+/// Opens a deferred file as OpenWalkedFile does and learns its find data from the open file,
+/// or by its name when it cannot be opened. Returns the descriptor of the regular file, or -1:
+/// facts->found false when it is gone (errno ENOENT) or could not be looked at; otherwise the
+/// facts say what it is now (another kind has nothing to read) and errno why it was not
+/// opened (0: it was, but is no regular file now).
+int OpenDeferredFile(const char* path, FileFacts* facts);

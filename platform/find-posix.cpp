@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/dircache-posix.h"
+#include "platform/fileread.h"
 #include "platform/platform.h"
 #include "platform/wildcard.h"
 
@@ -132,6 +133,7 @@ bool Fill(int dirfd, const char* name, const char* shown, size_t len, WIN32_FIND
 struct Entry {
   uint32_t offset;
   uint32_t length;
+  unsigned char type;  // d_type: DT_UNKNOWN where the file system does not tell
 };
 
 struct Search {
@@ -142,6 +144,7 @@ struct Search {
   std::string names;  // every name with its terminating NUL
   std::vector<Entry> order;
   size_t next = 0;
+  bool defer = false;  // regular files come back by name and kind only
   int error = 0;  // the first entry that could not be examined, other than a vanished one
   ~Search() {
     if (dir) closedir(dir);
@@ -201,7 +204,8 @@ bool Collect(Search* s, const char* mask) {
     if (!all && !MatchWildcard(mask, name)) continue;
     size_t len = strlen(name);
     if (len >= MAX_PATH || s->names.size() + len + 1 > UINT32_MAX) continue;
-    s->order.push_back({static_cast<uint32_t>(s->names.size()), static_cast<uint32_t>(len)});
+    s->order.push_back(
+        {static_cast<uint32_t>(s->names.size()), static_cast<uint32_t>(len), e->d_type});
     s->names.append(name, len + 1);
     if (IsDotName(name)) std::swap(s->order[dots++], s->order.back());
   }
@@ -210,13 +214,27 @@ bool Collect(Search* s, const char* mask) {
   return true;
 }
 
+// A regular file known by its name only: what its open will tell is left at zero.
+void FillDeferred(const char* name, size_t len, WIN32_FIND_DATAA* data) {
+  memset(data, 0, offsetof(WIN32_FIND_DATAA, cFileName));
+  data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE | (name[0] == '.' ? FILE_ATTRIBUTE_HIDDEN : 0);
+  memcpy(data->cFileName, name, len + 1);
+  data->cAlternateFileName[0] = 0;
+}
+
 // Returns the next entry that can still be examined; entries removed since the directory was
 // read, or that cannot be examined, are passed over.
-bool NextEntry(Search* s, WIN32_FIND_DATAA* data) {
+bool NextEntry(Search* s, WIN32_FIND_DATAA* data, bool* deferred) {
   int fd = dirfd(s->dir);
+  *deferred = false;
   while (s->next < s->order.size()) {
     const Entry& e = s->order[s->next++];
     const char* name = s->names.data() + e.offset;
+    if (s->defer && e.type == DT_REG && e.length < sizeof data->cFileName) {
+      FillDeferred(name, e.length, data);
+      *deferred = true;
+      return true;
+    }
     if (!IsDotName(name)) {
       if (Fill(fd, name, name, e.length, data)) return true;
       if (errno != ENOENT && s->error == 0) s->error = errno != 0 ? errno : EIO;
@@ -256,8 +274,11 @@ int ErrnoOfFindError(DWORD code) {
   return code == 0 || code == ERROR_NO_MORE_FILES ? 0 : EIO;
 }
 
-HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
+namespace {
+
+HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* data, bool defer, bool* deferred) {
   lastError = ERROR_FILE_NOT_FOUND;
+  *deferred = false;
   size_t len = strlen(pattern);
   if (len == 0 || pattern[len - 1] == '/') return INVALID_HANDLE_VALUE;
   const char* slash = strrchr(pattern, '/');
@@ -279,6 +300,7 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
     return INVALID_HANDLE_VALUE;
   }
   Search* s = new Search;
+  s->defer = defer;
   s->dir = fdopendir(fd);
   if (!s->dir || !Collect(s, mask)) {
     lastError = FindErrorOf(errno);
@@ -286,7 +308,7 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
     delete s;
     return INVALID_HANDLE_VALUE;
   }
-  if (!NextEntry(s, data)) {
+  if (!NextEntry(s, data, deferred)) {
     if (s->error != 0) lastError = FindErrorOf(s->error);
     delete s;
     return INVALID_HANDLE_VALUE;
@@ -294,13 +316,71 @@ HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
   return s;
 }
 
-BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data) {
+BOOL FindNext(HANDLE find, WIN32_FIND_DATAA* data, bool* deferred) {
   lastError = ERROR_NO_MORE_FILES;
+  *deferred = false;
   if (find == kLiteralHandle || find == INVALID_HANDLE_VALUE || !find) return FALSE;
   Search* s = static_cast<Search*>(find);
-  if (NextEntry(s, data)) return TRUE;
+  if (NextEntry(s, data, deferred)) return TRUE;
   if (s->error != 0) lastError = FindErrorOf(s->error);
   return FALSE;
+}
+
+}  // namespace
+
+HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* data) {
+  bool deferred;
+  return FindFirst(pattern, data, false, &deferred);
+}
+
+BOOL FindNextFileA(HANDLE find, WIN32_FIND_DATAA* data) {
+  bool deferred;
+  return FindNext(find, data, &deferred);
+}
+
+HANDLE FindFirstFileDeferringA(const char* pattern, WIN32_FIND_DATAA* data, bool* deferred) {
+  return FindFirst(pattern, data, true, deferred);
+}
+
+BOOL FindNextFileDeferringA(HANDLE find, WIN32_FIND_DATAA* data, bool* deferred) {
+  return FindNext(find, data, deferred);
+}
+
+int OpenDeferredFile(const char* path, FileFacts* facts) {
+  const char* slash = strrchr(path, '/');
+  const char* shown = slash ? slash + 1 : path;
+  size_t len = strlen(shown);
+  WIN32_FIND_DATAA data;
+  facts->found = false;
+  if (len >= sizeof data.cFileName) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  int fd = OpenWalkedFile(path);
+  int error = errno;
+  if (fd >= 0) {
+    Stat st;
+    if (StatAt(fd, "", &st) && FillFrom(st, fd, "", shown, len, &data)) {
+      facts->Take(data);
+      if (S_ISREG(st.mode)) return fd;
+      error = 0;  // another kind of entry now: nothing to read
+    } else {
+      error = errno;
+    }
+    _close(fd);
+  }
+  // Not opened (no right to read, a link now, no descriptor free): what it is, by name.
+  if (!facts->found) {
+    const char* name;
+    int dir = CachedParentDir(path, &name);
+    bool filled = Fill(dir, name, shown, len, &data);
+    if (!filled && dir != AT_FDCWD && StaleCachedParentDir())
+      filled = Fill(AT_FDCWD, path, shown, len, &data);
+    if (filled) facts->Take(data);
+    if (!filled && errno != 0) error = errno;
+  }
+  errno = error;
+  return -1;
 }
 
 BOOL FindClose(HANDLE find) {

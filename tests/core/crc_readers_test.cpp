@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/crc32shr.h"
+#include "core/table.h"
 #include "platform/platform.h"
 #include "tests/support/scratch.h"
 #include "tests/support/touch.h"
@@ -27,10 +28,12 @@ struct Delivery {
 
 class Collect : public CrcSink {
  public:
+  void Found(uint64_t tag, const FileFacts& f) override { facts.emplace_back(tag, f); }
   void Checksummed(uint64_t tag, const char*, uint32_t crc, int error) override {
     got.push_back({tag, crc, error});
   }
   std::vector<Delivery> got;
+  std::vector<std::pair<uint64_t, FileFacts>> facts;  // of the deferred files
 };
 
 std::string Contents(size_t size, unsigned seed) {
@@ -113,11 +116,44 @@ TEST(CrcReaders, FilesGoneShrunkOrNoLongerFilesGetZero) {
       for (const char* name : {"gone", "shrunk", "grown", "dir", "fifo", "same", "link"})
         pool.Submit(dir.Path(name).c_str(), text.size(), FILE_ATTRIBUTE_ARCHIVE, false, &sink,
                     tag++);
+      // The same files deferred by the walk: each is read as what its reader finds it to be.
+      for (const char* name : {"gone", "shrunk", "grown", "dir", "fifo", "same", "link"})
+        pool.SubmitDeferred(dir.Path(name).c_str(), &sink, tag++);
       pool.Drain();
     }
-    uint32_t whole = 0;
+    uint32_t whole = 0, head = 0, longer = 0;
     ASSERT_EQ(0, CRCFile(dir.Path("same").c_str(), &whole));
-    ASSERT_EQ(sink.got.size(), 7u);
+    ASSERT_EQ(0, CRCFile(dir.Path("shrunk").c_str(), &head));
+    ASSERT_EQ(0, CRCFile(dir.Path("grown").c_str(), &longer));
+    ASSERT_EQ(sink.got.size(), 14u);
+    ASSERT_EQ(sink.facts.size(), 7u);
+    struct Deferred {
+      bool found;
+      DWORD kind;  // the attributes but read-only and hidden
+      uint64_t size;
+      uint32_t crc;
+      bool error;
+    };
+    const bool posix = !kIsWin32;  // a FIFO and a link only there; the FIFO is gone on Win32
+    const Deferred deferred[] = {
+        {false, 0, 0, 0, true},
+        {true, 0x20, 100, head, false},
+        {true, 0x20, text.size() + 4, longer, false},
+        {true, 0x10, 0, 0, false},
+        {posix, posix ? 0x40u : 0u, 0, 0, !posix},
+        {true, 0x20, text.size(), whole, false},
+        {true, posix ? 0x400u : 0x20u, posix ? 0 : text.size(), posix ? 0 : whole, false}};
+    for (size_t k = 0; k < 7; ++k) {
+      const FileFacts& f = sink.facts[k].second;
+      EXPECT_EQ(sink.facts[k].first, 7 + k);
+      EXPECT_EQ(f.found, deferred[k].found) << k;
+      if (f.found) {
+        EXPECT_EQ(f.attributes & ~0x3u, deferred[k].kind) << k;
+        EXPECT_EQ(f.size, deferred[k].size) << k;
+      }
+      EXPECT_EQ(sink.got[7 + k].crc, deferred[k].crc) << k;
+      EXPECT_EQ(sink.got[7 + k].error != 0, deferred[k].error) << k;
+    }
     EXPECT_EQ(sink.got[0].crc, 0u);  // gone
     EXPECT_NE(sink.got[0].error, 0);
     EXPECT_EQ(sink.got[1].crc, 0u);  // shrunk: contents unknown
@@ -180,6 +216,57 @@ TEST(CrcReaders, FilesChangingUnderBusyReadersGiveTheirChecksumOrZero) {
       EXPECT_EQ(crc, expected[i]) << paths[i];
     }
   }
+}
+
+// A walk that leaves each file's find data to its reader ends with the table of a walk that
+// looks every file up, less a file gone before its reader came to it.
+TEST(CrcReaders, DeferredFilesEndAsTheWalkSeesThem) {
+  if (kIsWin32) GTEST_SKIP() << "Windows lists every file whole: the walk defers none";
+  ASSERT_EQ(0, InitMagic());
+  ScratchDir dir;
+  dir.Dir("d");
+  dir.File("d/inner", Contents(70000, 2));
+  dir.File("plain", "abc");
+  dir.File(".hidden", "h");
+  dir.File("ro", "r");
+  std::filesystem::permissions(dir.Path("ro"),
+                               std::filesystem::perms::owner_write |
+                                   std::filesystem::perms::group_write |
+                                   std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::remove);
+  auto fresh = [&dir] {
+    Table t;
+    snprintf(t.cStartPath, sizeof t.cStartPath, "%s", dir.Path().c_str());
+    snprintf(t.cFileMask, sizeof t.cFileMask, "*.*");
+    return t;
+  };
+  // Everything read once first, so that one walk's reads move no access time the other sees.
+  fresh().BuildAndChecksum(1);
+  for (unsigned readers : {1u, 2u, kFitReaders}) {
+    SetReaderThreads(readers);
+    Table looked = fresh(), deferred = fresh();
+    dir.File("gone", "g");
+    deferred.BuildTree(1, nullptr, true);
+    std::filesystem::remove(dir.Path("gone"));
+    looked.BuildTree(1);
+    deferred.ChecksumPass();  // each file looked at before it is read: its access time as seen
+    looked.ChecksumPass();
+    ASSERT_EQ(deferred.records.size(), looked.records.size()) << readers;
+    for (size_t i = 0; i < looked.records.size(); ++i) {
+      const Record& a = deferred.records[i];
+      const Record& b = looked.records[i];
+      EXPECT_STREQ(a.LongName(), b.LongName());
+      EXPECT_EQ(a.dwAttr, b.dwAttr) << b.LongName();
+      EXPECT_EQ(a.qwSize, b.qwSize) << b.LongName();
+      EXPECT_EQ(a.dwCRC, b.dwCRC) << b.LongName();
+      EXPECT_EQ(a.dwUpIdx, b.dwUpIdx) << b.LongName();
+      EXPECT_EQ(a.wStatus, b.wStatus) << b.LongName();
+      EXPECT_EQ(memcmp(&a.ftCreate, &b.ftCreate, sizeof a.ftCreate), 0) << b.LongName();
+      EXPECT_EQ(memcmp(&a.ftAccess, &b.ftAccess, sizeof a.ftAccess), 0) << b.LongName();
+      EXPECT_EQ(memcmp(&a.ftWrite, &b.ftWrite, sizeof a.ftWrite), 0) << b.LongName();
+    }
+  }
+  SetReaderThreads(kFitReaders);
 }
 
 }  // namespace
