@@ -21,6 +21,10 @@ constexpr size_t kRingSize = 1024;
 // Files that wait before Submit wakes idle readers.
 constexpr uint64_t kWakeBatch = 16;
 
+// Files that a full queue (or the end) waits for at once: the queuing thread sleeps and is woken
+// once for these, not once for each file.
+constexpr uint64_t kDeliverBatch = 64;
+
 // Looks for work, giving way in between, before a reader sleeps.
 constexpr unsigned kSpinsBeforeSleep = 64;
 
@@ -129,7 +133,7 @@ void CrcReaders::SubmitDeferred(const char* path, CrcSink* sink, uint64_t tag) {
 void CrcReaders::Queue(const char* path, uint64_t size, uint32_t attr, bool lookUp, bool deferred,
                        CrcSink* sink, uint64_t tag) {
   uint64_t n = submitted_.load(std::memory_order_relaxed);
-  while (n - delivered_ >= ringSize_) DeliverOldest(true);
+  while (n - delivered_ >= ringSize_) DeliverBatch();
   Job& job = ring_[n % ringSize_];
   job.path.assign(path);
   job.size = size;
@@ -146,7 +150,24 @@ void CrcReaders::Queue(const char* path, uint64_t size, uint32_t attr, bool look
 }
 
 void CrcReaders::Drain() {
-  while (submitted_.load(std::memory_order_relaxed) != delivered_) DeliverOldest(true);
+  while (submitted_.load(std::memory_order_relaxed) != delivered_) DeliverBatch();
+}
+
+void CrcReaders::DeliverBatch() {
+  uint64_t last = std::min(delivered_ + kDeliverBatch, submitted_.load()) - 1;
+  WaitFor(last);
+  // Mostly done by now; one taken earlier may still be read.
+  while (delivered_ <= last) DeliverOldest(true);
+}
+
+void CrcReaders::WaitFor(uint64_t t) {
+  Job& job = ring_[t % ringSize_];
+  if (job.done.load(std::memory_order_acquire)) return;
+  Flush();
+  std::unique_lock<std::mutex> lock(mutex_);
+  awaited_.store(t);
+  while (!job.done.load()) done_.wait(lock);
+  awaited_.store(kNone);
 }
 
 void CrcReaders::Flush() {
@@ -163,11 +184,7 @@ bool CrcReaders::DeliverOldest(bool wait) {
   Job& job = ring_[delivered_ % ringSize_];
   if (!job.done.load(std::memory_order_acquire)) {
     if (!wait) return false;
-    Flush();
-    std::unique_lock<std::mutex> lock(mutex_);
-    awaited_.store(delivered_);
-    while (!job.done.load()) done_.wait(lock);
-    awaited_.store(kNone);
+    WaitFor(delivered_);
   }
   if (job.deferred) job.sink->Found(job.tag, job.facts);
   job.sink->Checksummed(job.tag, job.path.c_str(), job.crc, job.error);

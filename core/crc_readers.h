@@ -98,6 +98,10 @@ class CrcReaders {
   void Finished(uint64_t t);
   // Delivers the oldest job; false (nothing done) when it is not finished and wait is false.
   bool DeliverOldest(bool wait);
+  // Delivers the next few jobs, asleep until the last of them is done.
+  void DeliverBatch();
+  // Sleeps until job t (queued, not delivered) is done.
+  void WaitFor(uint64_t t);
   void WakeReaders();
 
   // Jobs pass between the threads through the three counters and each job's done flag, without
