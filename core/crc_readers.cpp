@@ -120,7 +120,7 @@ void CrcReaders::SubmitDeferred(const char* path, CrcSink* sink, uint64_t tag) {
   }
   Drain();
   FileFacts facts;
-  int fd = OpenDeferredFile(path, &facts);
+  int fd = OpenDeferredFile(path, &facts, false);
   int error = errno;
   if (fd >= 0) _close(fd);
   sink->Found(tag, facts);
@@ -140,6 +140,7 @@ void CrcReaders::Queue(const char* path, uint64_t size, uint32_t attr, bool look
   job.attr = attr;
   job.lookUp = lookUp;
   job.deferred = deferred;
+  job.read.fd = -1;
   job.sink = sink;
   job.tag = tag;
   job.done.store(false, std::memory_order_relaxed);
@@ -219,20 +220,26 @@ void CrcReaders::Read() {
       continue;
     }
     Job& job = ring_[t % ringSize_];
-    job.error = ReadWaitingForDescriptors([&] {
-      int r = StartJob(job);
-      return r == kCrcOpened ? CrcReadOn(job.read, buffer.data(), kCrcBufferSize, false, &job.crc)
-                             : r;
-    });
+    job.error = Work(job, buffer, false);
     Finished(t);
   }
 }
 
-int CrcReaders::StartJob(Job& job) {
+int CrcReaders::Work(Job& job, std::vector<unsigned char>& buffer, bool cachedOnly) {
+  return ReadWaitingForDescriptors([&] {
+    int r = job.read.fd < 0 ? StartJob(job, cachedOnly) : kCrcOpened;
+    return r == kCrcOpened
+               ? CrcReadOn(job.read, buffer.data(), kCrcBufferSize, cachedOnly, &job.crc)
+               : r;
+  });
+}
+
+int CrcReaders::StartJob(Job& job, bool cachedOnly) {
   if (!job.deferred)
     return CrcFileStart(job.path.c_str(), job.size, job.attr, job.lookUp, &job.read, &job.crc);
   job.crc = 0;
-  int fd = OpenDeferredFile(job.path.c_str(), &job.facts);
+  int fd = OpenDeferredFile(job.path.c_str(), &job.facts, cachedOnly);
+  if (fd < 0 && cachedOnly && errno == EAGAIN) return kCrcWouldWait;
   if (fd < 0) {
     // What has no contents now is read as the walk would have read it: not at all.
     if (job.facts.found && !HasContents(job.facts.attributes)) return 0;
@@ -260,14 +267,10 @@ void CrcReaders::Finished(uint64_t t) {
 
 void CrcReaders::ReadCached(uint64_t t, std::vector<unsigned char>& buffer) {
   Job& job = ring_[t % ringSize_];
-  int result = ReadWaitingForDescriptors([&] {
-    int r = StartJob(job);
-    return r == kCrcOpened ? CrcReadOn(job.read, buffer.data(), kCrcBufferSize, true, &job.crc) : r;
-  });
+  int result = Work(job, buffer, true);
   if (result == kCrcWouldWait && HandToWaiting(t)) return;
   // No reader that waits could be had: this one waits instead.
-  if (result == kCrcWouldWait)
-    result = CrcReadOn(job.read, buffer.data(), kCrcBufferSize, false, &job.crc);
+  if (result == kCrcWouldWait) result = Work(job, buffer, false);
   job.error = result;
   Finished(t);
 }
@@ -303,7 +306,7 @@ void CrcReaders::ReadWaiting() {
     waiting_.pop_front();
     lock.unlock();
     Job& job = ring_[t % ringSize_];
-    job.error = CrcReadOn(job.read, buffer.data(), kCrcBufferSize, false, &job.crc);
+    job.error = Work(job, buffer, false);  // opened here when even its name had to wait
     Finished(t);
     lock.lock();
   }

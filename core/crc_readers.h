@@ -89,7 +89,11 @@ class CrcReaders {
              CrcSink* sink, uint64_t tag);
   void Read();
   // Opens job's file (CrcFileStart's results); a deferred one tells its facts on the way.
-  static int StartJob(Job& job);
+  // cachedOnly: kCrcWouldWait, nothing opened, when a deferred file's name must come from the
+  // device.
+  static int StartJob(Job& job, bool cachedOnly);
+  // Opens job's file unless it is open and reads on (cachedOnly: while memory holds it).
+  static int Work(Job& job, std::vector<unsigned char>& buffer, bool cachedOnly);
   // Checksums job t from what memory holds, or hands it to the waiting readers.
   void ReadCached(uint64_t t, std::vector<unsigned char>& buffer);
   // False when no reader that waits can be had.

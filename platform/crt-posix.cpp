@@ -1,10 +1,13 @@
 // The C-runtime file functions, path helpers and CharToOemA on top of POSIX calls.
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -76,6 +79,31 @@ int OpenWalkedFile(const char* path) {
     fd = openat(AT_FDCWD, path, flags);
   }
   if (fd < 0) return -1;
+  readFd = fd;
+  readPath.assign(path);
+  return fd;
+}
+
+namespace {
+
+// Cleared the first time the kernel does not know openat2 or RESOLVE_CACHED.
+std::atomic<bool> cachedOpenWorks{true};
+
+}  // namespace
+
+int OpenWalkedFileCached(const char* path) {
+  if (!cachedOpenWorks.load(std::memory_order_relaxed)) return OpenWalkedFile(path);
+  const char* name;
+  int dir = CachedParentDir(path, &name);
+  open_how how = {};
+  how.flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
+  how.resolve = RESOLVE_CACHED;
+  int fd = static_cast<int>(syscall(SYS_openat2, dir, name, &how, sizeof how));
+  if (fd < 0 && errno == EAGAIN) return -1;
+  if (fd < 0) {
+    if (errno == ENOSYS || errno == EINVAL || errno == EPERM) cachedOpenWorks.store(false);
+    return OpenWalkedFile(path);  // which says why, and retries what the cache may have missed
+  }
   readFd = fd;
   readPath.assign(path);
   return fd;

@@ -24,7 +24,11 @@ BOOL FindNextFileDeferringA(HANDLE find, WIN32_FIND_DATAA* data, bool* deferred)
   return FindNextFileA(find, data);
 }
 
-int OpenDeferredFile(const char* path, FileFacts* facts) {
+int OpenWalkedFileCached(const char* path) {
+  return OpenWalkedFile(path);
+}
+
+int OpenDeferredFile(const char* path, FileFacts* facts, bool) {
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA(path, &data);
   facts->found = find != INVALID_HANDLE_VALUE;

@@ -12,6 +12,10 @@
 /// fails or ends at its first read. -1 with errno set.
 int OpenWalkedFile(const char* path);
 
+/// OpenWalkedFile, but -1 with errno EAGAIN when the file's name (and so its inode) would have
+/// to be read from the device first. Where the system cannot tell, it opens as OpenWalkedFile.
+int OpenWalkedFileCached(const char* path);
+
 /// Like _read, but -1 with errno EAGAIN when the bytes would have to be waited for (not yet in
 /// the page cache). Where the system cannot tell, it reads as _read does.
 int ReadCached(int fd, void* buf, unsigned count);
@@ -42,9 +46,10 @@ struct FileFacts {
 HANDLE FindFirstFileDeferringA(const char* pattern, WIN32_FIND_DATAA* data, bool* deferred);
 BOOL FindNextFileDeferringA(HANDLE find, WIN32_FIND_DATAA* data, bool* deferred);
 
-/// Opens a deferred file as OpenWalkedFile does and learns its find data from the open file,
-/// or by its name when it cannot be opened. Returns the descriptor of the regular file, or -1:
-/// facts->found false when it is gone (errno ENOENT) or could not be looked at; otherwise the
-/// facts say what it is now (another kind has nothing to read) and errno why it was not
-/// opened (0: it was, but is no regular file now).
-int OpenDeferredFile(const char* path, FileFacts* facts);
+/// Opens a deferred file as OpenWalkedFile does (cachedOnly: OpenWalkedFileCached) and learns
+/// its find data from the open file, or by its name when it cannot be opened. Returns the
+/// descriptor of the regular file, or -1: facts->found false when it is gone (errno ENOENT),
+/// could not be looked at, or (cachedOnly, errno EAGAIN) was not looked at for it would wait;
+/// otherwise the facts say what it is now (another kind has nothing to read) and errno why it
+/// was not opened (0: it was, but is no regular file now).
+int OpenDeferredFile(const char* path, FileFacts* facts, bool cachedOnly);

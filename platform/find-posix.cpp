@@ -346,7 +346,7 @@ BOOL FindNextFileDeferringA(HANDLE find, WIN32_FIND_DATAA* data, bool* deferred)
   return FindNext(find, data, deferred);
 }
 
-int OpenDeferredFile(const char* path, FileFacts* facts) {
+int OpenDeferredFile(const char* path, FileFacts* facts, bool cachedOnly) {
   const char* slash = strrchr(path, '/');
   const char* shown = slash ? slash + 1 : path;
   size_t len = strlen(shown);
@@ -356,8 +356,9 @@ int OpenDeferredFile(const char* path, FileFacts* facts) {
     errno = ENAMETOOLONG;
     return -1;
   }
-  int fd = OpenWalkedFile(path);
+  int fd = cachedOnly ? OpenWalkedFileCached(path) : OpenWalkedFile(path);
   int error = errno;
+  if (fd < 0 && cachedOnly && error == EAGAIN) return -1;
   if (fd >= 0) {
     Stat st;
     if (StatAt(fd, "", &st) && FillFrom(st, fd, "", shown, len, &data)) {
