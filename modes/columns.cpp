@@ -1,6 +1,7 @@
 // The listing's column table: codes, headers, underlines and the cell of each record.
 #include "modes/columns.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,22 @@
 #include "store/format.h"
 
 namespace {
+
+// The cells of the default columns are written without printf: a listing of many rows spent
+// most of its time parsing the same formats again.
+void Put(const char* text, size_t len) {
+  fwrite(text, 1, len, stdout);
+}
+
+// text, then blanks up to width and the gap after the cell (as "%-Ns" and the gap).
+void PutLeft(const char* text, size_t width, const char* gap) {
+  static const char kBlanks[] = "                    ";
+  size_t len = strlen(text);
+  Put(text, len);
+  for (; len < width; len += sizeof kBlanks - 1)
+    Put(kBlanks, std::min(width - len, sizeof kBlanks - 1));
+  fputs(gap, stdout);
+}
 
 void PrintNumber(const Table&, unsigned, unsigned number) {
   printf("%-8u ", number);
@@ -27,28 +44,39 @@ void PrintShortName(const Table& t, unsigned idx, unsigned) {
   char shortName[kShortNameLen + 1] = {};
   memcpy(shortName, t.records[idx].cShortName, kShortNameLen);
   CharToOemA(shortName, shortName);
-  printf("%-12s  ", shortName);
+  PutLeft(shortName, 12, "  ");
 }
 
 void PrintAttributes(const Table& t, unsigned idx, unsigned) {
   char text[kAttrTextSize];
   FormatAttributes(t.records[idx].dwAttr, text);
-  printf("%s  ", text);
+  PutLeft(text, 0, "  ");
 }
 
 void PrintSize(const Table& t, unsigned idx, unsigned) {
   const Record& r = t.records[idx];
   if (r.IsDir()) {
-    printf("%12s  ", "-Directory");
-  } else {
-    printf("%12" PRId64 "  ", static_cast<int64_t>(r.qwSize));
+    fputs("  -Directory  ", stdout);
+    return;
   }
+  // "%12" PRId64 "  ": a size read from a data file may pass INT64_MAX and show negative.
+  char text[24];
+  char* p = text + sizeof text;
+  int64_t size = static_cast<int64_t>(r.qwSize);
+  uint64_t v = size < 0 ? 0 - r.qwSize : r.qwSize;
+  do *--p = static_cast<char>('0' + v % 10);
+  while ((v /= 10) != 0);
+  if (size < 0) *--p = '-';
+  size_t len = static_cast<size_t>(text + sizeof text - p);
+  if (len < 12) Put("            ", 12 - len);
+  Put(p, len);
+  Put("  ", 2);
 }
 
 void PrintTime(const FILETIME& ft) {
   char text[kTimeTextSize];
   FormatFileTime(&ft, text, 0);
-  printf("%s  ", text);
+  PutLeft(text, 0, "  ");
 }
 
 void PrintCreateTime(const Table& t, unsigned idx, unsigned) {
@@ -74,16 +102,26 @@ void PrintReserved1(const Table& t, unsigned idx, unsigned) {
 void PrintCrc(const Table& t, unsigned idx, unsigned) {
   const Record& r = t.records[idx];
   if (r.IsDir()) {
-    printf("%-8s  ", " ");
-  } else {
-    printf("%08X  ", static_cast<unsigned>(r.dwCRC));
+    Put("          ", 10);
+    return;
   }
+  static const char kHex[] = "0123456789ABCDEF";
+  char text[10] = {0, 0, 0, 0, 0, 0, 0, 0, ' ', ' '};
+  for (int i = 0; i < 8; ++i) text[i] = kHex[(r.dwCRC >> (28 - 4 * i)) & 0xF];
+  Put(text, sizeof text);
 }
 
 void PrintLongName(const Table& t, unsigned idx, unsigned) {
-  std::string oem = t.records[idx].LongName();
-  CharToOemA(&oem[0], &oem[0]);
-  printf("%-18s", oem.c_str());
+  const char* name = t.records[idx].LongName();
+  char oem[MAX_PATH];
+  if (strlen(name) < sizeof oem) {
+    CharToOemA(name, oem);
+    PutLeft(oem, 18, "");
+    return;
+  }
+  std::string copy = name;
+  CharToOemA(&copy[0], &copy[0]);
+  PutLeft(copy.c_str(), 18, "");
 }
 
 void PrintFullPath(const Table& t, unsigned idx, unsigned) {

@@ -23,6 +23,13 @@ constexpr AttrLetter kAttrLetters[11] = {
     {'C', 0x800}, {'T', 0x100}, {'O', 0x1000}, {'F', 0x200}, {'P', 0x400},
 };
 
+// A value below 100 in two places, a lone digit after pad.
+char* TwoDigits(unsigned v, char pad, char* p) {
+  *p++ = v < 10 ? pad : static_cast<char>('0' + v / 10 % 10);
+  *p++ = static_cast<char>('0' + v % 10);
+  return p;
+}
+
 }  // namespace
 
 // A stamp with its top bit set is refused before the local offset is added: west of UTC the
@@ -35,10 +42,26 @@ void FormatFileTime(const FILETIME* ft, char* out, int fill) {
     snprintf(out, kTimeTextSize, "%s", kNoDate);
     return;
   }
-  // "%.4d" is the zero-flag form "%04.4d": the precision alone gives the leading zeros.
-  const char* format = fill != 0 ? "%02d-%s-%.4d  %02d:%.2d:%.2d" : "%2d-%s-%.4d  %2d:%.2d:%.2d";
-  snprintf(out, kTimeTextSize, format, st.wDay, kMonths[st.wMonth], st.wYear, st.wHour, st.wMinute,
-           st.wSecond);
+  // As "%2d-%s-%.4d  %2d:%.2d:%.2d" (fill: "%02d" for day and hour) would print it, without a
+  // format to parse for each of a listing's rows.
+  char pad = fill != 0 ? '0' : ' ';
+  char* p = out;
+  p = TwoDigits(st.wDay, pad, p);
+  *p++ = '-';
+  for (const char* m = kMonths[st.wMonth]; *m;) *p++ = *m++;
+  *p++ = '-';
+  char year[8];
+  int n = 0;
+  for (unsigned y = st.wYear; y != 0 || n < 4; y /= 10) year[n++] = static_cast<char>('0' + y % 10);
+  while (n > 0) *p++ = year[--n];
+  *p++ = ' ';
+  *p++ = ' ';
+  p = TwoDigits(st.wHour, pad, p);
+  *p++ = ':';
+  p = TwoDigits(st.wMinute, '0', p);
+  *p++ = ':';
+  p = TwoDigits(st.wSecond, '0', p);
+  *p = '\0';
 }
 
 void FormatAttributes(uint32_t attr, char* out) {

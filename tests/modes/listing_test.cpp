@@ -3,17 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cinttypes>
 #include <cstring>
 #include <string>
 
 #include "core/table.h"
+#include "store/format.h"
 
 namespace {
 
 Record Entry(const char* name, uint32_t attr, uint64_t size, uint32_t up) {
   Record r;
   r.SetLongName(name);
-  strncpy(r.cShortName, name, kShortNameLen);
+  memcpy(r.cShortName, name, std::min(strlen(name), size_t{kShortNameLen}));
   r.dwAttr = attr;
   r.qwSize = size;
   r.dwUpIdx = up;
@@ -87,6 +90,41 @@ TEST(PrintTableTest, PerDirectoryListsFollowTableOrder) {
                      "4        \n5        \n6        \n7        \n-------  \n"
                      "Total:          Files: 4      Directories: 4      Size: 10\n\n"
                      "Report total:   Files: 4      Directories: 4      Size: 10\n");
+}
+
+// The cells are written by hand; each must read as its printf format prints it.
+TEST(PrintTableTest, CellsReadAsTheirFormats) {
+  Table t;
+  strcpy(t.cFileMask, "*.*");
+  const char* longName = "a-name-longer-than-eighteen";
+  t.records = {Entry("d", 0x10, 0, 0), Entry("f", 0x21, 0, 0),
+               Entry("ab\x01"
+                     "c",
+                     0x20, 7, 0),
+               Entry(longName, 0x20, 123456789012345ull, 0),
+               Entry("huge", 0x20, (1ull << 63) + 5, 0)};
+  t.records[2].dwCRC = 0xABCDu;
+  t.records[4].dwCRC = 0xFEDCBA98u;
+  std::string expected;
+  for (const Record& r : t.records) {
+    char row[160], attr[kAttrTextSize];
+    FormatAttributes(r.dwAttr, attr);
+    std::string name = r.LongName();
+    CharToOemA(&name[0], &name[0]);
+    char crc[16], size[32];
+    if (r.IsDir()) {
+      snprintf(crc, sizeof crc, "%-8s  ", " ");
+      snprintf(size, sizeof size, "%12s  ", "-Directory");
+    } else {
+      snprintf(crc, sizeof crc, "%08X  ", static_cast<unsigned>(r.dwCRC));
+      snprintf(size, sizeof size, "%12" PRId64 "  ", static_cast<int64_t>(r.qwSize));
+    }
+    snprintf(row, sizeof row, "%-12s  %s  %s%s%-18s\n", name.substr(0, kShortNameLen).c_str(), attr,
+             size, crc, name.c_str());
+    expected += row;
+  }
+  std::string out = Printed(t, "FS AT SZ CC FL", 0, 0, 0);
+  EXPECT_NE(out.find(expected), std::string::npos) << out;
 }
 
 TEST(PrintTableTest, EmptyTablesAndHeaderLimits) {

@@ -35,6 +35,7 @@ TEST(FormatFileTimeTest, BothFillForms) {
   EXPECT_EQ("05-Mar-2001  00:00:00", Format(midnight, 1));
   EXPECT_EQ(" 5-Mar-2001   0:00:00", Format(midnight, 0));
   EXPECT_EQ("31-Dec-9999  23:59:59", Format(LocalStamp(253402300799), 2));
+  EXPECT_EQ(" 1-Jan-10000   0:00:00", Format(LocalStamp(253402300800), 0));  // "%.4d": no cut
 }
 
 TEST(FormatFileTimeTest, StampsWithoutADateStayWellFormed) {
