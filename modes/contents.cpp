@@ -4,9 +4,10 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <string_view>
+#include <tuple>
 #include <utility>
 
+#include "core/crc32shr.h"
 #include "platform/platform.h"
 
 namespace {
@@ -79,23 +80,6 @@ class FirstNames {
   std::vector<uint32_t> slots_;  // position + 1, 0 = empty
 };
 
-// A hash of a whole file's contents, to sort many files into likely classes: never trusted,
-// only the bytes are. False when the file cannot be read to its size.
-bool HashFile(int fd, uint64_t size, std::vector<unsigned char>* buf, uint64_t* hash) {
-  if (buf->size() < kMaxBlock) buf->resize(kMaxBlock);
-  uint64_t h = size;
-  for (uint64_t off = 0; off < size;) {
-    size_t len = static_cast<size_t>(std::min<uint64_t>(kMaxBlock, size - off));
-    if (!ReadFull(fd, buf->data(), len)) return false;
-    size_t part =
-        std::hash<std::string_view>()(std::string_view(reinterpret_cast<char*>(buf->data()), len));
-    h ^= part + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-    off += len;
-  }
-  *hash = h;
-  return true;
-}
-
 void CloseAll(const std::vector<int>& fds) {
   for (int fd : fds)
     if (fd != -1) _close(fd);
@@ -117,11 +101,29 @@ int ContentSplitter::Reopen(std::vector<Candidate>& files, size_t i, uint64_t si
   return -1;
 }
 
+// Reads an open file to its size and closes it: its CRC, and its bytes into keep when given.
+bool ContentSplitter::ReadWhole(int fd, uint64_t size, unsigned char* keep, uint32_t* crc) {
+  if (keep == nullptr && arena_.size() < kMaxBlock) arena_.resize(kMaxBlock);
+  CRCInit(crc);
+  bool read = true;
+  for (uint64_t off = 0; off < size && read;) {
+    size_t len = static_cast<size_t>(std::min<uint64_t>(kMaxBlock, size - off));
+    unsigned char* buf = keep != nullptr ? keep + off : arena_.data();
+    read = ReadFull(fd, buf, len);
+    if (read) CRCUpdate(buf, len, crc);
+    off += len;
+  }
+  _close(fd);
+  CRCFinal(crc);
+  return read;
+}
+
 // Reads the open files block by block in step and splits each class whose members disagree in
 // a block. Returns for each file the position of the first file of its class, or kFailed.
-// Anchored: only the class of file 0 is followed; files that leave it get kOther.
+// Anchored: only the class of file 0 is followed; files that leave it
+// get kOther. crcs, when given: for the first file of each class of two or more, their CRC.
 std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t size,
-                                           bool anchored) {
+                                           bool anchored, std::vector<uint32_t>* crcs) {
   size_t n = fds.size();
   size_t block = std::max(kMinBlock, std::min(kMaxBlock, kReadBudget / std::max<size_t>(n, 1)));
   block = static_cast<size_t>(std::min<uint64_t>(block, size));
@@ -129,6 +131,7 @@ std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t
   auto buffer = [this, block](int at) { return arena_.data() + static_cast<size_t>(at) * block; };
 
   std::vector<int> label(n, 0);
+  std::vector<uint32_t> running(crcs != nullptr ? n : 0, 0xFFFFFFFFu);
   std::vector<std::vector<int>> live(1);
   for (size_t at = 0; at < n; ++at) live[0].push_back(static_cast<int>(at));
   for (uint64_t off = 0; off < size && !live.empty(); off += block) {
@@ -150,9 +153,15 @@ std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t
           same->push_back(m);
         }
       }
+      uint32_t before = running.empty() ? 0 : running[cls[0]];
       for (std::vector<int>& p : parts) {
         for (int m : p) label[m] = p[0];
-        if (p.size() >= 2 && (!anchored || p[0] == 0)) next.push_back(std::move(p));
+        if (p.size() < 2 || (anchored && p[0] != 0)) continue;
+        if (!running.empty()) {
+          running[p[0]] = before;
+          CRCUpdate(buffer(p[0]), len, &running[p[0]]);
+        }
+        next.push_back(std::move(p));
       }
     }
     live.swap(next);
@@ -162,12 +171,16 @@ std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t
       if (label[at] != kFailed && (label[0] == kFailed || label[at] != label[0]))
         label[at] = kOther;
   }
+  if (crcs != nullptr) {
+    for (uint32_t& crc : running) CRCFinal(&crc);
+    crcs->swap(running);
+  }
   return label;
 }
 
 // Classes of a group too large to read side by side: each pass reads the first remaining file
-// with the others, a chunk at a time, and takes out those that hold its bytes. A group that
-// the hash has sorted holds one class as a rule, so this reads each file about once.
+// with the others, a chunk at a time, and takes out those that hold its bytes. A group whose
+// checksums are equal holds one class as a rule, so this reads each file about once.
 void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
                                     const std::vector<uint32_t>& group, uint64_t size,
                                     std::vector<int>* classOf, int* classes) {
@@ -190,7 +203,7 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
         chunk.push_back(remaining[k]);
         fds.push_back(fd);
       }
-      std::vector<int> label = Lockstep(fds, size, true);
+      std::vector<int> label = Lockstep(fds, size, true, nullptr);
       CloseAll(fds);
       if (label[0] == kFailed) {
         repFailed = true;
@@ -220,14 +233,73 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
   }
 }
 
+// Leaders whose whole bytes lie in kept_, one after the other: equal checksums propose a
+// class, the bytes decide. Classes are numbered from the size of crcOf on.
+void ContentSplitter::SplitKept(std::vector<Candidate>& files, const std::vector<Leader>& leaders,
+                                uint64_t size, std::vector<int>* classOf,
+                                std::vector<uint32_t>* crcOf) {
+  std::vector<uint32_t> order;  // positions among the leaders, by checksum
+  for (uint32_t p = 0; p < leaders.size(); ++p)
+    if (files[leaders[p].name].state == Candidate::kRead) order.push_back(p);
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    return std::tie(leaders[a].crc, a) < std::tie(leaders[b].crc, b);
+  });
+  auto bytes = [&](uint32_t p) { return kept_.data() + static_cast<size_t>(p) * size; };
+  for (size_t b = 0, e; b < order.size(); b = e) {
+    std::vector<uint32_t> firsts;  // of the classes of this checksum
+    for (e = b; e < order.size() && leaders[order[e]].crc == leaders[order[b]].crc; ++e) {
+      uint32_t p = order[e];
+      auto same = std::find_if(firsts.begin(), firsts.end(), [&](uint32_t f) {
+        return memcmp(bytes(f), bytes(p), static_cast<size_t>(size)) == 0;
+      });
+      if (same == firsts.end()) {
+        firsts.push_back(p);
+        (*classOf)[leaders[p].name] = static_cast<int>(crcOf->size());
+        crcOf->push_back(leaders[p].crc);
+      } else {
+        (*classOf)[leaders[p].name] = (*classOf)[leaders[*same].name];
+      }
+    }
+  }
+}
+
+// Leaders checksummed whole at their opening: each run of equal checksums is split by its
+// bytes, read again side by side.
+void ContentSplitter::SplitHashed(std::vector<Candidate>& files, const std::vector<Leader>& leaders,
+                                  uint64_t size, std::vector<int>* classOf,
+                                  std::vector<uint32_t>* crcOf) {
+  std::vector<std::pair<uint32_t, uint32_t>> hashed;
+  for (const Leader& l : leaders)
+    if (files[l.name].state == Candidate::kRead) hashed.emplace_back(l.crc, l.name);
+  std::sort(hashed.begin(), hashed.end());
+  for (size_t b = 0, e; b < hashed.size(); b = e) {
+    std::vector<uint32_t> bucket;
+    for (e = b; e < hashed.size() && hashed[e].first == hashed[b].first; ++e)
+      bucket.push_back(hashed[e].second);
+    if (bucket.size() == 1) {
+      (*classOf)[bucket[0]] = static_cast<int>(crcOf->size());
+      crcOf->push_back(hashed[b].first);
+      continue;
+    }
+    int classes = static_cast<int>(crcOf->size());
+    SplitAnchored(files, bucket, size, classOf, &classes);
+    crcOf->resize(static_cast<size_t>(classes), hashed[b].first);
+  }
+}
+
 int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
-                           const CandidatePath& pathOf) {
+                           const CandidatePath& pathOf, std::vector<uint32_t>* crcs) {
   pathOf_ = &pathOf;
+  // Small files are read whole as they are opened and kept; a few large ones stay open to be
+  // read side by side; many large ones are checksummed whole as they are opened.
+  bool keep = size <= kMaxBlock && files.size() * size <= kReadBudget;
+  bool sideBySide = !keep && files.size() <= kMaxOpen;
+  if (keep && kept_.size() < files.size() * size) kept_.resize(files.size() * size);
+
   // Open every name; a name of a file already open follows that file's first name.
   std::vector<uint32_t> leaderOf(files.size());
-  std::vector<uint32_t> leaders;
-  std::vector<int> fds;  // of the leaders, while there are few enough to read side by side
-  bool sideBySide = true;
+  std::vector<Leader> leaders;
+  std::vector<int> fds;  // of the leaders, when read side by side
   FirstNames firstNames(files.size());
   for (uint32_t i = 0; i < files.size(); ++i) {
     int fd = Open(files, i, size);
@@ -237,64 +309,45 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
       _close(fd);
       continue;
     }
-    leaders.push_back(i);
-    if (sideBySide && leaders.size() > kMaxOpen) {  // too many: each is opened again later
-      CloseAll(fds);
-      fds.clear();
-      sideBySide = false;
-    }
+    Leader l{i, 0};
     if (sideBySide) {
       fds.push_back(fd);
     } else {
-      _close(fd);
+      unsigned char* into = keep ? kept_.data() + leaders.size() * size : nullptr;
+      if (!ReadWhole(fd, size, into, &l.crc)) files[i].state = Candidate::kChanged;
     }
+    leaders.push_back(l);
   }
 
   std::vector<int> classOf(files.size(), -1);
-  int classes = 0;
-  if (size == 0 || leaders.size() <= 1) {
-    for (uint32_t l : leaders) classOf[l] = 0;
-    classes = leaders.empty() ? 0 : 1;
-    CloseAll(fds);
-  } else if (leaders.size() <= kMaxOpen) {
-    std::vector<int> label = Lockstep(fds, size, false);
+  std::vector<uint32_t> crcOf;  // of each class
+  if (sideBySide) {
+    std::vector<uint32_t> crcAt;
+    // Nothing to compare: one file, or none to read (its class's checksum is then not needed).
+    bool alone = size == 0 || fds.size() <= 1;
+    std::vector<int> label =
+        alone ? std::vector<int>(fds.size(), 0) : Lockstep(fds, size, false, &crcAt);
     CloseAll(fds);
     for (size_t p = 0; p < leaders.size(); ++p) {
+      uint32_t name = leaders[p].name;
       if (label[p] == kFailed) {
-        files[leaders[p]].state = Candidate::kChanged;
+        files[name].state = Candidate::kChanged;
       } else if (label[p] == static_cast<int>(p)) {
-        classOf[leaders[p]] = classes++;
+        classOf[name] = static_cast<int>(crcOf.size());
+        crcOf.push_back(alone ? 0 : crcAt[p]);
       } else {
-        classOf[leaders[p]] = classOf[leaders[label[p]]];
+        classOf[name] = classOf[leaders[label[p]].name];
       }
     }
+  } else if (keep) {
+    SplitKept(files, leaders, size, &classOf, &crcOf);
   } else {
-    // A hash of each file sorts them into buckets that almost surely hold one class each;
-    // each bucket is then split by its bytes like a small group.
-    std::vector<std::pair<uint64_t, uint32_t>> hashed;
-    for (uint32_t l : leaders) {
-      int fd = Reopen(files, l, size);
-      if (fd == -1) continue;
-      uint64_t hash = 0;
-      bool ok = HashFile(fd, size, &arena_, &hash);
-      _close(fd);
-      if (ok) {
-        hashed.emplace_back(hash, l);
-      } else {
-        files[l].state = Candidate::kChanged;
-      }
-    }
-    std::sort(hashed.begin(), hashed.end());
-    for (size_t b = 0, e; b < hashed.size(); b = e) {
-      std::vector<uint32_t> bucket;
-      for (e = b; e < hashed.size() && hashed[e].first == hashed[b].first; ++e)
-        bucket.push_back(hashed[e].second);
-      SplitAnchored(files, bucket, size, &classOf, &classes);
-    }
+    SplitHashed(files, leaders, size, &classOf, &crcOf);
   }
 
   // Names follow their file; classes are numbered in the order of their first names.
-  std::vector<int> renumber(static_cast<size_t>(classes), -1);
+  std::vector<int> renumber(crcOf.size(), -1);
+  if (crcs != nullptr) crcs->clear();
   int used = 0;
   for (size_t i = 0; i < files.size(); ++i) {
     Candidate& c = files[i];
@@ -305,7 +358,10 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
       c.state = Candidate::kChanged;
       continue;
     }
-    if (renumber[cls] < 0) renumber[cls] = used++;
+    if (renumber[cls] < 0) {
+      renumber[cls] = used++;
+      if (crcs != nullptr) crcs->push_back(crcOf[cls]);
+    }
     c.cls = renumber[cls];
     c.firstName = leaderOf[i] == i;
   }

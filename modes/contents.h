@@ -28,21 +28,36 @@ struct Candidate {
 using CandidatePath = std::function<std::string(size_t)>;
 
 /// Sorts names of files that all have the recorded size into classes of equal contents and
-/// returns the number of classes. Each file is read once (names of one file once in all), in
-/// large blocks side by side with the others, and a file stops being read as soon as no other
-/// file shares its bytes so far. Memory stays bounded however many files there are.
+/// returns the number of classes. Small files are read once each and compared in memory; a few
+/// large ones are read in large blocks side by side, each only until no other file shares its
+/// bytes so far; many large ones are checksummed once and those with equal checksums compared.
+/// Names of one file are read once in all. Memory stays bounded however many files there are.
 class ContentSplitter {
  public:
-  int Split(std::vector<Candidate>& files, uint64_t size, const CandidatePath& pathOf);
+  /// crcs, when given, receives the CRC-32 of each class that holds two files or more.
+  int Split(std::vector<Candidate>& files, uint64_t size, const CandidatePath& pathOf,
+            std::vector<uint32_t>* crcs = nullptr);
 
  private:
+  struct Leader {
+    uint32_t name;  // position among the names
+    uint32_t crc;   // of the whole file, where it was read whole at its opening
+  };
+
   int Open(std::vector<Candidate>& files, size_t i, uint64_t size) const;
   int Reopen(std::vector<Candidate>& files, size_t i, uint64_t size) const;
-  std::vector<int> Lockstep(const std::vector<int>& fds, uint64_t size, bool anchored);
+  bool ReadWhole(int fd, uint64_t size, unsigned char* keep, uint32_t* crc);
+  std::vector<int> Lockstep(const std::vector<int>& fds, uint64_t size, bool anchored,
+                            std::vector<uint32_t>* crcs);
   void SplitAnchored(std::vector<Candidate>& files, const std::vector<uint32_t>& group,
                      uint64_t size, std::vector<int>* classOf, int* classes);
+  void SplitKept(std::vector<Candidate>& files, const std::vector<Leader>& leaders, uint64_t size,
+                 std::vector<int>* classOf, std::vector<uint32_t>* crcOf);
+  void SplitHashed(std::vector<Candidate>& files, const std::vector<Leader>& leaders, uint64_t size,
+                   std::vector<int>* classOf, std::vector<uint32_t>* crcOf);
 
   std::vector<unsigned char> arena_;
+  std::vector<unsigned char> kept_;  // small files read whole, one after the other
   const CandidatePath* pathOf_ = nullptr;
 };
 

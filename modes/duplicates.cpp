@@ -1,20 +1,27 @@
 // The duplicate file finder: files of equal size and CRC-32 across all tasks, confirmed by their
 // bytes.
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "core/consolefit.h"
 #include "core/crc32shr.h"
+#include "core/crc_readers.h"
+#include "core/entrypath.h"
+#include "core/exclude.h"
+#include "core/pathtext.h"
 #include "core/progress.h"
 #include "core/table.h"
 #include "core/verdict.h"
-#include "core/entrypath.h"
-#include "core/exclude.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/contents.h"
@@ -98,9 +105,8 @@ void ChecksumTasks(std::vector<Table>& tables, bool all) {
   }
 }
 
-// Marks every record without contents done and lists the files, sorted so that equal
-// contents lie together, each run in task order and record order.
-std::vector<Entry> IndexFiles(std::vector<Table>& tables) {
+// Marks every record without contents done and lists the files in task and record order.
+std::vector<Entry> ListFiles(std::vector<Table>& tables) {
   std::vector<Entry> files;
   for (size_t j = 0; j < tables.size(); ++j) {
     std::vector<Record>& records = tables[j].records;
@@ -114,9 +120,126 @@ std::vector<Entry> IndexFiles(std::vector<Table>& tables) {
       files.push_back({r.qwSize, r.dwCRC, static_cast<uint32_t>(j), static_cast<uint32_t>(k)});
     }
   }
+  return files;
+}
+
+// Sorted so that equal contents lie together, each run in task order and record order.
+std::vector<Entry> IndexFiles(std::vector<Table>& tables) {
+  std::vector<Entry> files = ListFiles(tables);
   std::sort(files.begin(), files.end());
   return files;
 }
+
+// Files of one size are first told apart by the checksum of their first bytes (all of them
+// when small), as few as a file of another contents rarely shares.
+constexpr uint64_t kFirstBytes = 4096;
+// Files a reader takes at a time: those of a directory stay with one reader, which looks each
+// up in that directory alone.
+constexpr size_t kChunk = 64;
+
+bool IsShared(const std::vector<uint64_t>& shared, uint64_t size) {
+  return std::binary_search(shared.begin(), shared.end(), size);
+}
+
+// 0, or why the first bytes of record idx could not be read (crc then 0).
+int ReadFirstBytes(const Table& t, uint32_t idx, unsigned char* buffer, uint32_t* crc) {
+  const Record& r = t.records[idx];
+  char path[2 * MAX_PATH];
+  snprintf(path, MAX_PATH, "%s", t.cStartPath);
+  *crc = 0;
+  if (!ComposeFilePath(t, idx, path, strlen(path))) return ENAMETOOLONG;
+  CrcFileRead read;
+  int result = CrcFileStart(path, r.qwSize, r.dwAttr, false, &read, crc);
+  if (result != kCrcOpened) return result;
+  read.remaining = std::min(r.qwSize, kFirstBytes);
+  return CrcReadOn(read, buffer, static_cast<unsigned>(kFirstBytes), false, crc);
+}
+
+// The checksum pass of a search without stored checksums: the files of a shared size get the
+// checksum of their first bytes, read by as many readers as the run has. Then, for each task as
+// its own pass would say it, the files that could not be read and the summary line.
+class FirstBytesPass {
+ public:
+  FirstBytesPass(const std::vector<Table>& tables, std::vector<Entry>& files)
+      : tables_(tables), files_(files), shared_(SharedSizes(tables)) {
+    for (const Entry& e : files_) total_ += IsShared(shared_, e.size);
+  }
+
+  void Run() {
+    time_t start = time(nullptr);
+    unsigned readers = ReaderThreads();
+    if (readers == kFitReaders) readers = std::max(1u, std::thread::hardware_concurrency());
+    readers = static_cast<unsigned>(std::min<size_t>(readers, files_.size() / kChunk + 1));
+    std::vector<std::vector<std::pair<size_t, int>>> failed(readers);
+    std::vector<std::thread> others;
+    for (unsigned n = 1; n < readers; ++n)
+      others.emplace_back([this, &failed, n] { Read(&failed[n], false); });
+    Read(&failed[0], true);
+    for (std::thread& t : others) t.join();
+    std::vector<std::pair<size_t, int>> all;
+    for (const auto& f : failed) all.insert(all.end(), f.begin(), f.end());
+    std::sort(all.begin(), all.end());
+    Say(all, time(nullptr) - start);
+  }
+
+ private:
+  void Read(std::vector<std::pair<size_t, int>>* failed, bool shows) {
+    std::vector<unsigned char> buffer(kFirstBytes);
+    ProgressTimer progress;
+    for (size_t from; (from = next_.fetch_add(kChunk)) < files_.size();) {
+      for (size_t i = from; i < std::min(from + kChunk, files_.size()); ++i) {
+        Entry& e = files_[i];
+        if (!IsShared(shared_, e.size)) continue;
+        int error = ReadFirstBytes(tables_[e.task], e.idx, buffer.data(), &e.crc);
+        if (error != 0) failed->emplace_back(i, error);
+        unsigned done = ++done_;
+        if (shows && progress.Due()) ShowProgress(e, done);
+      }
+    }
+    ReleaseThreadState();
+  }
+
+  void ShowProgress(const Entry& e, unsigned done) const {
+    char path[2 * MAX_PATH];
+    DrawProgress(ChecksumProgressText(ShownPath(tables_[e.task], static_cast<long>(e.idx), path),
+                                      done, total_, StderrConsoleColumns(), ConsoleShowsUtf8()) +
+                 "\r");
+  }
+
+  void Say(const std::vector<std::pair<size_t, int>>& failed, time_t elapsed) const {
+    std::vector<unsigned> count(tables_.size(), 0);
+    std::vector<uint64_t> bytes(tables_.size(), 0);
+    for (const Entry& e : files_) {
+      if (!IsShared(shared_, e.size)) continue;
+      ++count[e.task];
+      bytes[e.task] += e.size;
+    }
+    auto f = failed.begin();
+    for (size_t j = 0; j < tables_.size(); ++j) {
+      for (; f != failed.end() && files_[f->first].task == j; ++f) {
+        const Table& t = tables_[j];
+        char path[2 * MAX_PATH];
+        snprintf(path, MAX_PATH, "%s", t.cStartPath);
+        uint32_t idx = files_[f->first].idx;
+        if (ComposeFilePath(t, idx, path, strlen(path))) {
+          WarnSkipped(f->second, path);
+        } else {
+          WarnSkipped(f->second, t.cStartPath, t.records[idx].LongName());
+        }
+      }
+      double speed = elapsed != 0 ? bytes[j] / 1024.0 / static_cast<double>(elapsed) : 0;
+      FinalLine(" \376 CRC32  %6u  Size: %12" PRId64 " bytes   Speed: %7g Kb/s\n", count[j],
+                static_cast<int64_t>(bytes[j]), speed);
+    }
+  }
+
+  const std::vector<Table>& tables_;
+  std::vector<Entry>& files_;
+  std::vector<uint64_t> shared_;
+  unsigned total_ = 0;
+  std::atomic<size_t> next_{0};
+  std::atomic<unsigned> done_{0};
+};
 
 // Runs of at least two entries with equal size and CRC: the groups the checksums propose.
 std::vector<std::pair<size_t, size_t>> ProposedGroups(const std::vector<Entry>& files) {
@@ -133,6 +256,7 @@ std::vector<std::pair<size_t, size_t>> ProposedGroups(const std::vector<Entry>& 
 struct Group {
   std::vector<uint32_t> members;
   uint32_t files = 0;
+  uint32_t crc = 0;
 };
 
 // A member that cannot be read now is grouped by its size and CRC only when it is known from a
@@ -152,12 +276,17 @@ class Confirmer {
   Confirmer(std::vector<Table>& tables, const std::vector<Entry>& files)
       : tables_(tables), files_(files) {}
 
-  // The proposed group files_[first, last).
-  void Confirm(uint32_t first, uint32_t last, std::vector<Group>* out) {
+  // The proposed group files_[first, last). byContent: its files share a size and the
+  // checksum of their first bytes only, so the bytes read now give the groups and their
+  // checksums.
+  void Confirm(uint32_t first, uint32_t last, bool byContent, std::vector<Group>* out) {
     const Entry* begin = &files_[first];
     size_t k = last - first;
     std::vector<Candidate> names(k);
-    int classes = splitter_.Split(names, begin->size, [&](size_t i) { return OpenPath(begin[i]); });
+    std::vector<uint32_t> crcs;
+    int classes = splitter_.Split(
+        names, begin->size, [&](size_t i) { return OpenPath(begin[i]); },
+        byContent ? &crcs : nullptr);
 
     std::vector<uint32_t> sizes(static_cast<size_t>(classes), 0);
     for (const Candidate& c : names)
@@ -190,15 +319,16 @@ class Confirmer {
       }
     }
 
-    for (std::vector<uint32_t>& part : parts) {
+    for (size_t c = 0; c < parts.size(); ++c) {
       // Names of one file count once: each file has one first name among those read.
       uint32_t files = 0;
-      for (uint32_t i : part) files += names[i].state != Candidate::kRead || names[i].firstName;
+      for (uint32_t i : parts[c]) files += names[i].state != Candidate::kRead || names[i].firstName;
       if (files < 2) continue;  // one file, or all names of one file
       Group g;
-      g.members = std::move(part);
+      g.members = std::move(parts[c]);
       for (uint32_t& i : g.members) i += first;
       g.files = files;
+      g.crc = byContent ? crcs[c] : begin->crc;
       out->push_back(std::move(g));
     }
   }
@@ -220,11 +350,12 @@ class Confirmer {
 
 // Confirmed groups, ordered by their first members: the order in which a scan of all tasks
 // meets each group's first file.
-std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entry>& files) {
+std::vector<Group> FindGroups(Confirmer& confirmer, const std::vector<Entry>& files,
+                              const std::vector<std::pair<size_t, size_t>>& runs, bool byContent) {
   std::vector<Group> groups;
-  Confirmer confirmer(tables, files);
-  for (const auto& run : ProposedGroups(files))
-    confirmer.Confirm(static_cast<uint32_t>(run.first), static_cast<uint32_t>(run.second), &groups);
+  for (const auto& run : runs)
+    confirmer.Confirm(static_cast<uint32_t>(run.first), static_cast<uint32_t>(run.second),
+                      byContent, &groups);
   std::sort(groups.begin(), groups.end(), [&](const Group& a, const Group& b) {
     const Entry& x = files[a.members[0]];
     const Entry& y = files[b.members[0]];
@@ -250,7 +381,7 @@ void PrintGroup(std::vector<Table>& tables, const std::vector<Entry>& files, con
   Record& h = tables[first.task].records[first.idx];
   std::string name = h.LongName();
   CharToOemA(&name[0], &name[0]);
-  printf("\nFile: %-30s    CRC32:%08X  Size:%" PRId64 " byte(s)\n", name.c_str(), h.dwCRC,
+  printf("\nFile: %-30s    CRC32:%08X  Size:%" PRId64 " byte(s)\n", name.c_str(), group.crc,
          static_cast<int64_t>(h.qwSize));
   printf("\n      %s\n", FullPath(tables[first.task], first.idx).c_str());
   for (size_t m = 1; m < group.members.size(); ++m) {
@@ -262,26 +393,44 @@ void PrintGroup(std::vector<Table>& tables, const std::vector<Entry>& files, con
   totals->lost += static_cast<int64_t>(h.qwSize) * (group.files - 1);
 }
 
+void PrintGroups(std::vector<Table>& tables, const std::vector<Entry>& files,
+                 const std::vector<Group>& groups) {
+  Totals totals;
+  for (const Group& group : groups) PrintGroup(tables, files, group, &totals);
+  if (totals.files != 0) {
+    printf("\nWas found %u diplicate file(s).\n", totals.files);
+    printf("Loss %" PRId64 " byte(s) in duplicate file(s).\n", totals.lost);
+  }
+}
+
 }  // namespace
 
 int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full) {
   StatusLine(" \376 Duplicate File Finder ...\n");
   int status = LoadTasks(tables, sub);
-  ChecksumTasks(tables, full != 0);
-  int reported = ReportDuplicates(tables);
-  return WorstStatus(status, reported);
+  bool stored = std::any_of(tables.begin(), tables.end(), FromDataFile);
+  if (full != 0 || stored) {
+    // Stored checksums are compared with those of the live files, so those are computed.
+    ChecksumTasks(tables, full != 0);
+    return WorstStatus(status, ReportDuplicates(tables));
+  }
+  // Only live trees: a file needs no checksum of its whole before its bytes are compared. The
+  // first bytes split most files of one size; the groups' checksums come with the comparison.
+  std::vector<Entry> files = ListFiles(tables);
+  FirstBytesPass(tables, files).Run();
+  std::sort(files.begin(), files.end());
+  ProgressLine("   Indexing table ...\r");
+  ProgressLine("                     \n");
+  Confirmer confirmer(tables, files);
+  PrintGroups(tables, files, FindGroups(confirmer, files, ProposedGroups(files), true));
+  return status;
 }
 
 int ReportDuplicates(std::vector<Table>& tables) {
   ProgressLine("   Indexing table ...\r");
   std::vector<Entry> files = IndexFiles(tables);
   ProgressLine("                     \n");
-
-  Totals totals;
-  for (const Group& group : FindGroups(tables, files)) PrintGroup(tables, files, group, &totals);
-  if (totals.files != 0) {
-    printf("\nWas found %u diplicate file(s).\n", totals.files);
-    printf("Loss %" PRId64 " byte(s) in duplicate file(s).\n", totals.lost);
-  }
+  Confirmer confirmer(tables, files);
+  PrintGroups(tables, files, FindGroups(confirmer, files, ProposedGroups(files), false));
   return kExitClean;
 }
