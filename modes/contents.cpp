@@ -32,27 +32,8 @@ bool ReadFull(int fd, unsigned char* buf, size_t len) {
   return true;
 }
 
-// Opens a name for reading; -1 with the state set when it cannot be read as recorded.
-int OpenCandidate(const std::string& path, Candidate& c, uint64_t size) {
-  FileId id;
-  uint64_t now = 0;
-  int fd = path.empty() ? -1 : OpenFileId(path.c_str(), &id, &now);
-  if (fd == -1) {
-    c.state = Candidate::kMissing;
-    return -1;
-  }
-  if (now != size) {
-    _close(fd);
-    c.state = Candidate::kChanged;
-    return -1;
-  }
-  c.id = id;
-  c.state = Candidate::kRead;
-  return fd;
-}
-
-uint64_t IdHash(const FileId& id) {
-  uint64_t h = (id.volume * 0x9E3779B97F4A7C15ull) ^ id.index;
+uint64_t IdHash(const Candidate& c) {
+  uint64_t h = (c.volume * 0x9E3779B97F4A7C15ull) ^ c.indexLow ^ (uint64_t{c.indexHigh} << 32);
   return (h ^ (h >> 31)) * 0xFF51AFD7ED558CCDull;
 }
 
@@ -69,9 +50,9 @@ class FirstNames {
   // The position of the first name with i's identity; i itself when it is the first.
   uint32_t Leader(const std::vector<Candidate>& files, uint32_t i) {
     size_t mask = slots_.size() - 1;
-    size_t s = IdHash(files[i].id) & mask;
+    size_t s = IdHash(files[i]) & mask;
     for (; slots_[s] != 0; s = (s + 1) & mask)
-      if (files[slots_[s] - 1].id == files[i].id) return slots_[s] - 1;
+      if (files[slots_[s] - 1].SameFile(files[i])) return slots_[s] - 1;
     slots_[s] = i + 1;
     return i;
   }
@@ -87,15 +68,36 @@ void CloseAll(const std::vector<int>& fds) {
 
 }  // namespace
 
-int ContentSplitter::Open(std::vector<Candidate>& files, size_t i, uint64_t size) const {
-  return OpenCandidate((*pathOf_)(i), files[i], size);
+// Opens a name for reading; -1 with the state set when it cannot be read as recorded.
+int ContentSplitter::Open(std::vector<Candidate>& files, size_t i, uint64_t size) {
+  Candidate& c = files[i];
+  std::string path = (*pathOf_)(i);
+  FileId id;
+  uint64_t now = 0;
+  int fd = path.empty() ? -1 : OpenFileId(path.c_str(), &id, &now);
+  if (fd == -1) {
+    c.state = Candidate::kMissing;
+    return -1;
+  }
+  if (now != size) {
+    _close(fd);
+    c.state = Candidate::kChanged;
+    return -1;
+  }
+  auto volume = std::find(volumes_.begin(), volumes_.end(), id.volume);
+  if (volume == volumes_.end()) volume = volumes_.insert(volume, id.volume);
+  c.volume = static_cast<uint32_t>(volume - volumes_.begin());
+  c.indexLow = static_cast<uint32_t>(id.index);
+  c.indexHigh = static_cast<uint32_t>(id.index >> 32);
+  c.state = Candidate::kRead;
+  return fd;
 }
 
 // Opens a name again: it must still be the file that was read before, at the same size.
-int ContentSplitter::Reopen(std::vector<Candidate>& files, size_t i, uint64_t size) const {
-  FileId before = files[i].id;
+int ContentSplitter::Reopen(std::vector<Candidate>& files, size_t i, uint64_t size) {
+  Candidate before = files[i];
   int fd = Open(files, i, size);
-  if (fd != -1 && files[i].id == before) return fd;
+  if (fd != -1 && files[i].SameFile(before)) return fd;
   if (fd != -1) _close(fd);
   files[i].state = Candidate::kChanged;
   return -1;
@@ -239,8 +241,15 @@ void ContentSplitter::SplitKept(std::vector<Candidate>& files, const std::vector
                                 uint64_t size, std::vector<int>* classOf,
                                 std::vector<uint32_t>* crcOf) {
   std::vector<uint32_t> order;  // positions among the leaders, by checksum
-  for (uint32_t p = 0; p < leaders.size(); ++p)
-    if (files[leaders[p].name].state == Candidate::kRead) order.push_back(p);
+  for (uint32_t p = 0; p < leaders.size(); ++p) {
+    if (files[leaders[p].name].state != Candidate::kRead) continue;
+    if (size == 0) {  // all alike, and a group of a million empty files needs no more memory
+      (*classOf)[leaders[p].name] = 0;
+      crcOf->resize(1, 0);
+    } else {
+      order.push_back(p);
+    }
+  }
   std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
     return std::tie(leaders[a].crc, a) < std::tie(leaders[b].crc, b);
   });
@@ -296,16 +305,18 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
   bool sideBySide = !keep && files.size() <= kMaxOpen;
   if (keep && kept_.size() < files.size() * size) kept_.resize(files.size() * size);
 
-  // Open every name; a name of a file already open follows that file's first name.
-  std::vector<uint32_t> leaderOf(files.size());
+  // Open every name; a name of a file already open follows that file's first name, whose
+  // position it holds in cls until the classes are known.
   std::vector<Leader> leaders;
+  leaders.reserve(files.size());
   std::vector<int> fds;  // of the leaders, when read side by side
   FirstNames firstNames(files.size());
   for (uint32_t i = 0; i < files.size(); ++i) {
     int fd = Open(files, i, size);
     if (fd == -1) continue;
-    leaderOf[i] = firstNames.Leader(files, i);
-    if (leaderOf[i] != i) {
+    uint32_t first = firstNames.Leader(files, i);
+    files[i].cls = static_cast<int32_t>(first);
+    if (first != i) {
       _close(fd);
       continue;
     }
@@ -352,9 +363,9 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
   for (size_t i = 0; i < files.size(); ++i) {
     Candidate& c = files[i];
     if (c.state != Candidate::kRead) continue;
-    const Candidate& leader = files[leaderOf[i]];
-    int cls = classOf[leaderOf[i]];
-    if (leader.state != Candidate::kRead || cls < 0) {
+    auto first = static_cast<uint32_t>(c.cls);
+    int cls = classOf[first];
+    if (files[first].state != Candidate::kRead || cls < 0) {
       c.state = Candidate::kChanged;
       continue;
     }
@@ -363,7 +374,7 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
       if (crcs != nullptr) crcs->push_back(crcOf[cls]);
     }
     c.cls = renumber[cls];
-    c.firstName = leaderOf[i] == i;
+    c.firstName = first == i;
   }
   pathOf_ = nullptr;
   return used;

@@ -21,7 +21,15 @@ struct Candidate {
   State state = kUnread;
   bool firstName = false;  // for kRead: the first of the names of its file
   int32_t cls = -1;  // for kRead: class of equal contents, numbered in the order of first members
-  FileId id;         // for kRead: names of one file have the same identity
+  // For kRead, which file it is (names of one file have the same): the splitter's number for
+  // its volume and its index there, in halves, so that a name takes 20 bytes.
+  uint32_t volume = 0;
+  uint32_t indexLow = 0;
+  uint32_t indexHigh = 0;
+
+  bool SameFile(const Candidate& o) const {
+    return volume == o.volume && indexLow == o.indexLow && indexHigh == o.indexHigh;
+  }
 };
 
 /// The path that opens name i of a group; empty when the system cannot take it.
@@ -44,8 +52,8 @@ class ContentSplitter {
     uint32_t crc;   // of the whole file, where it was read whole at its opening
   };
 
-  int Open(std::vector<Candidate>& files, size_t i, uint64_t size) const;
-  int Reopen(std::vector<Candidate>& files, size_t i, uint64_t size) const;
+  int Open(std::vector<Candidate>& files, size_t i, uint64_t size);
+  int Reopen(std::vector<Candidate>& files, size_t i, uint64_t size);
   bool ReadWhole(int fd, uint64_t size, unsigned char* keep, uint32_t* crc);
   std::vector<int> Lockstep(const std::vector<int>& fds, uint64_t size, bool anchored,
                             std::vector<uint32_t>* crcs);
@@ -58,6 +66,7 @@ class ContentSplitter {
 
   std::vector<unsigned char> arena_;
   std::vector<unsigned char> kept_;  // small files read whole, one after the other
+  std::vector<uint64_t> volumes_;    // the volumes met, numbered by their position
   const CandidatePath* pathOf_ = nullptr;
 };
 

@@ -31,19 +31,30 @@
 namespace {
 
 // One file that may have copies: its size, its CRC and where it is (task, record index).
+// The size in 32-bit halves: 20 bytes an entry where a 64-bit field would pad it to 24.
 struct Entry {
-  uint64_t size;
+  uint32_t sizeLow;
+  uint32_t sizeHigh;
   uint32_t crc;
   uint32_t task;
   uint32_t idx;
+
+  Entry(uint64_t size, uint32_t crc, uint32_t task, uint32_t idx)
+      : sizeLow(static_cast<uint32_t>(size)),
+        sizeHigh(static_cast<uint32_t>(size >> 32)),
+        crc(crc),
+        task(task),
+        idx(idx) {}
+  uint64_t size() const { return uint64_t{sizeHigh} << 32 | sizeLow; }
 };
 
 bool operator<(const Entry& a, const Entry& b) {
-  return std::tie(a.size, a.crc, a.task, a.idx) < std::tie(b.size, b.crc, b.task, b.idx);
+  return std::tie(a.sizeHigh, a.sizeLow, a.crc, a.task, a.idx) <
+         std::tie(b.sizeHigh, b.sizeLow, b.crc, b.task, b.idx);
 }
 
 bool SameChecksum(const Entry& a, const Entry& b) {
-  return a.size == b.size && a.crc == b.crc;
+  return a.sizeLow == b.sizeLow && a.sizeHigh == b.sizeHigh && a.crc == b.crc;
 }
 
 // Links, devices, FIFOs and sockets have size 0 and CRC 0 but no contents: never a copy.
@@ -117,7 +128,7 @@ std::vector<Entry> ListFiles(std::vector<Table>& tables) {
         continue;
       }
       r.wStatus = 0;
-      files.push_back({r.qwSize, r.dwCRC, static_cast<uint32_t>(j), static_cast<uint32_t>(k)});
+      files.emplace_back(r.qwSize, r.dwCRC, static_cast<uint32_t>(j), static_cast<uint32_t>(k));
     }
   }
   return files;
@@ -162,7 +173,7 @@ class FirstBytesPass {
  public:
   FirstBytesPass(const std::vector<Table>& tables, std::vector<Entry>& files)
       : tables_(tables), files_(files), shared_(SharedSizes(tables)) {
-    for (const Entry& e : files_) total_ += IsShared(shared_, e.size);
+    for (const Entry& e : files_) total_ += IsShared(shared_, e.size());
   }
 
   void Run() {
@@ -189,7 +200,7 @@ class FirstBytesPass {
     for (size_t from; (from = next_.fetch_add(kChunk)) < files_.size();) {
       for (size_t i = from; i < std::min(from + kChunk, files_.size()); ++i) {
         Entry& e = files_[i];
-        if (!IsShared(shared_, e.size)) continue;
+        if (!IsShared(shared_, e.size())) continue;
         int error = ReadFirstBytes(tables_[e.task], e.idx, buffer.data(), &e.crc);
         if (error != 0) failed->emplace_back(i, error);
         unsigned done = ++done_;
@@ -210,9 +221,9 @@ class FirstBytesPass {
     std::vector<unsigned> count(tables_.size(), 0);
     std::vector<uint64_t> bytes(tables_.size(), 0);
     for (const Entry& e : files_) {
-      if (!IsShared(shared_, e.size)) continue;
+      if (!IsShared(shared_, e.size())) continue;
       ++count[e.task];
-      bytes[e.task] += e.size;
+      bytes[e.task] += e.size();
     }
     auto f = failed.begin();
     for (size_t j = 0; j < tables_.size(); ++j) {
@@ -262,12 +273,12 @@ struct Group {
 // A member that cannot be read now is grouped by its size and CRC only when it is known from a
 // data file, and never when it is a non-empty file stored without a checksum (CRC 0).
 bool KeepsChecksumRule(const Table& t, const Entry& e) {
-  return FromDataFile(t) && (e.size == 0 || e.crc != 0);
+  return FromDataFile(t) && (e.size() == 0 || e.crc != 0);
 }
 
 bool CrcNowIs(const Table& t, const Entry& e, const std::string& path) {
   uint32_t crc = 0;
-  return CRCFileOfSize(path.c_str(), e.size, t.records[e.idx].dwAttr, &crc) == 0 && crc == e.crc;
+  return CRCFileOfSize(path.c_str(), e.size(), t.records[e.idx].dwAttr, &crc) == 0 && crc == e.crc;
 }
 
 // Splits a proposed group by the bytes of its members and keeps the parts that are copies.
@@ -285,7 +296,7 @@ class Confirmer {
     std::vector<Candidate> names(k);
     std::vector<uint32_t> crcs;
     int classes = splitter_.Split(
-        names, begin->size, [&](size_t i) { return OpenPath(begin[i]); },
+        names, begin->size(), [&](size_t i) { return OpenPath(begin[i]); },
         byContent ? &crcs : nullptr);
 
     std::vector<uint32_t> sizes(static_cast<size_t>(classes), 0);
