@@ -148,10 +148,6 @@ constexpr uint64_t kFirstBytes = 4096;
 // up in that directory alone.
 constexpr size_t kChunk = 64;
 
-bool IsShared(const std::vector<uint64_t>& shared, uint64_t size) {
-  return std::binary_search(shared.begin(), shared.end(), size);
-}
-
 // 0, or why the first bytes of record idx could not be read (crc then 0).
 int ReadFirstBytes(const Table& t, uint32_t idx, unsigned char* buffer, uint32_t* crc) {
   const Record& r = t.records[idx];
@@ -172,8 +168,12 @@ int ReadFirstBytes(const Table& t, uint32_t idx, unsigned char* buffer, uint32_t
 class FirstBytesPass {
  public:
   FirstBytesPass(const std::vector<Table>& tables, std::vector<Entry>& files)
-      : tables_(tables), files_(files), shared_(SharedSizes(tables)) {
-    for (const Entry& e : files_) total_ += IsShared(shared_, e.size());
+      : tables_(tables), files_(files), read_(files.size()) {
+    std::vector<uint64_t> shared = SharedSizes(tables);
+    for (size_t i = 0; i < files_.size(); ++i) {
+      read_[i] = std::binary_search(shared.begin(), shared.end(), files_[i].size());
+      total_ += read_[i];
+    }
   }
 
   void Run() {
@@ -200,7 +200,7 @@ class FirstBytesPass {
     for (size_t from; (from = next_.fetch_add(kChunk)) < files_.size();) {
       for (size_t i = from; i < std::min(from + kChunk, files_.size()); ++i) {
         Entry& e = files_[i];
-        if (!IsShared(shared_, e.size())) continue;
+        if (!read_[i]) continue;
         int error = ReadFirstBytes(tables_[e.task], e.idx, buffer.data(), &e.crc);
         if (error != 0) failed->emplace_back(i, error);
         unsigned done = ++done_;
@@ -220,8 +220,9 @@ class FirstBytesPass {
   void Say(const std::vector<std::pair<size_t, int>>& failed, time_t elapsed) const {
     std::vector<unsigned> count(tables_.size(), 0);
     std::vector<uint64_t> bytes(tables_.size(), 0);
-    for (const Entry& e : files_) {
-      if (!IsShared(shared_, e.size())) continue;
+    for (size_t i = 0; i < files_.size(); ++i) {
+      const Entry& e = files_[i];
+      if (!read_[i]) continue;
       ++count[e.task];
       bytes[e.task] += e.size();
     }
@@ -246,7 +247,7 @@ class FirstBytesPass {
 
   const std::vector<Table>& tables_;
   std::vector<Entry>& files_;
-  std::vector<uint64_t> shared_;
+  std::vector<bool> read_;  // for each file: its size is shared, so it is read
   unsigned total_ = 0;
   std::atomic<size_t> next_{0};
   std::atomic<unsigned> done_{0};
