@@ -3,10 +3,12 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "tests/support/datafile_image.h"
 #include "tests/support/e2e.h"
+#include "tests/support/nodes.h"
 
 namespace e2e {
 namespace {
@@ -84,6 +86,26 @@ TEST_F(DuplicatesTest, OverlappingTasksDoNotMakeAFileItsOwnDuplicate) {
   EXPECT_EQ(r.out, Header("twin", "0F000411", "4") + "\n      " + Path("twin") + "\n" + "      " +
                        Path("sub/only") + "\n" + "      " + Path("sub/only") + "\n" +
                        Totals(3, "4"));
+}
+
+// A file of a shared size that cannot be read is named with its reason and joins no group.
+TEST_F(DuplicatesTest, AnUnreadableFileIsWarnedAndJoinsNoGroup) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> bound;
+  if (PermissionBoundPrefix(&bound) != 0) GTEST_SKIP() << "permission bits cannot bind here";
+  for (const char* name : {"a", "b", "c"}) MakeFile(name, "same");
+  fs::permissions(Path("b"), fs::perms::none);
+  struct Restore {
+    std::string file;
+    ~Restore() { fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write); }
+  } restore{Path("b")};
+  RunResult r = RunUnder(bound, {"-md", Root()});
+  if (r.err.find("setpriv") != std::string::npos) GTEST_SKIP() << "no setpriv: " << r.err;
+  EXPECT_EQ(r.status, kExitTrouble);
+  EXPECT_EQ(r.out, Header("a", "FC50F144", "4") + "\n      " + Path("a") + "\n      " + Path("c") +
+                       "\n" + Totals(2, "4"));
+  EXPECT_NE(r.err.find(" *** Warning: Permission denied: " + Path("b") + "\n"), std::string::npos)
+      << r.err;
 }
 
 TEST_F(DuplicatesTest, MissingDataFileIsRefused) {

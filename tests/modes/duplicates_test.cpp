@@ -401,6 +401,47 @@ TEST_F(FindDuplicatesTest, LargeProposedGroupSplitsIntoItsCopies) {
   EXPECT_EQ(got.out, expected);
 }
 
+// Files of one size whose first 4 KiB agree are told apart by the rest of their bytes, whether
+// compared in memory, side by side or after a checksum each (many large files); each group
+// carries the checksum of its own bytes, and a forged equal checksum joins none.
+TEST_F(FindDuplicatesTest, GroupsThatShareTheirBeginningCarryTheirOwnChecksums) {
+  struct Case {
+    const char* dir;
+    size_t names;
+    size_t size;
+  };
+  std::mt19937 rng(28);
+  for (const Case& c :
+       {Case{"kept", 7, 5000}, Case{"side", 5, 3 << 20}, Case{"many", 70, 200000}}) {
+    SCOPED_TRACE(c.dir);
+    std::string a(c.size, '\0');
+    for (char& ch : a) ch = static_cast<char>(rng());
+    std::string b = a;
+    b.back() ^= 1;
+    std::string forged = a;
+    forged[c.size / 2] ^= 1;
+    ForgeCrc(&forged, CrcOf(a));
+    std::string groupA = Header("f00", CrcOf(a), c.size);
+    std::string groupB = Header("f01", CrcOf(b), c.size);
+    const char* leadA = "\n      ";
+    const char* leadB = "\n      ";
+    for (size_t i = 0; i < c.names; ++i) {
+      std::string rel = std::string(c.dir) + "/f" + (i < 10 ? "0" : "") + std::to_string(i);
+      MakeFile(rel, i == 2 ? forged : i % 2 ? b : a);
+      if (i == 2) continue;
+      std::string& group = i % 2 ? groupB : groupA;
+      const char*& lead = i % 2 ? leadB : leadA;
+      group += lead + Path(rel) + "\n";
+      lead = "      ";
+    }
+    uint64_t copies = c.names - 1;
+    Captured got = Find({Task(c.dir)});
+    EXPECT_EQ(got.out,
+              groupA + groupB + Totals(static_cast<unsigned>(copies), (copies - 2) * c.size));
+    EXPECT_EQ(FilesRead(got.err), c.names);
+  }
+}
+
 TEST_F(FindDuplicatesTest, NamesOfOneFileCountOnce) {
   namespace fs = std::filesystem;
   MakeFile("a", "contents");
