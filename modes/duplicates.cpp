@@ -362,10 +362,12 @@ class Confirmer {
 
 // Confirmed groups, ordered by their first members: the order in which a scan of all tasks
 // meets each group's first file.
-std::vector<Group> FindGroups(Confirmer& confirmer, const std::vector<Entry>& files,
-                              const std::vector<std::pair<size_t, size_t>>& runs, bool byContent) {
+// byContent: see Confirm.
+std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entry>& files,
+                              bool byContent) {
   std::vector<Group> groups;
-  for (const auto& run : runs)
+  Confirmer confirmer(tables, files);
+  for (const auto& run : ProposedGroups(files))
     confirmer.Confirm(static_cast<uint32_t>(run.first), static_cast<uint32_t>(run.second),
                       byContent, &groups);
   std::sort(groups.begin(), groups.end(), [&](const Group& a, const Group& b) {
@@ -433,8 +435,7 @@ int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full) {
   std::sort(files.begin(), files.end());
   ProgressLine("   Indexing table ...\r");
   ProgressLine("                     \n");
-  Confirmer confirmer(tables, files);
-  PrintGroups(tables, files, FindGroups(confirmer, files, ProposedGroups(files), true));
+  PrintGroups(tables, files, FindGroups(tables, files, true));
   return status;
 }
 
@@ -442,7 +443,6 @@ int ReportDuplicates(std::vector<Table>& tables) {
   ProgressLine("   Indexing table ...\r");
   std::vector<Entry> files = IndexFiles(tables);
   ProgressLine("                     \n");
-  Confirmer confirmer(tables, files);
-  PrintGroups(tables, files, FindGroups(confirmer, files, ProposedGroups(files), false));
+  PrintGroups(tables, files, FindGroups(tables, files, false));
   return kExitClean;
 }
