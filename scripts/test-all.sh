@@ -153,14 +153,17 @@ leg_asan() {
   tsan_pool
 }
 
-# The reader threads under ThreadSanitizer: only the core tests, and of those the pool's.
+# The reader threads under ThreadSanitizer: the pool's tests, and the duplicate finder's, whose
+# first look at the files is shared by several readers.
 tsan_pool() {
   local dir=$BUILD/tsan
   reset_if_foreign "$dir"
   cmake -S "$ROOT" -B "$dir" -G Ninja -DVANTEL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVANTEL_TSAN=ON >/dev/null || return 1
-  cmake --build "$dir" -j "$JOBS" --target tests_core || return 1
-  TSAN_OPTIONS=halt_on_error=1:exitcode=66 "$dir/tests/tests_core" --gtest_filter='CrcReaders.*'
+  cmake --build "$dir" -j "$JOBS" --target tests_core tests_modes || return 1
+  TSAN_OPTIONS=halt_on_error=1:exitcode=66 "$dir/tests/tests_core" --gtest_filter='CrcReaders.*' &&
+    TSAN_OPTIONS=halt_on_error=1:exitcode=66 "$dir/tests/tests_modes" \
+      --gtest_filter='FindDuplicatesTest.*'
 }
 
 WINE_PREFIX_DIR=""
