@@ -103,21 +103,39 @@ int ContentSplitter::Reopen(std::vector<Candidate>& files, size_t i, uint64_t si
   return -1;
 }
 
-// Reads an open file to its size and closes it: its CRC, and its bytes into keep when given.
-bool ContentSplitter::ReadWhole(int fd, uint64_t size, unsigned char* keep, uint32_t* crc) {
-  if (keep == nullptr && arena_.size() < kMaxBlock) arena_.resize(kMaxBlock);
+// Reads an open file to its size and closes it: its CRC; a small file's bytes stay in arena_.
+bool ContentSplitter::ReadWhole(int fd, uint64_t size, uint32_t* crc) {
+  if (arena_.size() < kMaxBlock) arena_.resize(kMaxBlock);
   CRCInit(crc);
   bool read = true;
   for (uint64_t off = 0; off < size && read;) {
     size_t len = static_cast<size_t>(std::min<uint64_t>(kMaxBlock, size - off));
-    unsigned char* buf = keep != nullptr ? keep + off : arena_.data();
-    read = ReadFull(fd, buf, len);
-    if (read) CRCUpdate(buf, len, crc);
+    read = ReadFull(fd, arena_.data(), len);
+    if (read) CRCUpdate(arena_.data(), len, crc);
     off += len;
   }
   _close(fd);
   CRCFinal(crc);
   return read;
+}
+
+// The class of a small file just read whole (its bytes in arena_): that of the first file of
+// its checksum that holds the same bytes, or a new one whose first file's bytes are kept.
+// False when more classes or bytes would have to be kept than is worth it.
+bool ContentSplitter::Match(uint32_t crc, size_t size, int* cls) {
+  for (size_t c = 0; c < kept_.size(); ++c) {
+    // Empty files hold no bytes at all (and memcmp may not be given the null of an empty array).
+    if (kept_[c] == crc &&
+        (size == 0 || memcmp(held_.data() + c * size, arena_.data(), size) == 0)) {
+      *cls = static_cast<int>(c);
+      return true;
+    }
+  }
+  if (kept_.size() >= kMaxOpen || (kept_.size() + 1) * size > kReadBudget) return false;
+  held_.insert(held_.end(), arena_.data(), arena_.data() + size);
+  *cls = static_cast<int>(kept_.size());
+  kept_.push_back(crc);
+  return true;
 }
 
 // Reads the open files block by block in step and splits each class whose members disagree in
@@ -235,43 +253,6 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
   }
 }
 
-// Leaders whose whole bytes lie in kept_, one after the other: equal checksums propose a
-// class, the bytes decide. Classes are numbered from the size of crcOf on.
-void ContentSplitter::SplitKept(std::vector<Candidate>& files, const std::vector<Leader>& leaders,
-                                uint64_t size, std::vector<int>* classOf,
-                                std::vector<uint32_t>* crcOf) {
-  std::vector<uint32_t> order;  // positions among the leaders, by checksum
-  for (uint32_t p = 0; p < leaders.size(); ++p) {
-    if (files[leaders[p].name].state != Candidate::kRead) continue;
-    if (size == 0) {  // all alike, and a group of a million empty files needs no more memory
-      (*classOf)[leaders[p].name] = 0;
-      crcOf->resize(1, 0);
-    } else {
-      order.push_back(p);
-    }
-  }
-  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    return std::tie(leaders[a].crc, a) < std::tie(leaders[b].crc, b);
-  });
-  auto bytes = [&](uint32_t p) { return kept_.data() + static_cast<size_t>(p) * size; };
-  for (size_t b = 0, e; b < order.size(); b = e) {
-    std::vector<uint32_t> firsts;  // of the classes of this checksum
-    for (e = b; e < order.size() && leaders[order[e]].crc == leaders[order[b]].crc; ++e) {
-      uint32_t p = order[e];
-      auto same = std::find_if(firsts.begin(), firsts.end(), [&](uint32_t f) {
-        return memcmp(bytes(f), bytes(p), static_cast<size_t>(size)) == 0;
-      });
-      if (same == firsts.end()) {
-        firsts.push_back(p);
-        (*classOf)[leaders[p].name] = static_cast<int>(crcOf->size());
-        crcOf->push_back(leaders[p].crc);
-      } else {
-        (*classOf)[leaders[p].name] = (*classOf)[leaders[*same].name];
-      }
-    }
-  }
-}
-
 // Leaders checksummed whole at their opening: each run of equal checksums is split by its
 // bytes, read again side by side.
 void ContentSplitter::SplitHashed(std::vector<Candidate>& files, const std::vector<Leader>& leaders,
@@ -299,17 +280,21 @@ void ContentSplitter::SplitHashed(std::vector<Candidate>& files, const std::vect
 int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
                            const CandidatePath& pathOf, std::vector<uint32_t>* crcs) {
   pathOf_ = &pathOf;
-  // Small files are read whole as they are opened and kept; a few large ones stay open to be
-  // read side by side; many large ones are checksummed whole as they are opened.
-  bool keep = size <= kMaxBlock && files.size() * size <= kReadBudget;
-  bool sideBySide = !keep && files.size() <= kMaxOpen;
-  if (keep && kept_.size() < files.size() * size) kept_.resize(files.size() * size);
+  // Small files are read whole as they are opened and compared in memory with the first file
+  // of each class so far; a few large ones stay open to be read side by side; many large ones
+  // (or small ones of too many classes) are checksummed whole as they are opened.
+  bool small = size <= kMaxBlock;
+  bool sideBySide = !small && files.size() <= kMaxOpen;
+  bool matching = small;
+  kept_.clear();
+  held_.clear();
 
   // Open every name; a name of a file already open follows that file's first name, whose
   // position it holds in cls until the classes are known.
   std::vector<Leader> leaders;
   leaders.reserve(files.size());
   std::vector<int> fds;  // of the leaders, when read side by side
+  std::vector<int> classOf(files.size(), -1);
   FirstNames firstNames(files.size());
   for (uint32_t i = 0; i < files.size(); ++i) {
     int fd = Open(files, i, size);
@@ -323,19 +308,19 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
     Leader l{i, 0};
     if (sideBySide) {
       fds.push_back(fd);
-    } else {
-      unsigned char* into = keep ? kept_.data() + leaders.size() * size : nullptr;
-      if (!ReadWhole(fd, size, into, &l.crc)) files[i].state = Candidate::kChanged;
+    } else if (!ReadWhole(fd, size, &l.crc)) {
+      files[i].state = Candidate::kChanged;
+    } else if (matching) {
+      matching = Match(l.crc, static_cast<size_t>(size), &classOf[i]);
     }
     leaders.push_back(l);
   }
 
-  std::vector<int> classOf(files.size(), -1);
   std::vector<uint32_t> crcOf;  // of each class
   if (sideBySide) {
     std::vector<uint32_t> crcAt;
     // Nothing to compare: one file, or none to read (its class's checksum is then not needed).
-    bool alone = size == 0 || fds.size() <= 1;
+    bool alone = fds.size() <= 1;
     std::vector<int> label =
         alone ? std::vector<int>(fds.size(), 0) : Lockstep(fds, size, false, &crcAt);
     CloseAll(fds);
@@ -350,9 +335,10 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
         classOf[name] = classOf[leaders[label[p]].name];
       }
     }
-  } else if (keep) {
-    SplitKept(files, leaders, size, &classOf, &crcOf);
+  } else if (matching) {
+    crcOf = kept_;
   } else {
+    std::fill(classOf.begin(), classOf.end(), -1);
     SplitHashed(files, leaders, size, &classOf, &crcOf);
   }
 

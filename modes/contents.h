@@ -36,9 +36,10 @@ struct Candidate {
 using CandidatePath = std::function<std::string(size_t)>;
 
 /// Sorts names of files that all have the recorded size into classes of equal contents and
-/// returns the number of classes. Small files are read once each and compared in memory; a few
-/// large ones are read in large blocks side by side, each only until no other file shares its
-/// bytes so far; many large ones are checksummed once and those with equal checksums compared.
+/// returns the number of classes. Small files are read once each and compared in memory with
+/// the first file of each class; a few large ones are read in large blocks side by side, each
+/// only until no other file shares its bytes so far; many large ones (or small ones of many
+/// classes) are checksummed once and those with equal checksums compared.
 /// Names of one file are read once in all. Memory stays bounded however many files there are.
 class ContentSplitter {
  public:
@@ -54,18 +55,18 @@ class ContentSplitter {
 
   int Open(std::vector<Candidate>& files, size_t i, uint64_t size);
   int Reopen(std::vector<Candidate>& files, size_t i, uint64_t size);
-  bool ReadWhole(int fd, uint64_t size, unsigned char* keep, uint32_t* crc);
+  bool ReadWhole(int fd, uint64_t size, uint32_t* crc);
+  bool Match(uint32_t crc, size_t size, int* cls);
   std::vector<int> Lockstep(const std::vector<int>& fds, uint64_t size, bool anchored,
                             std::vector<uint32_t>* crcs);
   void SplitAnchored(std::vector<Candidate>& files, const std::vector<uint32_t>& group,
                      uint64_t size, std::vector<int>* classOf, int* classes);
-  void SplitKept(std::vector<Candidate>& files, const std::vector<Leader>& leaders, uint64_t size,
-                 std::vector<int>* classOf, std::vector<uint32_t>* crcOf);
   void SplitHashed(std::vector<Candidate>& files, const std::vector<Leader>& leaders, uint64_t size,
                    std::vector<int>* classOf, std::vector<uint32_t>* crcOf);
 
   std::vector<unsigned char> arena_;
-  std::vector<unsigned char> kept_;  // small files read whole, one after the other
+  std::vector<uint32_t> kept_;       // the checksum of each class of small files so far
+  std::vector<unsigned char> held_;  // and the bytes of its first file, one after the other
   std::vector<uint64_t> volumes_;    // the volumes met, numbered by their position
   const CandidatePath* pathOf_ = nullptr;
 };
