@@ -402,7 +402,7 @@ TEST_F(FindDuplicatesTest, LargeProposedGroupSplitsIntoItsCopies) {
   EXPECT_EQ(got.out, expected);
 }
 
-// Files of one size whose first 4 KiB agree are told apart by the rest of their bytes, whether
+// Files of one size whose first kibibytes agree are told apart by the rest of their bytes, whether
 // compared in memory, side by side or after a checksum each (files of many classes); each
 // group carries the checksum of its own bytes, and a forged equal checksum joins none.
 TEST_F(FindDuplicatesTest, GroupsThatShareTheirBeginningCarryTheirOwnChecksums) {
