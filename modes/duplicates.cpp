@@ -174,8 +174,8 @@ int ReadFirstBytes(const Table& t, uint32_t idx, PathBuffer& path, unsigned char
 }
 
 // The checksum pass of a search without stored checksums: the files of a shared size get the
-// checksum of their first bytes, read by as many readers as the run has. Then, for each task as
-// its own pass would say it, the files that could not be read and the summary line.
+// checksum of their first bytes, read by several readers. Then, for each task as its own pass
+// would say it, the files that could not be read and the summary line.
 class FirstBytesPass {
  public:
   FirstBytesPass(const std::vector<Table>& tables, std::vector<Entry>& files)
@@ -189,8 +189,11 @@ class FirstBytesPass {
 
   void Run() {
     time_t start = time(nullptr);
+    // Readers never wait on each other, so more than the processors cost next to nothing when
+    // the files are in memory, and keep the device busy when they are not.
     unsigned readers = ReaderThreads();
-    if (readers == kFitReaders) readers = std::max(1u, std::thread::hardware_concurrency());
+    if (readers == kFitReaders)
+      readers = std::max(std::thread::hardware_concurrency(), kWaitingReaders);
     readers = static_cast<unsigned>(std::min<size_t>(readers, files_.size() / kChunk + 1));
     std::vector<std::vector<std::pair<size_t, int>>> failed(readers);
     std::vector<std::thread> others;
