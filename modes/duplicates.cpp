@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -197,8 +198,13 @@ class FirstBytesPass {
     readers = static_cast<unsigned>(std::min<size_t>(readers, files_.size() / kChunk + 1));
     std::vector<std::vector<std::pair<size_t, int>>> failed(readers);
     std::vector<std::thread> others;
-    for (unsigned n = 1; n < readers; ++n)
-      others.emplace_back([this, &failed, n] { Read(&failed[n], false); });
+    for (unsigned n = 1; n < readers; ++n) {
+      try {
+        others.emplace_back([this, &failed, n] { Read(&failed[n], false); });
+      } catch (const std::system_error&) {
+        break;  // the readers there are take every file all the same
+      }
+    }
     Read(&failed[0], true);
     for (std::thread& t : others) t.join();
     std::vector<std::pair<size_t, int>> all;
