@@ -14,6 +14,7 @@
 #include "core/verdict.h"
 #include "core/walk.h"
 #include "modes/change_text.h"
+#include "platform/fileread.h"
 #include "store/format.h"
 
 namespace {
@@ -30,6 +31,29 @@ constexpr uint64_t kMatchedTag = uint64_t{1} << 63;
 
 // Matched entries held for their report behind one whose file is still being read.
 constexpr size_t kMaxMatched = 8192;
+
+// A new file that the listing left to its reader is looked at now, so that its record enters
+// the table whole. False when it is gone or a directory now (the walk leaves it out, as it
+// leaves out what it cannot find) or cannot be looked at (warned).
+bool LookUpDeferred(const FoundEntry& e, WIN32_FIND_DATAA* out) {
+  FileFacts facts;
+  int fd = OpenDeferredFile(e.path, &facts, false);
+  int error = errno;
+  if (fd >= 0) _close(fd);
+  if (!facts.found) {
+    if (error != ENOENT) WarnSkipped(error != 0 ? error : EIO, e.path);
+    return false;
+  }
+  if (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  *out = *e.fd;
+  out->dwFileAttributes = facts.attributes;
+  out->ftCreationTime = facts.creation;
+  out->ftLastAccessTime = facts.lastAccess;
+  out->ftLastWriteTime = facts.lastWrite;
+  out->nFileSizeHigh = static_cast<DWORD>(facts.size >> 32);
+  out->nFileSizeLow = static_cast<DWORD>(facts.size);
+  return true;
+}
 
 }  // namespace
 
@@ -98,6 +122,8 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
     NoteTrouble();
     KeepBelow(d);
   }
+  // A file found gone by its reader is missing again before the stored subtrees are judged.
+  reads.Drain();
   if (!keepBelow_.empty()) KeepStoredBelow(keepBelow_);
   if (!opt_.sub) {
     // Records below a first-level directory that is gone go with it.
@@ -108,7 +134,6 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
         recs[k].wStatus |= stGONE;
     }
   }
-  reads.Drain();
   reads_ = nullptr;
   // Every entry is matched: the index's room goes to what follows (the move finder's arrays).
   std::vector<uint32_t>().swap(slots_);
@@ -178,7 +203,14 @@ void Reconciler::Entry(const FoundEntry& e) {
   Record& r = table_.records[k];
   r.wStatus &= ~stGONE;
   Enter(k, e);
-  Compare(static_cast<uint32_t>(k), fd, e.path);
+  if (e.deferred)
+    CompareDeferred(static_cast<uint32_t>(k), fd, e.path);
+  else
+    Compare(static_cast<uint32_t>(k), fd, e.path);
+}
+
+bool Reconciler::DefersFiles() const {
+  return !opt_.noCrc && reads_ != nullptr && reads_->TakesDeferred();
 }
 
 void Reconciler::Enter(long k, const FoundEntry& e) {
@@ -212,9 +244,11 @@ void Reconciler::TakeTraversalDir(const FoundEntry& e) {
 }
 
 void Reconciler::TakeNew(const FoundEntry& e) {
+  WIN32_FIND_DATAA looked;
+  if (e.deferred && !LookUpDeferred(e, &looked)) return;
   auto& recs = table_.records;
   size_t j = recs.size();
-  recs.emplace_back(*e.fd, visiting_);
+  recs.emplace_back(e.deferred ? looked : *e.fd, visiting_);
   Record& fresh = recs[j];
   if (e.noMatch) {
     fresh.dwAttr |= atNOMATCH;
@@ -285,20 +319,56 @@ void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* pat
   if (matched_.size() >= kMaxMatched) reads_->Drain();
 }
 
+void Reconciler::CompareDeferred(uint32_t k, const WIN32_FIND_DATAA& fd, const char* path) {
+  const Record& r = table_.records[k];
+  Matched m;
+  m.k = k;
+  m.deferred = true;
+  m.waiting = true;
+  m.live = r.qwSize;  // until its reader tells: a file it cannot look at keeps what was stored
+  m.path = path;
+  m.storedWrite = r.ftWrite;
+  MakeShortName(fd, m.shortName);
+  matched_.push_back(std::move(m));
+  reads_->SubmitDeferred(path, this, kMatchedTag);
+  if (matched_.size() >= kMaxMatched) reads_->Drain();
+}
+
+Reconciler::Matched& Reconciler::FirstWaiting() {
+  // Checksums arrive in the order they were queued, each after its facts.
+  for (Matched& m : matched_)
+    if (m.waiting) return m;
+  return matched_.back();  // not reached: every delivery has its entry
+}
+
+void Reconciler::Found(uint64_t tag, const FileFacts& facts) {
+  if (!(tag & kMatchedTag) || !facts.found) return;
+  Matched& m = FirstWaiting();
+  m.looked = true;
+  // A directory in its place is not the file matched: the file is missing, as when the
+  // walk had seen the directory.
+  if (facts.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    m.gone = true;
+    return;
+  }
+  m.live = facts.size;
+  EntryFacts now{m.shortName, facts.creation, facts.lastWrite, facts.attributes, false};
+  m.changes += CheckFacts(table_.records[m.k], now, opt_, m.c);
+}
+
 void Reconciler::Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) {
-  if (error != 0 && error != kCrcNotReady) WarnSkipped(error, path);
   if (!(tag & kMatchedTag)) {
+    if (error != 0 && error != kCrcNotReady) WarnSkipped(error, path);
     table_.records[tag].dwCRC = crc;
     return;
   }
-  // Checksums arrive in the order they were queued: this one is the first still waiting.
-  for (Matched& m : matched_) {
-    if (!m.waiting) continue;
-    m.waiting = false;
-    m.crc = crc;
-    m.unreadable = error != 0;
-    break;
-  }
+  Matched& m = FirstWaiting();
+  // Gone before its reader came: left out, as the walk leaves out what it cannot find.
+  if (m.deferred && !m.looked && error == ENOENT) m.gone = true;
+  if (error != 0 && error != kCrcNotReady && !m.gone) WarnSkipped(error, path);
+  m.waiting = false;
+  m.crc = crc;
+  m.unreadable = error != 0;
   ReportReady();
 }
 
@@ -319,6 +389,10 @@ bool Reconciler::Damaged(const Matched& m) const {
 
 void Reconciler::Conclude(Matched& m) {
   Record& r = table_.records[m.k];
+  if (m.gone) {
+    r.wStatus |= stGONE;
+    return;
+  }
   EntryChange& c = m.c;
   bool sizeChanged = false;
   if (!opt_.noSize && r.qwSize != m.live) {

@@ -85,6 +85,9 @@ class Reconciler : public CrcSink, private DirVisitor {
   void KeepStoredBelow(const std::vector<char>& unreadable);
   /// The stored subtree of directory number d stays as stored (not read, or not entered).
   void KeepBelow(uint32_t d);
+  // Regular files come with their names only while readers beside the walk open them: the
+  // open is then each file's one lookup, and its facts are checked when they come.
+  bool DefersFiles() const override;
   bool IsCovered(size_t k) const { return !covered_.empty() && covered_[k]; }
   // Whether the walk goes into the directory of matched record k.
   void Enter(long k, const FoundEntry& e);
@@ -101,6 +104,10 @@ class Reconciler : public CrcSink, private DirVisitor {
     bool waiting = false;
     bool dir = false;
     bool unreadable = false;  // its checksum could not be made: what was stored stands
+    bool deferred = false;    // its facts come from its reader (Found)
+    bool looked = false;      // they came
+    bool gone = false;        // gone (or a directory now) when its reader came: not found
+    char shortName[kShortNameLen] = {};
     FILETIME storedWrite = {};
     uint64_t live = 0;
     uint32_t crc = 0;
@@ -110,11 +117,15 @@ class Reconciler : public CrcSink, private DirVisitor {
   };
 
   void Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* path);
+  void CompareDeferred(uint32_t k, const WIN32_FIND_DATAA& fd, const char* path);
+  // The first matched entry whose checksum is still to come: the one being delivered.
+  Matched& FirstWaiting();
   // Reports the matched entries at the front whose checksums are in, in walk order.
   void ReportReady();
   void Conclude(Matched& m);
   bool Damaged(const Matched& m) const;
   void Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) override;
+  void Found(uint64_t tag, const FileFacts& facts) override;
   long Find(uint32_t up, bool dir, const char* name) const;
 
   Table& table_;
