@@ -68,6 +68,7 @@ void Reconciler::Index() {
   visit_.assign(1, 0);
   enterable_.assign(stored_, 0);
   keepBelow_.clear();
+  shadowed_.clear();
   // What --exclude covers is not looked for: the walk never hands it on.
   covered_ = CoveredRecords(table_, stored_);
   for (size_t k = 0; k < stored_; ++k) {
@@ -81,7 +82,11 @@ void Reconciler::Index() {
     r.wStatus = (opt_.sub || r.dwUpIdx == 0) ? stGONE : 0;
     if (opt_.sub && r.IsDir()) visit_.push_back(static_cast<uint32_t>(k + 1));
     if (r.pLongName == nullptr) continue;  // never matched: a found entry always has a name
-    if (Find(r.dwUpIdx, r.IsDir(), r.pLongName) >= 0) continue;  // the first record wins
+    if (Find(r.dwUpIdx, r.IsDir(), r.pLongName) >= 0) {  // the first record wins
+      if (shadowed_.empty()) shadowed_.assign(stored_, 0);
+      shadowed_[k] = 1;
+      continue;
+    }
     size_t mask = slots_.size() - 1;
     size_t s = KeyHash(r.dwUpIdx, r.IsDir(), r.pLongName) & mask;
     while (slots_[s] != 0) s = (s + 1) & mask;
@@ -98,6 +103,21 @@ long Reconciler::Find(uint32_t up, bool dir, const char* name) const {
       return slots_[s] - 1;
   }
   return -1;
+}
+
+bool Reconciler::IsFirstOfKey(size_t k, bool dir, const char* name) const {
+  const Record& r = table_.records[k];
+  return r.dwUpIdx == visiting_ && r.IsDir() == dir && r.pLongName != nullptr && !IsCovered(k) &&
+         (shadowed_.empty() || !shadowed_[k]) && strcmp(r.pLongName, name) == 0;
+}
+
+long Reconciler::Match(bool dir, const char* name) {
+  uint32_t& last = dir ? lastDir_ : lastFile_;
+  long k = last != 0 && last < stored_ && IsFirstOfKey(last, dir, name)
+               ? static_cast<long>(last)
+               : Find(visiting_, dir, name);
+  if (k >= 0 && static_cast<size_t>(k) < stored_) last = static_cast<uint32_t>(k + 1);
+  return k;
 }
 
 int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
@@ -140,6 +160,7 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   std::vector<uint32_t>().swap(visit_);
   std::vector<char>().swap(enterable_);
   std::vector<char>().swap(keepBelow_);
+  std::vector<char>().swap(shadowed_);
   return 0;
 }
 
@@ -189,12 +210,13 @@ int Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
   if (d != 0 && !enterable_[d - 1]) return 0;
   if (d != 0 && !ComposeDirPath(table_, d - 1, path, base)) return 0;
   visiting_ = d;
+  lastDir_ = lastFile_ = 0;
   return ListDirectory(table_, d, path, *this);
 }
 
 void Reconciler::Entry(const FoundEntry& e) {
   const WIN32_FIND_DATAA& fd = *e.fd;
-  long k = Find(visiting_, e.dir, fd.cFileName);
+  long k = Match(e.dir, fd.cFileName);
   if (k < 0 || static_cast<size_t>(k) >= stored_) {
     TakeNew(e);
     return;
@@ -227,7 +249,7 @@ void Reconciler::Subdir(const FoundEntry& e) {
 
 void Reconciler::TakeTraversalDir(const FoundEntry& e) {
   const WIN32_FIND_DATAA& fd = *e.fd;
-  long k = Find(visiting_, true, fd.cFileName);
+  long k = Match(true, fd.cFileName);
   if (k < 0 || static_cast<size_t>(k) >= stored_) {
     TakeNew(e);
     return;

@@ -127,6 +127,12 @@ class Reconciler : public CrcSink, private DirVisitor {
   void Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) override;
   void Found(uint64_t tag, const FileFacts& facts) override;
   long Find(uint32_t up, bool dir, const char* name) const;
+  // Find under the directory being listed, trying first the stored record after the last one
+  // matched there: a directory's stored children lie side by side in the order of its listing
+  // (directories, then files), so that an unchanged tree is matched record after record.
+  long Match(bool dir, const char* name);
+  // Whether record k is the one Find gives for the key (first of its key, not covered).
+  bool IsFirstOfKey(size_t k, bool dir, const char* name) const;
 
   Table& table_;
   CheckOptions opt_;
@@ -136,6 +142,9 @@ class Reconciler : public CrcSink, private DirVisitor {
   std::vector<char> enterable_;  // stored directory found on disk as a real directory
   std::vector<char> keepBelow_;  // by directory number, once one is kept as stored
   std::vector<char> covered_;    // stored records --exclude covers (empty: none)
+  std::vector<char> shadowed_;   // stored records whose key an earlier one holds (empty: none)
+  uint32_t lastDir_ = 0;         // the last stored directory and file matched in the listing,
+  uint32_t lastFile_ = 0;        // as record index + 1 (0: none yet)
   int task_ = 0;
   uint32_t visiting_ = 0;  // the directory number being listed
   const ChangeSink* sink_ = nullptr;
