@@ -65,6 +65,8 @@ void Reconciler::Index() {
   size_t cap = 16;
   while (cap < stored_ + stored_ / 2) cap <<= 1;  // at most two thirds full
   slots_.assign(cap, 0);
+  idxBits_ = 1;
+  while (idxBits_ < 32 && (uint64_t{1} << idxBits_) <= stored_) ++idxBits_;
   visit_.assign(1, 0);
   enterable_.assign(stored_, 0);
   keepBelow_.clear();
@@ -82,27 +84,41 @@ void Reconciler::Index() {
     r.wStatus = (opt_.sub || r.dwUpIdx == 0) ? stGONE : 0;
     if (opt_.sub && r.IsDir()) visit_.push_back(static_cast<uint32_t>(k + 1));
     if (r.pLongName == nullptr) continue;  // never matched: a found entry always has a name
-    if (Find(r.dwUpIdx, r.IsDir(), r.pLongName) >= 0) {  // the first record wins
+    uint64_t h = KeyHash(r.dwUpIdx, r.IsDir(), r.pLongName);
+    long first;
+    size_t s = Probe(h, r.dwUpIdx, r.IsDir(), r.pLongName, &first);
+    if (first >= 0) {  // the first record wins
       if (shadowed_.empty()) shadowed_.assign(stored_, 0);
       shadowed_[k] = 1;
       continue;
     }
-    size_t mask = slots_.size() - 1;
-    size_t s = KeyHash(r.dwUpIdx, r.IsDir(), r.pLongName) & mask;
-    while (slots_[s] != 0) s = (s + 1) & mask;
-    slots_[s] = static_cast<uint32_t>(k + 1);
+    slots_[s] = TagOf(h) | static_cast<uint32_t>(k + 1);
   }
+}
+
+size_t Reconciler::Probe(uint64_t h, uint32_t up, bool dir, const char* name, long* found) const {
+  const uint32_t index = idxBits_ < 32 ? (uint32_t{1} << idxBits_) - 1 : ~uint32_t{0};
+  const uint32_t tag = TagOf(h);
+  size_t mask = slots_.size() - 1;
+  size_t s = h & mask;
+  for (; slots_[s] != 0; s = (s + 1) & mask) {
+    if ((slots_[s] & ~index) != tag) continue;
+    size_t k = (slots_[s] & index) - 1;
+    const Record& r = table_.records[k];
+    if (r.dwUpIdx == up && r.IsDir() == dir && strcmp(r.LongName(), name) == 0) {
+      *found = static_cast<long>(k);
+      return s;
+    }
+  }
+  *found = -1;
+  return s;
 }
 
 long Reconciler::Find(uint32_t up, bool dir, const char* name) const {
   if (slots_.empty()) return -1;
-  size_t mask = slots_.size() - 1;
-  for (size_t s = KeyHash(up, dir, name) & mask; slots_[s] != 0; s = (s + 1) & mask) {
-    const Record& r = table_.records[slots_[s] - 1];
-    if (r.dwUpIdx == up && r.IsDir() == dir && strcmp(r.LongName(), name) == 0)
-      return slots_[s] - 1;
-  }
-  return -1;
+  long k;
+  Probe(KeyHash(up, dir, name), up, dir, name, &k);
+  return k;
 }
 
 bool Reconciler::IsFirstOfKey(size_t k, bool dir, const char* name) const {

@@ -127,6 +127,12 @@ class Reconciler : public CrcSink, private DirVisitor {
   void Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) override;
   void Found(uint64_t tag, const FileFacts& facts) override;
   long Find(uint32_t up, bool dir, const char* name) const;
+  // The slot where the probe for key hash h ends: the one holding the key (*found its record)
+  // or the empty one it would take (*found -1).
+  size_t Probe(uint64_t h, uint32_t up, bool dir, const char* name, long* found) const;
+  // A slot keeps bits of its key's hash above the record index (idxBits_ bits), so that the
+  // probe passes most slots of other keys without a look at their records.
+  uint32_t TagOf(uint64_t h) const { return static_cast<uint32_t>((h >> 32) << idxBits_); }
   // Find under the directory being listed, trying first the stored record after the last one
   // matched there: a directory's stored children lie side by side in the order of its listing
   // (directories, then files), so that an unchanged tree is matched record after record.
@@ -137,7 +143,8 @@ class Reconciler : public CrcSink, private DirVisitor {
   Table& table_;
   CheckOptions opt_;
   size_t stored_ = 0;
-  std::vector<uint32_t> slots_;  // open-addressing index: record index + 1, 0 = empty
+  std::vector<uint32_t> slots_;  // open-addressing index: tag | record index + 1, 0 = empty
+  unsigned idxBits_ = 32;        // bits of a slot that hold the record index + 1
   std::vector<uint32_t> visit_;  // directory numbers: 0, then stored directory k as k+1
   std::vector<char> enterable_;  // stored directory found on disk as a real directory
   std::vector<char> keepBelow_;  // by directory number, once one is kept as stored
