@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "tests/support/e2e.h"
 
 namespace e2e {
@@ -87,6 +88,42 @@ TEST_F(ReadersTest, InfoDuplicatesScanAndCompareReportTheSameForAnyNumberOfReade
   ExpectSameForAnyReaders({"-ms", "-s", "-r", Path("tree")});
   ExpectSameForAnyReaders({"-mc", "-s", Path("copy"), Path("tree")}, kExitFinding);
   ExpectSameForAnyReaders({"-mc", "-s", "-nt", "vantel32.crc", Path("tree")}, kExitFinding);
+}
+
+// Where readers beside the walk look the files up, a Scan still sees what a walk that looks
+// each file up itself sees, and saves the same catalogue.
+TEST_F(ReadersTest, ScanSavesTheSameCatalogueForAnyNumberOfReaders) {
+  namespace fs = std::filesystem;
+  ASSERT_EQ(Run({"--jobs=1", "-ms", "-s", Path("tree"), "-fc", Path("base.crc")}).status,
+            kExitClean);
+  MakeFile("tree/m/f1", "z");  // another size
+  fs::file_time_type kept = fs::last_write_time(Path("tree/f6"));
+  MakeFile("tree/f6", std::string(78, 'q'));  // same size and time, other bytes: damaged
+  fs::last_write_time(Path("tree/f6"), kept);
+  SetMtime("tree/m/n/f11", 1000000000);                        // a time only
+  fs::permissions(Path("tree/m/f13"), fs::perms::owner_read);  // read-only
+  fs::remove(Path("tree/f9"));
+  MakeDir("tree/f9");  // a folder where a file was
+  fs::remove(Path("tree/f12"));
+  MakeFile("tree/new/one", "1");
+  if (!kIsWin32) {  // a link where a file was
+    fs::remove(Path("tree/m/f7"));
+    fs::create_symlink("../f0", Path("tree/m/f7"));
+  }
+  // Every file read once, so that no run below changes an access time another one stores.
+  ASSERT_NE(Run({"-s", Path("tree")}).status, -1);
+  std::string first;
+  for (const char* jobs : {"--jobs=1", "--jobs=2", "--jobs=8"}) {
+    std::string crc = Path(std::string("scan") + jobs[7] + ".crc");
+    fs::copy_file(Path("base.crc"), crc);
+    RunResult r = Run({jobs, "-ms", "-s", Path("tree"), "-fc", crc});
+    EXPECT_EQ(r.status, kExitFinding) << jobs << r.err;
+    EXPECT_TRUE(Has(r.out, std::string("Files:   ") + (kIsWin32 ? "4" : "5") +
+                               " changed,   2 deleted,   1 new\n"))
+        << jobs << r.out;
+    if (first.empty()) first = WithoutClock(r.out) + ReadFile(crc.substr(Root().size() + 1));
+    EXPECT_EQ(WithoutClock(r.out) + ReadFile(crc.substr(Root().size() + 1)), first) << jobs;
+  }
 }
 
 }  // namespace
