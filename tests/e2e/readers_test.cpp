@@ -117,7 +117,9 @@ TEST_F(ReadersTest, ScanSavesTheSameCatalogueForAnyNumberOfReaders) {
     std::string crc = Path(std::string("scan") + jobs[7] + ".crc");
     fs::copy_file(Path("base.crc"), crc);
     RunResult r = Run({jobs, "-ms", "-s", Path("tree"), "-fc", crc});
-    EXPECT_EQ(r.status, kExitFinding) << jobs << r.err;
+    // Under Wine the write time put back differs in its fractions: no damage to find there.
+    EXPECT_TRUE(kIsWin32 || Has(r.out, "Damaged:   1 files\n")) << jobs << r.out;
+    EXPECT_EQ(r.status, kIsWin32 ? kExitClean : kExitFinding) << jobs << r.err;
     EXPECT_TRUE(Has(r.out, std::string("Files:   ") + (kIsWin32 ? "4" : "5") +
                                " changed,   2 deleted,   1 new\n"))
         << jobs << r.out;
