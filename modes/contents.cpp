@@ -105,11 +105,13 @@ int ContentSplitter::Reopen(std::vector<Candidate>& files, size_t i, uint64_t si
 
 // Reads an open file to its size and closes it: its CRC; a small file's bytes stay in arena_.
 bool ContentSplitter::ReadWhole(int fd, uint64_t size, uint32_t* crc) {
-  if (arena_.size() < kMaxBlock) arena_.resize(kMaxBlock);
+  // No larger than the file: each of several splitters keeps its own.
+  size_t block = static_cast<size_t>(std::min<uint64_t>(kMaxBlock, size));
+  if (arena_.size() < block) arena_.resize(block);
   CRCInit(crc);
   bool read = true;
   for (uint64_t off = 0; off < size && read;) {
-    size_t len = static_cast<size_t>(std::min<uint64_t>(kMaxBlock, size - off));
+    size_t len = static_cast<size_t>(std::min<uint64_t>(block, size - off));
     read = ReadFull(fd, arena_.data(), len);
     if (read) CRCUpdate(arena_.data(), len, crc);
     off += len;

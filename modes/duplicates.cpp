@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -149,6 +151,30 @@ constexpr uint64_t kFirstBytes = 1024;
 // up in that directory alone.
 constexpr size_t kChunk = 64;
 
+// Readers never wait on each other, so more than the processors cost next to nothing when
+// the files are in memory, and keep the device busy when they are not. At most one per share.
+unsigned Readers(size_t shares) {
+  unsigned readers = ReaderThreads();
+  if (readers == kFitReaders)
+    readers = std::max(std::thread::hardware_concurrency(), kWaitingReaders);
+  return static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(readers, shares)));
+}
+
+// Runs read(0) here and read(1) .. read(readers - 1) on threads of their own; each takes its
+// work from a shared counter, so a thread the system cannot start leaves its part to the others.
+void RunReaders(unsigned readers, const std::function<void(unsigned)>& read) {
+  std::vector<std::thread> others;
+  for (unsigned n = 1; n < readers; ++n) {
+    try {
+      others.emplace_back([&read, n] { read(n); });
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  read(0);
+  for (std::thread& t : others) t.join();
+}
+
 // A reader's path buffer, holding the start path of the task it last read in.
 struct PathBuffer {
   const Table* task = nullptr;
@@ -190,23 +216,9 @@ class FirstBytesPass {
 
   void Run() {
     time_t start = time(nullptr);
-    // Readers never wait on each other, so more than the processors cost next to nothing when
-    // the files are in memory, and keep the device busy when they are not.
-    unsigned readers = ReaderThreads();
-    if (readers == kFitReaders)
-      readers = std::max(std::thread::hardware_concurrency(), kWaitingReaders);
-    readers = static_cast<unsigned>(std::min<size_t>(readers, files_.size() / kChunk + 1));
+    unsigned readers = Readers(files_.size() / kChunk + 1);
     std::vector<std::vector<std::pair<size_t, int>>> failed(readers);
-    std::vector<std::thread> others;
-    for (unsigned n = 1; n < readers; ++n) {
-      try {
-        others.emplace_back([this, &failed, n] { Read(&failed[n], false); });
-      } catch (const std::system_error&) {
-        break;  // the readers there are take every file all the same
-      }
-    }
-    Read(&failed[0], true);
-    for (std::thread& t : others) t.join();
+    RunReaders(readers, [this, &failed](unsigned n) { Read(&failed[n], n == 0); });
     std::vector<std::pair<size_t, int>> all;
     for (const auto& f : failed) all.insert(all.end(), f.begin(), f.end());
     std::sort(all.begin(), all.end());
@@ -383,14 +395,24 @@ class Confirmer {
 
 // Confirmed groups, ordered by their first members: the order in which a scan of all tasks
 // meets each group's first file.
-// byContent: see Confirm.
+// byContent: see Confirm; its groups are confirmed by several readers, as the first look's files
+// were (a group read from the device waits there, and the others need not wait for it).
 std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entry>& files,
                               bool byContent) {
+  std::vector<std::pair<size_t, size_t>> runs = ProposedGroups(files);
+  unsigned readers = byContent ? Readers(runs.size()) : 1;
+  std::vector<std::vector<Group>> found(readers);
+  std::atomic<size_t> next{0};
+  RunReaders(readers, [&](unsigned n) {
+    Confirmer confirmer(tables, files);
+    for (size_t r; (r = next++) < runs.size();)
+      confirmer.Confirm(static_cast<uint32_t>(runs[r].first), static_cast<uint32_t>(runs[r].second),
+                        byContent, &found[n]);
+    ReleaseThreadState();
+  });
   std::vector<Group> groups;
-  Confirmer confirmer(tables, files);
-  for (const auto& run : ProposedGroups(files))
-    confirmer.Confirm(static_cast<uint32_t>(run.first), static_cast<uint32_t>(run.second),
-                      byContent, &groups);
+  for (std::vector<Group>& part : found)
+    std::move(part.begin(), part.end(), std::back_inserter(groups));
   std::sort(groups.begin(), groups.end(), [&](const Group& a, const Group& b) {
     const Entry& x = files[a.members[0]];
     const Entry& y = files[b.members[0]];
