@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -182,9 +183,15 @@ struct PathBuffer {
   char text[2 * MAX_PATH];
 };
 
-// 0, or why the first bytes of record idx could not be read (crc then 0).
-int ReadFirstBytes(const Table& t, uint32_t idx, PathBuffer& path, unsigned char* buffer,
-                   uint32_t* crc) {
+// A file whose first bytes are not in memory stays open while a reader opens the next ones:
+// the try that found them missing has asked the device for them, so up to this many reads of
+// each reader are on their way at once (one at a time left the device idle, cold).
+constexpr size_t kWaitingFiles = 16;
+
+// The first bytes of record idx: 0, why they could not be read (crc then 0), or, when they are
+// not in memory, kCrcWouldWait with the file open in *read.
+int StartFirstBytes(const Table& t, uint32_t idx, PathBuffer& path, unsigned char* buffer,
+                    CrcFileRead* read, uint32_t* crc) {
   const Record& r = t.records[idx];
   if (path.task != &t) {
     snprintf(path.text, MAX_PATH, "%s", t.cStartPath);
@@ -193,11 +200,10 @@ int ReadFirstBytes(const Table& t, uint32_t idx, PathBuffer& path, unsigned char
   }
   *crc = 0;
   if (!ComposeFilePath(t, idx, path.text, path.base)) return ENAMETOOLONG;
-  CrcFileRead read;
-  int result = CrcFileStart(path.text, r.qwSize, r.dwAttr, false, &read, crc);
+  int result = CrcFileStart(path.text, r.qwSize, r.dwAttr, false, read, crc);
   if (result != kCrcOpened) return result;
-  read.remaining = std::min(r.qwSize, kFirstBytes);
-  return CrcReadOn(read, buffer, static_cast<unsigned>(kFirstBytes), false, crc);
+  read->remaining = std::min(r.qwSize, kFirstBytes);
+  return CrcReadOn(*read, buffer, static_cast<unsigned>(kFirstBytes), true, crc);
 }
 
 // The checksum pass of a search without stored checksums: the files of a shared size get the
@@ -226,21 +232,66 @@ class FirstBytesPass {
   }
 
  private:
-  void Read(std::vector<std::pair<size_t, int>>* failed, bool shows) {
-    std::vector<unsigned char> buffer(kFirstBytes);
+  // A file left open for its bytes to come, by its position among the files.
+  struct Waiting {
+    size_t file;
+    CrcFileRead read;
+  };
+
+  // What one reader holds.
+  struct Reader {
+    std::vector<unsigned char> buffer = std::vector<unsigned char>(kFirstBytes);
     PathBuffer path;
     ProgressTimer progress;
-    for (size_t from; (from = next_.fetch_add(kChunk)) < files_.size();) {
-      for (size_t i = from; i < std::min(from + kChunk, files_.size()); ++i) {
-        Entry& e = files_[i];
-        if (!read_[i]) continue;
-        int error = ReadFirstBytes(tables_[e.task], e.idx, path, buffer.data(), &e.crc);
-        if (error != 0) failed->emplace_back(i, error);
-        unsigned done = ++done_;
-        if (shows && progress.Due()) ShowProgress(e, done);
-      }
-    }
+    std::deque<Waiting> waiting;
+    std::vector<std::pair<size_t, int>>* failed;
+    bool shows;
+  };
+
+  void Read(std::vector<std::pair<size_t, int>>* failed, bool shows) {
+    Reader reader;
+    reader.failed = failed;
+    reader.shows = shows;
+    for (size_t from; (from = next_.fetch_add(kChunk)) < files_.size();)
+      for (size_t i = from; i < std::min(from + kChunk, files_.size()); ++i)
+        if (read_[i]) Start(reader, i);
+    while (!reader.waiting.empty()) FinishFirst(reader);
     ReleaseThreadState();
+  }
+
+  void Start(Reader& reader, size_t i) {
+    Entry& e = files_[i];
+    Waiting w{i, CrcFileRead()};
+    auto start = [&] {
+      return StartFirstBytes(tables_[e.task], e.idx, reader.path, reader.buffer.data(), &w.read,
+                             &e.crc);
+    };
+    int result = start();
+    // Short of descriptors, those of the files held open are given up first.
+    if ((result == EMFILE || result == ENFILE) && !reader.waiting.empty()) {
+      while (!reader.waiting.empty()) FinishFirst(reader);
+      result = start();
+    }
+    if (result != kCrcWouldWait) {
+      Done(reader, i, result);
+      return;
+    }
+    reader.waiting.push_back(w);
+    if (reader.waiting.size() == kWaitingFiles) FinishFirst(reader);
+  }
+
+  void FinishFirst(Reader& reader) {
+    Waiting& w = reader.waiting.front();
+    Done(reader, w.file,
+         CrcReadOn(w.read, reader.buffer.data(), static_cast<unsigned>(kFirstBytes), false,
+                   &files_[w.file].crc));
+    reader.waiting.pop_front();
+  }
+
+  void Done(Reader& reader, size_t i, int error) {
+    if (error != 0) reader.failed->emplace_back(i, error);
+    unsigned done = ++done_;
+    if (reader.shows && reader.progress.Due()) ShowProgress(files_[i], done);
   }
 
   void ShowProgress(const Entry& e, unsigned done) const {

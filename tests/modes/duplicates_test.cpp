@@ -22,6 +22,7 @@
 #include "tests/support/bytes.h"
 #include "tests/support/datafile_image.h"
 #include "tests/support/e2e.h"
+#include "tests/support/touch.h"
 
 namespace {
 
@@ -181,7 +182,7 @@ class FindDuplicatesTest : public e2e::E2eTest {
 };
 
 // Many unique sizes, groups that share a size but not their contents, empty files, a subtree
-// covered by two tasks and a third task with its own mask.
+// covered by two tasks and a third task with its own mask; read from memory and from the device.
 TEST_F(FindDuplicatesTest, SelectiveReadReportsWhatTheFullSearchReports) {
   std::mt19937 rng(20010430);
   auto bytes = [&rng](size_t n) {
@@ -234,11 +235,18 @@ TEST_F(FindDuplicatesTest, SelectiveReadReportsWhatTheFullSearchReports) {
   }
   std::string expected = LiteralSearch(full);
 
-  Captured got = Find(tasks());
-  EXPECT_EQ(got.status, kExitClean);
-  EXPECT_EQ(got.out, expected);
+  // Then with no file in memory: readers hold files open while the device brings their bytes.
+  for (bool evicted : {false, true}) {
+    SCOPED_TRACE(evicted ? "evicted" : "cached");
+    if (evicted)
+      for (size_t k = 0; k < full[0].records.size(); ++k)
+        EvictFromCache(FullPath(full[0], k).c_str());
+    Captured got = Find(tasks());
+    EXPECT_EQ(got.status, kExitClean);
+    EXPECT_EQ(got.out, expected);
+    EXPECT_EQ(FilesRead(got.err), shared);
+  }
   EXPECT_NE(expected.find("Was found"), std::string::npos);
-  EXPECT_EQ(FilesRead(got.err), shared);
   EXPECT_LT(shared, files) << "files of a size of their own need no reading";
 }
 
