@@ -152,12 +152,11 @@ constexpr uint64_t kFirstBytes = 1024;
 // up in that directory alone.
 constexpr size_t kChunk = 64;
 
-// Readers never wait on each other, so more than the processors cost next to nothing when
-// the files are in memory, and keep the device busy when they are not. At most one per share.
-unsigned Readers(size_t shares) {
+// The readers for some shares of work, at most one each: as many as the command line says,
+// else `fit`.
+unsigned Readers(size_t shares, unsigned fit) {
   unsigned readers = ReaderThreads();
-  if (readers == kFitReaders)
-    readers = std::max(std::thread::hardware_concurrency(), kWaitingReaders);
+  if (readers == kFitReaders) readers = fit;
   return static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(readers, shares)));
 }
 
@@ -222,7 +221,10 @@ class FirstBytesPass {
 
   void Run() {
     time_t start = time(nullptr);
-    unsigned readers = Readers(files_.size() / kChunk + 1);
+    // Readers never wait on each other, so more than the processors cost next to nothing when
+    // the files are in memory, and keep the device busy when they are not.
+    unsigned readers = Readers(files_.size() / kChunk + 1,
+                               std::max(std::thread::hardware_concurrency(), kWaitingReaders));
     std::vector<std::vector<std::pair<size_t, int>>> failed(readers);
     RunReaders(readers, [this, &failed](unsigned n) { Read(&failed[n], n == 0); });
     std::vector<std::pair<size_t, int>> all;
@@ -446,12 +448,14 @@ class Confirmer {
 
 // Confirmed groups, ordered by their first members: the order in which a scan of all tasks
 // meets each group's first file.
-// byContent: see Confirm; its groups are confirmed by several readers, as the first look's files
-// were (a group read from the device waits there, and the others need not wait for it).
+// byContent: see Confirm; its groups are confirmed by several readers, so that a group read from
+// the device does not hold up the others, and the comparison of many groups takes each processor.
 std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entry>& files,
                               bool byContent) {
   std::vector<std::pair<size_t, size_t>> runs = ProposedGroups(files);
-  unsigned readers = byContent ? Readers(runs.size()) : 1;
+  // One per processor: the first look has asked the device for the files' first pages, and each
+  // reader keeps buffers of up to 16 MiB.
+  unsigned readers = byContent ? Readers(runs.size(), std::thread::hardware_concurrency()) : 1;
   std::vector<std::vector<Group>> found(readers);
   std::atomic<size_t> next{0};
   RunReaders(readers, [&](unsigned n) {
