@@ -175,6 +175,14 @@ void RunReaders(unsigned readers, const std::function<void(unsigned)>& read) {
   for (std::thread& t : others) t.join();
 }
 
+// The path that opens record idx of t; empty when the system cannot take it.
+std::string EntryOpenPath(const Table& t, uint32_t idx) {
+  char path[2 * MAX_PATH];
+  snprintf(path, MAX_PATH, "%s", t.cStartPath);
+  if (!ComposeFilePath(t, idx, path, strlen(path))) return std::string();
+  return path;
+}
+
 // A reader's path buffer, holding the start path of the task it last read in.
 struct PathBuffer {
   const Table* task = nullptr;
@@ -316,11 +324,10 @@ class FirstBytesPass {
     for (size_t j = 0; j < tables_.size(); ++j) {
       for (; f != failed.end() && files_[f->first].task == j; ++f) {
         const Table& t = tables_[j];
-        char path[2 * MAX_PATH];
-        snprintf(path, MAX_PATH, "%s", t.cStartPath);
         uint32_t idx = files_[f->first].idx;
-        if (ComposeFilePath(t, idx, path, strlen(path))) {
-          WarnSkipped(f->second, path);
+        std::string path = EntryOpenPath(t, idx);
+        if (!path.empty()) {
+          WarnSkipped(f->second, path.c_str());
         } else {
           WarnSkipped(f->second, t.cStartPath, t.records[idx].LongName());
         }
@@ -432,14 +439,7 @@ class Confirmer {
   }
 
  private:
-  // The path that opens an entry; empty when the system cannot take it.
-  std::string OpenPath(const Entry& e) const {
-    const Table& t = tables_[e.task];
-    char path[2 * MAX_PATH];
-    snprintf(path, MAX_PATH, "%s", t.cStartPath);
-    if (!ComposeFilePath(t, e.idx, path, strlen(path))) return std::string();
-    return path;
-  }
+  std::string OpenPath(const Entry& e) const { return EntryOpenPath(tables_[e.task], e.idx); }
 
   std::vector<Table>& tables_;
   const std::vector<Entry>& files_;
