@@ -39,6 +39,12 @@ void BM_Vpclmul256(benchmark::State& state) {
 void BM_Vpclmul(benchmark::State& state) {
   Run<Crc32Vpclmul>(state, Crc32VpclmulAvailable());
 }
+void BM_ArmCrc(benchmark::State& state) {
+  Run<Crc32ArmCrc>(state, Crc32ArmCrcAvailable());
+}
+void BM_Pmull(benchmark::State& state) {
+  Run<Crc32Pmull>(state, Crc32PmullAvailable());
+}
 
 // Eight independent 64-bit lanes, so that loads, not the additions, are the limit.
 uint64_t ReadAll(const unsigned char* p, size_t n) {
@@ -70,6 +76,8 @@ BENCHMARK(BM_Slicing16)->Arg(kCrcChunk)->Arg(kCrcLarge);
 BENCHMARK(BM_Clmul)->Arg(kCrcChunk)->Arg(kCrcLarge);
 BENCHMARK(BM_Vpclmul256)->Arg(kCrcChunk)->Arg(kCrcLarge);
 BENCHMARK(BM_Vpclmul)->Arg(kCrcChunk)->Arg(kCrcLarge);
+BENCHMARK(BM_ArmCrc)->Arg(kCrcChunk)->Arg(kCrcLarge);
+BENCHMARK(BM_Pmull)->Arg(kCrcChunk)->Arg(kCrcLarge);
 
 }  // namespace
 

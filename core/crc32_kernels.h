@@ -23,3 +23,11 @@ uint32_t Crc32Vpclmul256(uint32_t crc, const unsigned char* bytes, size_t count)
 /// The same folding over 512-bit registers (VPCLMULQDQ, AVX-512).
 bool Crc32VpclmulAvailable();
 uint32_t Crc32Vpclmul(uint32_t crc, const unsigned char* bytes, size_t count);
+
+/// ARMv8's CRC32 instructions, eight bytes each, over three streams whose values are combined.
+bool Crc32ArmCrcAvailable();
+uint32_t Crc32ArmCrc(uint32_t crc, const unsigned char* bytes, size_t count);
+
+/// Folding with ARMv8's polynomial multiply (PMULL) over 128-bit registers, eight chains.
+bool Crc32PmullAvailable();
+uint32_t Crc32Pmull(uint32_t crc, const unsigned char* bytes, size_t count);

@@ -1,4 +1,4 @@
-// Processors without a carry-less multiplier: the wide kernels are never chosen, and calling
+// Processors other than x86-64: the carry-less multiply kernels are never chosen, and calling
 // one anyway still gives the right value through the table kernel.
 #include "core/crc32_kernels.h"
 
