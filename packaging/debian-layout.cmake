@@ -9,7 +9,7 @@ file(REMOVE ${doc}/LICENSE)
 file(COPY ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${doc})
 file(GLOB binaries ${root}/usr/bin/*)
 foreach(file ${binaries})
-  execute_process(COMMAND strip --remove-section=.comment --remove-section=.note ${file}
+  execute_process(COMMAND ${CPACK_VANTEL_STRIP} --remove-section=.comment --remove-section=.note ${file}
     RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "strip failed on ${file}")
@@ -26,3 +26,22 @@ foreach(file ${pages} ${doc}/README.md ${doc}/changelog)
     message(FATAL_ERROR "gzip failed on ${file}")
   endif()
 endforeach()
+# A cross build's libraries belong to the sysroot's packages, whose dependency lines name the
+# cross packages (libgcc-s1-arm64-cross) or carry the architecture (libc6:arm64); the target
+# system knows them by their own names.
+if(CPACK_VANTEL_CROSS_LIBS)
+  set(work ${CPACK_TEMPORARY_DIRECTORY}/../shlibdeps)
+  file(MAKE_DIRECTORY ${work}/debian)
+  file(WRITE ${work}/debian/control "")
+  list(TRANSFORM CPACK_VANTEL_CROSS_LIBS PREPEND -l OUTPUT_VARIABLE search)
+  execute_process(COMMAND dpkg-shlibdeps ${search} -O ${binaries} WORKING_DIRECTORY ${work}
+    OUTPUT_VARIABLE found ERROR_VARIABLE errors RESULT_VARIABLE status)
+  file(REMOVE_RECURSE ${work})
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "dpkg-shlibdeps failed: ${errors}")
+  endif()
+  string(REGEX REPLACE "^.*Depends=" "" found "${found}")
+  string(STRIP "${found}" found)
+  set(arch ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})
+  string(REGEX REPLACE "-${arch}-cross|:${arch}" "" CPACK_DEBIAN_PACKAGE_DEPENDS "${found}")
+endif()

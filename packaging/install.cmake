@@ -22,7 +22,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A cross build is packaged for its own processor. Its libraries lie in the cross sysroot, where
+# dpkg-shlibdeps does not look; the layout script runs it there (CPACK_VANTEL_CROSS_LIBS).
+if(CMAKE_CROSSCOMPILING AND NOT WIN32 AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  list(TRANSFORM CMAKE_FIND_ROOT_PATH APPEND /lib OUTPUT_VARIABLE CPACK_VANTEL_CROSS_LIBS)
+endif()
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The strip of the build's own tool chain, which a cross build needs (cpack hands CPACK_
+# variables to the layout script).
+set(CPACK_VANTEL_STRIP ${CMAKE_STRIP})
 # Debian's layout for the documentation: the man page, README and changelog compressed, the
 # licence as the copyright file.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/debian-layout.cmake)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the named tasks need, when some are missing:
-#   scripts/install-deps.sh TASK...   tasks: run release asan win32 fuzz package bench ci
+#   scripts/install-deps.sh TASK...   tasks: run release asan win32 arm64 fuzz package bench ci
 # As root it runs apt-get itself, otherwise through sudo when there is one; without either it
 # names the missing packages and fails. On a system without dpkg it does nothing: the build
 # then reports any missing tool by name.
@@ -16,12 +16,14 @@ packages_of() {
     win32) echo cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
       googletest wine wine64 libwine fonts-wine ;;
     # clang's LeakSanitizer runtime comes in its own package.
+    # The cross compiler brings the arm64 C and C++ libraries; qemu-user runs the tests.
+    arm64) echo cmake ninja-build g++-aarch64-linux-gnu googletest qemu-user dpkg-dev lintian ;;
     fuzz) echo cmake ninja-build clang libclang-rt-14-dev ;;
     package) echo cmake ninja-build g++ dpkg-dev groff-base man-db lintian ;;
     bench) echo cmake ninja-build g++ libbenchmark-dev libdeflate-dev python3 time ;;
-    ci) for t in release win32 fuzz package bench; do packages_of "$t"; done ;;
+    ci) for t in release win32 arm64 fuzz package bench; do packages_of "$t"; done ;;
     *)
-      echo "install-deps: unknown task: $1 (run release asan win32 fuzz package bench ci)" >&2
+      echo "install-deps: unknown task: $1 (run release asan win32 arm64 fuzz package bench ci)" >&2
       return 1
       ;;
   esac

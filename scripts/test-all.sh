@@ -4,11 +4,13 @@
 #   asan     native build with AddressSanitizer and UndefinedBehaviorSanitizer, ctest; then the
 #            reader pool's tests built with ThreadSanitizer (build/tsan)
 #   win32    MinGW-w64 cross build, ctest running every .exe under Wine (throw-away WINEPREFIX)
+#   arm64    aarch64 cross build, ctest running every test under qemu-user, then its .deb checked
+#            by lintian
 #   fuzz     clang libFuzzer targets, each run briefly on its committed seed corpus
 #   package  installs the release build into a temporary prefix, checks the files and the man
 #            page, builds the .deb, lists it and runs lintian on it (reuses build/release); a
 #            second build in build/package-again must give the same .deb, byte for byte
-# Usage: scripts/test-all.sh [release] [asan] [win32] [fuzz] [package]   (no argument: all)
+# Usage: scripts/test-all.sh [release] [asan] [win32] [arm64] [fuzz] [package]   (no argument: all)
 # The Debian packages the legs need are installed first when missing (scripts/install-deps.sh).
 # Build folders are reused, so a second run is incremental. The last line counts legs:
 # "N passed, N failed". The exit status is non-zero when any leg failed.
@@ -204,6 +206,41 @@ leg_win32() {
   return $status
 }
 
+# The arm64 cross build: every test under qemu-user (QEMU_CPU picks the emulated processor, "max"
+# when unset), then its .deb, which must name the target's packages and pass lintian.
+leg_arm64() {
+  need_tools arm64 "install g++-aarch64-linux-gnu and qemu-user" aarch64-linux-gnu-g++ qemu-aarch64 || return 1
+  need_tools arm64 "install cmake, ninja-build, dpkg-dev and lintian" cmake ninja ctest cpack \
+    dpkg-deb dpkg-shlibdeps lintian || return 1
+  if [[ ! -f /usr/src/googletest/CMakeLists.txt ]]; then
+    echo '*** arm64: /usr/src/googletest missing (install googletest)' >&2
+    return 1
+  fi
+  local dir=$BUILD/arm64 out=$BUILD/arm64/deb file=$ROOT/cmake/aarch64-linux-gnu.cmake toolchain=()
+  reset_if_foreign "$dir" "CMAKE_TOOLCHAIN_FILE:FILEPATH=$file"
+  [[ -f $dir/CMakeCache.txt ]] || toolchain=(-DCMAKE_TOOLCHAIN_FILE="$file")
+  build_and_test "$dir" "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release || return 1
+  SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null)}
+  export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-1767225600}
+  rm -rf "$out" && mkdir -p "$out" || return 1
+  (cd "$dir" && cpack -G DEB -B "$out" >"$out/cpack.log") || { cat "$out/cpack.log"; return 1; }
+  local deb info contents
+  deb=$(ls "$out"/vantel32_*_arm64.deb) || return 1
+  info=$(dpkg-deb --info "$deb") || return 1
+  sed -n '/Package:/,$p' <<<"$info"
+  grep -qx ' Architecture: arm64' <<<"$info" || { echo "*** arm64: not an arm64 package" >&2; return 1; }
+  if ! grep -q '^ Depends: libc6 ' <<<"$info" || grep -Eq '^ Depends: .*(-cross|:arm64)' <<<"$info"; then
+    echo "*** arm64: the dependencies are not the target's packages" >&2
+    return 1
+  fi
+  contents=$(dpkg-deb --contents "$deb") || return 1
+  for file in "${PACKAGED_FILES[@]}"; do
+    grep -q " \./$file\$" <<<"$contents" || { echo "*** arm64: $file not in the .deb" >&2; return 1; }
+  done
+  lint_deb "$deb" "$out/lintian.log" || return 1
+  echo "arm64 package checked: $(basename "$deb"), lintian clean"
+}
+
 leg_fuzz() {
   need_tools fuzz "install clang and libclang-rt-14-dev" clang++ cmake ninja || return 1
   mkdir -p "$BUILD/fuzz"
@@ -229,11 +266,11 @@ run_leg() {
 }
 
 legs=("$@")
-[[ ${#legs[@]} -gt 0 ]] || legs=(release asan win32 fuzz package)
+[[ ${#legs[@]} -gt 0 ]] || legs=(release asan win32 arm64 fuzz package)
 for leg in "${legs[@]}"; do
   case $leg in
-    release | asan | win32 | fuzz | package) ;;
-    *) echo "unknown leg: $leg (release, asan, win32, fuzz, package)" >&2; exit 2 ;;
+    release | asan | win32 | arm64 | fuzz | package) ;;
+    *) echo "unknown leg: $leg (release, asan, win32, arm64, fuzz, package)" >&2; exit 2 ;;
   esac
 done
 "$ROOT/scripts/install-deps.sh" "${legs[@]}" || exit 1

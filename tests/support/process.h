@@ -11,6 +11,11 @@ struct ProcessResult {
   std::string err;  // standard error, raw bytes
 };
 
+/// Whether the tests run under a user-mode emulator (qemu-user), which cannot start a program of
+/// the emulated processor by itself: the built program is started through a script, and a test
+/// that starts its own test program again cannot run.
+constexpr bool kUnderEmulator = VANTEL32_EMULATED;
+
 /// The status of a program that RunProcess killed at its time limit, as a shell reports SIGKILL.
 constexpr int kKilledStatus = 137;
 
