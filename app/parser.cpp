@@ -245,12 +245,12 @@ void SetFileTask(Table* t, const char* arg, const char* full, const char* dir, c
     Join(t->cFileMask, name);
     return;
   }
-  TestFileResult code = TestFile(*t, full);
-  if (code == kDataFileFound) {
-    Join(t->cDataFile, full);
-    return;
-  }
-  if (DataFileError(code, arg)) Fail();
+  bool damaged = false;
+  TestFileResult code = TestFile(*t, full, &damaged);
+  // A damaged catalogue is the mode's to refuse, so that the run's other tasks go on.
+  if (code == kDataFileFound || damaged) Join(t->cDataFile, full);
+  if (code == kDataFileFound) return;
+  if (!damaged && DataFileError(code, arg)) Fail();
   Join(t->cStartPath, full);
   Join(t->cFileMask, "*.*");
 }
@@ -353,7 +353,22 @@ bool AskYesNo() {
   }
 }
 
-void ConfirmTarget(const Table& task, const Table& stored, const char* name) {
+// A start folder that is gone (a drive unmounted, its mount point removed) was read as a mask
+// in its parent. When the catalogue records that very folder, the folder is what was meant:
+// Scan then finds it missing and keeps the catalogue, whatever -y or /np would have chosen.
+void TakeRecordedFolder(Table& task, const Table& stored) {
+  if (!(cmd & cmSCAN) || strpbrk(task.cFileMask, "*?") != nullptr) return;
+  const char sep[] = {kPathSep, '\0'};
+  char folder[MAX_PATH];
+  if (!Join(folder, task.cStartPath, task.cFileMask, sep) ||
+      strcmp(folder, stored.cStartPath) != 0 || _access(folder, 0) == 0)
+    return;
+  Join(task.cStartPath, stored.cStartPath);
+  Join(task.cFileMask, stored.cFileMask);
+}
+
+void ConfirmTarget(Table& task, const Table& stored, const char* name) {
+  TakeRecordedFolder(task, stored);
   if (strcmp(task.cStartPath, stored.cStartPath) == 0 &&
       strcmp(task.cFileMask, stored.cFileMask) == 0)
     return;
@@ -396,12 +411,13 @@ void PairDataFiles(char** argv, const ArgumentPlan& plan) {
       Fail();
       continue;
     }
-    TestFileResult code = TestFile(scratch, name);
+    bool damaged = false;
+    TestFileResult code = TestFile(scratch, name, &damaged);
     // Only Scan makes a data file; the other modes would read an empty one.
     if (code == kNoSuchFile && (cmd & (cmTEST | cmCOMP | cmDFF))) code = kCannotOpen;
     if (code == kDataFileFound) {
       ConfirmTarget(task, scratch, name);
-    } else if (DataFileError(code, name)) {
+    } else if (!damaged && DataFileError(code, name)) {
       Fail();
     }
   }

@@ -6,6 +6,7 @@
 
 const char* ReasonText(int err) {
   if (err == kReasonShrank) return "File shrank while it was read";
+  if (err == kReasonNotRegular) return "Not a regular file";
   return strerror(err);
 }
 

@@ -3,10 +3,21 @@
 
 #include <cstdio>
 
+#include "platform/owner.h"
 #include "store/datafile.h"
 
 int LoadCatalogue(Table& t) {
+  if (RefusedAsPlanted(t.cDataFile)) {
+    t.records.clear();
+    return 1;
+  }
   return ReadDataFile(t);
+}
+
+bool RefusedAsPlanted(const char* name) {
+  if (!IsPlantedInSharedDir(name)) return false;
+  fprintf(stderr, " *** Error: Data file owned by another user in a shared directory: %s\n", name);
+  return true;
 }
 
 void PrintNotDataFile(const char* name) {

@@ -5,12 +5,12 @@
 #include <ctime>
 #include <vector>
 
+#include "core/entrypath.h"
 #include "core/exclude.h"
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/rules.h"
 #include "core/table.h"
-#include "core/entrypath.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/contents.h"
@@ -49,7 +49,9 @@ bool BuildPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
 bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
   *live = true;
   if (t.cDataFile[0] == '\0') return BuildPathOne(t, sub, noCrc);
-  TestFileResult code = TestFile(t, t.cDataFile);
+  if (RefusedAsPlanted(t.cDataFile)) return false;
+  bool damaged = false;
+  TestFileResult code = TestFile(t, t.cDataFile, &damaged);
   switch (code) {
     case kDataFileFound:
       *live = false;
@@ -64,7 +66,11 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
       return false;
     }
     case kNotDataFile:
-      PrintNotDataFile(t.cDataFile);
+      if (damaged) {
+        PrintDataFileDamaged(t.cDataFile);
+      } else {
+        PrintNotDataFile(t.cDataFile);
+      }
       return false;
     case kOtherVersion:
       fprintf(stderr, " *** Error: Version conflict %s\n", t.cDataFile);
@@ -88,6 +94,21 @@ bool LoadPathTwo(Table& t, uint32_t sub) {
   WarnFirstLevelOnly(t, sub);
   DropCovered(t);
   return true;
+}
+
+// A catalogue named as a live Path 2 gives the tree by its header: one refused names none.
+bool PathTwoNamed(const Table& t) {
+  if (t.cDataFile[0] == '\0') return true;
+  if (RefusedAsPlanted(t.cDataFile)) return false;
+  Table header;
+  bool damaged = false;
+  if (TestFile(header, t.cDataFile, &damaged) == kDataFileFound) return true;
+  if (damaged) {
+    PrintDataFileDamaged(t.cDataFile);
+  } else {
+    PrintNotDataFile(t.cDataFile);
+  }
+  return false;
 }
 
 // Both trees are on disk: a pair is a move only when its files hold the same bytes, read in
@@ -118,7 +139,7 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   bool livePathOne = true;
   if (!LoadPathOne(t, sub, noCrc, &livePathOne)) return kExitTrouble;
   const bool offline = runRules.compareStored;
-  if (offline && !LoadPathTwo(tables[1], sub)) return kExitTrouble;
+  if (offline ? !LoadPathTwo(tables[1], sub) : !PathTwoNamed(tables[1])) return kExitTrouble;
 
   CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   options.checkCreate = false;

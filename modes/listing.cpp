@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/checksum_run.h"
-#include "core/exclude.h"
 #include "core/crc_readers.h"
+#include "core/exclude.h"
 #include "core/verdict.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
@@ -201,12 +201,22 @@ int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t empt
              const char* format, uint32_t debug) {
   char date[16], clock[16];
   TakeClock(date, clock);
-  printf("\nSystem clock:   %s %s\n", date, clock);
   int status = kExitClean;
-  for (Table& t : tables) {
-    if (t.cDataFile[0] && LoadCatalogue(t) != 0) status = kExitTrouble;
+  // A refused catalogue stands for nothing: its task ends with the reason, not an empty list.
+  std::vector<char> refused(tables.size(), 0);
+  for (size_t n = 0; n < tables.size(); ++n) {
+    Table& t = tables[n];
+    if (t.cDataFile[0] && LoadCatalogue(t) != 0) refused[n] = 1;
     DropCovered(t);
   }
-  for (Table& t : tables) PrintTable(t, format, lists != 0, emptyFolders != 0, 1, debug != 0);
+  if (std::count(refused.begin(), refused.end(), 1) < static_cast<long>(tables.size()))
+    printf("\nSystem clock:   %s %s\n", date, clock);
+  for (size_t n = 0; n < tables.size(); ++n) {
+    if (refused[n]) {
+      status = kExitTrouble;
+    } else {
+      PrintTable(tables[n], format, lists != 0, emptyFolders != 0, 1, debug != 0);
+    }
+  }
   return status;
 }

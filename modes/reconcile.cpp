@@ -180,14 +180,15 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   return 0;
 }
 
-bool Reconciler::EveryStoredMissing() const {
-  bool looked = false;
+bool Reconciler::EveryStoredFileMissing() const {
+  bool held = false;
   for (size_t k = 0; k < stored_; ++k) {
-    if (IsCovered(k)) continue;  // left out on purpose, not missing
-    if ((table_.records[k].wStatus & (stGONE | stMOVED)) != stGONE) return false;
-    looked = true;
+    const Record& r = table_.records[k];
+    if (r.IsDir()) continue;
+    held = true;
+    if (!IsCovered(k) && (r.wStatus & (stGONE | stMOVED)) != stGONE) return false;
   }
-  return looked;
+  return held;
 }
 
 void Reconciler::MarkCovered() {
@@ -433,15 +434,20 @@ void Reconciler::Conclude(Matched& m) {
   }
   EntryChange& c = m.c;
   bool sizeChanged = false;
-  if (!opt_.noSize && r.qwSize != m.live) {
+  if (!opt_.noSize && r.qwSize != m.live && !m.unreadable) {
     SizeChange(r.qwSize, m.live, c.size, sizeof c.size);
     sizeChanged = true;
     ++m.changes;
   }
   if (m.unreadable) {
     // Contents unknown: the record keeps the size, time and CRC that belong together, so that
-    // the next run that can read the file judges it against what was last known.
+    // the next run that can read the file judges it against what was last known. The report
+    // shows only what the record takes: the warning has said the rest.
     r.ftWrite = m.storedWrite;
+    if (c.write[0] != '\0') {
+      c.write[0] = '\0';
+      --m.changes;
+    }
   } else if (sizeChanged) {
     r.dwCRC = m.crc;
     r.qwSize = m.live;

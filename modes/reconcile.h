@@ -71,9 +71,10 @@ class Reconciler : public CrcSink, private DirVisitor {
   /// progressTask is the task number shown in the progress line. Returns 0, or the error number
   /// when the start directory is gone or cannot be read: nothing was compared then.
   int Walk(int progressTask, const ChangeSink& onChange);
-  /// After Walk (and the pairing of moves): whether the catalogue held entries and not one of
-  /// them was found again, in its place or moved.
-  bool EveryStoredMissing() const;
+  /// After Walk (and the pairing of moves): whether the catalogue held files and not one of
+  /// them was found again, in its place or moved, or kept as stored. Directories do not count:
+  /// another drive has its own lost+found. What --exclude covers counts as missing.
+  bool EveryStoredFileMissing() const;
   /// After Walk (and the pairing of moves): the stored records --exclude covers become missing,
   /// so that they leave the catalogue and the report shows what the patterns took out. Until
   /// then they are neither looked for nor listed.

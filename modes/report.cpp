@@ -43,12 +43,27 @@ void StartPathError(const char* path, int error) {
   PrintReason(error);
 }
 
+namespace {
+
+bool Listed(const Record& r, uint16_t mark) {
+  return (r.wStatus & mark) && !(r.wStatus & stMOVED) && !(r.dwAttr & atNOMATCH);
+}
+
+}  // namespace
+
+MarkedCounts CountMarked(const Table& t, uint16_t mark) {
+  MarkedCounts counts;
+  for (const Record& r : t.records)
+    if (Listed(r, mark)) ++(r.IsDir() ? counts.dirs : counts.files);
+  return counts;
+}
+
 MarkedCounts ListMarked(const Table& t, uint16_t mark, const std::function<void()>& beforeFirst) {
   MarkedCounts counts;
   char shown[2 * MAX_PATH];
   for (size_t i = 0; i < t.records.size(); ++i) {
     const Record& r = t.records[i];
-    if (!(r.wStatus & mark) || (r.wStatus & stMOVED) || (r.dwAttr & atNOMATCH)) continue;
+    if (!Listed(r, mark)) continue;
     if (counts.dirs + counts.files == 0) beforeFirst();
     ShownPath(t, static_cast<long>(i), shown);
     printf(r.IsDir() ? "%s Dir:  %s\n" : "%s File: %s\n", mark == stNEW ? "+" : "-", shown);

@@ -27,6 +27,8 @@ struct MarkedCounts {
 /// matches the mask and that is not part of a move, in table order; beforeFirst runs once,
 /// before the first line.
 MarkedCounts ListMarked(const Table& t, uint16_t mark, const std::function<void()>& beforeFirst);
+/// The records ListMarked would list, counted without a line.
+MarkedCounts CountMarked(const Table& t, uint16_t mark);
 
 /// A line feed between the parts of a report. Under --quiet it is left out until something was
 /// reported, so that a run with nothing to report writes nothing at all.

@@ -5,18 +5,17 @@
 #include <ctime>
 #include <vector>
 
+#include "core/leftout.h"
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/table.h"
 #include "core/verdict.h"
-#include "core/leftout.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/modes.h"
 #include "modes/moves.h"
 #include "modes/reconcile.h"
 #include "modes/report.h"
-#include "platform/owner.h"
 #include "store/datafile.h"
 #include "store/format.h"
 
@@ -35,15 +34,36 @@ struct ScanReport {
     fputs(banner, stdout);
     bannerShown = true;
   }
+
+  void PrintSummary(bool withMoves) const {
+    printf("Files: %3d changed, %3d deleted, %3d new\n", filesChanged, filesDeleted, filesNew);
+    printf("Dirs : %3d changed, %3d deleted, %3d new\n", dirsChanged, dirsDeleted, dirsNew);
+    if (withMoves) printf("Moved: %3d files, %3d dirs\n", filesMoved, dirsMoved);
+    if (damaged != 0) printf("Damaged: %3d files\n", damaged);
+  }
 };
+
+// A task whose every stored file is missing is not saved, and its report is the summary and
+// why: one line per stored entry would bury the two that matter.
+void RefuseEmptied(const Table& t, const std::vector<Move>& moves, ScanReport& report) {
+  report.ShowBanner();
+  MarkedCounts added = CountMarked(t, stNEW), gone = CountMarked(t, stGONE);
+  report.dirsNew += added.dirs;
+  report.filesNew += added.files;
+  report.dirsDeleted += gone.dirs;
+  report.filesDeleted += gone.files;
+  for (const Move& m : moves) ++(m.isDir ? report.dirsMoved : report.filesMoved);
+  fprintf(stderr,
+          " *** Error: Every stored entry is missing, data file not saved: %s\n"
+          " *** Is the drive mounted? --accept-empty saves it.\n",
+          t.cDataFile);
+}
 
 enum class Load { kReady, kSkipTask, kEndScan };
 
 // Loads one task. kEndScan ends the whole scan before anything is compared or saved; kSkipTask
-// leaves this task out (neither compared nor saved) while the others go on. *ownTree: the tree
-// scanned is the one the catalogue records, not another chosen with /np or a Yes.
-Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t readOnly,
-              bool* ownTree) {
+// leaves this task out (neither compared nor saved) while the others go on.
+Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t readOnly) {
   if (t.cDataFile[0] == '\0') {
     fprintf(stderr, " *** Internal Error: Unspecified data file for %s\n", t.cStartPath);
     return Load::kReady;
@@ -52,15 +72,18 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
   snprintf(given, sizeof given, "%s", t.cStartPath);
   // Another user's file or link where anyone may put one: whoever planted it could read what
   // this Scan saves there, or steer the save into another catalogue.
-  if (IsPlantedInSharedDir(t.cDataFile)) {
-    fprintf(stderr, " *** Error: Data file owned by another user in a shared directory: %s\n",
-            t.cDataFile);
-    return Load::kSkipTask;
-  }
+  if (RefusedAsPlanted(t.cDataFile)) return Load::kSkipTask;
   // Held until the process ends, so that a second Scan cannot save a stale catalogue.
   if (!readOnly && LockDataFile(t.cDataFile) != 0) {
     fprintf(stderr, " *** Error: Data file is in use: %s\n", t.cDataFile);
     return Load::kEndScan;
+  }
+  // A catalogue that cannot be written is refused before the tree is read, not hours after.
+  if (!readOnly) {
+    if (int err = CheckSaveRoom(t.cDataFile)) {
+      PrintCannotSave(t.cDataFile, err);
+      return Load::kSkipTask;
+    }
   }
   bool damaged = false;
   TestFileResult code = TestFile(t, t.cDataFile, &damaged);
@@ -71,7 +94,6 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
       if (sub) t.ReserveForWalk();
       // A catalogue that cannot be read whole is never overwritten with a partial one.
       if (LoadCatalogue(t) != 0) return Load::kSkipTask;
-      *ownTree = !noPath || strcmp(given, t.cStartPath) == 0;
       WarnFirstLevelOnly(t, sub);
       if (noPath) snprintf(t.cStartPath, sizeof t.cStartPath, "%s", given);
       return Load::kReady;
@@ -123,11 +145,9 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     if (t.cDataFile[0] != '\0') LeaveOutOfWalks(t.cDataFile);
   // A task left out keeps its data file exactly as it was.
   int status = kExitClean;
-  std::vector<char> skip(tables.size(), 0), ownTree(tables.size(), 0);
+  std::vector<char> skip(tables.size(), 0);
   for (size_t n = 0; n < tables.size(); ++n) {
-    bool own = false;
-    Load load = LoadTask(tables[n], sub, noPath, noCrc, readOnly, &own);
-    ownTree[n] = own;
+    Load load = LoadTask(tables[n], sub, noPath, noCrc, readOnly);
     if (load == Load::kEndScan) return kExitTrouble;
     if (load == Load::kSkipTask) {
       skip[n] = 1;
@@ -168,8 +188,14 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     std::vector<Move> moves;
     if (withMoves) moves = FindMoves(t);
     reconcilers[n].MarkCovered();
-    // An empty mount point, or another drive mounted there, is not the deletion of everything.
-    bool emptied = ownTree[n] && !acceptEmpty && reconcilers[n].EveryStoredMissing();
+    // An empty mount point, another drive mounted there, exclusions that cover the tree or
+    // another tree chosen with /np: not the deletion of everything.
+    if (!acceptEmpty && reconcilers[n].EveryStoredFileMissing()) {
+      RefuseEmptied(t, moves, report);
+      skip[n] = 1;
+      status = kExitTrouble;
+      continue;
+    }
     auto banner = [&report] { report.ShowBanner(); };
     MarkedCounts added = ListMarked(t, stNEW, banner);
     Separator(report.bannerShown);
@@ -187,21 +213,14 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
       }
       Separator(report.bannerShown);
     }
-    if (emptied) {
-      fprintf(stderr,
-              " *** Error: Every stored entry is missing, data file not saved: %s\n"
-              " *** Is the drive mounted? --accept-empty saves it.\n",
-              t.cDataFile);
-      skip[n] = 1;
-      status = kExitTrouble;
-      continue;
-    }
     if (!readOnly) {
       ProgressLine("%79s\r   Compacting table ...\r", " ");
       t.Compact();
     }
   }
 
+  // The whole report, summary included, is out before any catalogue is replaced.
+  if (report.bannerShown) report.PrintSummary(withMoves);
   ProgressLine("   Writing table ... \r");
   for (size_t n = 0; n < tables.size(); ++n) {
     Table& t = tables[n];
@@ -217,13 +236,5 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     if (SaveDataFile(t, readOnly != 0) != 0) status = kExitTrouble;
   }
 
-  if (report.bannerShown) {
-    printf("Files: %3d changed, %3d deleted, %3d new\n", report.filesChanged, report.filesDeleted,
-           report.filesNew);
-    printf("Dirs : %3d changed, %3d deleted, %3d new\n", report.dirsChanged, report.dirsDeleted,
-           report.dirsNew);
-    if (withMoves) printf("Moved: %3d files, %3d dirs\n", report.filesMoved, report.dirsMoved);
-    if (report.damaged != 0) printf("Damaged: %3d files\n", report.damaged);
-  }
   return WorstStatus(status, report.damaged != 0 ? kExitFinding : kExitClean);
 }

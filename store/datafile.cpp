@@ -387,7 +387,7 @@ TestFileResult ProbeFile(const char* name, DWORD* attr) {
 int OpenForReading(const char* name) {
   DWORD attr = 0;
   if (ProbeFile(name, &attr) == kCannotOpen) {
-    errno = (attr & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : EACCES;
+    errno = (attr & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : kReasonNotRegular;
     return -1;
   }
   return _open(name, _O_RDONLY | _O_BINARY);
@@ -537,8 +537,7 @@ int SaveDataFile(Table& t, bool readOnly) {
   int fd = -1;
   if (err == 0 && (fd = CreateTemporary(target, tmp, sizeof tmp)) < 0) err = errno;
   if (err != 0) {
-    fprintf(stderr, "\n** Error: Cannot open output file: %s\n", t.cDataFile);
-    PrintSaveReason(err);
+    PrintCannotSave(t.cDataFile, err);
     return 1;
   }
   // The temporary file is its owner's alone until it is complete; then it takes the old file's
@@ -563,13 +562,30 @@ int SaveDataFile(Table& t, bool readOnly) {
   return 0;
 }
 
+int CheckSaveRoom(const char* name) {
+  char target[MAX_PATH], tmp[MAX_PATH];
+  if (!ResolveSaveTarget(name, target, sizeof target)) return ENAMETOOLONG;
+  if (_access(target, 0) == 0 && _access(target, 2) != 0) return errno;
+  int fd = CreateTemporary(target, tmp, sizeof tmp);
+  if (fd < 0) return errno;
+  _close(fd);
+  _unlink(tmp);
+  ForgetTemporary();
+  return 0;
+}
+
+void PrintCannotSave(const char* name, int err) {
+  fprintf(stderr, "\n** Error: Cannot open output file: %s\n", name);
+  PrintSaveReason(err);
+}
+
 // Prints nothing: the callers turn the code into their own messages. A damaged file is no
 // usable data file and gives kNotDataFile; kCannotOpen leaves errno saying why.
 TestFileResult TestFile(Table& t, const char* name, bool* damaged) {
   if (damaged != nullptr) *damaged = false;
   DWORD attr = 0;
   TestFileResult kind = ProbeFile(name, &attr);
-  if (kind == kCannotOpen) errno = (attr & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : EACCES;
+  if (kind == kCannotOpen) errno = (attr & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : kReasonNotRegular;
   if (kind != kDataFileFound) return kind;
   int fd = _open(name, _O_RDONLY | _O_BINARY);
   if (fd < 0) return kCannotOpen;

@@ -41,6 +41,12 @@ enum TestFileResult : int {
 int ReadDataFile(Table& t);
 /// Writes t to its data file through a temporary file. readOnly: says so and writes nothing.
 int SaveDataFile(Table& t, bool readOnly);
+/// Whether a save of the data file `name` could be made now: 0, or the error number that
+/// stops it (its folder missing or not writable, the file read-only). Tried with a temporary
+/// file that is removed at once, so that a walk of hours is not made for nothing.
+int CheckSaveRoom(const char* name);
+/// "\n** Error: Cannot open output file: %s\n" and the reason, as a failed save says it.
+void PrintCannotSave(const char* name, int err);
 /// What name holds; a data file of this version gives t its start path and mask. *damaged
 /// (when given) tells a damaged data file of this version from other kNotDataFile.
 TestFileResult TestFile(Table& t, const char* name, bool* damaged = nullptr);

@@ -211,7 +211,9 @@ TEST_F(KeepTest, RefusedCataloguesEndEveryModeWithStatusTwo) {
     RunResult r = Run(args);
     EXPECT_EQ(kExitTrouble, r.status);
     EXPECT_EQ("", r.out);
-    EXPECT_TRUE(Has(r.err, " *** Error: damaged.crc - is not data file.\n")) << r.err;
+    EXPECT_TRUE(Has(r.err, "** Error: Data file is damaged: " + Path("damaged.crc") + "\n"))
+        << r.err;
+    EXPECT_FALSE(Has(r.err, "not data file")) << r.err;
     EXPECT_EQ(damaged, ReadFile("damaged.crc"));
   }
 }
