@@ -77,6 +77,7 @@ bool EntryPlace::Path(const WIN32_FIND_DATAA& fd, char* out) {
 }
 
 bool EntryPlace::Accept(WIN32_FIND_DATAA* fd, char* path) {
+  tooLong_ = false;
   if (!SpellName(fd)) {
     WarnLeftOut("Name not representable in the ANSI code page, skipped", dir_, fd->cFileName,
                 MAX_PATH);
@@ -91,6 +92,7 @@ bool EntryPlace::Accept(WIN32_FIND_DATAA* fd, char* path) {
   }
   if (Path(*fd, path)) return true;
   WarnSkipped(ENAMETOOLONG, dir_, fd->cFileName);
+  tooLong_ = true;
   return false;
 }
 

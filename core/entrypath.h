@@ -28,6 +28,9 @@ class EntryPlace {
   /// The path of an accepted entry, into out (2*MAX_PATH bytes): behind dir, or behind the
   /// directory's 8.3 path when that is what fits.
   bool Path(const WIN32_FIND_DATAA& fd, char* out);
+  /// Whether the entry Accept refused last was refused for its path alone: it is there, but
+  /// past the limit.
+  bool TooLong() const { return tooLong_; }
 
  private:
   const char* ShortDir();
@@ -36,6 +39,7 @@ class EntryPlace {
   unsigned parent_;
   const char* dir_;
   bool shortReady_ = false;
+  bool tooLong_ = false;
   char shortDir_[2 * MAX_PATH];
 };
 

@@ -4,11 +4,13 @@
 // name elsewhere in the tree is still walked.
 #include "core/leftout.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/pathtext.h"
+#include "platform/owner.h"
 #include "platform/platform.h"
 #include "platform/save.h"
 
@@ -30,20 +32,56 @@ const char* BaseName(const char* path) {
   return name;
 }
 
-// The entry, and the directory it is saved in (also before the first save).
+// What every data file begins with, whatever its version.
+constexpr char kSignaturePrefix[] = "VNT CRC Ver.";
+
+// A temporary file that a killed save left: named as the save names them, its user's own and
+// private, and empty or begun as a data file. A user's file that only looks like one is not.
+bool IsInterruptedSave(const char* path) {
+  if (!IsOwnPrivateFile(path)) return false;
+  int fd = _open(path, _O_RDONLY | _O_BINARY);
+  if (fd < 0) return false;
+  char head[sizeof kSignaturePrefix - 1];
+  int got = _read(fd, head, sizeof head);
+  _close(fd);
+  return got == 0 ||
+         (got == static_cast<int>(sizeof head) && memcmp(head, kSignaturePrefix, sizeof head) == 0);
+}
+
+void WarnInterruptedSaves(const std::string& dir) {
+  std::string pattern = dir + kTempPrefix + "*" + kTempSuffix;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string path = dir + fd.cFileName;
+    if (IsTemporaryName(fd.cFileName) && IsInterruptedSave(path.c_str()))
+      fprintf(stderr, " *** Warning: Temporary file of an interrupted save: %s\n", path.c_str());
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+}
+
+bool Known(const FileId& dir) {
+  for (const FileId& d : saveDirs)
+    if (d == dir) return true;
+  return false;
+}
+
+// The entry, and the directory it is saved in (also before the first save), whose temporary
+// files are told of once.
 void Add(const char* path) {
   EntryId id;
   std::string dir(path, static_cast<size_t>(BaseName(path) - path));
-  if (GetEntryId(dir.empty() ? "." : dir.c_str(), true, &id)) saveDirs.push_back(id.file);
+  if (GetEntryId(dir.empty() ? "." : dir.c_str(), true, &id) && !Known(id.file)) {
+    saveDirs.push_back(id.file);
+    WarnInterruptedSaves(dir);
+  }
   if (GetEntryId(path, false, &id)) leftOut.push_back({BaseName(path), id});
 }
 
 bool IsSaveDir(const char* dir) {
   EntryId id;
-  if (!GetEntryId(dir, true, &id)) return false;
-  for (const FileId& d : saveDirs)
-    if (d == id.file) return true;
-  return false;
+  return GetEntryId(dir, true, &id) && Known(id.file);
 }
 
 }  // namespace
@@ -57,10 +95,12 @@ void LeaveOutOfWalks(const char* path) {
 }
 
 bool IsLeftOut(const char* dir, const char* name) {
-  if (IsTemporaryName(name) && IsSaveDir(dir)) return true;
+  char path[2 * MAX_PATH];
+  if (IsTemporaryName(name) && IsSaveDir(dir) && JoinText(path, sizeof path, dir, name) &&
+      IsInterruptedSave(path))
+    return true;
   for (const LeftOut& l : leftOut) {
     if (l.name != name) continue;
-    char path[2 * MAX_PATH];
     EntryId id;
     if (JoinText(path, sizeof path, dir, name) && GetEntryId(path, false, &id) &&
         id.file == l.id.file)

@@ -81,6 +81,14 @@ class Lister {
            entry.file.volume != device_.file.volume;
   }
 
+  // Whether the entry may enter the table (EntryPlace::Accept); one past the path limit is
+  // handed on as unreached.
+  bool Accept(WIN32_FIND_DATAA* fd, DirVisitor& visitor) {
+    if (place.Accept(fd, path)) return true;
+    if (place.TooLong()) visitor.Unreached(*fd);
+    return false;
+  }
+
   EntryPlace place;
   char path[2 * MAX_PATH];  // of the entry being judged
 
@@ -159,7 +167,7 @@ int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& 
   // Under a mask that matches every name one enumeration gives both runs.
   if (MaskMatchesAll(t.cFileMask)) {
     return Enumerate(dir, "*.*", defer, [&](WIN32_FIND_DATAA& fd, bool deferred) {
-      if (list.Excluded(&fd) || !list.place.Accept(&fd, list.path)) return;
+      if (list.Excluded(&fd) || !list.Accept(&fd, visitor)) return;
       FoundEntry e{&fd, list.path, IsDirectory(fd), false, list.OtherDevice(fd), deferred};
       visitor.Entry(e);
       if (e.dir) visitor.Subdir(e);
@@ -174,7 +182,7 @@ int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& 
   std::unordered_map<std::string, Matched> matched;
   int error = Enumerate(dir, t.cFileMask, defer, [&](WIN32_FIND_DATAA& fd, bool deferred) {
     bool isDir = IsDirectory(fd);
-    bool taken = !list.Excluded(&fd) && list.place.Accept(&fd, list.path);
+    bool taken = !list.Excluded(&fd) && list.Accept(&fd, visitor);
     FoundEntry e{&fd, list.path, isDir, false, taken && list.OtherDevice(fd), deferred};
     if (isDir) matched.emplace(fd.cFileName, Matched{taken, e.otherDevice});
     if (taken) visitor.Entry(e);
@@ -189,7 +197,7 @@ int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& 
     if (seen != matched.end()) {
       if (seen->second.taken && list.place.Path(fd, list.path))
         visitor.Subdir(FoundEntry{&fd, list.path, true, false, seen->second.otherDevice});
-    } else if (!list.Excluded(&fd) && list.place.Accept(&fd, list.path)) {
+    } else if (!list.Excluded(&fd) && list.Accept(&fd, visitor)) {
       visitor.Subdir(FoundEntry{&fd, list.path, true, true, list.OtherDevice(fd)});
     }
   });

@@ -40,6 +40,9 @@ class DirVisitor {
   virtual bool DefersFiles() const { return false; }
   virtual void Entry(const FoundEntry& e) = 0;
   virtual void Subdir(const FoundEntry& e) = 0;
+  /// An entry the listing holds whose path passes the limit, already warned about: it exists,
+  /// so what is known of it must not be taken for gone.
+  virtual void Unreached(const WIN32_FIND_DATAA&) {}
 
  protected:
   ~DirVisitor() = default;

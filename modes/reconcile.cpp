@@ -264,6 +264,14 @@ void Reconciler::Subdir(const FoundEntry& e) {
   if (e.noMatch) TakeTraversalDir(e);
 }
 
+void Reconciler::Unreached(const WIN32_FIND_DATAA& fd) {
+  bool dir = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  long k = Match(dir, fd.cFileName);
+  if (k < 0 || static_cast<size_t>(k) >= stored_) return;
+  table_.records[k].wStatus &= ~stGONE;
+  if (dir && opt_.sub) KeepBelow(static_cast<uint32_t>(k + 1));
+}
+
 void Reconciler::TakeTraversalDir(const FoundEntry& e) {
   const WIN32_FIND_DATAA& fd = *e.fd;
   long k = Match(true, fd.cFileName);

@@ -96,6 +96,8 @@ class Reconciler : public CrcSink, private DirVisitor {
   // the stored children; a directory that misses the mask is kept as a node of the tree.
   void Entry(const FoundEntry& e) override;
   void Subdir(const FoundEntry& e) override;
+  // An entry past the path limit keeps what was stored of it, its subtree included.
+  void Unreached(const WIN32_FIND_DATAA& fd) override;
   void TakeTraversalDir(const FoundEntry& e);
   void TakeNew(const FoundEntry& e);
   // A matched entry: every check that needs no reading is made at once; the size and CRC

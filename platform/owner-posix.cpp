@@ -83,6 +83,12 @@ bool IsPlantedInSharedDir(const char* name) {
          ForeignInShared(target);
 }
 
+bool IsOwnPrivateFile(const char* name) {
+  struct stat st;
+  return lstat(name, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+         (st.st_mode & 07777) == 0600;
+}
+
 CarriedOver KeepExtendedAttributes(const char* existing, int fd) {
   CarriedOver kept;
   struct stat old;

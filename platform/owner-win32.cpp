@@ -5,6 +5,10 @@ bool IsPlantedInSharedDir(const char*) {
   return false;
 }
 
+bool IsOwnPrivateFile(const char*) {
+  return true;
+}
+
 CarriedOver KeepExtendedAttributes(const char*, int) {
   return CarriedOver{};
 }

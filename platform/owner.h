@@ -7,6 +7,11 @@
 /// whoever planted it there may read and change it, so it is no catalogue of ours.
 bool IsPlantedInSharedDir(const char* name);
 
+/// Whether `name` is a regular file of this process's user that only its owner may use (mode
+/// 0600), as a save makes its temporary file. Where no POSIX owner and mode are kept (Win32),
+/// any entry passes and its contents decide.
+bool IsOwnPrivateFile(const char* name);
+
 /// What a save could not carry over from the file it replaces.
 struct CarriedOver {
   int attrError = 0;        // extended attributes not copied: why (access left to the owner)

@@ -97,18 +97,30 @@ TEST_F(OwnerTest, TheSaveKeepsTheAclAndWarnsOfOtherLinks) {
       << r.err;
 }
 
-// A save killed with SIGKILL leaves its temporary file beside the catalogue: inside the tree it
-// must not be taken for a new file. One of that form elsewhere is an entry like any other.
+// A save killed with SIGKILL leaves its temporary file beside the catalogue: it is told of,
+// kept, and inside the tree not taken for a new file. One of that form that is no such file
+// (not private, not begun as a data file, or elsewhere) is an entry like any other.
 TEST_F(OwnerTest, TheTemporaryFileOfAKilledSaveIsNoEntry) {
-  MakeFile("tree/.vnt-0123456789.tmp", "half a catalogue");
+  const auto killedSave = [this](const std::string& rel, const std::string& bytes) {
+    MakeFile(rel, bytes);
+    fs::permissions(Path(rel), fs::perms::owner_read | fs::perms::owner_write);
+  };
+  killedSave("tree/.vnt-0123456789.tmp", "VNT CRC Ver. 2.01\nhalf");
   ASSERT_EQ(kExitClean, Run({"-ms", "-s", "-nt"}, "", "tree").status);
-  MakeFile("tree/.vnt-abcdefghij.tmp", "half a catalogue");
-  MakeFile("tree/sub/.vnt-klmnopqrst.tmp", "a file");
+  killedSave("tree/.vnt-abcdefghij.tmp", "");
+  killedSave("tree/sub/.vnt-klmnopqrst.tmp", "VNT CRC Ver. 2.01\n");
+  MakeFile("tree/.vnt-uvwxyz0123.tmp", "the user's own");
   RunResult r = Run({"-ms", "-s", "-nt"}, "", "tree");
   EXPECT_EQ(kExitClean, r.status) << r.err;
+  for (const char* name : {".vnt-0123456789.tmp", ".vnt-abcdefghij.tmp"})
+    EXPECT_TRUE(Has(
+        r.err, std::string(" *** Warning: Temporary file of an interrupted save: ") + name + "\n"))
+        << r.err;
+  EXPECT_TRUE(Exists("tree/.vnt-0123456789.tmp"));
   EXPECT_TRUE(Has(r.out, "+ File: " + Path("tree/sub/.vnt-klmnopqrst.tmp") + "\n")) << r.out;
   RunResult stored = Run({"-mt", "-ol", Path("tree/vantel32.crc")});
   EXPECT_TRUE(Has(stored.out, "klmnopqrst")) << stored.out;
+  EXPECT_TRUE(Has(stored.out, "uvwxyz0123")) << stored.out;
   EXPECT_FALSE(Has(stored.out + r.out, "0123456789") || Has(stored.out + r.out, "abcdefghij"));
 }
 
