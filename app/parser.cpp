@@ -14,6 +14,7 @@
 #include "core/reason.h"
 #include "core/rules.h"
 #include "modes/columns.h"
+#include "platform/owner.h"
 #include "store/datafile.h"
 #include "store/format.h"
 
@@ -245,12 +246,13 @@ void SetFileTask(Table* t, const char* arg, const char* full, const char* dir, c
     Join(t->cFileMask, name);
     return;
   }
-  bool damaged = false;
-  TestFileResult code = TestFile(*t, full, &damaged);
-  // A damaged catalogue is the mode's to refuse, so that the run's other tasks go on.
-  if (code == kDataFileFound || damaged) Join(t->cDataFile, full);
+  // A damaged catalogue, or another user's planted where anyone may write (not read here), is
+  // the mode's to refuse, so that the run's other tasks go on.
+  bool refuse = IsPlantedInSharedDir(full);
+  TestFileResult code = refuse ? kNotDataFile : TestFile(*t, full, &refuse);
+  if (code == kDataFileFound || refuse) Join(t->cDataFile, full);
   if (code == kDataFileFound) return;
-  if (!damaged && DataFileError(code, arg)) Fail();
+  if (!refuse && DataFileError(code, arg)) Fail();
   Join(t->cStartPath, full);
   Join(t->cFileMask, "*.*");
 }
@@ -411,6 +413,8 @@ void PairDataFiles(char** argv, const ArgumentPlan& plan) {
       Fail();
       continue;
     }
+    // Another user's file in a shared directory is not read here, nor asked about.
+    if (IsPlantedInSharedDir(name)) continue;
     bool damaged = false;
     TestFileResult code = TestFile(scratch, name, &damaged);
     // Only Scan makes a data file; the other modes would read an empty one.

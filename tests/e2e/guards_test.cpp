@@ -2,6 +2,7 @@
 // a catalogue that is none: command line x state of the tree and catalogue -> message, exit
 // status, catalogue bytes kept or saved.
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,32 +17,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What became of the drive (the tree "drive") or of its catalogues since they were saved.
 // clang-format off
+// What became of the drive (the tree "drive") or of its catalogues since they were saved.
 enum class State { kAsIs, kUnmounted, kEmpty, kLostFound, kOtherDrive, kExt4, kDamaged, kFifo, kUnreadable, kPastLimit };
-// clang-format on
 enum Saved { kKept, kSaved, kAny };
+// args (split at blanks) run on state: err on standard error ("@x": the path of x), the exit
+// status, the catalogue crc kept or saved; absent: in neither stream; also: a file the run saves
+// too, or a name the catalogue still holds.
+struct Case { const char* what; State state; const char *args, *crc, *err; int status; Saved saved; const char *absent = "", *also = ""; };
 
-struct Case {
-  const char* what;
-  State state;
-  const char* args;  // split at blanks; "@x" is the path of x
-  const char* crc;   // the catalogue whose bytes are checked
-  const char* err;   // expected on standard error
-  int status;
-  Saved saved;
-  const char* absent = "";  // in neither stream
-  const char* also = "";    // a file the run also saves, or (past the limit) a path still stored
-};
-
-const char kGone[] =
-    " *** Error: Every stored entry is missing, data file not saved: disk.crc\n"
-    " *** Is the drive mounted? --accept-empty saves it.\n";
+const char kGone[] = " *** Error: Every stored entry is missing, data file not saved: disk.crc\n *** Is the drive mounted? --accept-empty saves it.\n";
 const char kNotFound[] = " *** Error: Start path not found: @drive/\n";
 const char kDamaged[] = "** Error: Data file is damaged: @disk.crc\n";
 const int kTrouble = kExitTrouble;
 
-// clang-format off
 const Case kCases[] = {
   {"unmounted, -y", State::kUnmounted, "-y -ms -s @drive -fc disk.crc", "disk.crc", kNotFound, kTrouble, kKept, "different target"},
   {"unmounted, /np", State::kUnmounted, "-np -ms -s @drive -fc disk.crc", "disk.crc", kNotFound, kTrouble, kKept, "different target"},
@@ -65,7 +54,7 @@ const Case kCases[] = {
   {"damaged, duplicates", State::kDamaged, "-md disk.crc good.crc", "disk.crc", kDamaged, kTrouble, kKept, "not data file"},
   {"FIFO, Test", State::kFifo, "-mt disk.crc", "", "Can't open disk.crc\n *** Not a regular file\n", kTrouble, kAny},
   {"FIFO, Scan", State::kFifo, "-ms -s @drive -fc disk.crc", "", " *** Not a regular file\n", kTrouble, kAny},
-  {"no folder", State::kAsIs, "-ms -s @drive -fc gone/x.crc", "", "Cannot open output file: gone/x.crc\n", kTrouble, kAny, "Saved"},
+  {"no folder, before the walk", State::kAsIs, "-ms @drive/none.txt -fc gone/x.crc", "", "Cannot open output file: gone/x.crc\n", kTrouble, kAny, "Nothing matches"},
   {"unreadable file", State::kUnreadable, "-ms -s @drive -fc disk.crc", "disk.crc", "Permission denied: @drive/a.txt\n", kTrouble, kAny, "Size  :"},
   {"past the limit", State::kPastLimit, "-np -ms -s @moved -fc disk.crc", "disk.crc", "File name too long: ", kTrouble, kSaved, "- File:", "f.txt"},
 };
@@ -104,10 +93,10 @@ class GuardsTest : public E2eTest {
     Run({"-ms", "-s", "-nt", Path("drive"), "-fc", "disk.crc"});
     fs::copy_file(Path("disk.crc"), Path("vantel32.crc"));
     fs::copy_file(Path("disk.crc"), Path("good.crc"));
-    if (state != State::kAsIs && state != State::kDamaged && state != State::kFifo &&
-        state != State::kUnreadable && state != State::kPastLimit)
-      fs::remove_all(Path("drive"));
-    if (state == State::kEmpty || state == State::kLostFound || state == State::kOtherDrive)
+    const bool away = state == State::kUnmounted || state == State::kEmpty ||
+                      state == State::kLostFound || state == State::kOtherDrive;
+    if (away) fs::remove_all(Path("drive"));
+    if (away && state != State::kUnmounted)
       MakeDir(state == State::kEmpty ? "drive" : "drive/lost+found");
     if (state == State::kOtherDrive) MakeFile("drive/sub/other.txt", "another drive");
     if (state == State::kDamaged)
@@ -126,6 +115,7 @@ class GuardsTest : public E2eTest {
       fs::rename(Path("drive"), Path(Moved()));
     }
     if (state != State::kExt4) return "";
+    fs::remove_all(Path("drive"));
     MakeDir("drive");
     ProcessResult r;
     const char* mount = "truncate -s 4M img && mkfs.ext4 -q img && mount -o loop img drive";
@@ -162,20 +152,12 @@ class GuardsTest : public E2eTest {
 };
 
 TEST_F(GuardsTest, ACatalogueKeepsWhatItKnewOnEveryRoad) {
-  std::string skipped;
+  std::string skipped;  // a case this machine cannot make (an ext4 loop mount, a FIFO), and why
   for (const Case& c : kCases) {
-    std::string why = c.state != State::kExt4 ? Check(c) : "";
+    std::string why = Check(c);
     if (!why.empty()) skipped += c.what + (": " + why) + "\n";
   }
-  RecordProperty("skipped", skipped);  // a case this machine cannot make is named with why
-}
-
-// A drive made as ext4 has its own lost+found: that folder alone must not pass as the old drive.
-TEST_F(GuardsTest, AnotherExt4DriveIsNoDeletionOfEverything) {
-  for (const Case& c : kCases) {
-    std::string why = c.state == State::kExt4 ? Check(c) : "";
-    if (!why.empty()) GTEST_SKIP() << why;
-  }
+  if (!skipped.empty()) std::cout << "[ SKIPPED  ] " << skipped;
 }
 
 }  // namespace

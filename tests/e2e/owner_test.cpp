@@ -56,6 +56,12 @@ TEST_F(OwnerTest, ACataloguePlantedInASharedDirectoryIsRefused) {
                                Path(name) + "\n"))
         << r.err;
   }
+  // Every mode that reads a catalogue refuses it, unread.
+  for (const char* mode : {"-mt", "-mc", "-md"}) {
+    RunResult r = Run({mode, Path("shared/planted.crc"), Path("tree")});
+    EXPECT_EQ(kExitTrouble, r.status) << mode;
+    EXPECT_TRUE(Has(r.err, "Data file owned by another user in a shared directory")) << r.err;
+  }
   EXPECT_EQ(planted, ReadFile("shared/planted.crc"));
   EXPECT_EQ(other, ReadFile("other.crc"));
   fs::copy_file(Path("own.crc"), Path("shared/own.crc"));  // root's own is root's to use
@@ -101,14 +107,14 @@ TEST_F(OwnerTest, TheSaveKeepsTheAclAndWarnsOfOtherLinks) {
 // kept, and inside the tree not taken for a new file. One of that form that is no such file
 // (not private, not begun as a data file, or elsewhere) is an entry like any other.
 TEST_F(OwnerTest, TheTemporaryFileOfAKilledSaveIsNoEntry) {
-  const auto killedSave = [this](const std::string& rel, const std::string& bytes) {
-    MakeFile(rel, bytes);
-    fs::permissions(Path(rel), fs::perms::owner_read | fs::perms::owner_write);
+  const auto killedSave = [this](const std::string& name, const std::string& bytes) {
+    MakeFile("tree/" + name, bytes);
+    fs::permissions(Path("tree/" + name), fs::perms::owner_read | fs::perms::owner_write);
   };
-  killedSave("tree/.vnt-0123456789.tmp", "VNT CRC Ver. 2.01\nhalf");
+  killedSave(".vnt-0123456789.tmp", "VNT CRC Ver. 2.01\nhalf");
   ASSERT_EQ(kExitClean, Run({"-ms", "-s", "-nt"}, "", "tree").status);
-  killedSave("tree/.vnt-abcdefghij.tmp", "");
-  killedSave("tree/sub/.vnt-klmnopqrst.tmp", "VNT CRC Ver. 2.01\n");
+  killedSave(".vnt-abcdefghij.tmp", "");
+  killedSave("sub/.vnt-klmnopqrst.tmp", "VNT CRC Ver. 2.01\n");
   MakeFile("tree/.vnt-uvwxyz0123.tmp", "the user's own");
   RunResult r = Run({"-ms", "-s", "-nt"}, "", "tree");
   EXPECT_EQ(kExitClean, r.status) << r.err;
