@@ -164,7 +164,6 @@ TEST_F(EvidenceTest, AnEmptiedStartDirectoryIsNotSavedOverItsCatalogue) {
     if (newFile[0] != '\0') MakeFile(std::string("tree/") + newFile, "other");
     RunResult r = Scan();
     EXPECT_EQ(kExitTrouble, r.status);
-    // The summary and the two lines, not a line per stored entry.
     EXPECT_FALSE(Has(r.out, "- File: ")) << r.out;
     EXPECT_TRUE(Has(r.out, "Files:   0 changed,   2 deleted")) << r.out;
     EXPECT_TRUE(Has(r.err, refused)) << r.err;
