@@ -209,7 +209,7 @@ int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t empt
     if (t.cDataFile[0] && LoadCatalogue(t) != 0) refused[n] = 1;
     DropCovered(t);
   }
-  if (std::count(refused.begin(), refused.end(), 1) < static_cast<long>(tables.size()))
+  if (std::find(refused.begin(), refused.end(), 0) != refused.end())
     printf("\nSystem clock:   %s %s\n", date, clock);
   for (size_t n = 0; n < tables.size(); ++n) {
     if (refused[n]) {
