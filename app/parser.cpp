@@ -273,9 +273,16 @@ bool SetTaskFromArgument(Table* t, const char* arg) {
 
   if (_access(full, 0) != 0) {  // a wildcard pattern or a missing name
     // ... in a directory that exists: a mask under a missing one could never match anything,
-    // and a missing directory named with its separator is no mask at all.
+    // and a missing directory named with its separator is no mask at all. Scan takes such a
+    // folder (a drive not mounted) as its start path, to say so and keep its catalogue.
     char last = arg[0] ? arg[strlen(arg) - 1] : 0;
-    if (_access(dirPart, 0) != 0 || last == kPathSep || last == '/') return false;
+    bool folder = last == kPathSep || last == '/';
+    if ((_access(dirPart, 0) != 0 || folder) && !(cmd & cmSCAN)) return false;
+    if (folder) {
+      SetDirectoryStart(t, full);
+      Join(t->cFileMask, "*.*");
+      return true;
+    }
     // Compare takes no mask: a mistyped tree would silently compare its parent directory.
     if ((cmd & cmCOMP) && strpbrk(namePart, "*?") == nullptr) return false;
     Join(t->cStartPath, dirPart);

@@ -34,6 +34,7 @@ const Case kCases[] = {
   {"unmounted, -y", State::kUnmounted, "-y -ms -s @drive -fc disk.crc", "disk.crc", kNotFound, kExitTrouble, kKept, "different target"},
   {"unmounted, /np", State::kUnmounted, "-np -ms -s @drive -fc disk.crc", "disk.crc", kNotFound, kExitTrouble, kKept, "different target"},
   {"unmounted, asked", State::kUnmounted, "-ms -s @drive -fc disk.crc", "disk.crc", kNotFound, kExitTrouble, kKept, "different target"},
+  {"unmounted, a mask in it", State::kUnmounted, "-y -ms -s @drive/*.txt -fc disk.crc", "disk.crc", kNotFound, kExitTrouble, kKept, "Invalid"},
   {"unmounted, default", State::kUnmounted, "-y -ms @drive", "vantel32.crc", kNotFound, kExitTrouble, kKept, "different target"},
   {"empty mount point", State::kEmpty, "-ms -s @drive -fc disk.crc", "disk.crc", kGone, kExitTrouble, kKept, "- File:"},
   {"lost+found, -y", State::kLostFound, "-y -ms -s @drive -fc disk.crc", "disk.crc", kGone, kExitTrouble, kKept, "- File:"},
