@@ -114,7 +114,7 @@ const LongOption kLongOptions[] = {
     {"accept-damaged", Takes::kNothing, "", "In Scan mode save the new CRC32 of damaged files.",
      AcceptDamaged},
     {"accept-empty", Takes::kNothing, "",
-     "In Scan mode save a data file whose every entry is missing.", AcceptEmpty},
+     "In Scan mode save a data file whose every file is missing.", AcceptEmpty},
     {"exclude", Takes::kValue, "PATTERN",
      "Leave out entries whose name (or path, with a /) matches; repeatable.", Exclude},
     {"one-file-system", Takes::kNothing, "",

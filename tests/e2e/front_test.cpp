@@ -58,7 +58,7 @@ std::string Usage() {
       "   --jobs=N       - Files read at once (default fits the machine; 1: one by one).\n"
       "   --accept-damaged\n"
       "                  - In Scan mode save the new CRC32 of damaged files.\n"
-      "   --accept-empty - In Scan mode save a data file whose every entry is missing.\n"
+      "   --accept-empty - In Scan mode save a data file whose every file is missing.\n"
       "   --exclude=PATTERN\n"
       "                  - Leave out entries whose name (or path, with a /) matches; repeatable.\n"
       "   --one-file-system\n"
