@@ -442,9 +442,11 @@ void AssignDefaultDataFile() {
     if (task.cDataFile[0]) continue;
     if (k == 0) {
       Join(task.cDataFile, kDefaultDataFile);
-      // The default file may catalogue another tree than the one typed.
+      // The default file may catalogue another tree than the one typed (another user's, planted
+      // where anyone may write, is the mode's to refuse, unread).
       Table stored;
-      if (TestFile(stored, kDefaultDataFile) == kDataFileFound)
+      if (!IsPlantedInSharedDir(kDefaultDataFile) &&
+          TestFile(stored, kDefaultDataFile) == kDataFileFound)
         ConfirmTarget(task, stored, kDefaultDataFile);
     } else {
       fprintf(stderr, " *** Error: Unspecified data file for %s\n", task.cStartPath);
