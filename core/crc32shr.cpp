@@ -119,7 +119,7 @@ int CrcFileStart(const char* path, uint64_t size, uint32_t attr, bool lookUp, Cr
   }
   errno = 0;
   // What the walk saw is re-checked by the open (no link followed) and by the read itself.
-  int file = lookUp ? _open(path, _O_RDONLY | _O_BINARY, _S_IREAD) : OpenWalkedFile(path);
+  int file = OpenWalkedFile(path);
   if (file == -1) return FailWith(LastError(), crc);
   if (_access(path, 4) != 0) {
     int error = LastError();

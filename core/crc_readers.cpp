@@ -28,36 +28,6 @@ constexpr uint64_t kDeliverBatch = 64;
 // Looks for work, giving way in between, before a reader sleeps.
 constexpr unsigned kSpinsBeforeSleep = 64;
 
-// How long readers wait for a descriptor while none of them gets one: the limit is then too
-// low for even one file, and the file is left unread (with a warning) instead of hanging.
-constexpr auto kDescriptorPatience = std::chrono::seconds(5);
-
-using Clock = std::chrono::steady_clock;
-
-// The last time a reader finished a file other than for lack of descriptors.
-std::atomic<Clock::rep> lastProgress{0};
-
-bool ShortOfDescriptors(int error) {
-  return error == EMFILE || error == ENFILE;
-}
-
-// The program's own limit on open files is no reason to lose a checksum: while other readers
-// hold the descriptors, wait for one of them to close a file and try again.
-template <typename Read>
-int ReadWaitingForDescriptors(Read read) {
-  int error = read();
-  auto pause = std::chrono::milliseconds(1);
-  while (ShortOfDescriptors(error) &&
-         Clock::now() - Clock::time_point(Clock::duration(lastProgress.load())) <
-             kDescriptorPatience) {
-    std::this_thread::sleep_for(pause);
-    if (pause < std::chrono::milliseconds(32)) pause *= 2;
-    error = read();
-  }
-  if (!ShortOfDescriptors(error)) lastProgress.store(Clock::now().time_since_epoch().count());
-  return error;
-}
-
 }  // namespace
 
 void SetReaderThreads(unsigned readers) {
@@ -69,7 +39,6 @@ unsigned ReaderThreads() {
 }
 
 CrcReaders::CrcReaders(unsigned readers) {
-  lastProgress.store(Clock::now().time_since_epoch().count());
   if (readers == 1) return;
   if (readers == kFitReaders) {
     fit_ = true;
@@ -225,13 +194,11 @@ void CrcReaders::Read() {
   }
 }
 
+// Short of descriptors, the open itself waits for another reader to close one.
 int CrcReaders::Work(Job& job, std::vector<unsigned char>& buffer, bool cachedOnly) {
-  return ReadWaitingForDescriptors([&] {
-    int r = job.read.fd < 0 ? StartJob(job, cachedOnly) : kCrcOpened;
-    return r == kCrcOpened
-               ? CrcReadOn(job.read, buffer.data(), kCrcBufferSize, cachedOnly, &job.crc)
-               : r;
-  });
+  int r = job.read.fd < 0 ? StartJob(job, cachedOnly) : kCrcOpened;
+  return r == kCrcOpened ? CrcReadOn(job.read, buffer.data(), kCrcBufferSize, cachedOnly, &job.crc)
+                         : r;
 }
 
 int CrcReaders::StartJob(Job& job, bool cachedOnly) {

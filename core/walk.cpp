@@ -162,6 +162,7 @@ bool MaskMatchesAll(const char* mask) {
 }
 
 int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& visitor) {
+  TrustWalkRoot(t.cStartPath);
   Lister list(t, parent, dir);
   bool defer = visitor.DefersFiles();
   // Under a mask that matches every name one enumeration gives both runs.

@@ -1,12 +1,13 @@
 // The C-runtime file functions, path helpers and CharToOemA on top of POSIX calls.
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -50,34 +51,9 @@ int OpenRegularAt(int dir, const char* name, int flags, struct stat* st) {
 int _open(const char* path, int flags, int mode) {
   bool readOnly = (flags & O_ACCMODE) == O_RDONLY && !(flags & O_CREAT);
   if (!readOnly) return open(path, flags | O_CLOEXEC, mode);
-  const char* name;
-  int dir = CachedParentDir(path, &name);
+  // A path as the user gave it (a data file may be a link): taken as given.
   struct stat st;
-  int fd = OpenRegularAt(dir, name, flags, &st);
-  if (fd < 0 && dir != AT_FDCWD && StaleCachedParentDir())
-    fd = OpenRegularAt(AT_FDCWD, path, flags, &st);
-  // Short of descriptors, the directory held for later lookups gives its own up to the file.
-  if (fd < 0 && dir != AT_FDCWD && (errno == EMFILE || errno == ENFILE)) {
-    ForgetCachedParentDir();
-    fd = OpenRegularAt(AT_FDCWD, path, flags, &st);
-  }
-  if (fd < 0) return -1;
-  readFd = fd;
-  readPath.assign(path);
-  return fd;
-}
-
-int OpenWalkedFile(const char* path) {
-  const char* name;
-  int dir = CachedParentDir(path, &name);
-  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
-  int fd = openat(dir, name, flags);
-  if (fd < 0 && dir != AT_FDCWD && StaleCachedParentDir()) fd = openat(AT_FDCWD, path, flags);
-  // As in _open: short of descriptors, the cached directory gives its own up to the file.
-  if (fd < 0 && dir != AT_FDCWD && (errno == EMFILE || errno == ENFILE)) {
-    ForgetCachedParentDir();
-    fd = openat(AT_FDCWD, path, flags);
-  }
+  int fd = OpenRegularAt(AT_FDCWD, path, flags, &st);
   if (fd < 0) return -1;
   readFd = fd;
   readPath.assign(path);
@@ -86,26 +62,60 @@ int OpenWalkedFile(const char* path) {
 
 namespace {
 
-// Cleared the first time the kernel does not know openat2 or RESOLVE_CACHED.
-std::atomic<bool> cachedOpenWorks{true};
+// How long an open waits for a descriptor while no open of the process gets one: the limit is
+// then too low for even one file, and the file is left unread (with a warning) instead of
+// hanging.
+constexpr long kDescriptorPatienceNs = 5L * 1000 * 1000 * 1000;
+
+long NowNs() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return now.tv_sec * 1000000000L + now.tv_nsec;
+}
+
+// The last time an open of a walked file got its descriptor.
+std::atomic<long> lastOpened{NowNs()};
+
+bool ShortOfDescriptors(int error) {
+  return error == EMFILE || error == ENFILE;
+}
+
+// The one open of every reader: a walked file, beneath its directory, no link followed. The
+// program's own limit on open files is no reason to lose a file: while others hold the
+// descriptors, wait for one of them to close its file and try again (wait false: the caller
+// holds files itself, and gives them up first).
+int OpenWalked(const char* path, bool cachedOnly, bool wait) {
+  const int flags = O_RDONLY | O_NONBLOCK;
+  auto open = [&] {
+    return AtParent(path, [&](int dir, const char* name) {
+      return OpenEntryAt(dir, name, flags, cachedOnly);
+    });
+  };
+  int fd = open();
+  useconds_t pause = 1000;
+  while (fd < 0 && wait && ShortOfDescriptors(errno) &&
+         NowNs() - lastOpened.load(std::memory_order_relaxed) < kDescriptorPatienceNs) {
+    ForgetCachedParentDir();
+    usleep(pause);
+    pause = std::min<useconds_t>(2 * pause, 32000);
+    fd = open();
+  }
+  if (fd < 0) return -1;
+  lastOpened.store(NowNs(), std::memory_order_relaxed);
+  readFd = fd;
+  readPath.assign(path);
+  return fd;
+}
 
 }  // namespace
 
-int OpenWalkedFileCached(const char* path) {
-  if (!cachedOpenWorks.load(std::memory_order_relaxed)) return OpenWalkedFile(path);
-  const char* name;
-  int dir = CachedParentDir(path, &name);
-  open_how how = {};
-  how.flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW;
-  how.resolve = RESOLVE_CACHED;
-  int fd = static_cast<int>(syscall(SYS_openat2, dir, name, &how, sizeof how));
+int OpenWalkedFile(const char* path, bool wait) {
+  return OpenWalked(path, false, wait);
+}
+
+int OpenWalkedFileCached(const char* path, bool wait) {
+  int fd = OpenWalked(path, true, wait);
   if (fd < 0 && errno == EAGAIN) return -1;
-  if (fd < 0) {
-    if (errno == ENOSYS || errno == EINVAL || errno == EPERM) cachedOpenWorks.store(false);
-    return OpenWalkedFile(path);  // which says why, and retries what the cache may have missed
-  }
-  readFd = fd;
-  readPath.assign(path);
   return fd;
 }
 
@@ -131,11 +141,7 @@ int _close(int fd) {
 }
 int _access(const char* path, int mode) {
   if (mode == R_OK && readFd >= 0 && RealIdsAreEffective() && readPath == path) return 0;
-  const char* name;
-  int dir = CachedParentDir(path, &name);
-  int result = faccessat(dir, name, mode, 0);
-  if (result != 0 && dir != AT_FDCWD && StaleCachedParentDir()) result = access(path, mode);
-  return result;
+  return AtParent(path, [&](int dir, const char* name) { return faccessat(dir, name, mode, 0); });
 }
 int _commit(int fd) {
   return fsync(fd);

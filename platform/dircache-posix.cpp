@@ -1,63 +1,232 @@
-// The parent directory of recent lookups, held open for a tenth of a second.
+// The directories of recent lookups, held open for a tenth of a second, reached below a walk's
+// start path without following links.
 #include "platform/dircache-posix.h"
 
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <vector>
 
+#include "platform/fileread.h"
 #include "platform/platform.h"
 
 namespace {
 
 constexpr long kLifetimeNs = 100 * 1000 * 1000;
 
-struct DirCache {
+// The start paths of the run's walks, without a trailing separator ("/" stays "/").
+std::mutex rootsMutex;
+std::vector<std::string> roots;
+std::atomic<unsigned> rootCount{0};
+
+// Cleared the first time the kernel does not know openat2 (or one of its flags).
+std::atomic<bool> openat2Works{true};
+std::atomic<bool> cachedResolveWorks{true};
+
+struct Slot {
   std::string path;
   int fd = -1;
   struct timespec opened = {0, 0};
 
-  ~DirCache() {
+  void Drop() {
     if (fd >= 0) close(fd);
+    fd = -1;
+    path.clear();
   }
+  ~Slot() { Drop(); }
 };
 
-// One per thread: the checksum readers look files up beside the walk.
+// One per thread: the directory of the last lookup, and the start path it lies below.
+struct DirCache {
+  Slot dir;
+  Slot root;
+};
 thread_local DirCache cache;
 
 long ElapsedNs(const struct timespec& from, const struct timespec& to) {
   return (to.tv_sec - from.tv_sec) * 1000000000L + (to.tv_nsec - from.tv_nsec);
 }
 
+bool Fresh(const Slot& s, const struct timespec& now) {
+  return s.fd >= 0 && ElapsedNs(s.opened, now) < kLifetimeNs;
+}
+
+bool Below(const std::string& root, const char* path, size_t len) {
+  if (root == "/") return len >= 1 && path[0] == '/';
+  return len >= root.size() && memcmp(path, root.data(), root.size()) == 0 &&
+         (len == root.size() || path[root.size()] == '/');
+}
+
+// The longest start path that `path` (len bytes) lies at or below; empty when none.
+std::string RootOf(const char* path, size_t len) {
+  if (rootCount.load(std::memory_order_acquire) == 0) return std::string();
+  std::lock_guard<std::mutex> lock(rootsMutex);
+  const std::string* best = nullptr;
+  for (const std::string& r : roots)
+    if (Below(r, path, len) && (!best || r.size() > best->size())) best = &r;
+  return best ? *best : std::string();
+}
+
+long OpenAt2(int dir, const char* path, int flags, uint64_t resolve) {
+  open_how how = {};
+  how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
+  how.resolve = resolve;
+  return syscall(SYS_openat2, dir, path, &how, sizeof how);
+}
+
+bool Unknown(int error) {
+  return error == ENOSYS || error == EINVAL || error == EPERM || error == E2BIG;
+}
+
+// Walks rel (components below the directory base) one by one, no link followed; the last
+// component is opened with flags. -1 with errno.
+int DescendByComponents(int base, const char* rel, int flags) {
+  int at = base;
+  const char* p = rel;
+  for (;;) {
+    const char* slash = strchr(p, '/');
+    std::string part = slash ? std::string(p, static_cast<size_t>(slash - p)) : std::string(p);
+    bool last = !slash || slash[1] == 0;
+    int next = part.empty() ? dup(at)
+                            : openat(at, part.c_str(),
+                                     (last ? flags : O_PATH) | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int error = errno;
+    if (at != base) close(at);
+    if (next < 0) {
+      errno = error;
+      return -1;
+    }
+    if (last) return next;
+    at = next;
+    p = slash + 1;
+  }
+}
+
+// Opens the directory rel below the directory base, no link followed: one openat2 where the
+// kernel has it and the path is short enough for it, component by component otherwise.
+int Descend(int base, const char* rel, int flags) {
+  if (rel[0] == 0) return openat(base, ".", flags | O_DIRECTORY | O_CLOEXEC);
+  if (openat2Works.load(std::memory_order_relaxed) && strlen(rel) < PATH_MAX) {
+    long fd = OpenAt2(base, rel, flags | O_DIRECTORY | O_NOFOLLOW,
+                      RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS);
+    if (fd >= 0 || !Unknown(errno)) return static_cast<int>(fd);
+    openat2Works.store(false);
+  }
+  return DescendByComponents(base, rel, flags);
+}
+
+// The descriptor of the start path root, cached beside the directory.
+int RootFd(const std::string& root, const struct timespec& now) {
+  if (Fresh(cache.root, now) && cache.root.path == root) return cache.root.fd;
+  cache.root.Drop();
+  int fd = open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  cache.root.path = root;
+  cache.root.fd = fd;
+  cache.root.opened = now;
+  return fd;
+}
+
+// Opens the directory path (len bytes, no trailing separator) with flags: below a start path
+// without following links, from the cached directory when it is the parent; elsewhere as
+// given. -1 with errno.
+int OpenDir(const char* path, size_t len, int flags, const struct timespec& now) {
+  std::string dir(path, len);
+  std::string root = RootOf(path, len);
+  if (root.empty()) return open(dir.c_str(), flags | O_DIRECTORY | O_CLOEXEC);
+  // The parent's descriptor, when the last lookup was in it: one name looked up.
+  const Slot& c = cache.dir;
+  if (Fresh(c, now) && c.path.size() >= root.size() && len > c.path.size() + 1 &&
+      dir.compare(0, c.path.size(), c.path) == 0 && dir[c.path.size()] == '/' &&
+      dir.find('/', c.path.size() + 1) == std::string::npos)
+    return openat(c.fd, dir.c_str() + c.path.size() + 1,
+                  flags | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int base = RootFd(root, now);
+  if (base < 0) return -1;
+  size_t skip = root == "/" ? 1 : root.size() + (len > root.size() ? 1 : 0);
+  return Descend(base, dir.c_str() + skip, flags);
+}
+
 }  // namespace
+
+void TrustWalkRoot(const char* path) {
+  // Every listing names its start path: the last one is known without the lock.
+  thread_local std::string last;
+  if (last == path) return;
+  last = path;
+  std::string root(path);
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  if (root.empty()) return;
+  std::lock_guard<std::mutex> lock(rootsMutex);
+  for (const std::string& r : roots)
+    if (r == root) return;
+  roots.push_back(root);
+  rootCount.store(static_cast<unsigned>(roots.size()), std::memory_order_release);
+}
 
 int CachedParentDir(const char* path, const char** name) {
   *name = path;
   const char* slash = strrchr(path, '/');
-  if (path[0] != '/' || slash[1] == 0) return AT_FDCWD;
+  if (!slash || slash[1] == 0) return AT_FDCWD;
   size_t dirLen = slash == path ? 1 : static_cast<size_t>(slash - path);
   struct timespec now;
   clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  if (cache.fd >= 0 && ElapsedNs(cache.opened, now) < kLifetimeNs && cache.path.size() == dirLen &&
-      memcmp(cache.path.data(), path, dirLen) == 0) {
+  if (Fresh(cache.dir, now) && cache.dir.path.size() == dirLen &&
+      memcmp(cache.dir.path.data(), path, dirLen) == 0) {
     *name = slash + 1;
-    return cache.fd;
+    return cache.dir.fd;
   }
-  if (cache.fd >= 0) close(cache.fd);
-  cache.path.assign(path, dirLen);
-  cache.fd = open(cache.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  cache.opened = now;
-  if (cache.fd < 0) return AT_FDCWD;
+  int fd = OpenDir(path, dirLen, O_PATH, now);
+  int error = errno;
+  cache.dir.Drop();
+  if (fd < 0) {
+    if (RootOf(path, dirLen).empty()) return AT_FDCWD;  // the path as given says why
+    errno = error;
+    return -1;
+  }
+  cache.dir.path.assign(path, dirLen);
+  cache.dir.fd = fd;
+  cache.dir.opened = now;
   *name = slash + 1;
-  return cache.fd;
+  return fd;
+}
+
+int OpenListedDir(const char* path) {
+  const char* name;
+  int dir = CachedParentDir(path, &name);
+  if (dir == -1) return -1;
+  if (dir == AT_FDCWD) return open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  return openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+int OpenEntryAt(int dir, const char* name, int flags, bool cachedOnly) {
+  if (dir == AT_FDCWD) return openat(dir, name, flags | O_CLOEXEC);
+  if (openat2Works.load(std::memory_order_relaxed)) {
+    bool cached = cachedOnly && cachedResolveWorks.load(std::memory_order_relaxed);
+    uint64_t resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS |
+                       (cached ? RESOLVE_CACHED : 0);
+    long fd = OpenAt2(dir, name, flags | O_NOFOLLOW, resolve);
+    if (fd >= 0 || !Unknown(errno)) return static_cast<int>(fd);
+    if (cached) {
+      cachedResolveWorks.store(false);
+      return OpenEntryAt(dir, name, flags, false);
+    }
+    openat2Works.store(false);
+  }
+  return openat(dir, name, flags | O_NOFOLLOW | O_CLOEXEC);
 }
 
 void ForgetCachedParentDir() {
-  if (cache.fd >= 0) close(cache.fd);
-  cache.fd = -1;
+  cache.dir.Drop();
+  cache.root.Drop();
 }
 
 void ReleaseThreadState() {

@@ -1,10 +1,11 @@
 // Which file a name opens, on Windows: its volume serial number and file index.
 #include "platform/fileid.h"
+#include "platform/fileread.h"
 #include "platform/platform.h"
 
 // The volume serial number and file index of the open handle: the file that is read.
-int OpenFileId(const char* path, FileId* id, uint64_t* size) {
-  int fd = _open(path, _O_RDONLY | _O_BINARY);
+int OpenFileId(const char* path, FileId* id, uint64_t* size, bool wait) {
+  int fd = OpenWalkedFile(path, wait);
   if (fd == -1) return -1;
   HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
   BY_HANDLE_FILE_INFORMATION info;

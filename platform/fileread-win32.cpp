@@ -9,9 +9,13 @@ int ReadCached(int fd, void* buf, unsigned count) {
   return _read(fd, buf, count);
 }
 
-int OpenWalkedFile(const char* path) {
+// Win32 keeps paths: its walk has no descriptors to hold, and a runtime open that finds no
+// handle free fails as any other open.
+int OpenWalkedFile(const char* path, bool) {
   return _open(path, _O_RDONLY | _O_BINARY);
 }
+
+void TrustWalkRoot(const char*) {}
 
 // The system lists everything with the name, so nothing is left for the reader to learn.
 HANDLE FindFirstFileDeferringA(const char* pattern, WIN32_FIND_DATAA* data, bool* deferred) {
@@ -24,8 +28,8 @@ BOOL FindNextFileDeferringA(HANDLE find, WIN32_FIND_DATAA* data, bool* deferred)
   return FindNextFileA(find, data);
 }
 
-int OpenWalkedFileCached(const char* path) {
-  return OpenWalkedFile(path);
+int OpenWalkedFileCached(const char* path, bool wait) {
+  return OpenWalkedFile(path, wait);
 }
 
 int OpenDeferredFile(const char* path, FileFacts* facts, bool) {

@@ -7,14 +7,25 @@
 
 #include "platform/platform.h"
 
-/// Opens for reading a file the walk found to be a regular file, as _open does but without
-/// asking again what it is: a link put in its place is not followed, and a directory or device
-/// fails or ends at its first read. -1 with errno set.
-int OpenWalkedFile(const char* path);
+/// Marks the start path of a walk: the path itself is taken as the user gave it, but nothing
+/// below it is reached through a link. On POSIX every directory below it is opened relative to
+/// its parent's descriptor (O_NOFOLLOW | O_DIRECTORY) and every file beneath its directory's
+/// descriptor without following links, so that a tree swapped under a running walk never leads
+/// it outside the tree. Paths below no start path are taken as given.
+void TrustWalkRoot(const char* path);
+
+/// The one open of every reader of walked files (checksums, first bytes, confirmations): for
+/// reading, a file the walk found to be a regular file, without asking again what it is: a link
+/// put in its place (or in place of a directory above it, below the start path) is not followed,
+/// and a directory or device fails or ends at its first read. Short of descriptors (the
+/// program's own limit), it waits for another thread to close one and tries again, unless
+/// `wait` is false (the caller holds files itself and gives them up first); it gives up only
+/// when no open of the process has succeeded for seconds. -1 with errno set.
+int OpenWalkedFile(const char* path, bool wait = true);
 
 /// OpenWalkedFile, but -1 with errno EAGAIN when the file's name (and so its inode) would have
 /// to be read from the device first. Where the system cannot tell, it opens as OpenWalkedFile.
-int OpenWalkedFileCached(const char* path);
+int OpenWalkedFileCached(const char* path, bool wait = true);
 
 /// Like _read, but -1 with errno EAGAIN when the bytes would have to be waited for (not yet in
 /// the page cache). Where the system cannot tell, it reads as _read does.

@@ -175,7 +175,11 @@ int OpenDirectory(const std::string& path) {
   static std::atomic<bool> starved{false};
   useconds_t pause = 1000, waited = 0;
   for (;;) {
-    int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = OpenListedDir(path.c_str());
+    if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+      ForgetCachedParentDir();  // its descriptors first
+      fd = OpenListedDir(path.c_str());
+    }
     if (fd >= 0) starved = false;
     if (fd >= 0 || (errno != EMFILE && errno != ENFILE) || starved) return fd;
     if (waited >= 5000000) {
@@ -284,14 +288,11 @@ HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* data, bool defer, bool* 
   const char* slash = strrchr(pattern, '/');
   const char* mask = slash ? slash + 1 : pattern;
   if (!strpbrk(mask, "*?")) {
-    const char* name;
-    int dirfd = CachedParentDir(pattern, &name);
-    bool found = Fill(dirfd, name, mask, strlen(mask), data);
-    if (!found && dirfd != AT_FDCWD && StaleCachedParentDir())
-      found = Fill(AT_FDCWD, pattern, mask, strlen(mask), data);
+    bool found = AtParent(pattern, [&](int dir, const char* name) {
+                   return Fill(dir, name, mask, strlen(mask), data) ? 0 : -1;
+                 }) == 0;
     return found ? kLiteralHandle : INVALID_HANDLE_VALUE;
   }
-  ForgetCachedParentDir();
   std::string dirPath =
       !slash ? std::string(".") : std::string(pattern, slash == pattern ? 1 : slash - pattern);
   int fd = OpenDirectory(dirPath);
@@ -372,11 +373,9 @@ int OpenDeferredFile(const char* path, FileFacts* facts, bool cachedOnly) {
   }
   // Not opened (no right to read, a link now, no descriptor free): what it is, by name.
   if (!facts->found) {
-    const char* name;
-    int dir = CachedParentDir(path, &name);
-    bool filled = Fill(dir, name, shown, len, &data);
-    if (!filled && dir != AT_FDCWD && StaleCachedParentDir())
-      filled = Fill(AT_FDCWD, path, shown, len, &data);
+    bool filled = AtParent(path, [&](int dir, const char* name) {
+                    return Fill(dir, name, shown, len, &data) ? 0 : -1;
+                  }) == 0;
     if (filled) facts->Take(data);
     if (!filled && errno != 0) error = errno;
   }
