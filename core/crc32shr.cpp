@@ -110,7 +110,7 @@ int CRCFileOfSizeBuffered(const char* path, uint64_t size, uint32_t attr, unsign
 }
 
 int CrcFileStart(const char* path, uint64_t size, uint32_t attr, bool lookUp, CrcFileRead* read,
-                 uint32_t* crc) {
+                 uint32_t* crc, bool wait) {
   if (lookUp) {
     int failed = LookUpReadable(path, &size, crc);
     if (failed >= 0) return failed;
@@ -119,7 +119,7 @@ int CrcFileStart(const char* path, uint64_t size, uint32_t attr, bool lookUp, Cr
   }
   errno = 0;
   // What the walk saw is re-checked by the open (no link followed) and by the read itself.
-  int file = OpenWalkedFile(path);
+  int file = OpenWalkedFile(path, wait);
   if (file == -1) return FailWith(LastError(), crc);
   if (_access(path, 4) != 0) {
     int error = LastError();

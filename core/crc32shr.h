@@ -42,8 +42,10 @@ constexpr int kCrcOpened = -2;
 constexpr int kCrcWouldWait = -1;
 /// Opens what CRCFileBuffered (lookUp) or CRCFileOfSizeBuffered would read: kCrcOpened with
 /// *read ready; otherwise that call's result, with crc set (nothing to read, or no opening).
+/// wait: short of descriptors, wait for another reader to close one (see OpenWalkedFile); a
+/// caller that holds files open itself passes false, gets EMFILE and gives its files up first.
 int CrcFileStart(const char* path, uint64_t size, uint32_t attr, bool lookUp, CrcFileRead* read,
-                 uint32_t* crc);
+                 uint32_t* crc, bool wait = true);
 /// Reads on to the end: 0 with the CRC in *crc, or an error number with crc 0; either way the
 /// file is closed. cachedOnly: kCrcWouldWait, the file still open, when the next bytes would
 /// have to be waited for.

@@ -68,6 +68,10 @@ void CloseAll(const std::vector<int>& fds) {
 
 }  // namespace
 
+void ContentSplitter::LimitOpenFiles(size_t most) {
+  maxOpen_ = std::max<size_t>(2, std::min(most, kMaxOpen));
+}
+
 // Opens a name for reading; -1 with the state set when it cannot be read as recorded.
 int ContentSplitter::Open(std::vector<Candidate>& files, size_t i, uint64_t size) {
   Candidate& c = files[i];
@@ -212,14 +216,14 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
     std::vector<uint32_t> matched{rep};
     std::vector<uint32_t> unmatched;
     bool repFailed = false;
-    for (size_t at = 1; at < remaining.size() && !repFailed; at += kMaxOpen - 1) {
+    for (size_t at = 1; at < remaining.size() && !repFailed; at += maxOpen_ - 1) {
       std::vector<uint32_t> chunk{rep};
       std::vector<int> fds{Reopen(files, rep, size)};
       if (fds[0] == -1) {
         repFailed = true;
         break;
       }
-      for (size_t k = at; k < remaining.size() && k < at + kMaxOpen - 1; ++k) {
+      for (size_t k = at; k < remaining.size() && k < at + maxOpen_ - 1; ++k) {
         int fd = Reopen(files, remaining[k], size);
         if (fd == -1) continue;
         chunk.push_back(remaining[k]);
@@ -286,7 +290,7 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
   // of each class so far; a few large ones stay open to be read side by side; many large ones
   // (or small ones of too many classes) are checksummed whole as they are opened.
   bool small = size <= kMaxBlock;
-  bool sideBySide = !small && files.size() <= kMaxOpen;
+  bool sideBySide = !small && files.size() <= maxOpen_;
   bool matching = small;
   kept_.clear();
   held_.clear();

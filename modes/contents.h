@@ -46,6 +46,8 @@ class ContentSplitter {
   /// crcs, when given, receives the CRC-32 of each class that holds two files or more.
   int Split(std::vector<Candidate>& files, uint64_t size, const CandidatePath& pathOf,
             std::vector<uint32_t>* crcs = nullptr);
+  /// The most files it holds open at once (at least 2): its share of the descriptors.
+  void LimitOpenFiles(size_t most);
 
  private:
   struct Leader {
@@ -69,6 +71,7 @@ class ContentSplitter {
   std::vector<unsigned char> held_;  // and the bytes of its first file, one after the other
   std::vector<uint64_t> volumes_;    // the volumes met, numbered by their position
   const CandidatePath* pathOf_ = nullptr;
+  size_t maxOpen_ = 64;
 };
 
 /// Whether two files hold the same bytes now, both at the size given; false when either cannot

@@ -31,6 +31,7 @@
 #include "modes/contents.h"
 #include "modes/modes.h"
 #include "modes/report.h"
+#include "platform/fileread.h"
 
 namespace {
 
@@ -78,6 +79,9 @@ int LoadTasks(std::vector<Table>& tables, uint32_t sub) {
     if (FromDataFile(t)) {
       if (LoadCatalogue(t) != 0) status = kExitTrouble;
       DropCovered(t);
+      // Its files are reached from the start path it records, as a walk's are: no link below
+      // it is followed.
+      TrustWalkRoot(t.cStartPath);
     } else {
       t.BuildTree(sub != 0);
       if (NothingMatches(t)) status = kExitTrouble;
@@ -198,7 +202,7 @@ constexpr size_t kWaitingFiles = 16;
 // The first bytes of record idx: 0, why they could not be read (crc then 0), or, when they are
 // not in memory, kCrcWouldWait with the file open in *read.
 int StartFirstBytes(const Table& t, uint32_t idx, PathBuffer& path, unsigned char* buffer,
-                    CrcFileRead* read, uint32_t* crc) {
+                    CrcFileRead* read, uint32_t* crc, bool wait) {
   const Record& r = t.records[idx];
   if (path.task != &t) {
     snprintf(path.text, MAX_PATH, "%s", t.cStartPath);
@@ -207,7 +211,7 @@ int StartFirstBytes(const Table& t, uint32_t idx, PathBuffer& path, unsigned cha
   }
   *crc = 0;
   if (!ComposeFilePath(t, idx, path.text, path.base)) return ENAMETOOLONG;
-  int result = CrcFileStart(path.text, r.qwSize, r.dwAttr, false, read, crc);
+  int result = CrcFileStart(path.text, r.qwSize, r.dwAttr, false, read, crc, wait);
   if (result != kCrcOpened) return result;
   read->remaining = std::min(r.qwSize, kFirstBytes);
   return CrcReadOn(*read, buffer, static_cast<unsigned>(kFirstBytes), true, crc);
@@ -233,6 +237,8 @@ class FirstBytesPass {
     // the files are in memory, and keep the device busy when they are not.
     unsigned readers = Readers(files_.size() / kChunk + 1,
                                std::max(std::thread::hardware_concurrency(), kWaitingReaders));
+    // Each may hold its waiting files, the one it opens and its cached folders.
+    readers = std::max(1u, std::min<unsigned>(readers, DescriptorsToSpare() / (kWaitingFiles + 3)));
     std::vector<std::vector<std::pair<size_t, int>>> failed(readers);
     RunReaders(readers, [this, &failed](unsigned n) { Read(&failed[n], n == 0); });
     std::vector<std::pair<size_t, int>> all;
@@ -272,15 +278,16 @@ class FirstBytesPass {
   void Start(Reader& reader, size_t i) {
     Entry& e = files_[i];
     Waiting w{i, CrcFileRead()};
-    auto start = [&] {
+    auto start = [&](bool wait) {
       return StartFirstBytes(tables_[e.task], e.idx, reader.path, reader.buffer.data(), &w.read,
-                             &e.crc);
+                             &e.crc, wait);
     };
-    int result = start();
-    // Short of descriptors, those of the files held open are given up first.
+    // Short of descriptors, those of the files held open are given up first: only a reader
+    // that holds none waits for another's.
+    int result = start(reader.waiting.empty());
     if ((result == EMFILE || result == ENFILE) && !reader.waiting.empty()) {
       while (!reader.waiting.empty()) FinishFirst(reader);
-      result = start();
+      result = start(true);
     }
     if (result != kCrcWouldWait) {
       Done(reader, i, result);
@@ -378,8 +385,10 @@ bool CrcNowIs(const Table& t, const Entry& e, const std::string& path) {
 // Splits a proposed group by the bytes of its members and keeps the parts that are copies.
 class Confirmer {
  public:
-  Confirmer(std::vector<Table>& tables, const std::vector<Entry>& files)
-      : tables_(tables), files_(files) {}
+  Confirmer(std::vector<Table>& tables, const std::vector<Entry>& files, size_t maxOpen)
+      : tables_(tables), files_(files) {
+    splitter_.LimitOpenFiles(maxOpen);
+  }
 
   // The proposed group files_[first, last). byContent: its files share a size and the
   // checksum of their first bytes only, so the bytes read now give the groups and their
@@ -456,10 +465,16 @@ std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entr
   // One per processor: the first look has asked the device for the files' first pages, and each
   // reader keeps buffers of up to 16 MiB.
   unsigned readers = byContent ? Readers(runs.size(), std::thread::hardware_concurrency()) : 1;
+  // Each holds the files it reads side by side: the descriptors are shared out, so that no
+  // reader waits for one that only another waiting reader could give back (two at least each,
+  // and two for a thread's cached folders).
+  unsigned spare = DescriptorsToSpare();
+  readers = std::max(1u, std::min(readers, spare / 4));
+  size_t share = spare / readers > 2 ? spare / readers - 2 : 2;
   std::vector<std::vector<Group>> found(readers);
   std::atomic<size_t> next{0};
   RunReaders(readers, [&](unsigned n) {
-    Confirmer confirmer(tables, files);
+    Confirmer confirmer(tables, files, share);
     for (size_t r; (r = next++) < runs.size();)
       confirmer.Confirm(static_cast<uint32_t>(runs[r].first), static_cast<uint32_t>(runs[r].second),
                         byContent, &found[n]);
