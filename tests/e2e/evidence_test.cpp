@@ -150,6 +150,31 @@ TEST_F(EvidenceTest, FewDescriptorsForManyReadersLoseNoChecksum) {
   }
 }
 
+// Copies found by the first bytes and confirmed by all of them, with a few descriptors shared by
+// many readers: every group, every run.
+TEST_F(EvidenceTest, FewDescriptorsForManyReadersLoseNoCopy) {
+  if (kIsWin32) GTEST_SKIP() << "Windows has no descriptor limit to lower for one process";
+  for (int i = 0; i < 3000; ++i) {
+    std::string bytes = "pair " + std::to_string(i);
+    MakeFile("pairs/d" + std::to_string(i % 30) + "/f" + std::to_string(i), bytes);
+    MakeFile("pairs/e/d" + std::to_string(i % 30) + "/g" + std::to_string(i), bytes);
+  }
+  // Read side by side (past the size read whole), more of them than descriptors.
+  for (int i = 0; i < 21; ++i) MakeFile("pairs/big/b" + std::to_string(i), std::string(1100000, 'b'));
+  const std::vector<std::string> limited = {"/bin/sh", "-c", "ulimit -n 16 && exec \"$0\" \"$@\""};
+  for (int run = 0; run < 2; ++run) {
+    for (const char* jobs : {"--jobs=64", ""}) {
+      SCOPED_TRACE(std::string(jobs) + " run " + std::to_string(run));
+      std::vector<std::string> args = {"-md", "-s", Path("pairs")};
+      if (jobs[0] != '\0') args.insert(args.begin(), jobs);
+      RunResult r = RunUnder(limited, args);
+      EXPECT_EQ(kExitClean, r.status) << r.err;
+      EXPECT_TRUE(Has(r.out, "Was found 6021 diplicate file(s).\n")) << r.out.substr(r.out.size() - 200);
+      EXPECT_FALSE(Has(r.err, "Warning")) << r.err;
+    }
+  }
+}
+
 TEST_F(EvidenceTest, AnEmptiedStartDirectoryIsNotSavedOverItsCatalogue) {
   ASSERT_EQ(kExitClean, Scan().status);
   const std::string saved = ReadFile("vantel32.crc");

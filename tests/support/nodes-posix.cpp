@@ -84,3 +84,7 @@ int MountScratchFs(const char* path, std::string* why) {
 void UnmountScratchFs(const char* path) {
   umount2(path, MNT_DETACH);
 }
+
+int ExchangeEntries(const char* a, const char* b) {
+  return renameat2(AT_FDCWD, a, AT_FDCWD, b, RENAME_EXCHANGE) == 0 ? 0 : 1;
+}

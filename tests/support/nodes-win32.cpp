@@ -7,6 +7,10 @@
 
 // Windows has neither FIFOs nor socket nodes in the file system, and refuses the control
 // bytes and wildcards that the raw names are made to hold.
+int ExchangeEntries(const char*, const char*) {
+  return -1;
+}
+
 int MakeFifo(const char*) {
   return -1;
 }

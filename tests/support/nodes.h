@@ -28,6 +28,10 @@ int TakeReaderLocks(const std::string& path);
 // through the wide functions, which reach names such as "CON" or "dir." and any depth.
 void RemoveUtf8Tree(const std::string& path);
 
+/// Swaps two entries of a folder in one step (renameat2 with RENAME_EXCHANGE), so that each name
+/// always names one of them: 0, 1 on failure, -1 where this platform cannot.
+int ExchangeEntries(const char* a, const char* b);
+
 /// Mounts an empty file system of its own (tmpfs) on the directory at path, creating it: 0, or
 /// -1 with *why saying what is missing (the right to mount, or mounts on this platform).
 int MountScratchFs(const char* path, std::string* why);
