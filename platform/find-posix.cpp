@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/dircache-posix.h"
@@ -44,6 +46,7 @@ bool IsDotName(const char* name) {
 // What one statx (or fstatat) tells about an entry.
 struct Stat {
   mode_t mode;
+  uint64_t dev, ino;
   uint64_t size;
   struct timespec atime, mtime, birth;
 };
@@ -57,6 +60,8 @@ bool StatAt(int dirfd, const char* name, Stat* out) {
     struct statx sx;
     if (statx(dirfd, name, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
       out->mode = sx.stx_mode;
+      out->dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+      out->ino = sx.stx_ino;
       out->size = sx.stx_size;
       out->atime = {sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec};
       out->mtime = {sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec};
@@ -70,6 +75,8 @@ bool StatAt(int dirfd, const char* name, Stat* out) {
   struct stat st;
   if (fstatat(dirfd, name, &st, flags) != 0) return false;
   out->mode = st.st_mode;
+  out->dev = st.st_dev;
+  out->ino = st.st_ino;
   out->size = static_cast<uint64_t>(st.st_size);
   out->atime = st.st_atim;
   out->mtime = st.st_mtim;
@@ -145,6 +152,7 @@ struct Search {
   std::vector<Entry> order;
   size_t next = 0;
   bool defer = false;  // regular files come back by name and kind only
+  std::string path;    // of the directory, as the pattern gave it
   int error = 0;  // the first entry that could not be examined, other than a vanished one
   ~Search() {
     if (dir) closedir(dir);
@@ -190,6 +198,40 @@ int OpenDirectory(const std::string& path) {
     waited += pause;
     pause = std::min<useconds_t>(2 * pause, 32000);
   }
+}
+
+// The device and inode of each directory a listing of this thread found and that has not been
+// entered since, by its path: a directory is entered only when it is still the one its listing
+// found, so one swapped for another (or for a mount) since is not read as the one listed.
+// Kept by a hash of the path, 24 bytes a directory, while the walk has not reached it.
+struct ListedId {
+  uint64_t dev, ino;
+};
+thread_local std::unordered_map<size_t, ListedId> listedDirs;
+
+size_t PathKey(const std::string& dir, const char* name) {
+  std::string path = dir;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  return std::hash<std::string>()(path);
+}
+
+void Listed(const std::string& dir, const char* name, const Stat& st) {
+  listedDirs[PathKey(dir, name)] = ListedId{st.dev, st.ino};
+}
+
+// Whether the directory just opened (fd) is the one the listing of its parent found there; true
+// when no listing of this thread found it (a start path, a lookup of its own).
+bool AsListed(const std::string& dirPath, int fd) {
+  if (listedDirs.empty()) return true;
+  std::string path = dirPath;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  auto found = listedDirs.find(std::hash<std::string>()(path));
+  if (found == listedDirs.end()) return true;
+  ListedId id = found->second;
+  listedDirs.erase(found);
+  struct stat st;
+  return fstat(fd, &st) != 0 || (st.st_dev == id.dev && st.st_ino == id.ino);
 }
 
 // Reads the matching names; "." and ".." go first (in that order), the rest sorted.
@@ -240,7 +282,12 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* data, bool* deferred) {
       return true;
     }
     if (!IsDotName(name)) {
-      if (Fill(fd, name, name, e.length, data)) return true;
+      Stat st;
+      if (e.length < sizeof data->cFileName && StatAt(fd, name, &st) &&
+          FillFrom(st, fd, name, name, e.length, data)) {
+        if (S_ISDIR(st.mode)) Listed(s->path, name, st);
+        return true;
+      }
       if (errno != ENOENT && s->error == 0) s->error = errno != 0 ? errno : EIO;
       continue;
     }
@@ -296,12 +343,18 @@ HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* data, bool defer, bool* 
   std::string dirPath =
       !slash ? std::string(".") : std::string(pattern, slash == pattern ? 1 : slash - pattern);
   int fd = OpenDirectory(dirPath);
+  if (fd >= 0 && !AsListed(dirPath, fd)) {
+    close(fd);
+    fd = -1;
+    errno = ENOTDIR;
+  }
   if (fd < 0) {
     lastError = FindErrorOf(errno);
     return INVALID_HANDLE_VALUE;
   }
   Search* s = new Search;
   s->defer = defer;
+  s->path = dirPath;
   s->dir = fdopendir(fd);
   if (!s->dir || !Collect(s, mask)) {
     lastError = FindErrorOf(errno);
