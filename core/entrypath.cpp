@@ -24,7 +24,7 @@ void WarnLeftOut(const char* reason, const char* dir, const char* name, int name
 }
 
 bool Fits(size_t len, size_t room) {
-  return len + room < MAX_PATH;
+  return len + room < kWalkPathLimit;
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ int Table::ComposeLongPath(unsigned idx, char* out, size_t cap) const {
   if (cap == 0) return kPathTooLong;
   out[0] = '\0';
   if (idx >= records.size()) return kPathTooLong;
-  if (PathLength(records, idx, MAX_PATH - 2, LongLen) >= 0) {
+  if (PathLength(records, idx, kWalkPathLimit - 2, LongLen) >= 0) {
     // Within the long-name limit: the long form or nothing, never a shortened path.
     return ComposePath(records, idx, out, cap - 1, LongLen, LongText) ? 0 : kPathTooLong;
   }

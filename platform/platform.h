@@ -179,6 +179,11 @@ constexpr char kPathSep = '/';
 constexpr bool kIsWin32 = false;
 #endif
 
+/// The longest path a walk composes for an entry. Win32 reaches entries by path, up to the
+/// program's MAX_PATH; the POSIX walk opens every directory from its parent's descriptor, so
+/// the system's PATH_MAX does not bind it, only the program's path buffers (2 * MAX_PATH).
+constexpr size_t kWalkPathLimit = kIsWin32 ? MAX_PATH : 2 * MAX_PATH - 8;
+
 /// Whether a path of 8.3 aliases reaches an entry. Where it does not (POSIX, whose short name
 /// is only the first bytes of the long one), paths are made of long names alone.
 constexpr bool kShortPathsResolve = kIsWin32;

@@ -117,9 +117,9 @@ TEST(TableTest, ComposersFollowTheParentChain) {
 
 TEST(TableTest, LongPathFallsBackToShortPastTheLimit) {
   Table t;
-  // Directories of names the find data can hold, MAX_PATH-11 characters with separators.
+  // Directories of names the find data can hold, 11 characters short of the walk's limit.
   std::string shortForm;
-  for (size_t left = MAX_PATH - 11; left > 0;) {
+  for (size_t left = kWalkPathLimit - 11; left > 0;) {
     size_t len = left <= 200 ? left : 150;
     left -= left <= 200 ? len : len + 1;
     uint32_t up = static_cast<uint32_t>(t.records.size());
@@ -127,11 +127,11 @@ TEST(TableTest, LongPathFallsBackToShortPastTheLimit) {
     shortForm += std::string(std::min<size_t>(len, 14), 'd') + kPathSep;
   }
   uint32_t dir = static_cast<uint32_t>(t.records.size());
-  t.records.push_back(Entry("12345678", dir, false));  // exactly MAX_PATH-2 in all
+  t.records.push_back(Entry("12345678", dir, false));  // exactly the limit less 2 in all
   t.records.push_back(Entry("123456789", dir, false));
   char buf[2 * MAX_PATH];
   EXPECT_EQ(0, t.ComposeLongPath(dir, buf, sizeof buf));
-  EXPECT_EQ(size_t(MAX_PATH - 2), strlen(buf));
+  EXPECT_EQ(kWalkPathLimit - 2, strlen(buf));
   EXPECT_EQ(1, t.ComposeLongPath(dir + 1, buf, sizeof buf));
   EXPECT_EQ(shortForm + "123456789", buf);
 }
