@@ -153,6 +153,7 @@ struct Search {
   size_t next = 0;
   bool defer = false;  // regular files come back by name and kind only
   std::string path;    // of the directory, as the pattern gave it
+  int searchable = -1;  // whether its entries can be reached at all; -1 not asked yet
   int error = 0;  // the first entry that could not be examined, other than a vanished one
   ~Search() {
     if (dir) closedir(dir);
@@ -276,7 +277,11 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* data, bool* deferred) {
   while (s->next < s->order.size()) {
     const Entry& e = s->order[s->next++];
     const char* name = s->names.data() + e.offset;
-    if (s->defer && e.type == DT_REG && e.length < sizeof data->cFileName) {
+    // A folder that can be listed but not searched gives none of its files, deferred or not:
+    // each would fail to be examined, as the walk that looks each up itself finds.
+    if (s->defer && e.type == DT_REG && s->searchable < 0)
+      s->searchable = faccessat(fd, ".", X_OK, AT_EACCESS) == 0 || errno != EACCES;
+    if (s->defer && e.type == DT_REG && s->searchable && e.length < sizeof data->cFileName) {
       FillDeferred(name, e.length, data);
       *deferred = true;
       return true;

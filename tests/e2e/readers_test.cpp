@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "tests/support/e2e.h"
+#include "tests/support/nodes.h"
 
 namespace e2e {
 namespace {
@@ -48,21 +49,33 @@ class ReadersTest : public E2eTest {
     return found;
   }
 
-  // Runs args with --jobs=1, 2 and 8 and expects the same report and status from each.
-  void ExpectSameForAnyReaders(const std::vector<std::string>& args, int status = kExitClean) {
+  // The warnings on standard error, in their order.
+  static std::string Warnings(const std::string& err) {
+    std::istringstream in(err);
+    std::string line, kept;
+    while (std::getline(in, line))
+      if (line.find("*** ") != std::string::npos) kept += line + "\n";
+    return kept;
+  }
+
+  // Runs args with --jobs=1, 2, 8 and the default (under the command `before`, when given) and
+  // expects the same report, warnings and status from each.
+  void ExpectSameForAnyReaders(const std::vector<std::string>& args, int status = kExitClean,
+                               const std::vector<std::string>& before = {}) {
     RunResult one;
-    for (const char* jobs : {"--jobs=1", "--jobs=2", "--jobs=8"}) {
-      std::vector<std::string> all = {jobs};
-      all.insert(all.end(), args.begin(), args.end());
-      RunResult r = Run(all);
-      EXPECT_EQ(r.status, status) << jobs << " " << args[0];
-      if (jobs[7] == '1') {
+    for (const char* jobs : {"--jobs=1", "--jobs=2", "--jobs=8", ""}) {
+      std::vector<std::string> all = args;
+      if (jobs[0] != '\0') all.insert(all.begin(), jobs);
+      RunResult r = before.empty() ? Run(all) : RunUnder(before, all);
+      EXPECT_EQ(r.status, status) << jobs << " " << args[0] << r.err;
+      if (jobs == std::string("--jobs=1")) {
         one = r;
         EXPECT_NE(WithoutClock(r.out), "") << args[0];
         continue;
       }
       EXPECT_EQ(WithoutClock(r.out), WithoutClock(one.out)) << jobs << " " << args[0];
       EXPECT_EQ(Summaries(r.err), Summaries(one.err)) << jobs << " " << args[0];
+      EXPECT_EQ(Warnings(r.err), Warnings(one.err)) << jobs << " " << args[0];
     }
   }
 };
@@ -88,6 +101,24 @@ TEST_F(ReadersTest, InfoDuplicatesScanAndCompareReportTheSameForAnyNumberOfReade
   ExpectSameForAnyReaders({"-ms", "-s", "-r", Path("tree")});
   ExpectSameForAnyReaders({"-mc", "-s", Path("copy"), Path("tree")}, kExitFinding);
   ExpectSameForAnyReaders({"-mc", "-s", "-nt", "vantel32.crc", Path("tree")}, kExitFinding);
+}
+
+// A folder that can be listed but not entered, inside the tree and as the start path: the same
+// one warning about the folder whoever reads, and none about the files it holds.
+TEST_F(ReadersTest, AFolderListedButNotEnteredIsReportedAloneForAnyNumberOfReaders) {
+  std::vector<std::string> bound;
+  if (PermissionBoundPrefix(&bound) != 0) GTEST_SKIP() << "permission bits cannot bind here";
+  namespace fs = std::filesystem;
+  fs::permissions(Path("tree/m"), fs::perms::owner_read | fs::perms::group_read |
+                                      fs::perms::others_read);
+  struct Restore {
+    std::string dir;
+    ~Restore() { fs::permissions(dir, fs::perms::owner_all); }
+  } restore{Path("tree/m")};
+  if (Has(RunUnder(bound, {"-s", Path("tree")}).err, "setpriv")) GTEST_SKIP() << "no setpriv";
+  ExpectSameForAnyReaders({"-s", Path("tree")}, kExitTrouble, bound);
+  ExpectSameForAnyReaders({"-s", Path("tree/m")}, kExitTrouble, bound);
+  ExpectSameForAnyReaders({"-md", "-s", Path("tree")}, kExitTrouble, bound);
 }
 
 // Where readers beside the walk look the files up, a Scan still sees what a walk that looks
