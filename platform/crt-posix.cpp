@@ -5,9 +5,8 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -64,46 +63,16 @@ int _open(const char* path, int flags, int mode) {
 
 namespace {
 
-// How long an open waits for a descriptor while no open of the process gets one: the limit is
-// then too low for even one file, and the file is left unread (with a warning) instead of
-// hanging.
-constexpr long kDescriptorPatienceNs = 5L * 1000 * 1000 * 1000;
-
-long NowNs() {
-  struct timespec now;
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  return now.tv_sec * 1000000000L + now.tv_nsec;
-}
-
-// The last time an open of a walked file got its descriptor.
-std::atomic<long> lastOpened{NowNs()};
-
-bool ShortOfDescriptors(int error) {
-  return error == EMFILE || error == ENFILE;
-}
-
-// The one open of every reader: a walked file, beneath its directory, no link followed. The
-// program's own limit on open files is no reason to lose a file: while others hold the
-// descriptors, wait for one of them to close its file and try again (wait false: the caller
-// holds files itself, and gives them up first).
+// The one open of every reader: a walked file, beneath its directory, no link followed, under
+// the one descriptor policy.
 int OpenWalked(const char* path, bool cachedOnly, bool wait) {
   const int flags = O_RDONLY | O_NONBLOCK;
   auto open = [&] {
-    return AtParent(path, [&](int dir, const char* name) {
-      return OpenEntryAt(dir, name, flags, cachedOnly);
-    });
+    return AtParent(
+        path, [&](int dir, const char* name) { return OpenEntryAt(dir, name, flags, cachedOnly); });
   };
-  int fd = open();
-  useconds_t pause = 1000;
-  while (fd < 0 && wait && ShortOfDescriptors(errno) &&
-         NowNs() - lastOpened.load(std::memory_order_relaxed) < kDescriptorPatienceNs) {
-    ForgetCachedParentDir();
-    usleep(pause);
-    pause = std::min<useconds_t>(2 * pause, 32000);
-    fd = open();
-  }
+  int fd = OpenWaitingForDescriptor(open, wait);
   if (fd < 0) return -1;
-  lastOpened.store(NowNs(), std::memory_order_relaxed);
   readFd = fd;
   readPath.assign(path);
   return fd;
@@ -156,6 +125,7 @@ int _write(int fd, const void* buf, unsigned count) {
 
 int _close(int fd) {
   if (fd == readFd) readFd = -1;
+  NoteDescriptorClosed();
   return close(fd);
 }
 int _access(const char* path, int mode) {

@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -95,9 +96,10 @@ int DescendByComponents(int base, const char* rel, int flags) {
     const char* slash = strchr(p, '/');
     std::string part = slash ? std::string(p, static_cast<size_t>(slash - p)) : std::string(p);
     bool last = !slash || slash[1] == 0;
-    int next = part.empty() ? dup(at)
-                            : openat(at, part.c_str(),
-                                     (last ? flags : O_PATH) | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int next = part.empty()
+                   ? dup(at)
+                   : openat(at, part.c_str(),
+                            (last ? flags : O_PATH) | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     int error = errno;
     if (at != base) close(at);
     if (next < 0) {
@@ -222,6 +224,46 @@ int OpenEntryAt(int dir, const char* name, int flags, bool cachedOnly) {
     openat2Works.store(false);
   }
   return openat(dir, name, flags | O_NOFOLLOW | O_CLOEXEC);
+}
+
+namespace {
+
+// How long an open waits for a descriptor while no open of the process gets one.
+constexpr long kDescriptorPatienceNs = 5L * 1000 * 1000 * 1000;
+
+long NowNs() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return now.tv_sec * 1000000000L + now.tv_nsec;
+}
+
+// The last time an open of the policy got its descriptor or one was closed.
+std::atomic<long> lastOpened{NowNs()};
+
+bool ShortOfDescriptors(int error) {
+  return error == EMFILE || error == ENFILE;
+}
+
+}  // namespace
+
+void NoteDescriptorClosed() {
+  lastOpened.store(NowNs(), std::memory_order_relaxed);
+}
+
+int OpenWaitingForDescriptor(int (*open)(void*), void* arg, bool wait) {
+  int fd = open(arg);
+  useconds_t pause = 1000;
+  while (fd < 0 && ShortOfDescriptors(errno)) {
+    ForgetCachedParentDir();  // the thread's own first
+    if (wait && NowNs() - lastOpened.load(std::memory_order_relaxed) >= kDescriptorPatienceNs)
+      break;
+    if (wait) usleep(pause);
+    pause = std::min<useconds_t>(2 * pause, 32000);
+    fd = open(arg);
+    if (!wait) break;
+  }
+  if (fd >= 0) lastOpened.store(NowNs(), std::memory_order_relaxed);
+  return fd;
 }
 
 void ForgetCachedParentDir() {

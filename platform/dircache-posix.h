@@ -32,6 +32,20 @@ int OpenListedDir(const char* path);
 /// otherwise (cachedOnly then opens as without it). O_CLOEXEC is added. -1 with errno.
 int OpenEntryAt(int dir, const char* name, int flags, bool cachedOnly);
 
+/// The one descriptor policy of the program's opens: open() (an int, negative with errno set) is
+/// tried; short of descriptors (EMFILE, ENFILE: the program's own limit) the thread's cached
+/// directories are given up and, when `wait`, it waits for another thread to close a descriptor
+/// and tries again, giving up only when no open of the process has succeeded for seconds (the
+/// limit is too low for the program itself: the entry is then warned about, not waited on for
+/// ever). wait false: the caller holds descriptors itself and gives them up first.
+int OpenWaitingForDescriptor(int (*open)(void*), void* arg, bool wait);
+/// Tells the policy that a descriptor was given back: waiting opens are making progress.
+void NoteDescriptorClosed();
+template <typename Open>
+int OpenWaitingForDescriptor(Open open, bool wait) {
+  return OpenWaitingForDescriptor([](void* f) { return (*static_cast<Open*>(f))(); }, &open, wait);
+}
+
 /// Runs lookup(dir, name) (an int, negative on failure with errno set) in the directory that
 /// holds path, as CachedParentDir reaches it. When it fails for a name or directory that is
 /// gone, or for lack of descriptors, the cached directories are dropped and it runs once more

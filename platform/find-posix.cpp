@@ -151,10 +151,10 @@ struct Search {
   std::string names;  // every name with its terminating NUL
   std::vector<Entry> order;
   size_t next = 0;
-  bool defer = false;  // regular files come back by name and kind only
-  std::string path;    // of the directory, as the pattern gave it
+  bool defer = false;   // regular files come back by name and kind only
+  std::string path;     // of the directory, as the pattern gave it
   int searchable = -1;  // whether its entries can be reached at all; -1 not asked yet
-  int error = 0;  // the first entry that could not be examined, other than a vanished one
+  int error = 0;        // the first entry that could not be examined, other than a vanished one
   ~Search() {
     if (dir) closedir(dir);
   }
@@ -177,28 +177,10 @@ struct NameLess {
 };
 
 // Checksum readers beside the walk may hold every descriptor the process may have for a moment:
-// wait for one of them to close its file rather than take the directory for unreadable. Once a
-// wait has run out (the limit is too low for the program itself), later opens do not wait
-// until one succeeds again.
+// the listing waits for one of them to close its file rather than take the directory for
+// unreadable.
 int OpenDirectory(const std::string& path) {
-  static std::atomic<bool> starved{false};
-  useconds_t pause = 1000, waited = 0;
-  for (;;) {
-    int fd = OpenListedDir(path.c_str());
-    if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
-      ForgetCachedParentDir();  // its descriptors first
-      fd = OpenListedDir(path.c_str());
-    }
-    if (fd >= 0) starved = false;
-    if (fd >= 0 || (errno != EMFILE && errno != ENFILE) || starved) return fd;
-    if (waited >= 5000000) {
-      starved = true;
-      return fd;
-    }
-    usleep(pause);
-    waited += pause;
-    pause = std::min<useconds_t>(2 * pause, 32000);
-  }
+  return OpenWaitingForDescriptor([&] { return OpenListedDir(path.c_str()); }, true);
 }
 
 // The device and inode of each directory a listing of this thread found and that has not been

@@ -160,7 +160,8 @@ TEST_F(EvidenceTest, FewDescriptorsForManyReadersLoseNoCopy) {
     MakeFile("pairs/e/d" + std::to_string(i % 30) + "/g" + std::to_string(i), bytes);
   }
   // Read side by side (past the size read whole), more of them than descriptors.
-  for (int i = 0; i < 21; ++i) MakeFile("pairs/big/b" + std::to_string(i), std::string(1100000, 'b'));
+  for (int i = 0; i < 21; ++i)
+    MakeFile("pairs/big/b" + std::to_string(i), std::string(1100000, 'b'));
   const std::vector<std::string> limited = {"/bin/sh", "-c", "ulimit -n 16 && exec \"$0\" \"$@\""};
   for (int run = 0; run < 2; ++run) {
     for (const char* jobs : {"--jobs=64", ""}) {
@@ -169,7 +170,8 @@ TEST_F(EvidenceTest, FewDescriptorsForManyReadersLoseNoCopy) {
       if (jobs[0] != '\0') args.insert(args.begin(), jobs);
       RunResult r = RunUnder(limited, args);
       EXPECT_EQ(kExitClean, r.status) << r.err;
-      EXPECT_TRUE(Has(r.out, "Was found 6021 diplicate file(s).\n")) << r.out.substr(r.out.size() - 200);
+      EXPECT_TRUE(Has(r.out, "Was found 6021 diplicate file(s).\n"))
+          << r.out.substr(r.out.size() - 200);
       EXPECT_FALSE(Has(r.err, "Warning")) << r.err;
     }
   }

@@ -55,7 +55,8 @@ TEST_F(HostileTreeTest, AFolderSwappedForALinkNeverLeadsOutsideTheTree) {
         RunResult r = Run(args);
         ++runs;
         EXPECT_FALSE(Has(r.out, "SECRET") || Has(r.out, Hex(CrcOf(kSecret))))
-            << mode << " " << jobs << "\n" << r.out;
+            << mode << " " << jobs << "\n"
+            << r.out;
         EXPECT_FALSE(Exists("vantel32.crc") && Has(ReadFile("vantel32.crc"), "SECRET")) << jobs;
       }
     }

@@ -109,8 +109,8 @@ TEST_F(ReadersTest, AFolderListedButNotEnteredIsReportedAloneForAnyNumberOfReade
   std::vector<std::string> bound;
   if (PermissionBoundPrefix(&bound) != 0) GTEST_SKIP() << "permission bits cannot bind here";
   namespace fs = std::filesystem;
-  fs::permissions(Path("tree/m"), fs::perms::owner_read | fs::perms::group_read |
-                                      fs::perms::others_read);
+  fs::permissions(Path("tree/m"),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   struct Restore {
     std::string dir;
     ~Restore() { fs::permissions(dir, fs::perms::owner_all); }
