@@ -152,10 +152,6 @@ std::vector<Entry> IndexFiles(std::vector<Table>& tables) {
 // Files of one size are first told apart by the checksum of their first bytes (all of them
 // when small): a kibibyte tells most files of other contents apart, and little is copied.
 constexpr uint64_t kFirstBytes = 1024;
-// Files a reader takes at a time: those of a directory stay with one reader, which looks each
-// up in that directory alone.
-constexpr size_t kChunk = 64;
-
 // The readers for some shares of work, at most one each: as many as the command line says,
 // else `fit`.
 unsigned Readers(size_t shares, unsigned fit) {
@@ -187,40 +183,10 @@ std::string EntryOpenPath(const Table& t, uint32_t idx) {
   return path;
 }
 
-// A reader's path buffer, holding the start path of the task it last read in.
-struct PathBuffer {
-  const Table* task = nullptr;
-  size_t base = 0;
-  char text[2 * MAX_PATH];
-};
-
-// A file whose first bytes are not in memory stays open while a reader opens the next ones:
-// the try that found them missing has asked the device for them, so up to this many reads of
-// each reader are on their way at once (one at a time left the device idle, cold).
-constexpr size_t kWaitingFiles = 16;
-
-// The first bytes of record idx: 0, why they could not be read (crc then 0), or, when they are
-// not in memory, kCrcWouldWait with the file open in *read.
-int StartFirstBytes(const Table& t, uint32_t idx, PathBuffer& path, unsigned char* buffer,
-                    CrcFileRead* read, uint32_t* crc, bool wait) {
-  const Record& r = t.records[idx];
-  if (path.task != &t) {
-    snprintf(path.text, MAX_PATH, "%s", t.cStartPath);
-    path.base = strlen(path.text);
-    path.task = &t;
-  }
-  *crc = 0;
-  if (!ComposeFilePath(t, idx, path.text, path.base)) return ENAMETOOLONG;
-  int result = CrcFileStart(path.text, r.qwSize, r.dwAttr, false, read, crc, wait);
-  if (result != kCrcOpened) return result;
-  read->remaining = std::min(r.qwSize, kFirstBytes);
-  return CrcReadOn(*read, buffer, static_cast<unsigned>(kFirstBytes), true, crc);
-}
-
 // The checksum pass of a search without stored checksums: the files of a shared size get the
-// checksum of their first bytes, read by several readers. Then, for each task as its own pass
+// checksum of their first bytes, read by the reader pool. Then, for each task as its own pass
 // would say it, the files that could not be read and the summary line.
-class FirstBytesPass {
+class FirstBytesPass : public CrcSink {
  public:
   FirstBytesPass(const std::vector<Table>& tables, std::vector<Entry>& files)
       : tables_(tables), files_(files), read_(files.size()) {
@@ -233,84 +199,42 @@ class FirstBytesPass {
 
   void Run() {
     time_t start = time(nullptr);
-    // Readers never wait on each other, so more than the processors cost next to nothing when
-    // the files are in memory, and keep the device busy when they are not.
-    unsigned readers = Readers(files_.size() / kChunk + 1,
-                               std::max(std::thread::hardware_concurrency(), kWaitingReaders));
-    // Each may hold its waiting files, the one it opens and its cached folders.
-    readers = std::max(1u, std::min<unsigned>(readers, DescriptorsToSpare() / (kWaitingFiles + 3)));
-    std::vector<std::vector<std::pair<size_t, int>>> failed(readers);
-    RunReaders(readers, [this, &failed](unsigned n) { Read(&failed[n], n == 0); });
-    std::vector<std::pair<size_t, int>> all;
-    for (const auto& f : failed) all.insert(all.end(), f.begin(), f.end());
-    std::sort(all.begin(), all.end());
-    Say(all, time(nullptr) - start);
+    CrcReaders readers(ReaderThreads());
+    char path[2 * MAX_PATH];
+    const Table* task = nullptr;
+    size_t base = 0;
+    for (size_t i = 0; i < files_.size(); ++i) {
+      if (!read_[i]) continue;
+      Entry& e = files_[i];
+      const Table& t = tables_[e.task];
+      if (task != &t) {
+        snprintf(path, MAX_PATH, "%s", t.cStartPath);
+        base = strlen(path);
+        task = &t;
+      }
+      if (!ComposeFilePath(t, e.idx, path, base)) {
+        readers.Drain();  // the warnings stay in the order of the files
+        Checksummed(i, path, 0, ENAMETOOLONG);
+        continue;
+      }
+      // The checksum of as many bytes as the first look takes: a file that is shorter now
+      // fails as a shrunk file does.
+      readers.Submit(path, std::min(e.size(), kFirstBytes), t.records[e.idx].dwAttr, false, this,
+                     i);
+    }
+    readers.Drain();
+    Say(time(nullptr) - start);
+  }
+
+  void Checksummed(uint64_t tag, const char*, uint32_t crc, int error) override {
+    size_t i = static_cast<size_t>(tag);
+    files_[i].crc = crc;
+    if (error != 0) failed_.emplace_back(i, error);
+    ++done_;
+    if (progress_.Due()) ShowProgress(files_[i], done_);
   }
 
  private:
-  // A file left open for its bytes to come, by its position among the files.
-  struct Waiting {
-    size_t file;
-    CrcFileRead read;
-  };
-
-  // What one reader holds.
-  struct Reader {
-    std::vector<unsigned char> buffer = std::vector<unsigned char>(kFirstBytes);
-    PathBuffer path;
-    ProgressTimer progress;
-    std::deque<Waiting> waiting;
-    std::vector<std::pair<size_t, int>>* failed;
-    bool shows;
-  };
-
-  void Read(std::vector<std::pair<size_t, int>>* failed, bool shows) {
-    Reader reader;
-    reader.failed = failed;
-    reader.shows = shows;
-    for (size_t from; (from = next_.fetch_add(kChunk)) < files_.size();)
-      for (size_t i = from; i < std::min(from + kChunk, files_.size()); ++i)
-        if (read_[i]) Start(reader, i);
-    while (!reader.waiting.empty()) FinishFirst(reader);
-    ReleaseThreadState();
-  }
-
-  void Start(Reader& reader, size_t i) {
-    Entry& e = files_[i];
-    Waiting w{i, CrcFileRead()};
-    auto start = [&](bool wait) {
-      return StartFirstBytes(tables_[e.task], e.idx, reader.path, reader.buffer.data(), &w.read,
-                             &e.crc, wait);
-    };
-    // Short of descriptors, those of the files held open are given up first: only a reader
-    // that holds none waits for another's.
-    int result = start(reader.waiting.empty());
-    if ((result == EMFILE || result == ENFILE) && !reader.waiting.empty()) {
-      while (!reader.waiting.empty()) FinishFirst(reader);
-      result = start(true);
-    }
-    if (result != kCrcWouldWait) {
-      Done(reader, i, result);
-      return;
-    }
-    reader.waiting.push_back(w);
-    if (reader.waiting.size() == kWaitingFiles) FinishFirst(reader);
-  }
-
-  void FinishFirst(Reader& reader) {
-    Waiting& w = reader.waiting.front();
-    Done(reader, w.file,
-         CrcReadOn(w.read, reader.buffer.data(), static_cast<unsigned>(kFirstBytes), false,
-                   &files_[w.file].crc));
-    reader.waiting.pop_front();
-  }
-
-  void Done(Reader& reader, size_t i, int error) {
-    if (error != 0) reader.failed->emplace_back(i, error);
-    unsigned done = ++done_;
-    if (reader.shows && reader.progress.Due()) ShowProgress(files_[i], done);
-  }
-
   void ShowProgress(const Entry& e, unsigned done) const {
     char path[2 * MAX_PATH];
     DrawProgress(ChecksumProgressText(ShownPath(tables_[e.task], static_cast<long>(e.idx), path),
@@ -318,7 +242,8 @@ class FirstBytesPass {
                  "\r");
   }
 
-  void Say(const std::vector<std::pair<size_t, int>>& failed, time_t elapsed) const {
+  void Say(time_t elapsed) const {
+    const std::vector<std::pair<size_t, int>>& failed = failed_;
     std::vector<unsigned> count(tables_.size(), 0);
     std::vector<uint64_t> bytes(tables_.size(), 0);
     for (size_t i = 0; i < files_.size(); ++i) {
@@ -349,8 +274,9 @@ class FirstBytesPass {
   std::vector<Entry>& files_;
   std::vector<bool> read_;  // for each file: its size is shared, so it is read
   unsigned total_ = 0;
-  std::atomic<size_t> next_{0};
-  std::atomic<unsigned> done_{0};
+  unsigned done_ = 0;
+  std::vector<std::pair<size_t, int>> failed_;  // in the order of the files
+  ProgressTimer progress_;
 };
 
 // Runs of at least two entries with equal size and CRC: the groups the checksums propose.
