@@ -202,6 +202,10 @@ int CachedParentDir(const char* path, const char** name) {
 }
 
 int OpenListedDir(const char* path) {
+  // A start path is taken as the user gave it, a link to a folder included.
+  size_t len = strlen(path);
+  while (len > 1 && path[len - 1] == '/') --len;
+  if (RootOf(path, len).size() == len) return open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   const char* name;
   int dir = CachedParentDir(path, &name);
   if (dir == -1) return -1;

@@ -65,5 +65,20 @@ TEST_F(HostileTreeTest, AFolderSwappedForALinkNeverLeadsOutsideTheTree) {
   racer.join();
 }
 
+// The start path is taken as the user gave it: a link to the tree, or a folder above it, is
+// followed there, and only below it are links refused.
+TEST_F(HostileTreeTest, AStartPathThroughALinkIsWalkedWhole) {
+  if (kIsWin32) GTEST_SKIP() << "the Win32 build keeps paths";
+  fs::create_directory_symlink(Path("tree"), Path("to-tree"));
+  fs::create_directory_symlink(Root(), Path("tree/d0/up"));
+  for (const char* start : {"to-tree", "to-tree/sub", "tree/d0/up/tree/sub"}) {
+    for (const char* jobs : {"--jobs=1", "--jobs=8"}) {
+      RunResult r = Run({jobs, "-s", Path(start)});
+      EXPECT_EQ(kExitClean, r.status) << start << " " << jobs << r.err;
+      EXPECT_TRUE(Has(r.out, "g19")) << start << " " << jobs;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace e2e
