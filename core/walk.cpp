@@ -11,6 +11,7 @@
 
 #include "core/entrypath.h"
 #include "core/exclude.h"
+#include "core/lookup.h"
 #include "core/pathtext.h"
 #include "core/progress.h"
 #include "core/rules.h"
@@ -204,10 +205,31 @@ int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& 
   });
 }
 
+namespace {
+
+// A directory that is no directory now (swapped for a link or a file since it was listed) is
+// recorded as what it is now, so that no listing or catalogue shows a folder that was never
+// entered as one.
+void RecordAsItIsNow(Record& r, const char* dir) {
+  std::string path(dir);
+  while (path.size() > 1 && path.back() == kPathSep) path.pop_back();
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindExactFileA(path.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  FindClose(h);
+  if (IsDirectory(fd) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+  uint32_t noMatch = r.dwAttr & atNOMATCH;
+  r = Record(fd, r.dwUpIdx);
+  r.dwAttr |= noMatch;
+}
+
+}  // namespace
+
 int Table::ScanDirectory(const char* dir, unsigned parent, bool deferFiles) {
   Appender appender(records, parent, deferFiles);
   int error = ListDirectory(*this, parent, dir, appender);
   appender.Finish();
+  if (error == ENOTDIR && parent != 0) RecordAsItIsNow(records[parent - 1], dir);
   if (error != 0) WarnSkipped(error, dir);
   return error;
 }
