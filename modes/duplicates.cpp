@@ -303,9 +303,14 @@ bool KeepsChecksumRule(const Table& t, const Entry& e) {
   return FromDataFile(t) && (e.size() == 0 || e.crc != 0);
 }
 
-bool CrcNowIs(const Table& t, const Entry& e, const std::string& path) {
+// Through the caller's own buffer: confirmers beside each other never share one.
+bool CrcNowIs(const Table& t, const Entry& e, const std::string& path,
+              std::vector<unsigned char>& buffer) {
   uint32_t crc = 0;
-  return CRCFileOfSize(path.c_str(), e.size(), t.records[e.idx].dwAttr, &crc) == 0 && crc == e.crc;
+  buffer.resize(kCrcBufferSize);
+  return CRCFileOfSizeBuffered(path.c_str(), e.size(), t.records[e.idx].dwAttr, buffer.data(),
+                               kCrcBufferSize, &crc) == 0 &&
+         crc == e.crc;
 }
 
 // Splits a proposed group by the bytes of its members and keeps the parts that are copies.
@@ -349,7 +354,7 @@ class Confirmer {
       int matching = 0;
       for (std::vector<uint32_t>& part : parts) {
         const Entry& e = begin[part[0]];
-        if (CrcNowIs(tables_[e.task], e, OpenPath(e)) && ++matching == 1) join = &part;
+        if (CrcNowIs(tables_[e.task], e, OpenPath(e), buffer_) && ++matching == 1) join = &part;
       }
       if (matching == 1) {
         join->insert(join->end(), unread.begin(), unread.end());
@@ -379,6 +384,7 @@ class Confirmer {
   std::vector<Table>& tables_;
   const std::vector<Entry>& files_;
   ContentSplitter splitter_;
+  std::vector<unsigned char> buffer_;
 };
 
 // Confirmed groups, ordered by their first members: the order in which a scan of all tasks
