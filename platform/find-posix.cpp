@@ -203,9 +203,10 @@ void Listed(const std::string& dir, const char* name, const Stat& st) {
   listedDirs[PathKey(dir, name)] = ListedId{st.dev, st.ino};
 }
 
-// Whether the directory just opened (fd) is the one the listing of its parent found there; true
-// when no listing of this thread found it (a start path, a lookup of its own).
-bool AsListed(const std::string& dirPath, int fd) {
+// Whether the directory just opened (self: its status, when known) is the one the listing of its
+// parent found there; true when no listing of this thread found it (a start path, a lookup of
+// its own).
+bool AsListed(const std::string& dirPath, bool known, const Stat& self) {
   if (listedDirs.empty()) return true;
   std::string path = dirPath;
   while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -213,8 +214,7 @@ bool AsListed(const std::string& dirPath, int fd) {
   if (found == listedDirs.end()) return true;
   ListedId id = found->second;
   listedDirs.erase(found);
-  struct stat st;
-  return fstat(fd, &st) != 0 || (st.st_dev == id.dev && st.st_ino == id.ino);
+  return !known || (self.dev == id.dev && self.ino == id.ino);
 }
 
 // Reads the matching names; "." and ".." go first (in that order), the rest sorted.
@@ -261,8 +261,10 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* data, bool* deferred) {
     const char* name = s->names.data() + e.offset;
     // A folder that can be listed but not searched gives none of its files, deferred or not:
     // each would fail to be examined, as the walk that looks each up itself finds.
+    // Searchable by everyone by its mode needs no question.
     if (s->defer && e.type == DT_REG && s->searchable < 0)
-      s->searchable = faccessat(fd, ".", X_OK, AT_EACCESS) == 0 || errno != EACCES;
+      s->searchable = (s->haveSelf && (s->self.mode & 0111) == 0111) ||
+                      faccessat(fd, ".", X_OK, AT_EACCESS) == 0 || errno != EACCES;
     if (s->defer && e.type == DT_REG && s->searchable && e.length < sizeof data->cFileName) {
       FillDeferred(name, e.length, data);
       *deferred = true;
@@ -330,16 +332,21 @@ HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* data, bool defer, bool* 
   std::string dirPath =
       !slash ? std::string(".") : std::string(pattern, slash == pattern ? 1 : slash - pattern);
   int fd = OpenDirectory(dirPath);
-  if (fd >= 0 && !AsListed(dirPath, fd)) {
-    close(fd);
-    fd = -1;
-    errno = ENOTDIR;
-  }
   if (fd < 0) {
     lastError = FindErrorOf(errno);
     return INVALID_HANDLE_VALUE;
   }
+  // Its own status serves "." and ".." as well.
+  Stat self;
+  bool known = StatAt(fd, "", &self);
+  if (!AsListed(dirPath, known, self)) {
+    close(fd);
+    lastError = FindErrorOf(ENOTDIR);
+    return INVALID_HANDLE_VALUE;
+  }
   Search* s = new Search;
+  s->haveSelf = known;
+  s->self = self;
   s->defer = defer;
   s->path = dirPath;
   s->dir = fdopendir(fd);
