@@ -32,9 +32,11 @@ const Mode kModes[] = {
     {cmCRC, 'I', [] { return List(InfoMode); }},
     {cmSCAN, 'S',
      [] {
-       return ScanMode(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
-                       cmd & cmNOSIZE, cmd & cmNOPATH, cmd & cmRO, options.moves,
-                       options.acceptDamaged, options.acceptEmpty);
+       // /ns hides CRC changes from Scan's report but leaves the CRCs read, for damage.
+       uint32_t noCrc = options.noCrcTyped ? cmd & cmNOCRC : 0;
+       return ScanMode(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, noCrc, cmd & cmNOSIZE,
+                       cmd & cmNOPATH, cmd & cmRO, options.moves, options.acceptDamaged,
+                       options.acceptEmpty, options.archive, options.acceptMissing);
      }},
     {cmDFF, 'D', [] { return FindDuplicates(tables, cmd & cmSUB, cmd & cmDEBUG); }},
     {cmTEST, 'T', [] { return List(TestMode); }},

@@ -55,6 +55,16 @@ bool AcceptEmpty(const char*) {
   return true;
 }
 
+bool Archive(const char*) {
+  options.archive = true;
+  return true;
+}
+
+bool AcceptMissing(const char*) {
+  options.acceptMissing = true;
+  return true;
+}
+
 bool Exclude(const char* value) {
   if (!IsExcludePattern(value)) {
     fprintf(stderr, " *** Error: --exclude takes a name or path pattern: %s\n", value);
@@ -115,6 +125,10 @@ const LongOption kLongOptions[] = {
      AcceptDamaged},
     {"accept-empty", Takes::kNothing, "",
      "In Scan mode save a data file whose every file is missing.", AcceptEmpty},
+    {"archive", Takes::kNothing, "",
+     "In Scan mode missing or changed files are findings, kept as stored.", Archive},
+    {"accept-missing", Takes::kNothing, "", "In Scan mode with --archive let missing files go.",
+     AcceptMissing},
     {"exclude", Takes::kValue, "PATTERN",
      "Leave out entries whose name (or path, with a /) matches; repeatable.", Exclude},
     {"one-file-system", Takes::kNothing, "",

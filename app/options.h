@@ -5,11 +5,14 @@
 #include "core/crc_readers.h"
 
 struct RunOptions {
-  bool version = false;  // --version: print the version and build lines, run no mode
-  bool moves = false;    // --moves: Scan and Compare report moves instead of missing + new
-  unsigned jobs = kFitReaders;      // --jobs=N: files checksummed at once
-  bool acceptDamaged = false;       // --accept-damaged: Scan saves the new CRC of damaged files
-  bool acceptEmpty = false;         // --accept-empty: Scan saves a catalogue whose entries all went
+  bool version = false;         // --version: print the version and build lines, run no mode
+  bool moves = false;           // --moves: Scan and Compare report moves instead of missing + new
+  unsigned jobs = kFitReaders;  // --jobs=N: files checksummed at once
+  bool acceptDamaged = false;   // --accept-damaged: Scan saves the new CRC of damaged files
+  bool acceptEmpty = false;     // --accept-empty: Scan saves a catalogue whose entries all went
+  bool archive = false;         // --archive: Scan keeps missing and changed files as findings
+  bool acceptMissing = false;   // --accept-missing: Scan under --archive lets missing files go
+  bool noCrcTyped = false;      // /nc itself, not only through /ns: Scan reads no CRC at all
 };
 
 extern RunOptions options;

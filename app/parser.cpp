@@ -141,6 +141,7 @@ void ReadNoSwitch(const char* arg) {
     cmd |= cmNOATTR;
   } else if (Is(c, 'C')) {
     cmd |= cmNOCRC;
+    options.noCrcTyped = true;
   } else if (Is(c, 'P')) {
     cmd |= cmNOPATH;
   } else if (Is(c, 'S')) {

@@ -51,7 +51,8 @@ const char kShellNote[] =
 // What a script learns from the exit status.
 const char kExitStatus[] =
     "\n  Exit status:  0 - nothing needs attention (changes saved by Scan included).\n"
-    "                1 - Scan found damaged files, or Compare found a difference.\n"
+    "                1 - Scan found damaged files (with --archive also changed or\n"
+    "                    missing ones), or Compare found a difference.\n"
     "                2 - trouble: command line, data file or tree refused, an entry\n"
     "                    skipped or unreadable, a report or data file not written.\n";
 

@@ -196,6 +196,28 @@ void Reconciler::MarkCovered() {
     if (covered_[k]) table_.records[k].wStatus |= stGONE;
 }
 
+std::vector<size_t> Reconciler::MissingFiles() const {
+  std::vector<size_t> files;
+  const auto& recs = table_.records;
+  for (size_t k = 0; k < stored_; ++k)
+    if ((recs[k].wStatus & (stGONE | stMOVED)) == stGONE && !recs[k].IsDir() && !IsCovered(k))
+      files.push_back(k);
+  return files;
+}
+
+void Reconciler::Keep(const std::vector<size_t>& files) {
+  auto& recs = table_.records;
+  std::vector<char> kept(stored_, 0);
+  for (size_t k : files) kept[k] = 1;
+  // Children follow their parents: one backward pass passes each kept mark up the tree.
+  for (size_t k = stored_; k-- > 0;) {
+    if (!kept[k]) continue;
+    recs[k].wStatus &= ~stGONE;
+    uint32_t up = recs[k].dwUpIdx;
+    if (up != 0 && up - 1 < k) kept[up - 1] = 1;
+  }
+}
+
 void Reconciler::KeepBelow(uint32_t d) {
   if (keepBelow_.empty()) keepBelow_.assign(stored_ + 1, 0);
   keepBelow_[d] = 1;
@@ -349,6 +371,7 @@ void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* pat
   m.live = (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
   m.path = path;
   m.storedWrite = r.ftWrite;
+  m.liveWrite = fd.ftLastWriteTime;
   EntryChange& c = m.c;
 
   char shortName[kShortNameLen];
@@ -399,6 +422,7 @@ void Reconciler::Found(uint64_t tag, const FileFacts& facts) {
     return;
   }
   m.live = facts.size;
+  m.liveWrite = facts.lastWrite;
   EntryFacts now{m.shortName, facts.creation, facts.lastWrite, facts.attributes, false};
   m.changes += CheckFacts(table_.records[m.k], now, opt_, m.c);
 }
@@ -426,12 +450,35 @@ void Reconciler::ReportReady() {
   }
 }
 
-bool Reconciler::Damaged(const Matched& m) const {
-  const Record& r = table_.records[m.k];
-  // A stored CRC of 0 on a file with contents was never made (/nc, or unreadable then). No
-  // Write text: the write times are equal within the run's window.
-  return opt_.findDamage && !opt_.noTime && !opt_.noSize && m.c.write[0] == '\0' &&
-         r.qwSize == m.live && r.dwCRC != 0;
+void Reconciler::JudgeContents(Matched& m, bool sizeChanged) {
+  Record& r = table_.records[m.k];
+  EntryChange& c = m.c;
+  // A stored CRC of 0 on a file with contents was never made (/nc, or unreadable then).
+  const bool known = !opt_.noCrc && (r.dwCRC != 0 || r.qwSize == 0);
+  const bool differs = r.qwSize != m.live || r.dwCRC != m.crc;
+  // The size and write time are judged as read, whatever the report was told to leave out.
+  const bool kept = r.qwSize == m.live && TimesEqual(m.storedWrite, m.liveWrite);
+  c.damaged = opt_.findDamage && !m.dir && known && differs && (kept || opt_.archive);
+  c.edited = c.damaged && !kept;
+  if (!sizeChanged && !opt_.noCrc && r.dwCRC != m.crc && (!opt_.hideCrc || c.damaged)) {
+    CrcChange(r.dwCRC, m.crc, c.crc, sizeof c.crc);
+    ++m.changes;
+  }
+  if (c.damaged && !opt_.acceptDamaged) {
+    // Evidence: size, time and CRC stay together as stored until restored or accepted.
+    r.ftWrite = m.storedWrite;
+    return;
+  }
+  if (!opt_.findDamage) {
+    if (sizeChanged || !opt_.noCrc) r.dwCRC = m.crc;
+    if (sizeChanged) r.qwSize = m.live;
+    return;
+  }
+  // Scan's catalogue takes what was read, shown or not, so that the next run judges damage
+  // against the file as it is. A CRC that no longer describes the file is dropped, not kept.
+  if (!opt_.noCrc || !kept) r.dwCRC = opt_.noCrc ? 0 : m.crc;
+  r.qwSize = m.live;
+  if (!TimesEqual(r.ftWrite, m.liveWrite)) r.ftWrite = m.liveWrite;
 }
 
 void Reconciler::Conclude(Matched& m) {
@@ -456,15 +503,8 @@ void Reconciler::Conclude(Matched& m) {
       c.write[0] = '\0';
       --m.changes;
     }
-  } else if (sizeChanged) {
-    r.dwCRC = m.crc;
-    r.qwSize = m.live;
-  } else if (!opt_.noCrc && r.dwCRC != m.crc) {
-    CrcChange(r.dwCRC, m.crc, c.crc, sizeof c.crc);
-    c.damaged = Damaged(m);
-    // Damage is evidence: the stored CRC is kept until the file is restored or accepted.
-    if (!c.damaged || opt_.acceptDamaged) r.dwCRC = m.crc;
-    ++m.changes;
+  } else {
+    JudgeContents(m, sizeChanged);
   }
   if (m.changes == 0) return;
   char shown[2 * MAX_PATH];

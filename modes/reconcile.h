@@ -26,16 +26,23 @@ struct CheckOptions {
   bool checkCreate = true;   // Compare never checks the creation time
   bool dirWriteTime = true;  // nor the write time of a directory
   // Scan: new contents under the same size and write time are damage, and the stored CRC
-  // stays unless the user accepts the new one.
+  // stays unless the user accepts the new one. The switches that hide a field from the report
+  // do not hide it from this judgement: only noCrc does.
   bool findDamage = false;
   bool acceptDamaged = false;
+  // Scan of an archive: new contents are a finding whatever the size and times say.
+  bool archive = false;
+  // Scan under /ns: the CRC is read for the judgement above, but an ordinary change of it is
+  // left out of the report, as the size is.
+  bool hideCrc = false;
 };
 
 /// The texts of one matched entry's differences; an empty text means no difference.
 struct EntryChange {
   const char* path = nullptr;  // full path, OEM
   bool isDir = false;
-  bool damaged = false;  // contents changed, size and write time kept
+  bool damaged = false;  // contents changed, size and write time kept (or any change, archived)
+  bool edited = false;   // damaged with a new size or write time: an archive's file rewritten
   char name[64] = "";
   char create[80] = "";
   char write[80] = "";
@@ -79,6 +86,12 @@ class Reconciler : public CrcSink, private DirVisitor {
   /// so that they leave the catalogue and the report shows what the patterns took out. Until
   /// then they are neither looked for nor listed.
   void MarkCovered();
+  /// After MarkCovered: the stored files that are missing, neither moved nor left out by
+  /// --exclude, in table order.
+  std::vector<size_t> MissingFiles() const;
+  /// The records of files (MissingFiles) stay in the catalogue, and the directories that lead
+  /// to them: Compact passes them by.
+  void Keep(const std::vector<size_t>& files);
 
  private:
   int VisitDirectory(uint32_t d, char* path, size_t base);
@@ -112,6 +125,7 @@ class Reconciler : public CrcSink, private DirVisitor {
     bool gone = false;        // gone (or a directory now) when its reader came: not found
     char shortName[kShortNameLen] = {};
     FILETIME storedWrite = {};
+    FILETIME liveWrite = {};  // read even when no change of it is reported
     uint64_t live = 0;
     uint32_t crc = 0;
     int changes = 0;
@@ -126,7 +140,9 @@ class Reconciler : public CrcSink, private DirVisitor {
   // Reports the matched entries at the front whose checksums are in, in walk order.
   void ReportReady();
   void Conclude(Matched& m);
-  bool Damaged(const Matched& m) const;
+  // Whether m's contents changed as the run's findings count it; marks c and keeps the stored
+  // contents' fields in the record (those of a file not accepted).
+  void JudgeContents(Matched& m, bool sizeChanged);
   void Checksummed(uint64_t tag, const char* path, uint32_t crc, int error) override;
   void Found(uint64_t tag, const FileFacts& facts) override;
   long Find(uint32_t up, bool dir, const char* name) const;

@@ -28,6 +28,7 @@ struct ScanReport {
   int dirsChanged = 0, dirsDeleted = 0, dirsNew = 0;
   int filesMoved = 0, dirsMoved = 0;
   int damaged = 0;
+  int missing = 0;  // files missing from an archive
 
   void ShowBanner() {
     if (bannerShown) return;
@@ -130,11 +131,19 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
   }
 }
 
+void WarnMissing(const Table& t, const std::vector<size_t>& files) {
+  char shown[2 * MAX_PATH];
+  for (size_t k : files)
+    fprintf(stderr, " *** Warning: Missing from the archive: %s\n",
+            ShownPath(t, static_cast<long>(k), shown));
+}
+
 }  // namespace
 
 int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
              uint32_t noCrc, uint32_t noSize, uint32_t noPath, uint32_t readOnly,
-             uint32_t pairMoves, uint32_t acceptDamaged, uint32_t acceptEmpty) {
+             uint32_t pairMoves, uint32_t acceptDamaged, uint32_t acceptEmpty, uint32_t archive,
+             uint32_t acceptMissing) {
   StatusLine(" \376 CRC32 File Scanner ...\n");
   const bool withMoves = pairMoves != 0;
   ScanReport report;
@@ -158,6 +167,8 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   options.findDamage = true;
   options.acceptDamaged = acceptDamaged != 0;
+  options.archive = archive != 0;
+  options.hideCrc = noSize != 0;
   std::vector<Reconciler> reconcilers;
   reconcilers.reserve(tables.size());
   ProgressLine("   Indexing table ...\r");
@@ -172,7 +183,10 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     PrintChangeBlock(c);
     if (!c.damaged) return;
     ++report.damaged;
-    fprintf(stderr, " *** Warning: Contents changed, size and write time kept: %s\n", c.path);
+    if (c.edited)
+      fprintf(stderr, " *** Warning: Contents changed in the archive: %s\n", c.path);
+    else
+      fprintf(stderr, " *** Warning: Contents changed, size and write time kept: %s\n", c.path);
   };
   for (size_t n = 0; n < tables.size(); ++n) {
     Table& t = tables[n];
@@ -213,6 +227,13 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
       }
       Separator(report.bannerShown);
     }
+    // An archive only grows: what went missing stays in the catalogue, to be reported again.
+    if (archive) {
+      std::vector<size_t> missing = reconcilers[n].MissingFiles();
+      WarnMissing(t, missing);
+      report.missing += static_cast<int>(missing.size());
+      if (!acceptMissing) reconcilers[n].Keep(missing);
+    }
     if (!readOnly) {
       ProgressLine("%79s\r   Compacting table ...\r", " ");
       t.Compact();
@@ -236,5 +257,6 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     if (SaveDataFile(t, readOnly != 0) != 0) status = kExitTrouble;
   }
 
-  return WorstStatus(status, report.damaged != 0 ? kExitFinding : kExitClean);
+  bool finding = report.damaged != 0 || report.missing != 0;
+  return WorstStatus(status, finding ? kExitFinding : kExitClean);
 }

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,15 @@ class EvidenceTest : public E2eTest {
     return 0;
   }
 
+  // The CRC the catalogue holds for the file at rel, below the start path; 0 when none.
+  uint32_t StoredCrcAt(const std::string& rel) {
+    Table t = ReadCatalogue(Path("vantel32.crc"));
+    std::vector<std::string> paths = StoredPaths(t);
+    for (size_t i = 0; i < paths.size(); ++i)
+      if (paths[i] == Sep(rel)) return t.records[i].dwCRC;
+    return 0;
+  }
+
   // Scan's report of a.txt's CRC changing from one value to another, and nothing else.
   std::string Report(uint32_t from, uint32_t to, bool damaged) {
     return "\n\n-----------------------------------------------  {*}\n\n# " + Path("tree/a.txt") +
@@ -63,6 +73,8 @@ class EvidenceTest : public E2eTest {
 TEST_F(EvidenceTest, DamageIsReportedUntilRestoredAndSavedOnlyWhenAccepted) {
   ASSERT_EQ(kExitClean, Scan().status);
   const uint32_t good = CrcOf("alpha"), bad = CrcOf("alphA"), edit = CrcOf("alpha, edited");
+  const uint32_t rewrite = CrcOf("alphB");  // under -nt, at a later time that the report hides
+  const int64_t later = kStamp + 60;
   const std::string warning =
       " *** Warning: Contents changed, size and write time kept: " + Path("tree/a.txt") + "\n";
   struct Step {
@@ -73,6 +85,7 @@ TEST_F(EvidenceTest, DamageIsReportedUntilRestoredAndSavedOnlyWhenAccepted) {
     uint32_t from, to;  // the CRC32 line reported; 0, 0: nothing reported
     bool damaged;
     uint32_t stored;  // a.txt's CRC in the catalogue afterwards
+    int64_t stamp = kStamp;
   };
   const Step steps[] = {
       {"one byte flipped", "alphA", {}, kExitFinding, good, bad, true, good},
@@ -80,11 +93,21 @@ TEST_F(EvidenceTest, DamageIsReportedUntilRestoredAndSavedOnlyWhenAccepted) {
       {"restored", "alpha", {}, kExitClean, 0, 0, false, good},
       {"flipped, accepted", "alphA", {"--accept-damaged"}, kExitFinding, good, bad, true, bad},
       {"accepted is current", "", {}, kExitClean, 0, 0, false, bad},
-      {"without times, no damage", "alpha", {"-nt"}, kExitClean, bad, good, false, good},
+      {"times not reported, still read", "alpha", {"-nt"}, kExitFinding, bad, good, true, bad},
+      {"rewritten, time unseen", "alphB", {"-nt"}, kExitClean, bad, rewrite, false, rewrite, later},
+      {"then flipped",
+       "alphC",
+       {"-nt"},
+       kExitFinding,
+       rewrite,
+       CrcOf("alphC"),
+       true,
+       rewrite,
+       later},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.what);
-    if (s.contents[0] != '\0') Put("tree/a.txt", s.contents);
+    if (s.contents[0] != '\0') Put("tree/a.txt", s.contents, s.stamp);
     RunResult r = Scan(s.extra);
     EXPECT_EQ(s.status, r.status) << r.err;
     if (s.from == 0) {
@@ -102,6 +125,104 @@ TEST_F(EvidenceTest, DamageIsReportedUntilRestoredAndSavedOnlyWhenAccepted) {
   EXPECT_EQ(kExitClean, edited.status);
   EXPECT_FALSE(Has(edited.out, "Damaged:"));
   EXPECT_EQ(Hex(edit), Hex(StoredCrc("a.txt")));
+}
+
+// One change made to a fresh catalogue's tree; the report line a run must then hold; the
+// warning it must give (and no other).
+enum Change { kFlip, kEdit, kDelete, kAdd, kMove };
+enum Line { kNoLine, kCrc, kCrcEdited, kSize, kWrite, kGoneA, kGoneB, kNewC, kMovedA };
+enum Warning { kQuiet, kDamage, kRewritten, kMissing };
+const char* const kChangeNames[] = {"flip", "edit", "delete", "add", "move"};
+
+struct SwitchCase {
+  const char* switches;  // separated by blanks
+  Change change;
+  int status;
+  Line line;
+  Warning warning;
+  bool kept;  // the record holds what it held before the change (false: it took the change)
+  int again;  // the status of the same run repeated at once
+};
+
+const SwitchCase kSwitchCases[] = {
+    {"", kFlip, kExitFinding, kCrc, kDamage, true, kExitFinding},
+    {"", kEdit, kExitClean, kSize, kQuiet, false, kExitClean},
+    {"", kDelete, kExitClean, kGoneB, kQuiet, false, kExitClean},
+    {"", kAdd, kExitClean, kNewC, kQuiet, false, kExitClean},
+    {"--moves", kMove, kExitClean, kMovedA, kQuiet, false, kExitClean},
+    {"-nt", kFlip, kExitFinding, kCrc, kDamage, true, kExitFinding},
+    {"-ns", kFlip, kExitFinding, kCrc, kDamage, true, kExitFinding},
+    {"-na", kFlip, kExitFinding, kCrc, kDamage, true, kExitFinding},
+    {"-nc", kFlip, kExitClean, kNoLine, kQuiet, true, kExitClean},
+    {"-nt", kEdit, kExitClean, kSize, kQuiet, false, kExitClean},
+    {"-ns", kEdit, kExitClean, kWrite, kQuiet, false, kExitClean},
+    {"--archive", kFlip, kExitFinding, kCrc, kDamage, true, kExitFinding},
+    {"--archive", kEdit, kExitFinding, kSize, kRewritten, true, kExitFinding},
+    {"--archive -nt", kEdit, kExitFinding, kSize, kRewritten, true, kExitFinding},
+    {"--archive -ns", kEdit, kExitFinding, kCrcEdited, kRewritten, true, kExitFinding},
+    {"--archive -nc", kFlip, kExitClean, kNoLine, kQuiet, true, kExitClean},
+    {"--archive", kDelete, kExitFinding, kGoneB, kMissing, true, kExitFinding},
+    {"--archive", kAdd, kExitClean, kNewC, kQuiet, false, kExitClean},
+    {"--archive --moves", kMove, kExitClean, kMovedA, kQuiet, false, kExitClean},
+    {"--archive", kMove, kExitFinding, kGoneA, kMissing, true, kExitFinding},
+    {"--archive --accept-damaged", kEdit, kExitFinding, kSize, kRewritten, false, kExitClean},
+    {"--archive --accept-missing", kDelete, kExitFinding, kGoneB, kMissing, false, kExitClean},
+    {"--accept-missing", kDelete, kExitClean, kGoneB, kQuiet, false, kExitClean},
+};
+
+TEST_F(EvidenceTest, EachSwitchSetJudgesEachChange) {
+  const std::string edited = "alpha, edited", added = "gamma";
+  // The file whose record shows the outcome, and its CRC kept and taken (0: no record).
+  struct Subject {
+    std::string rel;
+    uint32_t kept, taken;
+  };
+  const uint32_t good = CrcOf("alpha"), bad = CrcOf("alphA");
+  const Subject subjects[] = {{"a.txt", good, bad},
+                              {"a.txt", good, CrcOf(edited)},
+                              {"sub/b.txt", CrcOf("beta"), 0},
+                              {"c.txt", 0, CrcOf(added)},
+                              {"a.txt", good, 0}};
+  const std::string lines[] = {"",
+                               "     CRC32 :  " + Hex(good) + "  ->  " + Hex(bad) + "\n",
+                               "     CRC32 :  " + Hex(good) + "  ->  " + Hex(CrcOf(edited)) + "\n",
+                               "     Size  :  13 (+8) byte(s)\n",
+                               "     Write :  14-Jul-2017  02:40:00  ->  14-Jul-2017  02:41:00\n",
+                               "- File: " + Path("tree/a.txt") + "\n",
+                               "- File: " + Path("tree/sub/b.txt") + "\n",
+                               "+ File: " + Path("tree/c.txt") + "\n",
+                               "> File: " + Path("tree/a.txt") + "\n"};
+  const std::string warnings[] = {"", " *** Warning: Contents changed, size and write time kept: ",
+                                  " *** Warning: Contents changed in the archive: ",
+                                  " *** Warning: Missing from the archive: "};
+  for (const SwitchCase& c : kSwitchCases) {
+    SCOPED_TRACE(std::string(c.switches) + " " + kChangeNames[c.change]);
+    fs::remove_all(Path("tree"));
+    fs::remove(Path("vantel32.crc"));
+    Put("tree/a.txt", "alpha");
+    Put("tree/sub/b.txt", "beta");
+    ASSERT_EQ(kExitClean, Scan().status);
+    const Subject& subject = subjects[c.change];
+    if (c.change == kFlip) Put("tree/a.txt", "alphA");
+    if (c.change == kEdit) Put("tree/a.txt", edited, kStamp + 60);
+    if (c.change == kDelete) fs::remove(Path("tree/sub/b.txt"));
+    if (c.change == kAdd) Put("tree/c.txt", added);
+    if (c.change == kMove) fs::rename(Path("tree/a.txt"), Path("tree/sub/a.txt"));
+    std::vector<std::string> extra;
+    std::istringstream words(c.switches);
+    for (std::string word; words >> word;) extra.push_back(word);
+    RunResult r = Scan(extra);
+    EXPECT_EQ(c.status, r.status) << r.err;
+    const std::string& line = lines[c.line];
+    EXPECT_TRUE(line.empty() ? r.out == "\n\n" : Has(r.out, line)) << r.out;
+    const std::string& warning = warnings[c.warning];
+    const size_t warned = warning.empty() ? 0 : 1;
+    EXPECT_EQ(warned, Count(r.err, " *** Warning")) << r.err;
+    EXPECT_TRUE(warning.empty() || Has(r.err, warning + Path("tree/" + subject.rel) + "\n"))
+        << r.err;
+    EXPECT_EQ(Hex(c.kept ? subject.kept : subject.taken), Hex(StoredCrcAt(subject.rel)));
+    EXPECT_EQ(c.again, Scan(extra).status);
+  }
 }
 
 TEST_F(EvidenceTest, AFileThatCannotBeReadKeepsItsStoredCrc) {

@@ -59,6 +59,9 @@ std::string Usage() {
       "   --accept-damaged\n"
       "                  - In Scan mode save the new CRC32 of damaged files.\n"
       "   --accept-empty - In Scan mode save a data file whose every file is missing.\n"
+      "   --archive      - In Scan mode missing or changed files are findings, kept as stored.\n"
+      "   --accept-missing\n"
+      "                  - In Scan mode with --archive let missing files go.\n"
       "   --exclude=PATTERN\n"
       "                  - Leave out entries whose name (or path, with a /) matches; repeatable.\n"
       "   --one-file-system\n"
@@ -69,7 +72,8 @@ std::string Usage() {
       "   --stored       - In Compare mode a data file as Path 2 stands for its records.\n"
       "   --             - Every later argument is a file mask.\n"
       "\n  Exit status:  0 - nothing needs attention (changes saved by Scan included).\n"
-      "                1 - Scan found damaged files, or Compare found a difference.\n"
+      "                1 - Scan found damaged files (with --archive also changed or\n"
+      "                    missing ones), or Compare found a difference.\n"
       "                2 - trouble: command line, data file or tree refused, an entry\n"
       "                    skipped or unreadable, a report or data file not written.\n";
   return text;
