@@ -7,6 +7,19 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/vantel32.bash-completion
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vantel32)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/vantel32-check.conf
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples RENAME photos.conf)
+
+# The systemd units of the unattended check. The service names the program where this install
+# puts it, so it is made when the prefix is known: cpack installs with its own.
+set(vantel_unit_dir lib/systemd/system)
+set(vantel_service ${CMAKE_BINARY_DIR}/vantel32-check@.service)
+install(CODE "
+  set(VANTEL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/packaging/vantel32-check@.service.in\" \"${vantel_service}\" @ONLY)
+")
+install(FILES ${vantel_service} ${CMAKE_SOURCE_DIR}/packaging/vantel32-check@.timer
+  DESTINATION ${vantel_unit_dir})
 
 set(CPACK_PACKAGE_NAME vantel32)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

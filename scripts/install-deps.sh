@@ -19,7 +19,8 @@ packages_of() {
     # The cross compiler brings the arm64 C and C++ libraries; qemu-user runs the tests.
     arm64) echo cmake ninja-build g++-aarch64-linux-gnu googletest qemu-user dpkg-dev lintian ;;
     fuzz) echo cmake ninja-build clang libclang-rt-14-dev ;;
-    package) echo cmake ninja-build g++ dpkg-dev groff-base man-db lintian ;;
+    # systemd: systemd-analyze verifies the units offline.
+    package) echo cmake ninja-build g++ dpkg-dev groff-base man-db lintian systemd ;;
     bench) echo cmake ninja-build g++ libbenchmark-dev libdeflate-dev python3 time ;;
     ci) for t in release win32 arm64 fuzz package bench; do packages_of "$t"; done ;;
     *)

@@ -8,8 +8,9 @@
 #            by lintian
 #   fuzz     clang libFuzzer targets, each run briefly on its committed seed corpus
 #   package  installs the release build into a temporary prefix, checks the files and the man
-#            page, builds the .deb, lists it and runs lintian on it (reuses build/release); a
-#            second build in build/package-again must give the same .deb, byte for byte
+#            page, verifies the systemd units, builds the .deb, lists it and runs lintian on it
+#            (reuses build/release); a second build in build/package-again must give the same
+#            .deb, byte for byte
 # Usage: scripts/test-all.sh [release] [asan] [win32] [arm64] [fuzz] [package]   (no argument: all)
 # The Debian packages the legs need are installed first when missing (scripts/install-deps.sh).
 # Build folders are reused, so a second run is incremental. The last line counts legs:
@@ -75,10 +76,14 @@ INSTALLED_FILES=(
   share/bash-completion/completions/vantel32
   share/doc/vantel32/README.md
   share/doc/vantel32/LICENSE
+  share/doc/vantel32/examples/photos.conf
+  lib/systemd/system/vantel32-check@.service
+  lib/systemd/system/vantel32-check@.timer
 )
 # What the .deb holds in Debian's layout.
 PACKAGED_FILES=(usr/bin/vantel32 usr/share/man/man1/vantel32.1.gz
-  usr/share/doc/vantel32/{README.md.gz,changelog.gz,copyright})
+  usr/share/doc/vantel32/{README.md.gz,changelog.gz,copyright,examples/photos.conf}
+  usr/lib/systemd/system/vantel32-check@.{service,timer})
 
 # The release build of one folder (configured when new) made into a .deb in another.
 build_deb() {
@@ -108,8 +113,8 @@ lint_deb() {
 }
 
 leg_package() {
-  need_tools package "install cmake, ninja-build, g++, dpkg-dev, groff-base and lintian" \
-    cmake ninja g++ cpack groff dpkg-deb dpkg-shlibdeps lintian strip || return 1
+  need_tools package "install cmake, ninja-build, g++, dpkg-dev, groff-base, lintian and systemd" \
+    cmake ninja g++ cpack groff dpkg-deb dpkg-shlibdeps lintian strip systemd-analyze || return 1
   local dir=$BUILD/release out=$BUILD/package prefix file deb contents
   # The package's dates: the last commit's unless given, so that two builds give the same bytes.
   SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null)}
@@ -128,6 +133,11 @@ leg_package() {
   warnings=$(groff -ww -z -man "$prefix/share/man/man1/vantel32.1" 2>&1)
   [[ -z $warnings ]] || { echo "*** package: groff: $warnings" >&2; return 1; }
   same_licence || return 1
+  # The units as installed name the installed program, and their Documentation= the man page
+  # found through MANPATH; no running systemd is needed. A setting systemd would ignore fails.
+  warnings=$(MANPATH=$prefix/share/man systemd-analyze verify \
+    "$prefix"/lib/systemd/system/vantel32-check@.{service,timer} 2>&1) && [[ -z $warnings ]] ||
+    { echo "*** package: systemd-analyze verify: $warnings" >&2; return 1; }
   deb=$(ls "$out"/vantel32_*.deb) || return 1
   dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
   contents=$(dpkg-deb --contents "$deb") || return 1

@@ -26,4 +26,6 @@ check vantel32 --time '--time-window='
 check vantel32 --st '--stored'
 check vantel32 --ex '--exclude='
 check vantel32 --one '--one-file-system'
+check vantel32 --ar '--archive'
+check vantel32 --accept- '--accept-damaged --accept-missing --accept-empty'
 exit $failed
