@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <vector>
 
 #include "app/front.h"
 #include "app/options.h"
@@ -21,10 +23,20 @@ const char kCredit[] = "  CRC-32 catalogue of directory trees";
 int main(int argc, char** argv) {
   InitConsoleStreams();
   time_t start = time(nullptr);
+  std::vector<std::string> refused;
+  argv = ProgramArguments(&argc, argv, &refused);
   SetQuietRun(QuietAsked(argc, argv));
   if (!QuietRun()) {
     fprintf(stderr, "VANTEL32  Win32  Ver. %s  %s", kVersion, kBuildDate);
     fprintf(stderr, "%s\n\n", kCredit);
+  }
+  // A typed name is reached as typed or not at all: never a look-alike in its place.
+  for (const std::string& arg : refused)
+    fprintf(stderr, " *** Error: Argument not representable in the ANSI code page: %s\n",
+            arg.c_str());
+  if (!refused.empty()) {
+    if (!QuietRun()) PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
+    return kExitTrouble;
   }
 
   ParseCommandLine(argc, argv);

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -206,6 +208,12 @@ inline bool NameLostInCodePage(const char* name) {
 /// One key from the console without echo; one byte when standard input is not a terminal.
 /// Returns -1 at end of input.
 int ReadConsoleKey();
+
+/// The program's arguments as it reads them; argc is updated. On Win32 the command line is read
+/// as wide text and each argument made ANSI as found names are, without look-alikes; one the
+/// code page cannot spell is taken as the 8.3 path of the entry it names, or, where there is
+/// none, refused: refused then holds it as it can be shown. POSIX arguments are their bytes.
+char** ProgramArguments(int* argc, char** argv, std::vector<std::string>* refused);
 
 /// Whether a command-line argument is a switch rather than a path or mask.
 bool IsSwitchArgument(const char* arg);

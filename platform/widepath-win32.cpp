@@ -19,8 +19,6 @@ bool ToWide(const char* text, std::wstring* out) {
   out->assign(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text, -1, &(*out)[0], n);
   out->resize(static_cast<size_t>(n) - 1);
-  for (wchar_t& c : *out)
-    if (c == L'/') c = L'\\';
   return true;
 }
 
@@ -69,7 +67,12 @@ std::wstring Normalize(const std::wstring& p) {
 
 bool AbsoluteWidePath(const char* path, std::wstring* out) {
   std::wstring w;
-  if (!ToWide(path, &w)) return false;
+  return ToWide(path, &w) && AbsoluteWidePathOfWide(w, out);
+}
+
+bool AbsoluteWidePathOfWide(std::wstring w, std::wstring* out) {
+  for (wchar_t& c : w)
+    if (c == L'/') c = L'\\';
   if (w.compare(0, 4, L"\\\\?\\") == 0 || w.compare(0, 4, L"\\\\.\\") == 0) {
     *out = w;
     return true;
@@ -95,8 +98,13 @@ bool AbsoluteWidePath(const char* path, std::wstring* out) {
 }
 
 bool WidePath(const char* path, std::wstring* out) {
+  std::wstring w;
+  return ToWide(path, &w) && WidePathOfWide(w, out);
+}
+
+bool WidePathOfWide(const std::wstring& path, std::wstring* out) {
   std::wstring abs;
-  if (!AbsoluteWidePath(path, &abs)) return false;
+  if (!AbsoluteWidePathOfWide(path, &abs)) return false;
   if (abs.compare(0, 4, L"\\\\?\\") == 0 || abs.compare(0, 4, L"\\\\.\\") == 0) {
     *out = abs;
   } else if (abs.size() >= 2 && abs[0] == L'\\' && abs[1] == L'\\') {

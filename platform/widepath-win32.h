@@ -13,6 +13,10 @@ bool WidePath(const char* path, std::wstring* out);
 /// The same without the prefix, as the program shows it; a trailing separator is kept.
 bool AbsoluteWidePath(const char* path, std::wstring* out);
 
+/// Both for a path that is wide text already (a typed argument).
+bool WidePathOfWide(const std::wstring& path, std::wstring* out);
+bool AbsoluteWidePathOfWide(std::wstring path, std::wstring* out);
+
 /// The wide name in the ANSI code page, into out (cap bytes). False when it cannot be written
 /// there exactly: a character the code page lacks (no best-fit look-alike is taken), one that
 /// no Win32 name may hold, or no room. out then holds a '?' where the name was lost.
