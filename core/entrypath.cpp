@@ -30,7 +30,7 @@ bool Fits(size_t len, size_t room) {
 }  // namespace
 
 bool SpellName(WIN32_FIND_DATAA* fd) {
-  if (!NameLostInCodePage(fd->cFileName)) return true;
+  if (NameLoss(*fd) == nullptr) return true;
   if (fd->cAlternateFileName[0] == '\0') return false;
   snprintf(fd->cFileName, sizeof fd->cFileName, "%.*s",
            static_cast<int>(strnlen(fd->cAlternateFileName, sizeof fd->cAlternateFileName)),
@@ -79,8 +79,7 @@ bool EntryPlace::Path(const WIN32_FIND_DATAA& fd, char* out) {
 bool EntryPlace::Accept(WIN32_FIND_DATAA* fd, char* path) {
   tooLong_ = false;
   if (!SpellName(fd)) {
-    WarnLeftOut("Name not representable in the ANSI code page, skipped", dir_, fd->cFileName,
-                MAX_PATH);
+    WarnLeftOut(NameLoss(*fd), dir_, fd->cFileName, MAX_PATH);
     return false;
   }
   if (IsLeftOut(dir_, fd->cFileName)) return false;

@@ -5,8 +5,9 @@
 
 #include "core/table.h"
 
-/// Makes the name of a found entry one the system takes back: a name the ANSI code page could
-/// not spell becomes the entry's 8.3 alias. False, with the name untouched, when it has none.
+/// Makes the name of a found entry one the system takes back: a name that cannot reach the
+/// entry (NameLoss) becomes the entry's 8.3 alias. False, with the name untouched, when it has
+/// none.
 bool SpellName(WIN32_FIND_DATAA* fd);
 
 /// Bytes that must fit behind an entry's path within MAX_PATH: none for a file; for a directory

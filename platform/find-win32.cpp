@@ -2,6 +2,7 @@
 #include <cwctype>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/platform.h"
 #include "platform/widepath-win32.h"
@@ -16,7 +17,12 @@ struct Search {
   bool listing = false;  // a wildcard search: every entry of the directory passes through it
   bool counted = false;
   std::unordered_map<std::wstring, int> names;  // upper case: long names and aliases
+  std::unordered_map<std::wstring, int> exact;  // long names as they are
+  std::unordered_set<std::string> handed;       // the names entries are reached by, so far
 };
+
+// Behind an empty alias: the entry came back with a name another entry of the directory has.
+constexpr char kNameTaken = 1;
 
 std::wstring Upper(const wchar_t* text) {
   std::wstring out(text);
@@ -32,6 +38,7 @@ void CountNames(Search* s) {
   if (h == INVALID_HANDLE_VALUE) return;
   do {
     ++s->names[Upper(fd.cFileName)];
+    ++s->exact[fd.cFileName];
     if (fd.cAlternateFileName[0] != L'\0' && _wcsicmp(fd.cAlternateFileName, fd.cFileName) != 0)
       ++s->names[Upper(fd.cAlternateFileName)];
   } while (FindNextFileW(h, &fd));
@@ -46,7 +53,32 @@ bool AliasReachesEntry(Search* s, const WIN32_FIND_DATAW& fd) {
   if (!s->counted) CountNames(s);
   auto it = s->names.find(Upper(fd.cAlternateFileName));
   if (it == s->names.end() || it->second <= 1) return true;
-  return SameFile(s->dir + fd.cAlternateFileName, s->dir + fd.cFileName);
+  // Two long names that are one text open one file as well: then the alias must open the file
+  // whose facts the search gave.
+  WIN32_FILE_ATTRIBUTE_DATA at;
+  std::wstring alias = s->dir + fd.cAlternateFileName;
+  return SameFile(alias, s->dir + fd.cFileName) &&
+         GetFileAttributesExW(alias.c_str(), GetFileExInfoStandard, &at) &&
+         at.nFileSizeLow == fd.nFileSizeLow && at.nFileSizeHigh == fd.nFileSizeHigh &&
+         CompareFileTime(&at.ftLastWriteTime, &fd.ftLastWriteTime) == 0;
+}
+
+bool SharesLongName(Search* s, const WIN32_FIND_DATAW& fd) {
+  if (!s->listing) return false;
+  if (!s->counted) CountNames(s);
+  auto it = s->exact.find(fd.cFileName);
+  return it != s->exact.end() && it->second > 1;
+}
+
+// The entry is left out: the name it is reached by is another entry's too.
+void MarkTaken(WIN32_FIND_DATAA* a) {
+  memset(a->cAlternateFileName, 0, sizeof a->cAlternateFileName);
+  a->cAlternateFileName[1] = kNameTaken;
+}
+
+// Each name of a listing reaches one entry: the first that came back with it keeps it.
+void Hand(Search* s, const char* name, WIN32_FIND_DATAA* a) {
+  if (s->listing && !s->handed.insert(name).second) MarkTaken(a);
 }
 
 void Convert(Search* s, const WIN32_FIND_DATAW& w, WIN32_FIND_DATAA* a) {
@@ -64,9 +96,18 @@ void Convert(Search* s, const WIN32_FIND_DATAW& w, WIN32_FIND_DATAA* a) {
                      AnsiName(w.cAlternateFileName, alias, static_cast<int>(sizeof alias)) &&
                      strlen(alias) < sizeof a->cAlternateFileName;
   if (aliasUsable) memcpy(a->cAlternateFileName, alias, strlen(alias));
-  if (AnsiName(w.cFileName, a->cFileName, static_cast<int>(sizeof a->cFileName))) return;
-  // The name comes back with '?' and is reached through its alias, where that is its own.
-  if (aliasUsable && !AliasReachesEntry(s, w)) memset(a->cAlternateFileName, 0, sizeof alias - 1);
+  if (AnsiName(w.cFileName, a->cFileName, static_cast<int>(sizeof a->cFileName))) {
+    Hand(s, a->cFileName, a);
+    return;
+  }
+  // The name is reached through its alias, where that is its own.
+  if (aliasUsable && AliasReachesEntry(s, w)) {
+    Hand(s, alias, a);
+  } else if (SharesLongName(s, w)) {
+    MarkTaken(a);
+  } else {
+    memset(a->cAlternateFileName, 0, sizeof a->cAlternateFileName);
+  }
 }
 
 }  // namespace
@@ -105,4 +146,15 @@ BOOL FindCloseWide(HANDLE find) {
   BOOL ok = ::FindClose(s->find);
   delete s;
   return ok;
+}
+
+const char* NameLoss(const WIN32_FIND_DATAA& fd) {
+  if (fd.cAlternateFileName[0] == '\0' && fd.cAlternateFileName[1] == kNameTaken)
+    return "Name the same as another entry's, skipped";
+  for (const char* c = fd.cFileName; *c; ++c)
+    if (strchr("<>:\"/\\|*", *c) != nullptr || static_cast<unsigned char>(*c) < 0x20)
+      return "Name with a character Win32 names cannot hold, skipped";
+  if (strchr(fd.cFileName, '?') != nullptr)
+    return "Name not representable in the ANSI code page, skipped";
+  return nullptr;
 }

@@ -199,11 +199,13 @@ constexpr bool kSwitchSpelledExactly = !kIsWin32;
 /// directory alone.
 constexpr bool kPatternInPathLimit = kIsWin32;
 
-/// Whether a name the find functions returned is not the entry's own: the ANSI code page could
-/// not spell it and put '?' in its place, which no Win32 name holds. A POSIX name is its bytes.
-inline bool NameLostInCodePage(const char* name) {
-  return kIsWin32 && strchr(name, '?') != nullptr;
-}
+/// Why a found entry cannot be reached by the name it came back with, for its warning; nullptr
+/// when it can. On Win32: the ANSI code page could not spell the name ('?' in place of what it
+/// lacks), the name holds a character no Win32 name may hold (shown as it is), or another
+/// entry of the directory came back with the same name. Such an entry is reached through its
+/// 8.3 alias where it has one that opens it alone (cAlternateFileName is then not empty). A
+/// POSIX name is its bytes.
+const char* NameLoss(const WIN32_FIND_DATAA& fd);
 
 /// One key from the console without echo; one byte when standard input is not a terminal.
 /// Returns -1 at end of input.

@@ -116,22 +116,27 @@ bool WidePathOfWide(const std::wstring& path, std::wstring* out) {
 }
 
 bool AnsiName(const wchar_t* name, char* out, int cap) {
-  bool exact = wcspbrk(name, L"<>:\"/\\|?*") == nullptr;
-  for (const wchar_t* c = name; *c; ++c) exact = exact && *c >= 0x20;
+  // Characters no Win32 name may hold come back from other file systems in the private range
+  // U+F001-U+F07F (as Services for Macintosh and Wine map them): shown as themselves.
+  std::wstring text(name);
+  for (wchar_t& c : text)
+    if (c > 0xF000 && c < 0xF080 && strchr("<>:\"/\\|?*", static_cast<char>(c - 0xF000)))
+      c = static_cast<wchar_t>(c - 0xF000);
+  bool exact = wcspbrk(text.c_str(), L"<>:\"/\\|?*") == nullptr;
+  for (wchar_t c : text) exact = exact && c >= 0x20;
   // The UTF-8 code page has every character and takes neither flag nor default.
   bool utf8 = GetACP() == CP_UTF8;
   BOOL lost = FALSE;
-  int n = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, name, -1, out, cap, nullptr,
-                              utf8 ? nullptr : &lost);
+  int n = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text.c_str(), -1, out, cap,
+                              nullptr, utf8 ? nullptr : &lost);
   if (n <= 0) {
     snprintf(out, static_cast<size_t>(cap), "?");
     return false;
   }
-  if (exact && !lost) return true;
-  // What Win32 names cannot hold shows as '?', as a character the code page lacks does.
+  // Control characters, which no Win32 name holds, never reach a terminal.
   for (char* c = out; *c; ++c)
-    if (strchr("<>:\"/\\|*", *c) != nullptr || static_cast<unsigned char>(*c) < 0x20) *c = '?';
-  return false;
+    if (static_cast<unsigned char>(*c) < 0x20) *c = '?';
+  return exact && !lost;
 }
 
 bool FileInformation(const std::wstring& path, BY_HANDLE_FILE_INFORMATION* info) {

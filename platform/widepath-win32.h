@@ -18,8 +18,8 @@ bool WidePathOfWide(const std::wstring& path, std::wstring* out);
 bool AbsoluteWidePathOfWide(std::wstring path, std::wstring* out);
 
 /// The wide name in the ANSI code page, into out (cap bytes). False when it cannot be written
-/// there exactly: a character the code page lacks (no best-fit look-alike is taken), one that
-/// no Win32 name may hold, or no room. out then holds a '?' where the name was lost.
+/// there exactly: a character the code page lacks (no best-fit look-alike is taken; out holds
+/// '?' in its place), one that no Win32 name may hold (out shows it), or no room.
 bool AnsiName(const wchar_t* name, char* out, int cap);
 
 /// What the system knows of the entry at a wide path, directories included.
