@@ -3,6 +3,7 @@
 
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "platform/widepath-win32.h"
 
 namespace {
 
@@ -15,7 +16,14 @@ bool IsConsole(FILE* stream) {
 }  // namespace
 
 int ReadConsoleKey() {
-  if (IsConsole(stdin)) return _getch();
+  // The question is on the screen (or in the pipe) before its answer is awaited.
+  fflush(stdout);
+  fflush(stderr);
+  if (IsConsole(stdin)) {
+    int key = _getch();
+    if (key == 3) EndInterrupted();  // Ctrl-C, which the console gives as a key here
+    return key;
+  }
   unsigned char c;
   return _read(0, &c, 1) == 1 ? c : -1;
 }
@@ -27,6 +35,7 @@ bool IsSwitchArgument(const char* arg) {
 }
 
 void InitConsoleStreams() {
+  EndOnConsoleEvents();
   // A report written to a file or pipe goes out in large blocks instead of line by line.
   if (!IsConsole(stdout)) setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
 }

@@ -51,12 +51,29 @@ std::vector<HANDLE> lockHandles;
 
 // Runs on a thread of its own when Ctrl-C, Ctrl-Break or closing the console ends the process.
 // The temporary file is open for sharing deletion, so it goes even while it is being written.
-BOOL WINAPI RemoveTemporaryAndEnd(DWORD) {
+BOOL WINAPI RemoveTemporary(DWORD) {
   if (armed) DeleteFileW(tempPath);
-  return FALSE;  // the default handler ends the process
+  return FALSE;  // the handlers installed before it end the process
+}
+
+// The first handler of the program, so the last to run: the run ends with the status Windows
+// gives an interrupted program, never 0 (what the default handler gives under Wine); at once,
+// since the other threads may hold the runtime's locks.
+BOOL WINAPI EndRun(DWORD) {
+  EndInterrupted();
+  return TRUE;
 }
 
 }  // namespace
+
+void EndInterrupted() {
+  if (armed) DeleteFileW(tempPath);
+  TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+}
+
+void EndOnConsoleEvents() {
+  SetConsoleCtrlHandler(EndRun, TRUE);
+}
 
 bool GetEntryId(const char* path, bool follow, EntryId* id) {
   DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
@@ -77,8 +94,8 @@ bool GetOpenEntryId(int fd, EntryId* id) {
 int CreateTemporary(const char* target, char* tmp, size_t cap) {
   // Installed anew each time, so that it runs before any handler installed since, which might
   // end the process first.
-  SetConsoleCtrlHandler(RemoveTemporaryAndEnd, FALSE);
-  SetConsoleCtrlHandler(RemoveTemporaryAndEnd, TRUE);
+  SetConsoleCtrlHandler(RemoveTemporary, FALSE);
+  SetConsoleCtrlHandler(RemoveTemporary, TRUE);
   std::random_device device;
   for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
     unsigned char random[kTempLetters];

@@ -33,3 +33,8 @@ void UnlockBeforeReplace(const std::wstring& target);
 
 /// The C runtime's error number for the last Win32 error; errno is set to it too.
 int SetErrnoFromLastError();
+
+/// Ctrl-C, Ctrl-Break and closing the console remove the temporary file of a save and end the
+/// run with STATUS_CONTROL_C_EXIT; EndInterrupted does the same at once (Ctrl-C read as a key).
+void EndOnConsoleEvents();
+void EndInterrupted();
