@@ -40,6 +40,10 @@ int MakeRawName(const char* dir, const std::string& name) {
   return 0;
 }
 
+int MakeHostRawName(const std::string&, const std::string&, char) {
+  return -1;  // MakeRawName serves the POSIX build
+}
+
 // Root keeps its uid but loses the capabilities that let it pass permission bits.
 int PermissionBoundPrefix(std::vector<std::string>* prefix) {
   prefix->clear();

@@ -86,6 +86,35 @@ int MakeUtf8Entry(const std::string& path, const std::string* contents) {
   return ok ? 0 : 1;
 }
 
+// Wine names the host path of a Windows path and starts host programs by their path.
+int MakeHostRawName(const std::string& dir, const std::string& name, char contents) {
+  typedef char*(CDECL * UnixName)(const wchar_t*);
+  auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  std::wstring wide;
+  if (unixName == nullptr || GetFileAttributesW(L"Z:\\bin\\sh") == INVALID_FILE_ATTRIBUTES ||
+      !WideOf(dir, &wide))
+    return -1;
+  char* host = unixName(wide.c_str() + 4);  // without the \\?\ prefix
+  if (host == nullptr) return 1;
+  // Only printable ASCII on the command line: the bytes of the name go as octal escapes.
+  std::string octal;
+  for (unsigned char c : name)
+    octal += "\\" + std::to_string(c >> 6) + std::to_string((c >> 3) & 7) + std::to_string(c & 7);
+  std::string line = "Z:\\bin\\sh -c \"cd '" + std::string(host) + "' && printf " + contents +
+                     " > $(printf '" + octal + "')\"";
+  HeapFree(GetProcessHeap(), 0, host);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return 1;
+  WaitForSingleObject(pi.hProcess, 30000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return 0;
+}
+
 // Mount points of other volumes need a volume to mount; the walk never enters reparse points.
 int MountScratchFs(const char*, std::string* why) {
   *why = "no file system of its own can be mounted here on Windows";

@@ -10,6 +10,9 @@ int MakeFifo(const char* path);
 int MakeSocketNode(const char* path);
 /// Creates a file dir/name (name taken as raw bytes, any value but NUL and the separator).
 int MakeRawName(const char* dir, const std::string& name);
+/// The same on the host's own file system where the Win32 build runs under Wine, through the
+/// host's shell (one byte of contents): names that Wine shows alike can be made there.
+int MakeHostRawName(const std::string& dir, const std::string& name, char contents);
 
 // Permission bits do not bind root. Sets *prefix to the command words under which a child
 // program is bound by them all the same (empty when this process is not root) and returns 0;

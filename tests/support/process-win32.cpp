@@ -35,6 +35,21 @@ std::string CommandLine(const std::vector<std::string>& argv) {
   return line;
 }
 
+// Text in UTF-8 is typed as the characters it spells, whatever the ANSI code page; other bytes
+// are the code page's characters.
+std::wstring Typed(const std::string& text) {
+  UINT page = CP_UTF8;
+  int n = MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, text.c_str(), -1, nullptr, 0);
+  if (n <= 0) {
+    page = CP_ACP;
+    n = MultiByteToWideChar(page, 0, text.c_str(), -1, nullptr, 0);
+  }
+  std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+  MultiByteToWideChar(page, 0, text.c_str(), -1, &wide[0], n);
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
 bool SameName(const char* entry, const std::string& extra) {
   size_t len = extra.find('=');
   return len != std::string::npos && _strnicmp(entry, extra.c_str(), len + 1) == 0;
@@ -99,17 +114,18 @@ int RunProcess(const std::vector<std::string>& argv, const std::string& cwd,
   if (!OpenPipe(&in_rd, &in_wr, true) || !OpenPipe(&out_rd, &out_wr, false) ||
       !OpenPipe(&err_rd, &err_wr, false))
     return 1;
-  STARTUPINFOA si = {};
+  STARTUPINFOW si = {};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdInput = in_rd.h;
   si.hStdOutput = out_wr.h;
   si.hStdError = err_wr.h;
   PROCESS_INFORMATION pi = {};
-  std::string line = CommandLine(argv);
+  std::wstring line = Typed(CommandLine(argv));
+  std::wstring dir = Typed(cwd);
   std::string block = EnvironmentBlock(env);
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, &block[0],
-                      cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
+  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, &block[0],
+                      cwd.empty() ? nullptr : dir.c_str(), &si, &pi))
     return 1;
   in_rd.Close();
   out_wr.Close();
