@@ -38,6 +38,11 @@ bool SpellName(WIN32_FIND_DATAA* fd) {
   return true;
 }
 
+bool TakenUnderAlias(const WIN32_FIND_DATAA& fd) {
+  return fd.cAlternateFileName[0] != '\0' &&
+         strncmp(fd.cFileName, fd.cAlternateFileName, sizeof fd.cAlternateFileName) == 0;
+}
+
 size_t PathRoom(const Table& t, bool dir) {
   if (!dir) return 0;
   // A directory is searched with its separator and a pattern behind it; where the pattern

@@ -10,6 +10,11 @@
 /// none.
 bool SpellName(WIN32_FIND_DATAA* fd);
 
+/// Whether the entry is taken under its 8.3 alias, its own name lost (SpellName). Such an alias
+/// may later be another file's: a deleted file's freed alias, or under Wine the one alias that
+/// names differing only in case share.
+bool TakenUnderAlias(const WIN32_FIND_DATAA& fd);
+
 /// Bytes that must fit behind an entry's path within MAX_PATH: none for a file; for a directory
 /// its separator and, where the pattern counts toward the limit, the search pattern.
 size_t PathRoom(const Table& t, bool dir);

@@ -24,6 +24,15 @@ bool ShortNamesEqual(const char* a, const char* b) {
   return strncmp(a, b, kShortNameLen) == 0;
 }
 
+bool ShortNameChanged(const Record& r, const char* now) {
+  if (ShortNamesEqual(r.cShortName, now)) return false;
+  // The first bytes of the long name stand where no alias exists (the POSIX build, a Windows
+  // volume without 8.3 names): an alias on one side only is how a build writes the name.
+  char bare[kShortNameLen];
+  CopyShort(bare, r.LongName());
+  return !ShortNamesEqual(r.cShortName, bare) && !ShortNamesEqual(now, bare);
+}
+
 Record::Record(const WIN32_FIND_DATAA& fd, uint32_t upIdx)
     : dwAttr(fd.dwFileAttributes),
       ftCreate(fd.ftCreationTime),

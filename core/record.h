@@ -73,3 +73,7 @@ static_assert(sizeof(void*) != 8 || sizeof(Record) == 80, "a field added or move
 
 /// Whether two short names are equal over at most 14 bytes.
 bool ShortNamesEqual(const char* a, const char* b);
+
+/// Whether the short name of r changed to now as an alias: not when one of them is only the
+/// long name's first bytes, which a build or volume without 8.3 aliases stores instead.
+bool ShortNameChanged(const Record& r, const char* now);

@@ -340,11 +340,11 @@ void Reconciler::TakeNew(const FoundEntry& e) {
 
 int CheckFacts(Record& r, const EntryFacts& now, const CheckOptions& opt, EntryChange& c) {
   int changes = 0;
-  if (!ShortNamesEqual(r.cShortName, now.shortName)) {
+  if (ShortNameChanged(r, now.shortName)) {
     ShortNameChange(r.cShortName, now.shortName, c.name, sizeof c.name);
-    memcpy(r.cShortName, now.shortName, kShortNameLen);
     ++changes;
   }
+  memcpy(r.cShortName, now.shortName, kShortNameLen);
   if (!opt.noTime && opt.checkCreate && !TimesEqual(r.ftCreate, now.create)) {
     TimeChange(r.ftCreate, now.create, c.create, sizeof c.create);
     r.ftCreate = now.create;
@@ -372,6 +372,7 @@ void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* pat
   m.path = path;
   m.storedWrite = r.ftWrite;
   m.liveWrite = fd.ftLastWriteTime;
+  m.aliasOnly = TakenUnderAlias(fd);
   EntryChange& c = m.c;
 
   char shortName[kShortNameLen];
@@ -398,6 +399,7 @@ void Reconciler::CompareDeferred(uint32_t k, const WIN32_FIND_DATAA& fd, const c
   m.live = r.qwSize;  // until its reader tells: a file it cannot look at keeps what was stored
   m.path = path;
   m.storedWrite = r.ftWrite;
+  m.aliasOnly = TakenUnderAlias(fd);
   MakeShortName(fd, m.shortName);
   matched_.push_back(std::move(m));
   reads_->SubmitDeferred(path, this, kMatchedTag);
@@ -458,7 +460,10 @@ void Reconciler::JudgeContents(Matched& m, bool sizeChanged) {
   const bool differs = r.qwSize != m.live || r.dwCRC != m.crc;
   // The size and write time are judged as read, whatever the report was told to leave out.
   const bool kept = r.qwSize == m.live && TimesEqual(m.storedWrite, m.liveWrite);
-  c.damaged = opt_.findDamage && !m.dir && known && differs && (kept || opt_.archive);
+  // A file known by an alias alone may be another one that has taken the alias since: its new
+  // CRC is a change, not damage.
+  c.damaged =
+      opt_.findDamage && !m.dir && known && differs && ((kept && !m.aliasOnly) || opt_.archive);
   c.edited = c.damaged && !kept;
   if (!sizeChanged && !opt_.noCrc && r.dwCRC != m.crc && (!opt_.hideCrc || c.damaged)) {
     CrcChange(r.dwCRC, m.crc, c.crc, sizeof c.crc);

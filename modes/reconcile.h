@@ -123,6 +123,7 @@ class Reconciler : public CrcSink, private DirVisitor {
     bool deferred = false;    // its facts come from its reader (Found)
     bool looked = false;      // they came
     bool gone = false;        // gone (or a directory now) when its reader came: not found
+    bool aliasOnly = false;   // reached through its 8.3 alias alone (TakenUnderAlias)
     char shortName[kShortNameLen] = {};
     FILETIME storedWrite = {};
     FILETIME liveWrite = {};  // read even when no change of it is reported

@@ -90,6 +90,31 @@ TEST(RecordTest, NamesSurviveTheirNeighbours) {
   EXPECT_STREQ("again", records.back().LongName());
 }
 
+// A short name that is only the long name's first bytes is how a build without 8.3 aliases
+// writes it: a catalogue carried between the builds is not renamed by that.
+TEST(RecordTest, ShortNamesChangeOnlyAsAliases) {
+  struct {
+    const char* name;
+    const char* stored;
+    const char* now;
+    bool changed;
+  } cases[] = {
+      {"averyveryverylongname.text", "averyveryveryl", "AVERYV~1.TEX", false},  // POSIX -> Win32
+      {"averyveryverylongname.text", "AVERYV~1.TEX", "averyveryveryl", false},  // and back
+      {"averyveryverylongname.text", "AVERYV~1.TEX", "AVERYV~2.TEX", true},
+      {"a.txt", "a.txt", "a.txt", false},
+      {"a.txt", "A~1.TXT", "A~2.TXT", true},
+  };
+  for (const auto& c : cases) {
+    Record r = Entry(c.name, 0, false);
+    char now[kShortNameLen + 1] = {};
+    memset(r.cShortName, 0, kShortNameLen);
+    memcpy(r.cShortName, c.stored, std::min<size_t>(strlen(c.stored), kShortNameLen));
+    snprintf(now, sizeof now, "%s", c.now);
+    EXPECT_EQ(c.changed, ShortNameChanged(r, now)) << c.stored << " -> " << c.now;
+  }
+}
+
 TEST(TableTest, CopyTakesNamesOnly) {
   Table t = SampleTree();
   strcpy(t.cFileMask, "*.txt");

@@ -101,8 +101,8 @@ int MakeHostRawName(const std::string& dir, const std::string& name, char conten
   std::string octal;
   for (unsigned char c : name)
     octal += "\\" + std::to_string(c >> 6) + std::to_string((c >> 3) & 7) + std::to_string(c & 7);
-  std::string line = "Z:\\bin\\sh -c \"cd '" + std::string(host) + "' && printf " + contents +
-                     " > $(printf '" + octal + "')\"";
+  std::string line = "Z:\\bin\\sh -c \"cd '" + std::string(host) + "' && n=$(printf '" + octal +
+                     "') && printf " + contents + " > $n && touch -d @1500000000 $n\"";
   HeapFree(GetProcessHeap(), 0, host);
   STARTUPINFOA si = {};
   si.cb = sizeof si;

@@ -11,7 +11,8 @@ int MakeSocketNode(const char* path);
 /// Creates a file dir/name (name taken as raw bytes, any value but NUL and the separator).
 int MakeRawName(const char* dir, const std::string& name);
 /// The same on the host's own file system where the Win32 build runs under Wine, through the
-/// host's shell (one byte of contents): names that Wine shows alike can be made there.
+/// host's shell: names that Wine shows alike can be made there. One byte of contents, and one
+/// write time for all (2017-07-14), so that such files differ in their contents alone.
 int MakeHostRawName(const std::string& dir, const std::string& name, char contents);
 
 // Permission bits do not bind root. Sets *prefix to the command words under which a child
