@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> refused;
   argv = ProgramArguments(&argc, argv, &refused);
   SetQuietRun(QuietAsked(argc, argv));
-  if (!QuietRun()) {
+  bool bare = QuietRun() || TextOnlyAsked(argc, argv);
+  if (!bare) {
     fprintf(stderr, "VANTEL32  Win32  Ver. %s  %s", kVersion, kBuildDate);
     fprintf(stderr, "%s\n\n", kCredit);
   }
@@ -54,6 +55,6 @@ int main(int argc, char** argv) {
     status = kExitTrouble;
   }
   if (TroubleNoted()) status = kExitTrouble;
-  if (!QuietRun()) PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
+  if (!bare) PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
   return (cmd & cmERR) ? kExitTrouble : status;
 }

@@ -183,6 +183,12 @@ bool QuietAsked(int argc, char** argv) {
   return false;
 }
 
+bool TextOnlyAsked(int argc, char** argv) {
+  for (int i = 1; i < argc && strcmp(argv[i], "--") != 0; ++i)
+    if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "--version") == 0) return true;
+  return false;
+}
+
 void PrintVersion() {
   printf("vantel32 %s\n", kVersion);
   printf("Built for %s with %s (%s)\n", VANTEL_BUILD_TARGET, VANTEL_BUILD_COMPILER,

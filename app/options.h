@@ -25,6 +25,10 @@ int ReadLongOption(int argc, char** argv, int i);
 /// Whether --quiet stands among the switches: the banner is printed before the parse.
 bool QuietAsked(int argc, char** argv);
 
+/// Whether --help or --version stands among the switches: they print only their text, with no
+/// banner or closing line on standard error.
+bool TextOnlyAsked(int argc, char** argv);
+
 /// What --version prints on standard output.
 void PrintVersion();
 

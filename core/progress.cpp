@@ -60,7 +60,11 @@ void ProgressLine(const char* format, ...) {
 
 void FinalLine(const char* format, ...) {
   if (quietRun) return;
-  if (StderrIsConsole()) DrawProgress(std::string(79, ' ') + "\r");
+  // Blanks as wide as the cut of the progress lines, so none of their text shows through.
+  if (StderrIsConsole()) {
+    int columns = StderrConsoleColumns();
+    DrawProgress(std::string(columns > 1 ? static_cast<size_t>(columns) - 1 : 0, ' ') + "\r");
+  }
   va_list args;
   va_start(args, format);
   fputs(Format(format, args).c_str(), stderr);

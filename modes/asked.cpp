@@ -16,6 +16,13 @@ bool NothingMatches(const Table& t) {
   return true;
 }
 
+bool NoDataFileToList(const Table& t) {
+  if (t.cDataFile[0] != '\0') return false;
+  const char* shown = t.argument.empty() ? t.cFileMask : t.argument.c_str();
+  fprintf(stderr, " *** Warning: No data file to list: %s\n", shown);
+  return true;
+}
+
 void WarnFirstLevelOnly(const Table& t, uint32_t sub) {
   if (sub) return;
   for (const Record& r : t.records) {

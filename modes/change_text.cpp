@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/record.h"
 #include "store/format.h"
@@ -13,6 +14,7 @@ namespace {
 void ShortText(const char* s, char out[kShortNameLen + 1]) {
   memcpy(out, s, kShortNameLen);
   out[kShortNameLen] = '\0';
+  EndOnCharacter(out, kShortNameLen);
   CharToOemA(out, out);
 }
 
@@ -29,6 +31,17 @@ void TimeChange(const FILETIME& stored, const FILETIME& now, char* out, size_t c
   char a[kTimeTextSize], b[kTimeTextSize];
   FormatFileTime(&stored, a, 2);
   FormatFileTime(&now, b, 2);
+  // Stamps apart by less than a second show as many digits of it as tell them apart.
+  if (strcmp(a, b) == 0) {
+    std::string whole = a;
+    for (int digits = 1; digits <= 7; ++digits) {
+      snprintf(a, sizeof a, "%s", whole.c_str());
+      snprintf(b, sizeof b, "%s", whole.c_str());
+      AppendSecondFraction(&stored, digits, a);
+      AppendSecondFraction(&now, digits, b);
+      if (strcmp(a, b) != 0) break;
+    }
+  }
   snprintf(out, cap, "%s  ->  %s", a, b);
 }
 

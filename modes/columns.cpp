@@ -43,6 +43,7 @@ void PrintUpIndex(const Table& t, unsigned idx, unsigned) {
 void PrintShortName(const Table& t, unsigned idx, unsigned) {
   char shortName[kShortNameLen + 1] = {};
   memcpy(shortName, t.records[idx].cShortName, kShortNameLen);
+  EndOnCharacter(shortName, kShortNameLen);
   CharToOemA(shortName, shortName);
   PutLeft(shortName, 12, "  ");
 }

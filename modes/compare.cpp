@@ -111,6 +111,15 @@ bool PathTwoNamed(const Table& t) {
   return false;
 }
 
+// A catalogue named as Path 2 stands for the tree it records, read as it is now; the user may
+// have meant its records.
+void SayPathTwoIsLive(const Table& t) {
+  char tree[MAX_PATH], file[MAX_PATH];
+  fprintf(stderr, " *** Warning: Path 2 is read live from %s, not from the data file %s\n",
+          ShowPlain(t.cStartPath, tree, sizeof tree), ShowPlain(t.cDataFile, file, sizeof file));
+  fprintf(stderr, " *** --stored compares with the records of the data file.\n");
+}
+
 // Both trees are on disk: a pair is a move only when its files hold the same bytes, read in
 // Path 1 (kept in cDataFile by then) and in Path 2.
 SameBytesCheck BytesOnDisk(const Table& t, BytesCompare& bytes) {
@@ -140,6 +149,7 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   if (!LoadPathOne(t, sub, noCrc, &livePathOne)) return kExitTrouble;
   const bool offline = runRules.compareStored;
   if (offline ? !LoadPathTwo(tables[1], sub) : !PathTwoNamed(tables[1])) return kExitTrouble;
+  if (!offline && tables[1].cDataFile[0] != '\0') SayPathTwoIsLive(tables[1]);
 
   CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
   options.checkCreate = false;

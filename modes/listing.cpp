@@ -202,11 +202,12 @@ int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t empt
   char date[16], clock[16];
   TakeClock(date, clock);
   int status = kExitClean;
-  // A refused catalogue stands for nothing: its task ends with the reason, not an empty list.
+  // A refused catalogue stands for nothing: its task ends with the reason, not an empty list;
+  // and so does a task that names no data file at all.
   std::vector<char> refused(tables.size(), 0);
   for (size_t n = 0; n < tables.size(); ++n) {
     Table& t = tables[n];
-    if (t.cDataFile[0] && LoadCatalogue(t) != 0) refused[n] = 1;
+    if (NoDataFileToList(t) || LoadCatalogue(t) != 0) refused[n] = 1;
     DropCovered(t);
   }
   if (std::find(refused.begin(), refused.end(), 0) != refused.end())

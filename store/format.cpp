@@ -2,6 +2,7 @@
 #include "store/format.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -62,6 +63,32 @@ void FormatFileTime(const FILETIME* ft, char* out, int fill) {
   *p++ = ':';
   p = TwoDigits(st.wSecond, '0', p);
   *p = '\0';
+}
+
+void AppendSecondFraction(const FILETIME* ft, int digits, char* text) {
+  uint64_t ticks = (static_cast<uint64_t>(ft->dwHighDateTime) << 32) | ft->dwLowDateTime;
+  char fraction[8];
+  unsigned rest = static_cast<unsigned>(ticks % 10000000u);
+  for (int i = 6; i >= 0; --i, rest /= 10) fraction[i] = static_cast<char>('0' + rest % 10);
+  size_t len = strlen(text);
+  if (len + 1 + static_cast<size_t>(digits) >= kTimeTextSize) return;
+  text[len] = '.';
+  memcpy(text + len + 1, fraction, static_cast<size_t>(digits));
+  text[len + 1 + static_cast<size_t>(digits)] = '\0';
+}
+
+void EndOnCharacter(char* text, size_t fullLength) {
+  size_t len = strlen(text);
+  if (kIsWin32 || len < fullLength) return;
+  // Back over continuation bytes to the lead byte of the last character; drop it when the
+  // bytes after it are fewer than it announces.
+  size_t lead = len;
+  while (lead > 0 && lead > len - 4 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80)
+    --lead;
+  if (lead == 0) return;
+  unsigned char c = static_cast<unsigned char>(text[lead - 1]);
+  size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  if (c >= 0xC0 && len - (lead - 1) < need) text[lead - 1] = '\0';
 }
 
 void FormatAttributes(uint32_t attr, char* out) {

@@ -13,6 +13,14 @@ constexpr int kAttrTextSize = 12;
 /// day and hour; 0: space-padded. out holds at least kTimeTextSize bytes.
 void FormatFileTime(const FILETIME* ft, char* out, int fill);
 
+/// Appends to text (FormatFileTime's) the fraction of a second of ft, with digits digits (1
+/// to 7). out holds at least kTimeTextSize bytes.
+void AppendSecondFraction(const FILETIME* ft, int digits, char* text);
+
+/// Ends a short name of the full kShortNameLen bytes before a UTF-8 character that the cut to
+/// that length split (POSIX names are UTF-8), so that the name shows as text; text is changed.
+void EndOnCharacter(char* text, size_t fullLength);
+
 /// Eleven letters or dashes (D S H A R E C T O F P) and a NUL.
 void FormatAttributes(uint32_t attr, char* out);
 

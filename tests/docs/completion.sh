@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The bash completion (file $1) offers options only where one can stand, and values of --jobs.
+# The bash completion (file $1) offers options only where one can stand, and values of --jobs;
+# with the program ($2), every long option its usage text lists.
 set -u
 source "$1"
 dir=$(mktemp -d) && trap 'rm -rf "$dir"' EXIT && cd "$dir" && touch -- -x || exit 1
@@ -28,4 +29,12 @@ check vantel32 --ex '--exclude='
 check vantel32 --one '--one-file-system'
 check vantel32 --ar '--archive'
 check vantel32 --accept- '--accept-damaged --accept-missing --accept-empty'
+if [[ -n ${2:-} ]]; then
+  COMP_WORDS=(vantel32 --) COMP_CWORD=1
+  _vantel32
+  offered=" ${COMPREPLY[*]} "
+  while read -r option; do
+    [[ $offered == *" $option "* ]] || { echo "usage lists $option, completion does not"; failed=1; }
+  done < <("$2" --help | grep -o -- '^   --[a-z-]*=\?' | sed 's/^ *//')
+fi
 exit $failed

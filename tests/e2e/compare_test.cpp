@@ -153,7 +153,13 @@ TEST_F(CompareTest, StoredComparesTwoCataloguesOffline) {
 
   // Without --stored the second catalogue stands for its tree, which is gone; and --stored takes
   // a data file only.
-  EXPECT_EQ(kExitTrouble, Run({"-mc", "-s", Path("one.crc"), Path("two.crc")}).status);
+  RunResult gone = Run({"-mc", "-s", Path("one.crc"), Path("two.crc")});
+  EXPECT_EQ(kExitTrouble, gone.status);
+  EXPECT_NE(std::string::npos, gone.err.find(", not from the data file " + Path("two.crc") +
+                                             "\n *** --stored compares with the records of the "
+                                             "data file.\n"))
+      << gone.err;
+  EXPECT_EQ(std::string::npos, offline.err.find("read live")) << offline.err;
   RunResult dir = Run({"-mc", "--stored", Path("one.crc"), Path("two-elsewhere")});
   EXPECT_EQ(kExitTrouble, dir.status);
   EXPECT_NE(std::string::npos, dir.err.find(" *** Error: --stored takes a data file as the "

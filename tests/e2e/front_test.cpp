@@ -103,7 +103,9 @@ TEST_F(E2eTest, HelpSwitchesPrintTheUsageAndRunNoMode) {
     RunResult r = Run({help, "nothing-here"});
     EXPECT_EQ(r.status, kExitClean) << help;
     EXPECT_EQ(r.out, Usage()) << help;
-    EXPECT_TRUE(MatchText(Refused(""), r.err)) << help;
+    // The long option prints its text alone, for a pipe into a pager or a script.
+    std::string err = std::string(help) == "--help" ? "" : Refused("");
+    EXPECT_TRUE(MatchText(err, r.err)) << help << ": " << r.err;
   }
   // /? replaces the whole option word, so /d before it is dropped.
   EXPECT_EQ(Run({"-d", "-?"}).out, Usage());
@@ -121,7 +123,7 @@ TEST_F(E2eTest, VersionPrintsVersionAndBuildLines) {
   RunResult r = Run({"--version", "nothing-here"});
   EXPECT_EQ(r.status, kExitClean);
   EXPECT_TRUE(MatchText("vantel32 2.01\nBuilt for {*}\n", r.out));
-  EXPECT_TRUE(MatchText(Refused(""), r.err));
+  EXPECT_EQ("", r.err);
   // The later of --version and the help switches wins, as the help switches replace each other.
   EXPECT_EQ(Run({"--version", "--help"}).out, Usage());
   EXPECT_EQ(Run({"--version", "-?"}).out, Usage());

@@ -121,6 +121,25 @@ TEST_F(InfoTest, LongListStartDirectoryOnlyFileAndDirectoryMasks) {
                 Run({"x.txt"}).out));
 }
 
+// The short name keeps the first 14 bytes; shown, it ends before a character they split.
+TEST_F(E2eTest, ShortNameColumnEndsOnACharacter) {
+  if (kIsWin32) GTEST_SKIP() << "names are in the ANSI code page there, not UTF-8";
+  const struct {
+    std::string name, shown;
+  } cases[] = {
+      {"abcdefghijklmn.txt", "abcdefghijklmn"},
+      {"abcdefghijklm\xC3\xA9.txt", "abcdefghijklm"},
+      {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE3\x83\x95.txt",
+       "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE"},
+      {"abcdefghijk\xF0\x9F\x98\x80.txt", "abcdefghijk"},
+  };
+  for (const auto& c : cases) {
+    MakeFile(c.name, "x");
+    RunResult r = Run({"-of", "FS", c.name});
+    EXPECT_NE(std::string::npos, r.out.find("\n" + Left(c.shown, 12) + "  \n")) << r.out;
+  }
+}
+
 TEST_F(E2eTest, ChecksumsMatchAReferenceAcrossBufferBoundaries) {
   // Known vectors, and sizes around the engine's 64 KiB read buffer.
   std::vector<std::string> contents = {"", "a", "123456789", kFox};
@@ -266,6 +285,23 @@ TEST_F(E2eTest, TestModeFullPathColumnAndTheDifferentTargetQuestion) {
   RunResult always = Run({"-mt", "-y", "-fc", "data.crc"});
   EXPECT_EQ(always.status, kExitClean);
   EXPECT_NE(always.err.find(warning + "Yes.\n\n"), std::string::npos);
+}
+
+// Test lists data files: a task that names none is a mistake, not an empty catalogue.
+TEST_F(E2eTest, TestModeWithoutADataFileWarns) {
+  MakeFile("notes.txt", "x");
+  const struct {
+    std::vector<std::string> args;
+    std::string shown;
+  } cases[] = {{{"-mt"}, "*.*"}, {{"-mt", "*.crc"}, "*.crc"}};
+  for (const auto& c : cases) {
+    RunResult r = Run(c.args);
+    EXPECT_EQ(kExitTrouble, r.status) << c.shown;
+    EXPECT_EQ(std::string::npos, r.out.find("File mask")) << r.out;
+    EXPECT_NE(std::string::npos,
+              r.err.find(" *** Warning: No data file to list: " + c.shown + "\n"))
+        << r.err;
+  }
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST_F(ProgressTest, OnAConsoleTheProgressLinesAreDrawnWithinItsWidth) {
   if (kIsWin32 || _access(script.c_str(), 0) != 0)
     GTEST_SKIP() << "needs a pseudo-terminal from script(1)";
   MakeFile("tree/a folder with a rather long name/and a file with a long name too.txt", "x");
-  for (int columns : {20, 40, 80}) {
+  for (int columns : {20, 40, 80, 120}) {
     // script(1) gives the program a terminal for standard output and standard error, stty its
     // width; the terminal turns each line feed into a carriage return and a line feed.
     ProcessResult done;
@@ -71,6 +71,8 @@ TEST_F(ProgressTest, OnAConsoleTheProgressLinesAreDrawnWithinItsWidth) {
     EXPECT_NE(done.out.find("\r \376 Tree        5  "), std::string::npos) << done.out;
     // The checksum line counts the files done of all three.
     EXPECT_NE(done.out.find("/3\r"), std::string::npos) << done.out;
+    // A line that stays first blanks all of what a progress line may have drawn.
+    EXPECT_NE(done.out.find(std::string(columns - 1, ' ') + "\r"), std::string::npos) << columns;
     size_t begin = 0;
     for (size_t end; (end = done.out.find_first_of("\r\n", begin)) != std::string::npos;
          begin = end + 1) {

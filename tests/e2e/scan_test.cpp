@@ -180,6 +180,26 @@ TEST_F(ScanTest, AttributeAndWriteTimeChanges) {
                 out));
 }
 
+// Stamps apart by less than a second show as many digits of it as tell them apart.
+TEST_F(ScanTest, WriteTimesWithinOneSecondShowTheFraction) {
+  const struct {
+    uint32_t before, after;
+    const char* shown;
+  } cases[] = {
+      {200000000, 700000000, "01:46:40.2  ->  09-Sep-2001  01:46:40.7\n"},
+      {230000000, 270000000, "01:46:40.23  ->  09-Sep-2001  01:46:40.27\n"},
+      {0, 1000000, "01:46:40.000  ->  09-Sep-2001  01:46:40.001\n"},
+  };
+  for (const auto& c : cases) {
+    SetMtime("tree/b.txt", 1000000000, c.before);
+    Scan({});
+    SetMtime("tree/b.txt", 1000000000, c.after);
+    RunResult r = Scan({});
+    EXPECT_NE(std::string::npos, r.out.find("     Write :  09-Sep-2001  " + std::string(c.shown)))
+        << r.out;
+  }
+}
+
 // A default catalogue that is none, or a damaged one: nothing compared, the file kept as it is.
 TEST_F(ScanTest, ARefusedCatalogueIsKept) {
   Scan();
