@@ -25,12 +25,13 @@ int List(int (*mode)(std::vector<Table>&, uint32_t, uint32_t, uint32_t, const ch
 struct Mode {
   uint32_t bits;
   char letter;
+  const char* name;
   int (*run)();
 };
 
 const Mode kModes[] = {
-    {cmCRC, 'I', [] { return List(InfoMode); }},
-    {cmSCAN, 'S',
+    {cmCRC, 'I', "info", [] { return List(InfoMode); }},
+    {cmSCAN, 'S', "scan",
      [] {
        // /ns hides CRC changes from Scan's report but leaves the CRCs read, for damage.
        uint32_t noCrc = options.noCrcTyped ? cmd & cmNOCRC : 0;
@@ -38,14 +39,14 @@ const Mode kModes[] = {
                        cmd & cmNOPATH, cmd & cmRO, options.moves, options.acceptDamaged,
                        options.acceptEmpty, options.archive, options.acceptMissing);
      }},
-    {cmDFF, 'D', [] { return FindDuplicates(tables, cmd & cmSUB, cmd & cmDEBUG); }},
-    {cmTEST, 'T', [] { return List(TestMode); }},
-    {cmCOMP, 'C',
+    {cmDFF, 'D', "duplicates", [] { return FindDuplicates(tables, cmd & cmSUB, cmd & cmDEBUG); }},
+    {cmTEST, 'T', "test", [] { return List(TestMode); }},
+    {cmCOMP, 'C', "compare",
      [] {
        return compare(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
                       cmd & cmNOSIZE, options.moves);
      }},
-    {cmHELP, '\0',
+    {cmHELP, '\0', nullptr,
      []() -> int {
        if (options.version) {
          PrintVersion();
@@ -54,8 +55,8 @@ const Mode kModes[] = {
        }
        return kExitClean;
      }},
-    {cmERR, '\0', Refused},
-    {cmERR | cmHELP, '\0', Refused},
+    {cmERR, '\0', nullptr, Refused},
+    {cmERR | cmHELP, '\0', nullptr, Refused},
 };
 
 }  // namespace
@@ -65,6 +66,14 @@ uint32_t ModeForLetter(char letter) {
   for (const Mode& m : kModes)
     if (m.letter != '\0' && m.letter == upper) return m.bits;
   return 0;
+}
+
+const char* ModeName() {
+  uint32_t bits = cmd & kModeMask;
+  if (bits == cmNOSW) bits = cmCRC;
+  for (const Mode& m : kModes)
+    if (m.bits == bits) return m.name;
+  return nullptr;
 }
 
 int DispatchMode() {

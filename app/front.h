@@ -19,5 +19,8 @@ uint32_t ModeForLetter(char letter);
 /// the mode's exit status.
 int DispatchMode();
 
+/// The name of the mode that cmd selects ("info", "scan", ...), or null when it runs none.
+const char* ModeName();
+
 /// "\nTime pass:      HH:MM:SS\n" for an elapsed time in whole seconds.
 void PrintTimePass(FILE* stream, long long seconds);

@@ -11,6 +11,7 @@
 #include "core/progress.h"
 #include "core/verdict.h"
 #include "modes/report.h"
+#include "modes/report_writer.h"
 #include "store/datafile.h"
 
 namespace {
@@ -40,10 +41,14 @@ int main(int argc, char** argv) {
     return kExitTrouble;
   }
 
+  // Set before the parse, so that its errors are items of the JSON report as well.
+  if (JsonAsked(argc, argv)) UseJsonReport();
   ParseCommandLine(argc, argv);
-  if (cmd & cmDEBUG) PrintDebugInfo(argc, argv);
+  // The dumps are text: in a JSON report they would break its lines.
+  bool dumps = (cmd & cmDEBUG) && !JsonReport();
+  if (dumps) PrintDebugInfo(argc, argv);
   int status = DispatchMode();
-  if (cmd & cmDEBUG) PrintAllTables();
+  if (dumps) PrintAllTables();
   tables.clear();
 
   // Everything the report wrote reaches its file before the closing line on standard error;
@@ -55,6 +60,8 @@ int main(int argc, char** argv) {
     status = kExitTrouble;
   }
   if (TroubleNoted()) status = kExitTrouble;
+  if (cmd & cmERR) status = kExitTrouble;
+  if ((cmd & (cmHELP | cmERR)) != cmHELP) Report().End(ModeName(), status);
   if (!bare) PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
-  return (cmd & cmERR) ? kExitTrouble : status;
+  return status;
 }

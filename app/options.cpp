@@ -65,6 +65,11 @@ bool AcceptMissing(const char*) {
   return true;
 }
 
+bool Json(const char*) {
+  options.json = true;
+  return true;
+}
+
 bool Exclude(const char* value) {
   if (!IsExcludePattern(value)) {
     fprintf(stderr, " *** Error: --exclude takes a name or path pattern: %s\n", value);
@@ -139,6 +144,8 @@ const LongOption kLongOptions[] = {
      "In Scan and Compare mode times this close are equal.", TimeWindow},
     {"stored", Takes::kNothing, "", "In Compare mode a data file as Path 2 stands for its records.",
      Stored},
+    {"json", Takes::kNothing, "", "The report as JSON Lines, one object per line (see the manual).",
+     Json},
 };
 
 void Refuse(const char* arg) {
@@ -180,6 +187,12 @@ int ReadLongOption(int argc, char** argv, int i) {
 bool QuietAsked(int argc, char** argv) {
   for (int i = 1; i < argc && strcmp(argv[i], "--") != 0; ++i)
     if (strcmp(argv[i], "--quiet") == 0) return true;
+  return false;
+}
+
+bool JsonAsked(int argc, char** argv) {
+  for (int i = 1; i < argc && strcmp(argv[i], "--") != 0; ++i)
+    if (strcmp(argv[i], "--json") == 0) return true;
   return false;
 }
 

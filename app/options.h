@@ -9,6 +9,7 @@ struct RunOptions {
   bool moves = false;           // --moves: Scan and Compare report moves instead of missing + new
   unsigned jobs = kFitReaders;  // --jobs=N: files checksummed at once
   bool acceptDamaged = false;   // --accept-damaged: Scan saves the new CRC of damaged files
+  bool json = false;            // --json: the report as JSON Lines
   bool acceptEmpty = false;     // --accept-empty: Scan saves a catalogue whose entries all went
   bool archive = false;         // --archive: Scan keeps missing and changed files as findings
   bool acceptMissing = false;   // --accept-missing: Scan under --archive lets missing files go
@@ -24,6 +25,9 @@ int ReadLongOption(int argc, char** argv, int i);
 
 /// Whether --quiet stands among the switches: the banner is printed before the parse.
 bool QuietAsked(int argc, char** argv);
+
+/// Whether --json stands among the switches: the parser's own errors belong to the JSON report.
+bool JsonAsked(int argc, char** argv);
 
 /// Whether --help or --version stands among the switches: they print only their text, with no
 /// banner or closing line on standard error.

@@ -18,6 +18,7 @@
 #include "modes/moves.h"
 #include "modes/reconcile.h"
 #include "modes/report.h"
+#include "modes/report_writer.h"
 #include "modes/stored_walk.h"
 #include "store/datafile.h"
 #include "store/format.h"
@@ -28,10 +29,12 @@ struct CompareReport {
   char header[3 * MAX_PATH + 256] = "";
   bool headerShown = false;
 
+  ChangeTotals totals;
+
   void Section(bool& titled, const char* title) {
-    if (!headerShown) fputs(header, stdout);
+    if (!headerShown) Report().Heading(header);
     headerShown = true;
-    if (!titled) fputs(title, stdout);
+    if (!titled) Report().Heading(title);
     titled = true;
   }
 };
@@ -177,7 +180,8 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   bool changedTitled = false;
   ChangeSink onChange = [&](const EntryChange& c) {
     report.Section(changedTitled, " *** Path 2 contains changed files or directories:\n\n");
-    PrintChangeBlock(c);
+    ++(c.isDir ? report.totals.dirsChanged : report.totals.filesChanged);
+    Report().Changed(c);
   };
   int error = 0;
   if (offline) {
@@ -194,11 +198,11 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
   BytesCompare bytes;
   if (withMoves) moves = FindMoves(t, livePathOne && !offline ? BytesOnDisk(t, bytes) : nullptr);
   bool newTitled = false, goneTitled = false;
-  ListMarked(t, stNEW, [&] {
+  MarkedCounts added = ListMarked(t, stNEW, [&] {
     report.Section(newTitled, " *** Path 2 contains new files or directories:\n\n");
   });
   Separator(report.headerShown);
-  ListMarked(t, stGONE, [&] {
+  MarkedCounts gone = ListMarked(t, stGONE, [&] {
     report.Section(goneTitled, " *** Path 2 NOT contains files or directories:\n\n");
   });
   if (withMoves) {
@@ -206,10 +210,16 @@ int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t 
     bool movedTitled = false;
     for (const Move& m : moves) {
       report.Section(movedTitled, " *** Path 2 contains moved files or directories:\n\n");
-      PrintMove(t, m);
+      Report().Moved(t, m);
+      ++(m.isDir ? report.totals.dirsMoved : report.totals.filesMoved);
     }
-    if (movedTitled) printf("\n");
+    if (movedTitled) Report().Heading("\n");
   }
+  report.totals.filesNew = added.files;
+  report.totals.dirsNew = added.dirs;
+  report.totals.filesDeleted = gone.files;
+  report.totals.dirsDeleted = gone.dirs;
+  Report().CompareSummary(report.totals, withMoves);
   // Every section opens with the header: a difference of any kind is a finding.
   return report.headerShown ? kExitFinding : kExitClean;
 }

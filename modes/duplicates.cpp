@@ -31,6 +31,7 @@
 #include "modes/contents.h"
 #include "modes/modes.h"
 #include "modes/report.h"
+#include "modes/report_writer.h"
 #include "platform/fileread.h"
 
 namespace {
@@ -423,30 +424,21 @@ std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entr
   return groups;
 }
 
-std::string FullPath(const Table& t, uint32_t idx) {
-  char path[2 * MAX_PATH];
-  return ShownPath(t, static_cast<long>(idx), path);
-}
-
 struct Totals {
   uint32_t files = 0;
   int64_t lost = 0;
 };
 
 // Every name is listed; the lost bytes count each file other than the first once.
-void PrintGroup(std::vector<Table>& tables, const std::vector<Entry>& files, const Group& group,
-                Totals* totals) {
+void ReportGroup(std::vector<Table>& tables, const std::vector<Entry>& files, const Group& group,
+                 Totals* totals) {
   const Entry& first = files[group.members[0]];
   Record& h = tables[first.task].records[first.idx];
-  std::string name = h.LongName();
-  CharToOemA(&name[0], &name[0]);
-  printf("\nFile: %-30s    CRC32:%08X  Size:%" PRId64 " byte(s)\n", name.c_str(), group.crc,
-         static_cast<int64_t>(h.qwSize));
-  printf("\n      %s\n", FullPath(tables[first.task], first.idx).c_str());
-  for (size_t m = 1; m < group.members.size(); ++m) {
-    const Entry& e = files[group.members[m]];
-    printf("      %s\n", FullPath(tables[e.task], e.idx).c_str());
-  }
+  DuplicateGroup shown;
+  shown.crc = group.crc;
+  shown.size = h.qwSize;
+  for (uint32_t m : group.members) shown.members.push_back({&tables[files[m].task], files[m].idx});
+  Report().Group(shown);
   for (uint32_t m : group.members) tables[files[m].task].records[files[m].idx].wStatus |= stDONE;
   totals->files += static_cast<uint32_t>(group.members.size());
   totals->lost += static_cast<int64_t>(h.qwSize) * (group.files - 1);
@@ -455,11 +447,8 @@ void PrintGroup(std::vector<Table>& tables, const std::vector<Entry>& files, con
 void PrintGroups(std::vector<Table>& tables, const std::vector<Entry>& files,
                  const std::vector<Group>& groups) {
   Totals totals;
-  for (const Group& group : groups) PrintGroup(tables, files, group, &totals);
-  if (totals.files != 0) {
-    printf("\nWas found %u diplicate file(s).\n", totals.files);
-    printf("Loss %" PRId64 " byte(s) in duplicate file(s).\n", totals.lost);
-  }
+  for (const Group& group : groups) ReportGroup(tables, files, group, &totals);
+  Report().DuplicateSummary(totals.files, totals.lost);
 }
 
 }  // namespace

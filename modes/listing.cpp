@@ -19,6 +19,7 @@
 #include "modes/columns.h"
 #include "modes/modes.h"
 #include "modes/report.h"
+#include "modes/report_writer.h"
 #include "store/format.h"
 
 namespace {
@@ -145,6 +146,23 @@ void TakeClock(char* date, char* clock) {
   _strtime(clock);
 }
 
+void ShowClock(const char* date, const char* clock) {
+  char line[64];
+  snprintf(line, sizeof line, "\nSystem clock:   %s %s\n", date, clock);
+  Report().Heading(line);
+}
+
+ListingShape Shape(const char* format, uint32_t lists, uint32_t emptyFolders, bool withNoMatch,
+                   uint32_t debug) {
+  ListingShape shape;
+  shape.format = format;
+  shape.lists = lists != 0;
+  shape.emptyFolders = emptyFolders != 0;
+  shape.withNoMatch = withNoMatch;
+  shape.debug = debug != 0;
+  return shape;
+}
+
 }  // namespace
 
 void PrintTable(const Table& t, const char* format, int lists, int emptyFolders, int withNoMatch,
@@ -192,8 +210,8 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
   for (auto& run : runs) run->Finish();
   for (Table& t : tables)
     if (t.cDataFile[0] == '\0' && NothingMatches(t)) status = kExitTrouble;
-  printf("\nSystem clock:   %s %s\n", date, clock);
-  for (Table& t : tables) PrintTable(t, format, lists != 0, emptyFolders != 0, 0, debug != 0);
+  ShowClock(date, clock);
+  for (Table& t : tables) Report().Listing(t, Shape(format, lists, emptyFolders, false, debug));
   return status;
 }
 
@@ -210,13 +228,12 @@ int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t empt
     if (NoDataFileToList(t) || LoadCatalogue(t) != 0) refused[n] = 1;
     DropCovered(t);
   }
-  if (std::find(refused.begin(), refused.end(), 0) != refused.end())
-    printf("\nSystem clock:   %s %s\n", date, clock);
+  if (std::find(refused.begin(), refused.end(), 0) != refused.end()) ShowClock(date, clock);
   for (size_t n = 0; n < tables.size(); ++n) {
     if (refused[n]) {
       status = kExitTrouble;
     } else {
-      PrintTable(tables[n], format, lists != 0, emptyFolders != 0, 1, debug != 0);
+      Report().Listing(tables[n], Shape(format, lists, emptyFolders, true, debug));
     }
   }
   return status;

@@ -342,21 +342,29 @@ int CheckFacts(Record& r, const EntryFacts& now, const CheckOptions& opt, EntryC
   int changes = 0;
   if (ShortNameChanged(r, now.shortName)) {
     ShortNameChange(r.cShortName, now.shortName, c.name, sizeof c.name);
+    memcpy(c.was.name, r.cShortName, kShortNameLen);
+    memcpy(c.now.name, now.shortName, kShortNameLen);
     ++changes;
   }
   memcpy(r.cShortName, now.shortName, kShortNameLen);
   if (!opt.noTime && opt.checkCreate && !TimesEqual(r.ftCreate, now.create)) {
     TimeChange(r.ftCreate, now.create, c.create, sizeof c.create);
+    c.was.create = r.ftCreate;
+    c.now.create = now.create;
     r.ftCreate = now.create;
     ++changes;
   }
   if (!opt.noTime && (opt.dirWriteTime || !now.dir) && !TimesEqual(r.ftWrite, now.write)) {
     TimeChange(r.ftWrite, now.write, c.write, sizeof c.write);
+    c.was.write = r.ftWrite;
+    c.now.write = now.write;
     r.ftWrite = now.write;
     ++changes;
   }
   if (!opt.noAttr && (r.dwAttr & ~atNOMATCH) != now.attr) {
     FormatAttributeChanges(r.dwAttr, now.attr, c.attr);
+    c.was.attr = r.dwAttr & ~atNOMATCH;
+    c.now.attr = now.attr;
     r.dwAttr = now.attr;
     ++changes;
   }
@@ -467,6 +475,8 @@ void Reconciler::JudgeContents(Matched& m, bool sizeChanged) {
   c.edited = c.damaged && !kept;
   if (!sizeChanged && !opt_.noCrc && r.dwCRC != m.crc && (!opt_.hideCrc || c.damaged)) {
     CrcChange(r.dwCRC, m.crc, c.crc, sizeof c.crc);
+    c.was.crc = r.dwCRC;
+    c.now.crc = m.crc;
     ++m.changes;
   }
   if (c.damaged && !opt_.acceptDamaged) {
@@ -496,6 +506,8 @@ void Reconciler::Conclude(Matched& m) {
   bool sizeChanged = false;
   if (!opt_.noSize && r.qwSize != m.live && !m.unreadable) {
     SizeChange(r.qwSize, m.live, c.size, sizeof c.size);
+    c.was.size = r.qwSize;
+    c.now.size = m.live;
     sizeChanged = true;
     ++m.changes;
   }
@@ -515,6 +527,7 @@ void Reconciler::Conclude(Matched& m) {
   char shown[2 * MAX_PATH];
   CharToOemA(m.path.c_str(), shown);
   c.path = shown;
+  c.exactPath = m.path.c_str();
   c.isDir = m.dir;
   (*sink_)(c);
 }

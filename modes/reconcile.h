@@ -39,7 +39,8 @@ struct CheckOptions {
 
 /// The texts of one matched entry's differences; an empty text means no difference.
 struct EntryChange {
-  const char* path = nullptr;  // full path, OEM
+  const char* path = nullptr;       // full path, OEM
+  const char* exactPath = nullptr;  // full path as the file system names it
   bool isDir = false;
   bool damaged = false;  // contents changed, size and write time kept (or any change, archived)
   bool edited = false;   // damaged with a new size or write time: an archive's file rewritten
@@ -49,6 +50,16 @@ struct EntryChange {
   char crc[32] = "";
   char attr[40] = "";
   char size[64] = "";
+  /// The stored (was) and present (now) value of each field whose text above is set.
+  struct Fields {
+    char name[kShortNameLen + 1] = "";
+    FILETIME create = {};
+    FILETIME write = {};
+    uint32_t attr = 0;
+    uint64_t size = 0;
+    uint32_t crc = 0;
+  };
+  Fields was, now;
 };
 
 /// What an entry holds now, beside its record: the fields checked before its contents.

@@ -9,6 +9,7 @@
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/walk.h"
+#include "modes/report_writer.h"
 #include "store/format.h"
 
 namespace {
@@ -60,20 +61,18 @@ MarkedCounts CountMarked(const Table& t, uint16_t mark) {
 
 MarkedCounts ListMarked(const Table& t, uint16_t mark, const std::function<void()>& beforeFirst) {
   MarkedCounts counts;
-  char shown[2 * MAX_PATH];
   for (size_t i = 0; i < t.records.size(); ++i) {
     const Record& r = t.records[i];
     if (!Listed(r, mark)) continue;
     if (counts.dirs + counts.files == 0) beforeFirst();
-    ShownPath(t, static_cast<long>(i), shown);
-    printf(r.IsDir() ? "%s Dir:  %s\n" : "%s File: %s\n", mark == stNEW ? "+" : "-", shown);
+    Report().Marked(t, static_cast<unsigned>(i), mark == stNEW);
     ++(r.IsDir() ? counts.dirs : counts.files);
   }
   return counts;
 }
 
 void Separator(bool reported) {
-  if (reported || !QuietRun()) putchar('\n');
+  if (reported || !QuietRun()) Report().Heading("\n");
 }
 
 int ReportWriteError() {

@@ -16,31 +16,21 @@
 #include "modes/moves.h"
 #include "modes/reconcile.h"
 #include "modes/report.h"
+#include "modes/report_writer.h"
 #include "store/datafile.h"
 #include "store/format.h"
 
 namespace {
 
-struct ScanReport {
+struct ScanReport : ChangeTotals {
   char banner[128] = "";
   bool bannerShown = false;
-  int filesChanged = 0, filesDeleted = 0, filesNew = 0;
-  int dirsChanged = 0, dirsDeleted = 0, dirsNew = 0;
-  int filesMoved = 0, dirsMoved = 0;
-  int damaged = 0;
   int missing = 0;  // files missing from an archive
 
   void ShowBanner() {
     if (bannerShown) return;
-    fputs(banner, stdout);
+    Report().Heading(banner);
     bannerShown = true;
-  }
-
-  void PrintSummary(bool withMoves) const {
-    printf("Files: %3d changed, %3d deleted, %3d new\n", filesChanged, filesDeleted, filesNew);
-    printf("Dirs : %3d changed, %3d deleted, %3d new\n", dirsChanged, dirsDeleted, dirsNew);
-    if (withMoves) printf("Moved: %3d files, %3d dirs\n", filesMoved, dirsMoved);
-    if (damaged != 0) printf("Damaged: %3d files\n", damaged);
   }
 };
 
@@ -180,7 +170,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   auto onChange = [&report](const EntryChange& c) {
     report.ShowBanner();
     ++(c.isDir ? report.dirsChanged : report.filesChanged);
-    PrintChangeBlock(c);
+    Report().Changed(c);
     if (!c.damaged) return;
     ++report.damaged;
     if (c.edited)
@@ -222,7 +212,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
     if (withMoves) {
       for (const Move& m : moves) {
         report.ShowBanner();
-        PrintMove(t, m);
+        Report().Moved(t, m);
         ++(m.isDir ? report.dirsMoved : report.filesMoved);
       }
       Separator(report.bannerShown);
@@ -241,7 +231,7 @@ int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t
   }
 
   // The whole report, summary included, is out before any catalogue is replaced.
-  if (report.bannerShown) report.PrintSummary(withMoves);
+  if (report.bannerShown) Report().ScanSummary(report, withMoves);
   ProgressLine("   Writing table ... \r");
   for (size_t n = 0; n < tables.size(); ++n) {
     Table& t = tables[n];

@@ -165,17 +165,26 @@ void StoredWalk::Compare(uint32_t k, const Record& now) {
   bool crcKnown = now.dwCRC != 0 || now.qwSize == 0 || !HasContents(now.dwAttr);
   if (!opt_.noSize && r.qwSize != now.qwSize) {
     SizeChange(r.qwSize, now.qwSize, c.size, sizeof c.size);
+    c.was.size = r.qwSize;
+    c.now.size = now.qwSize;
     r.qwSize = now.qwSize;
     r.dwCRC = now.dwCRC;
     ++changes;
   } else if (!opt_.noCrc && crcKnown && r.dwCRC != now.dwCRC) {
     CrcChange(r.dwCRC, now.dwCRC, c.crc, sizeof c.crc);
+    c.was.crc = r.dwCRC;
+    c.now.crc = now.dwCRC;
     r.dwCRC = now.dwCRC;
     ++changes;
   }
   if (changes == 0) return;
   char shown[2 * MAX_PATH];
   c.path = ShownPath(t_, static_cast<long>(k), shown);
+  std::string exact = t_.cStartPath;
+  char rest[2 * MAX_PATH];
+  t_.ComposeLongPath(k, rest, sizeof rest);
+  exact += rest;
+  c.exactPath = exact.c_str();
   c.isDir = dir;
   sink_(c);
 }

@@ -70,6 +70,7 @@ std::string Usage() {
       "   --time-window=SECONDS\n"
       "                  - In Scan and Compare mode times this close are equal.\n"
       "   --stored       - In Compare mode a data file as Path 2 stands for its records.\n"
+      "   --json         - The report as JSON Lines, one object per line (see the manual).\n"
       "   --             - Every later argument is a file mask.\n"
       "\n  Exit status:  0 - nothing needs attention (changes saved by Scan included).\n"
       "                1 - Scan found damaged files (with --archive also changed or\n"
