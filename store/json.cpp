@@ -163,28 +163,38 @@ void JsonLine::Crc(const char* key, uint32_t crc) {
 }
 
 void JsonLine::Time(const char* key, const FILETIME& ft) {
-  SYSTEMTIME st;
-  if ((ft.dwHighDateTime & 0x80000000u) != 0 || !FileTimeToSystemTime(&ft, &st) || st.wMonth < 1 ||
-      st.wMonth > 12) {
+  uint64_t ticks = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  uint64_t second = ticks / 10000000u;
+  // The three times of an entry, and the entries of one copy, mostly share their second: the
+  // calendar is worked out once for it.
+  if (!timeKnown_ || second != timeSecond_) {
+    SYSTEMTIME st;
+    timeKnown_ = true;
+    timeSecond_ = second;
+    timeValid_ = (ft.dwHighDateTime & 0x80000000u) == 0 && FileTimeToSystemTime(&ft, &st) &&
+                 st.wMonth >= 1 && st.wMonth <= 12;
+    if (timeValid_) {
+      memcpy(time_, "\"0000-00-00T00:00:00.0000000Z\"", 30);
+      Digits(4, st.wYear, 4);
+      Digits(7, st.wMonth, 2);
+      Digits(10, st.wDay, 2);
+      Digits(13, st.wHour, 2);
+      Digits(16, st.wMinute, 2);
+      Digits(19, st.wSecond, 2);
+    }
+  }
+  if (!timeValid_) {
     Null(key);
     return;
   }
-  uint64_t ticks = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-  // "YYYY-MM-DDThh:mm:ss.fffffffZ", written digit by digit: a listing has three per row.
-  char text[32] = "\"0000-00-00T00:00:00.0000000Z\"";
-  auto put = [&text](size_t end, unsigned value, int digits) {
-    for (int k = 0; k < digits; ++k, value /= 10)
-      text[end - k] = static_cast<char>('0' + value % 10);
-  };
-  put(4, st.wYear, 4);
-  put(7, st.wMonth, 2);
-  put(10, st.wDay, 2);
-  put(13, st.wHour, 2);
-  put(16, st.wMinute, 2);
-  put(19, st.wSecond, 2);
-  put(27, static_cast<unsigned>(ticks % 10000000u), 7);
+  Digits(27, static_cast<unsigned>(ticks % 10000000u), 7);
   Key(key);
-  line_.append(text, 30);
+  line_.append(time_, 30);
+}
+
+void JsonLine::Digits(size_t end, unsigned value, int digits) {
+  for (int k = 0; k < digits; ++k, value /= 10)
+    time_[end - k] = static_cast<char>('0' + value % 10);
 }
 
 void JsonLine::Open(const char* key) {

@@ -37,7 +37,13 @@ class JsonLine {
 
  private:
   void Key(const char* key);
+  void Digits(size_t end, unsigned value, int digits);  // into time_, ending at end
   std::string line_;
+  // "YYYY-MM-DDThh:mm:ss.fffffffZ" in quotes, of the second last shown.
+  char time_[32] = "";
+  uint64_t timeSecond_ = 0;
+  bool timeKnown_ = false;
+  bool timeValid_ = false;
 };
 
 /// Whether bytes[0, len) are valid UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
