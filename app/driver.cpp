@@ -5,8 +5,11 @@
 #include "app/front.h"
 #include "app/options.h"
 #include "app/state.h"
+#include "core/progress.h"
+#include "core/rules.h"
 #include "core/verdict.h"
 #include "modes/modes.h"
+#include "modes/report_writer.h"
 
 namespace {
 
@@ -15,9 +18,36 @@ int Refused() {
   return kExitTrouble;
 }
 
-// Info and Test take the same switches.
-int List(int (*mode)(std::vector<Table>&, uint32_t, uint32_t, uint32_t, const char*, uint32_t)) {
-  return mode(tables, cmd & cmSUB, cmd & cmLISTS, cmd & cmEF, cOutputFormat, cmd & cmDEBUG);
+// The run's settings, read once from the parsed command line.
+RunSettings Settings() {
+  RunSettings s;
+  s.sub = (cmd & cmSUB) != 0;
+  s.noTime = (cmd & cmNOTIME) != 0;
+  s.noAttr = (cmd & cmNOATTR) != 0;
+  s.noCrc = (cmd & cmNOCRC) != 0;
+  s.noSize = (cmd & cmNOSIZE) != 0;
+  s.noPath = (cmd & cmNOPATH) != 0;
+  s.readOnly = (cmd & cmRO) != 0;
+  s.moves = options.moves;
+  s.acceptDamaged = options.acceptDamaged;
+  s.acceptEmpty = options.acceptEmpty;
+  s.archive = options.archive;
+  s.acceptMissing = options.acceptMissing;
+  s.noCrcTyped = options.noCrcTyped;
+  s.stored = runRules.compareStored;
+  s.format = cOutputFormat;
+  s.lists = (cmd & cmLISTS) != 0;
+  s.emptyFolders = (cmd & cmEF) != 0;
+  s.debug = (cmd & cmDEBUG) != 0;
+  s.jobs = options.jobs;
+  s.quiet = QuietRun();
+  s.report = &Report();
+  return s;
+}
+
+// Runs a mode with the run's settings.
+int Run(int (*mode)(std::vector<Table>&, const RunSettings&)) {
+  return mode(tables, Settings());
 }
 
 // What each choice of cmd & kModeMask runs: a mode (with the letter of its /m switch), the
@@ -30,22 +60,11 @@ struct Mode {
 };
 
 const Mode kModes[] = {
-    {cmCRC, 'I', "info", [] { return List(InfoMode); }},
-    {cmSCAN, 'S', "scan",
-     [] {
-       // /ns hides CRC changes from Scan's report but leaves the CRCs read, for damage.
-       uint32_t noCrc = options.noCrcTyped ? cmd & cmNOCRC : 0;
-       return ScanMode(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, noCrc, cmd & cmNOSIZE,
-                       cmd & cmNOPATH, cmd & cmRO, options.moves, options.acceptDamaged,
-                       options.acceptEmpty, options.archive, options.acceptMissing);
-     }},
-    {cmDFF, 'D', "duplicates", [] { return FindDuplicates(tables, cmd & cmSUB, cmd & cmDEBUG); }},
-    {cmTEST, 'T', "test", [] { return List(TestMode); }},
-    {cmCOMP, 'C', "compare",
-     [] {
-       return compare(tables, cmd & cmSUB, cmd & cmNOTIME, cmd & cmNOATTR, cmd & cmNOCRC,
-                      cmd & cmNOSIZE, options.moves);
-     }},
+    {cmCRC, 'I', "info", [] { return Run(InfoMode); }},
+    {cmSCAN, 'S', "scan", [] { return Run(ScanMode); }},
+    {cmDFF, 'D', "duplicates", [] { return Run(FindDuplicates); }},
+    {cmTEST, 'T', "test", [] { return Run(TestMode); }},
+    {cmCOMP, 'C', "compare", [] { return Run(compare); }},
     {cmHELP, '\0', nullptr,
      []() -> int {
        if (options.version) {

@@ -31,10 +31,10 @@ struct CompareReport {
 
   ChangeTotals totals;
 
-  void Section(bool& titled, const char* title) {
-    if (!headerShown) Report().Heading(header);
+  void Section(ReportWriter& report, bool& titled, const char* title) {
+    if (!headerShown) report.Heading(header);
     headerShown = true;
-    if (!titled) Report().Heading(title);
+    if (!titled) report.Heading(title);
     titled = true;
   }
 };
@@ -124,11 +124,11 @@ void SayPathTwoIsLive(const Table& t) {
 }
 
 // Both trees are on disk: a pair is a move only when its files hold the same bytes, read in
-// Path 1 (kept in cDataFile by then) and in Path 2.
-SameBytesCheck BytesOnDisk(const Table& t, BytesCompare& bytes) {
-  return [&t, &bytes](uint32_t from, uint32_t to) {
+// Path 1 (under pathOne) and in Path 2 (the table's start path by then).
+SameBytesCheck BytesOnDisk(const Table& t, const char* pathOne, BytesCompare& bytes) {
+  return [&t, pathOne, &bytes](uint32_t from, uint32_t to) {
     char a[2 * MAX_PATH], b[2 * MAX_PATH];
-    snprintf(a, MAX_PATH, "%s", t.cDataFile);
+    snprintf(a, MAX_PATH, "%s", pathOne);
     snprintf(b, MAX_PATH, "%s", t.cStartPath);
     return ComposeFilePath(t, from, a, strlen(a)) && ComposeFilePath(t, to, b, strlen(b)) &&
            bytes.Same(a, b, t.records[from].qwSize);
@@ -137,89 +137,131 @@ SameBytesCheck BytesOnDisk(const Table& t, BytesCompare& bytes) {
 
 }  // namespace
 
-int compare(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
-            uint32_t noCrc, uint32_t noSize, uint32_t pairMoves) {
-  StatusLine(" \376 File Compare ...\n");
-  const bool withMoves = pairMoves != 0;
+namespace {
+
+// One Compare, phase by phase: load both paths, walk Path 2 against Path 1, list what is new,
+// missing and moved, sum up.
+class Comparison {
+ public:
+  Comparison(std::vector<Table>& tables, const RunSettings& s)
+      : t_(tables[0]),
+        two_(tables[1]),
+        s_(s),
+        options_(s.sub, s.noTime, s.noAttr, s.noCrc, s.noSize) {
+    options_.checkCreate = false;   // Compare never checks the creation time
+    options_.dirWriteTime = false;  // nor the write time of a directory
+    options_.jobs = s.jobs;
+  }
+
+  bool Load();
+  bool Walk();
+  void List();
+  int Summary();
+
+ private:
+  void Heading(bool& titled, const char* title) { report_.Section(*s_.report, titled, title); }
+
+  Table& t_;  // Path 1's records, matched against Path 2 and then standing for it
+  Table& two_;
+  const RunSettings& s_;
+  CheckOptions options_;
+  bool livePathOne_ = true;
+  char pathOne_[MAX_PATH] = "";
+  CompareReport report_;
+};
+
+bool Comparison::Load() {
+  if (!LoadPathOne(t_, s_.sub, s_.noCrc, &livePathOne_)) return false;
+  if (s_.stored ? !LoadPathTwo(two_, s_.sub) : !PathTwoNamed(two_)) return false;
+  if (!s_.stored && two_.cDataFile[0] != '\0') SayPathTwoIsLive(two_);
+  return true;
+}
+
+bool Comparison::Walk() {
   char banner[128];
   ReportBanner(banner, sizeof banner);
-  if (tables.size() != 2) {
-    fprintf(stderr, " *** Internal Error: compare() requires 2 tasks.\n");
-    return kExitTrouble;
-  }
-  Table& t = tables[0];
-  bool livePathOne = true;
-  if (!LoadPathOne(t, sub, noCrc, &livePathOne)) return kExitTrouble;
-  const bool offline = runRules.compareStored;
-  if (offline ? !LoadPathTwo(tables[1], sub) : !PathTwoNamed(tables[1])) return kExitTrouble;
-  if (!offline && tables[1].cDataFile[0] != '\0') SayPathTwoIsLive(tables[1]);
-
-  CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
-  options.checkCreate = false;
-  options.dirWriteTime = false;
-  Reconciler reconciler(t, options);
+  Reconciler reconciler(t_, options_);
   ProgressLine("   Indexing table ...\r");
-  if (!offline) reconciler.Index();
+  if (!s_.stored) reconciler.Index();
 
-  // From here on the first table describes Path 2; its data file field remembers Path 1.
-  char pathOne[MAX_PATH], pathTwo[MAX_PATH];
-  snprintf(pathOne, sizeof pathOne, "%s", t.cStartPath);
-  snprintf(pathTwo, sizeof pathTwo, "%s", tables[1].cStartPath);
-  snprintf(t.cStartPath, sizeof t.cStartPath, "%s", pathTwo);
-  snprintf(t.cDataFile, sizeof t.cDataFile, "%s", pathOne);
-
-  CompareReport report;
-  CharToOemA(pathOne, pathOne);
+  // From here on the first table describes Path 2.
+  char pathTwo[MAX_PATH];
+  snprintf(pathOne_, sizeof pathOne_, "%s", t_.cStartPath);
+  snprintf(pathTwo, sizeof pathTwo, "%s", two_.cStartPath);
+  snprintf(t_.cStartPath, sizeof t_.cStartPath, "%s", pathTwo);
+  char shownOne[MAX_PATH];
+  CharToOemA(pathOne_, shownOne);
   CharToOemA(pathTwo, pathTwo);
-  snprintf(report.header, sizeof report.header,
+  snprintf(report_.header, sizeof report_.header,
            "%s\n *** Compare two file trees.\n *** [ Path 1 ]  -> [ Path 2]\n\n *** Path 1: %s\n"
            " *** Path 2: %s\n\n",
-           banner, pathOne, pathTwo);
+           banner, shownOne, pathTwo);
 
   ProgressLine("   Processing table [%d] ...       \r", 0);
   bool changedTitled = false;
   ChangeSink onChange = [&](const EntryChange& c) {
-    report.Section(changedTitled, " *** Path 2 contains changed files or directories:\n\n");
-    ++(c.isDir ? report.totals.dirsChanged : report.totals.filesChanged);
-    Report().Changed(c);
+    Heading(changedTitled, " *** Path 2 contains changed files or directories:\n\n");
+    ++(c.isDir ? report_.totals.dirsChanged : report_.totals.filesChanged);
+    s_.report->Changed(c);
   };
   int error = 0;
-  if (offline) {
-    WalkStored(t, tables[1], options, onChange);
+  if (s_.stored) {
+    WalkStored(t_, two_, options_, onChange);
   } else {
     error = reconciler.Walk(0, onChange);
   }
   if (error != 0) {
-    StartPathError(t.cStartPath, error);
-    return kExitTrouble;
+    StartPathError(t_.cStartPath, error);
+    return false;
   }
-  Separator(report.headerShown);
+  Separator(s_, report_.headerShown);
+  return true;
+}
+
+void Comparison::List() {
   std::vector<Move> moves;
   BytesCompare bytes;
-  if (withMoves) moves = FindMoves(t, livePathOne && !offline ? BytesOnDisk(t, bytes) : nullptr);
+  if (s_.moves)
+    moves = FindMoves(t_, livePathOne_ && !s_.stored ? BytesOnDisk(t_, pathOne_, bytes) : nullptr);
   bool newTitled = false, goneTitled = false;
-  MarkedCounts added = ListMarked(t, stNEW, [&] {
-    report.Section(newTitled, " *** Path 2 contains new files or directories:\n\n");
+  MarkedCounts added = ListMarked(*s_.report, t_, stNEW, [&] {
+    Heading(newTitled, " *** Path 2 contains new files or directories:\n\n");
   });
-  Separator(report.headerShown);
-  MarkedCounts gone = ListMarked(t, stGONE, [&] {
-    report.Section(goneTitled, " *** Path 2 NOT contains files or directories:\n\n");
+  Separator(s_, report_.headerShown);
+  MarkedCounts gone = ListMarked(*s_.report, t_, stGONE, [&] {
+    Heading(goneTitled, " *** Path 2 NOT contains files or directories:\n\n");
   });
-  if (withMoves) {
-    Separator(report.headerShown);
-    bool movedTitled = false;
-    for (const Move& m : moves) {
-      report.Section(movedTitled, " *** Path 2 contains moved files or directories:\n\n");
-      Report().Moved(t, m);
-      ++(m.isDir ? report.totals.dirsMoved : report.totals.filesMoved);
-    }
-    if (movedTitled) Report().Heading("\n");
+  report_.totals.filesNew = added.files;
+  report_.totals.dirsNew = added.dirs;
+  report_.totals.filesDeleted = gone.files;
+  report_.totals.dirsDeleted = gone.dirs;
+  if (!s_.moves) return;
+  Separator(s_, report_.headerShown);
+  bool movedTitled = false;
+  for (const Move& m : moves) {
+    Heading(movedTitled, " *** Path 2 contains moved files or directories:\n\n");
+    s_.report->Moved(t_, m);
+    ++(m.isDir ? report_.totals.dirsMoved : report_.totals.filesMoved);
   }
-  report.totals.filesNew = added.files;
-  report.totals.dirsNew = added.dirs;
-  report.totals.filesDeleted = gone.files;
-  report.totals.dirsDeleted = gone.dirs;
-  Report().CompareSummary(report.totals, withMoves);
+  if (movedTitled) s_.report->Heading("\n");
+}
+
+int Comparison::Summary() {
+  s_.report->CompareSummary(report_.totals, s_.moves);
   // Every section opens with the header: a difference of any kind is a finding.
-  return report.headerShown ? kExitFinding : kExitClean;
+  return report_.headerShown ? kExitFinding : kExitClean;
+}
+
+}  // namespace
+
+int compare(std::vector<Table>& tables, const RunSettings& s) {
+  StatusLine(" \376 File Compare ...\n");
+  if (tables.size() != 2) {
+    fprintf(stderr, " *** Internal Error: compare() requires 2 tasks.\n");
+    return kExitTrouble;
+  }
+  Comparison comparison(tables, s);
+  if (!comparison.Load() || !comparison.Walk()) return kExitTrouble;
+  comparison.List();
+  return comparison.Summary();
 }

@@ -473,6 +473,10 @@ int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full) {
   return status;
 }
 
+int FindDuplicates(std::vector<Table>& tables, const RunSettings& s) {
+  return FindDuplicates(tables, s.sub, s.debug);
+}
+
 int ReportDuplicates(std::vector<Table>& tables) {
   ProgressLine("   Indexing table ...\r");
   std::vector<Entry> files = IndexFiles(tables);

@@ -146,20 +146,19 @@ void TakeClock(char* date, char* clock) {
   _strtime(clock);
 }
 
-void ShowClock(const char* date, const char* clock) {
+void ShowClock(ReportWriter& report, const char* date, const char* clock) {
   char line[64];
   snprintf(line, sizeof line, "\nSystem clock:   %s %s\n", date, clock);
-  Report().Heading(line);
+  report.Heading(line);
 }
 
-ListingShape Shape(const char* format, uint32_t lists, uint32_t emptyFolders, bool withNoMatch,
-                   uint32_t debug) {
+ListingShape Shape(const RunSettings& s, bool withNoMatch) {
   ListingShape shape;
-  shape.format = format;
-  shape.lists = lists != 0;
-  shape.emptyFolders = emptyFolders != 0;
+  shape.format = s.format.c_str();
+  shape.lists = s.lists;
+  shape.emptyFolders = s.emptyFolders;
   shape.withNoMatch = withNoMatch;
-  shape.debug = debug != 0;
+  shape.debug = s.debug;
   return shape;
 }
 
@@ -187,13 +186,12 @@ void PrintTable(const Table& t, const char* format, int lists, int emptyFolders,
   listing.PrintReportTotal();
 }
 
-int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t emptyFolders,
-             const char* format, uint32_t debug) {
-  char date[16], clock[16];
-  TakeClock(date, clock);
+namespace {
+
+// Every tree is walked before any summary line, as ever; the files are read meanwhile.
+int LoadTrees(std::vector<Table>& tables, const RunSettings& s) {
   int status = kExitClean;
-  // Every tree is walked before any summary line, as ever; the files are read meanwhile.
-  CrcReaders readers(ReaderThreads());
+  CrcReaders readers(s.jobs);
   std::vector<std::unique_ptr<ChecksumRun>> runs;
   for (Table& t : tables) {
     bool stored = t.cDataFile[0] != '\0';
@@ -204,37 +202,50 @@ int InfoMode(std::vector<Table>& tables, uint32_t sub, uint32_t lists, uint32_t 
     } else {
       ChecksumRun* run = runs.back().get();
       t.BuildTree(
-          sub != 0, [run](size_t found) { run->QueueWhileWalking(found); }, run->DefersFiles());
+          s.sub, [run](size_t found) { run->QueueWhileWalking(found); }, run->DefersFiles());
     }
   }
   for (auto& run : runs) run->Finish();
   for (Table& t : tables)
     if (t.cDataFile[0] == '\0' && NothingMatches(t)) status = kExitTrouble;
-  ShowClock(date, clock);
-  for (Table& t : tables) Report().Listing(t, Shape(format, lists, emptyFolders, false, debug));
   return status;
 }
 
-int TestMode(std::vector<Table>& tables, uint32_t, uint32_t lists, uint32_t emptyFolders,
-             const char* format, uint32_t debug) {
-  char date[16], clock[16];
-  TakeClock(date, clock);
+// The data files of the tasks. A refused catalogue stands for nothing: its task ends with the
+// reason, not an empty list; and so does a task that names no data file at all (*refused).
+int LoadDataFiles(std::vector<Table>& tables, std::vector<char>* refused) {
   int status = kExitClean;
-  // A refused catalogue stands for nothing: its task ends with the reason, not an empty list;
-  // and so does a task that names no data file at all.
-  std::vector<char> refused(tables.size(), 0);
+  refused->assign(tables.size(), 0);
   for (size_t n = 0; n < tables.size(); ++n) {
     Table& t = tables[n];
-    if (NoDataFileToList(t) || LoadCatalogue(t) != 0) refused[n] = 1;
+    if (NoDataFileToList(t) || LoadCatalogue(t) != 0) {
+      (*refused)[n] = 1;
+      status = kExitTrouble;
+    }
     DropCovered(t);
   }
-  if (std::find(refused.begin(), refused.end(), 0) != refused.end()) ShowClock(date, clock);
-  for (size_t n = 0; n < tables.size(); ++n) {
-    if (refused[n]) {
-      status = kExitTrouble;
-    } else {
-      Report().Listing(tables[n], Shape(format, lists, emptyFolders, true, debug));
-    }
-  }
+  return status;
+}
+
+}  // namespace
+
+int InfoMode(std::vector<Table>& tables, const RunSettings& s) {
+  char date[16], clock[16];
+  TakeClock(date, clock);
+  int status = LoadTrees(tables, s);
+  ShowClock(*s.report, date, clock);
+  for (Table& t : tables) s.report->Listing(t, Shape(s, false));
+  return status;
+}
+
+int TestMode(std::vector<Table>& tables, const RunSettings& s) {
+  char date[16], clock[16];
+  TakeClock(date, clock);
+  std::vector<char> refused;
+  int status = LoadDataFiles(tables, &refused);
+  if (std::find(refused.begin(), refused.end(), 0) != refused.end())
+    ShowClock(*s.report, date, clock);
+  for (size_t n = 0; n < tables.size(); ++n)
+    if (!refused[n]) s.report->Listing(tables[n], Shape(s, true));
   return status;
 }

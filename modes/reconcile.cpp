@@ -142,7 +142,7 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", table_.cStartPath);
   size_t base = strlen(path);
-  CrcReaders reads(ReaderThreads());
+  CrcReaders reads(opt_.jobs);
   reads_ = &reads;
   for (uint32_t d : visit_) {
     int error = VisitDirectory(d, path, base);

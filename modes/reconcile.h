@@ -35,6 +35,7 @@ struct CheckOptions {
   // Scan under /ns: the CRC is read for the judgement above, but an ordinary change of it is
   // left out of the report, as the size is.
   bool hideCrc = false;
+  unsigned jobs = 1;  // files read at once
 };
 
 /// The texts of one matched entry's differences; an empty text means no difference.

@@ -59,20 +59,21 @@ MarkedCounts CountMarked(const Table& t, uint16_t mark) {
   return counts;
 }
 
-MarkedCounts ListMarked(const Table& t, uint16_t mark, const std::function<void()>& beforeFirst) {
+MarkedCounts ListMarked(ReportWriter& report, const Table& t, uint16_t mark,
+                        const std::function<void()>& beforeFirst) {
   MarkedCounts counts;
   for (size_t i = 0; i < t.records.size(); ++i) {
     const Record& r = t.records[i];
     if (!Listed(r, mark)) continue;
     if (counts.dirs + counts.files == 0) beforeFirst();
-    Report().Marked(t, static_cast<unsigned>(i), mark == stNEW);
+    report.Marked(t, static_cast<unsigned>(i), mark == stNEW);
     ++(r.IsDir() ? counts.dirs : counts.files);
   }
   return counts;
 }
 
-void Separator(bool reported) {
-  if (reported || !QuietRun()) Report().Heading("\n");
+void Separator(const RunSettings& s, bool reported) {
+  if (reported || !s.quiet) s.report->Heading("\n");
 }
 
 int ReportWriteError() {

@@ -8,6 +8,9 @@
 #include <functional>
 
 #include "core/table.h"
+#include "modes/settings.h"
+
+class ReportWriter;
 
 /// "\n\n" and the dashed line with the time now (ctime's text, line feed included), into out.
 /// Returns out.
@@ -26,13 +29,14 @@ struct MarkedCounts {
 /// "+ Dir:  path" or "+ File: path" for each record marked stNEW ("-" for stGONE) whose name
 /// matches the mask and that is not part of a move, in table order; beforeFirst runs once,
 /// before the first line.
-MarkedCounts ListMarked(const Table& t, uint16_t mark, const std::function<void()>& beforeFirst);
+MarkedCounts ListMarked(ReportWriter& report, const Table& t, uint16_t mark,
+                        const std::function<void()>& beforeFirst);
 /// The records ListMarked would list, counted without a line.
 MarkedCounts CountMarked(const Table& t, uint16_t mark);
 
 /// A line feed between the parts of a report. Under --quiet it is left out until something was
 /// reported, so that a run with nothing to report writes nothing at all.
-void Separator(bool reported);
+void Separator(const RunSettings& s, bool reported);
 
 /// 0 when everything printed to standard output so far has been written; otherwise the error
 /// number of the first failure seen (EIO when the system gave none).

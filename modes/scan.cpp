@@ -27,17 +27,18 @@ struct ScanReport : ChangeTotals {
   bool bannerShown = false;
   int missing = 0;  // files missing from an archive
 
-  void ShowBanner() {
+  void ShowBanner(ReportWriter& report) {
     if (bannerShown) return;
-    Report().Heading(banner);
+    report.Heading(banner);
     bannerShown = true;
   }
 };
 
 // A task whose every stored file is missing is not saved, and its report is the summary and
 // why: one line per stored entry would bury the two that matter.
-void RefuseEmptied(const Table& t, const std::vector<Move>& moves, ScanReport& report) {
-  report.ShowBanner();
+void RefuseEmptied(const Table& t, const std::vector<Move>& moves, ScanReport& report,
+                   ReportWriter& writer) {
+  report.ShowBanner(writer);
   MarkedCounts added = CountMarked(t, stNEW), gone = CountMarked(t, stGONE);
   report.dirsNew += added.dirs;
   report.filesNew += added.files;
@@ -50,19 +51,25 @@ void RefuseEmptied(const Table& t, const std::vector<Move>& moves, ScanReport& r
           t.cDataFile);
 }
 
+// /ns hides CRC changes from Scan's report but leaves the CRCs read, for damage: only /nc
+// itself stops the reading.
+bool ScanNoCrc(const RunSettings& s) {
+  return s.noCrc && s.noCrcTyped;
+}
+
+void WarnMissing(const Table& t, const std::vector<size_t>& files) {
+  char shown[2 * MAX_PATH];
+  for (size_t k : files)
+    fprintf(stderr, " *** Warning: Missing from the archive: %s\n",
+            ShownPath(t, static_cast<long>(k), shown));
+}
+
 enum class Load { kReady, kSkipTask, kEndScan };
 
-// Loads one task. kEndScan ends the whole scan before anything is compared or saved; kSkipTask
-// leaves this task out (neither compared nor saved) while the others go on.
-Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t readOnly) {
-  if (t.cDataFile[0] == '\0') {
-    fprintf(stderr, " *** Internal Error: Unspecified data file for %s\n", t.cStartPath);
-    return Load::kReady;
-  }
-  char given[MAX_PATH];
-  snprintf(given, sizeof given, "%s", t.cStartPath);
-  // Another user's file or link where anyone may put one: whoever planted it could read what
-  // this Scan saves there, or steer the save into another catalogue.
+// Another user's catalogue where anyone may put one, one another Scan holds, or one whose folder
+// takes no new file: kReady when this Scan may use the data file.
+Load ClaimDataFile(const Table& t, bool readOnly) {
+  // Whoever planted it could read what this Scan saves there, or steer the save elsewhere.
   if (RefusedAsPlanted(t.cDataFile)) return Load::kSkipTask;
   // Held until the process ends, so that a second Scan cannot save a stale catalogue.
   if (!readOnly && LockDataFile(t.cDataFile) != 0) {
@@ -76,18 +83,50 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
       return Load::kSkipTask;
     }
   }
+  return Load::kReady;
+}
+
+// A catalogue found: its records, with the start path typed under /np.
+Load LoadStored(Table& t, const RunSettings& s, const char* given) {
+  // Room for what the walk adds, taken while the table is empty: growing it later would hold
+  // the stored records twice while they move.
+  if (s.sub) t.ReserveForWalk();
+  // A catalogue that cannot be read whole is never overwritten with a partial one.
+  if (LoadCatalogue(t) != 0) return Load::kSkipTask;
+  WarnFirstLevelOnly(t, s.sub);
+  if (s.noPath) snprintf(t.cStartPath, sizeof t.cStartPath, "%s", given);
+  return Load::kReady;
+}
+
+// No catalogue yet: the tree as it is becomes the new one.
+Load BuildNew(Table& t, const RunSettings& s) {
+  // A tree that cannot be read makes no catalogue: an empty one would stand for it.
+  if (int error = ScanNoCrc(s) ? t.BuildTree(s.sub) : t.BuildAndChecksum(s.sub)) {
+    StartPathError(t.cStartPath, error);
+    return Load::kSkipTask;
+  }
+  // A mistyped path must not leave a catalogue that every later run would use.
+  if (NothingMatches(t)) return Load::kSkipTask;
+  t.bNew = 1;
+  return Load::kReady;
+}
+
+// Loads one task. kEndScan ends the whole scan before anything is compared or saved; kSkipTask
+// leaves this task out (neither compared nor saved) while the others go on.
+Load LoadTask(Table& t, const RunSettings& s) {
+  if (t.cDataFile[0] == '\0') {
+    fprintf(stderr, " *** Internal Error: Unspecified data file for %s\n", t.cStartPath);
+    return Load::kReady;
+  }
+  char given[MAX_PATH];
+  snprintf(given, sizeof given, "%s", t.cStartPath);
+  Load claim = ClaimDataFile(t, s.readOnly);
+  if (claim != Load::kReady) return claim;
   bool damaged = false;
   TestFileResult code = TestFile(t, t.cDataFile, &damaged);
   switch (code) {
     case kDataFileFound:
-      // Room for what the walk adds, taken while the table is empty: growing it later would
-      // hold the stored records twice while they move.
-      if (sub) t.ReserveForWalk();
-      // A catalogue that cannot be read whole is never overwritten with a partial one.
-      if (LoadCatalogue(t) != 0) return Load::kSkipTask;
-      WarnFirstLevelOnly(t, sub);
-      if (noPath) snprintf(t.cStartPath, sizeof t.cStartPath, "%s", given);
-      return Load::kReady;
+      return LoadStored(t, s, given);
     case kCannotOpen: {
       int err = errno;
       fprintf(stderr, " *** Error: Can not open data file: %s\n", t.cDataFile);
@@ -106,147 +145,168 @@ Load LoadTask(Table& t, uint32_t sub, uint32_t noPath, uint32_t noCrc, uint32_t 
       fprintf(stderr, " *** Error: %s - Version conflict\n", t.cDataFile);
       return Load::kEndScan;
     case kNoSuchFile:
-      // A tree that cannot be read makes no catalogue: an empty one would stand for it.
-      if (int error = noCrc ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) {
-        StartPathError(t.cStartPath, error);
-        return Load::kSkipTask;
-      }
-      // A mistyped path must not leave a catalogue that every later run would use.
-      if (NothingMatches(t)) return Load::kSkipTask;
-      t.bNew = 1;
-      return Load::kReady;
+      return BuildNew(t, s);
     default:
       PrintUndefinedTestResult(code);
       return Load::kEndScan;
   }
 }
 
-void WarnMissing(const Table& t, const std::vector<size_t>& files) {
-  char shown[2 * MAX_PATH];
-  for (size_t k : files)
-    fprintf(stderr, " *** Warning: Missing from the archive: %s\n",
-            ShownPath(t, static_cast<long>(k), shown));
+// One Scan over all its tasks, phase by phase: load, reconcile and report, summary, save.
+class Scan {
+ public:
+  Scan(std::vector<Table>& tables, const RunSettings& s)
+      : tables_(tables), s_(s), skip_(tables.size(), 0) {
+    char line[96];
+    snprintf(report_.banner, sizeof report_.banner, "%s\n", ReportBanner(line, sizeof line));
+  }
+
+  // False when the whole scan ends before anything is compared or saved.
+  bool LoadTasks();
+  void Reconcile();
+  // The whole report, summary included, is out before any catalogue is replaced.
+  void Summary();
+  int Save();
+
+ private:
+  void ReconcileTask(size_t n, Reconciler& reconciler, const ChangeSink& onChange);
+  void ListTask(Table& t, const std::vector<Move>& moves);
+  void Skip(size_t n) {
+    skip_[n] = 1;
+    status_ = kExitTrouble;
+  }
+
+  std::vector<Table>& tables_;
+  const RunSettings& s_;
+  ScanReport report_;
+  std::vector<char> skip_;  // a task left out keeps its data file exactly as it was
+  int status_ = kExitClean;
+};
+
+bool Scan::LoadTasks() {
+  for (Table& t : tables_)
+    if (t.cDataFile[0] != '\0') LeaveOutOfWalks(t.cDataFile);
+  for (size_t n = 0; n < tables_.size(); ++n) {
+    Load load = LoadTask(tables_[n], s_);
+    if (load == Load::kEndScan) return false;
+    if (load == Load::kSkipTask) Skip(n);
+  }
+  return true;
 }
 
-}  // namespace
-
-int ScanMode(std::vector<Table>& tables, uint32_t sub, uint32_t noTime, uint32_t noAttr,
-             uint32_t noCrc, uint32_t noSize, uint32_t noPath, uint32_t readOnly,
-             uint32_t pairMoves, uint32_t acceptDamaged, uint32_t acceptEmpty, uint32_t archive,
-             uint32_t acceptMissing) {
-  StatusLine(" \376 CRC32 File Scanner ...\n");
-  const bool withMoves = pairMoves != 0;
-  ScanReport report;
-  char line[96];
-  snprintf(report.banner, sizeof report.banner, "%s\n", ReportBanner(line, sizeof line));
-
-  for (Table& t : tables)
-    if (t.cDataFile[0] != '\0') LeaveOutOfWalks(t.cDataFile);
-  // A task left out keeps its data file exactly as it was.
-  int status = kExitClean;
-  std::vector<char> skip(tables.size(), 0);
-  for (size_t n = 0; n < tables.size(); ++n) {
-    Load load = LoadTask(tables[n], sub, noPath, noCrc, readOnly);
-    if (load == Load::kEndScan) return kExitTrouble;
-    if (load == Load::kSkipTask) {
-      skip[n] = 1;
-      status = kExitTrouble;
-    }
-  }
-
-  CheckOptions options(sub, noTime, noAttr, noCrc, noSize);
+void Scan::Reconcile() {
+  CheckOptions options(s_.sub, s_.noTime, s_.noAttr, ScanNoCrc(s_), s_.noSize);
   options.findDamage = true;
-  options.acceptDamaged = acceptDamaged != 0;
-  options.archive = archive != 0;
-  options.hideCrc = noSize != 0;
+  options.acceptDamaged = s_.acceptDamaged;
+  options.archive = s_.archive;
+  options.hideCrc = s_.noSize;
+  options.jobs = s_.jobs;
   std::vector<Reconciler> reconcilers;
-  reconcilers.reserve(tables.size());
+  reconcilers.reserve(tables_.size());
   ProgressLine("   Indexing table ...\r");
-  for (size_t n = 0; n < tables.size(); ++n) {
-    reconcilers.emplace_back(tables[n], options);
-    if (!tables[n].bNew && !skip[n]) reconcilers.back().Index();
+  for (size_t n = 0; n < tables_.size(); ++n) {
+    reconcilers.emplace_back(tables_[n], options);
+    if (!tables_[n].bNew && !skip_[n]) reconcilers.back().Index();
   }
-
-  auto onChange = [&report](const EntryChange& c) {
-    report.ShowBanner();
-    ++(c.isDir ? report.dirsChanged : report.filesChanged);
-    Report().Changed(c);
+  auto onChange = [this](const EntryChange& c) {
+    report_.ShowBanner(*s_.report);
+    ++(c.isDir ? report_.dirsChanged : report_.filesChanged);
+    s_.report->Changed(c);
     if (!c.damaged) return;
-    ++report.damaged;
+    ++report_.damaged;
     if (c.edited)
       fprintf(stderr, " *** Warning: Contents changed in the archive: %s\n", c.path);
     else
       fprintf(stderr, " *** Warning: Contents changed, size and write time kept: %s\n", c.path);
   };
-  for (size_t n = 0; n < tables.size(); ++n) {
-    Table& t = tables[n];
+  for (size_t n = 0; n < tables_.size(); ++n) {
     ProgressLine("   Processing table [%d] ...         \r", static_cast<int>(n));
-    if (t.bNew || skip[n]) continue;
-    // A start directory that is gone (an unmounted drive) would list every entry as deleted.
-    if (int error = reconcilers[n].Walk(static_cast<int>(n), onChange)) {
-      StartPathError(t.cStartPath, error);
-      skip[n] = 1;
-      status = kExitTrouble;
-      continue;
-    }
-    std::vector<Move> moves;
-    if (withMoves) moves = FindMoves(t);
-    reconcilers[n].MarkCovered();
-    // An empty mount point, another drive mounted there, exclusions that cover the tree or
-    // another tree chosen with /np: not the deletion of everything.
-    if (!acceptEmpty && reconcilers[n].EveryStoredFileMissing()) {
-      RefuseEmptied(t, moves, report);
-      skip[n] = 1;
-      status = kExitTrouble;
-      continue;
-    }
-    auto banner = [&report] { report.ShowBanner(); };
-    MarkedCounts added = ListMarked(t, stNEW, banner);
-    Separator(report.bannerShown);
-    MarkedCounts gone = ListMarked(t, stGONE, banner);
-    Separator(report.bannerShown);
-    report.dirsNew += added.dirs;
-    report.filesNew += added.files;
-    report.dirsDeleted += gone.dirs;
-    report.filesDeleted += gone.files;
-    if (withMoves) {
-      for (const Move& m : moves) {
-        report.ShowBanner();
-        Report().Moved(t, m);
-        ++(m.isDir ? report.dirsMoved : report.filesMoved);
-      }
-      Separator(report.bannerShown);
-    }
-    // An archive only grows: what went missing stays in the catalogue, to be reported again.
-    if (archive) {
-      std::vector<size_t> missing = reconcilers[n].MissingFiles();
-      WarnMissing(t, missing);
-      report.missing += static_cast<int>(missing.size());
-      if (!acceptMissing) reconcilers[n].Keep(missing);
-    }
-    if (!readOnly) {
-      ProgressLine("%79s\r   Compacting table ...\r", " ");
-      t.Compact();
-    }
+    if (tables_[n].bNew || skip_[n]) continue;
+    ReconcileTask(n, reconcilers[n], onChange);
   }
+}
 
-  // The whole report, summary included, is out before any catalogue is replaced.
-  if (report.bannerShown) Report().ScanSummary(report, withMoves);
+void Scan::ReconcileTask(size_t n, Reconciler& reconciler, const ChangeSink& onChange) {
+  Table& t = tables_[n];
+  // A start directory that is gone (an unmounted drive) would list every entry as deleted.
+  if (int error = reconciler.Walk(static_cast<int>(n), onChange)) {
+    StartPathError(t.cStartPath, error);
+    Skip(n);
+    return;
+  }
+  std::vector<Move> moves;
+  if (s_.moves) moves = FindMoves(t);
+  reconciler.MarkCovered();
+  // An empty mount point, another drive mounted there, exclusions that cover the tree or
+  // another tree chosen with /np: not the deletion of everything.
+  if (!s_.acceptEmpty && reconciler.EveryStoredFileMissing()) {
+    RefuseEmptied(t, moves, report_, *s_.report);
+    Skip(n);
+    return;
+  }
+  ListTask(t, moves);
+  // An archive only grows: what went missing stays in the catalogue, to be reported again.
+  if (s_.archive) {
+    std::vector<size_t> missing = reconciler.MissingFiles();
+    WarnMissing(t, missing);
+    report_.missing += static_cast<int>(missing.size());
+    if (!s_.acceptMissing) reconciler.Keep(missing);
+  }
+  if (!s_.readOnly) {
+    ProgressLine("%79s\r   Compacting table ...\r", " ");
+    t.Compact();
+  }
+}
+
+void Scan::ListTask(Table& t, const std::vector<Move>& moves) {
+  auto banner = [this] { report_.ShowBanner(*s_.report); };
+  MarkedCounts added = ListMarked(*s_.report, t, stNEW, banner);
+  Separator(s_, report_.bannerShown);
+  MarkedCounts gone = ListMarked(*s_.report, t, stGONE, banner);
+  Separator(s_, report_.bannerShown);
+  report_.dirsNew += added.dirs;
+  report_.filesNew += added.files;
+  report_.dirsDeleted += gone.dirs;
+  report_.filesDeleted += gone.files;
+  if (!s_.moves) return;
+  for (const Move& m : moves) {
+    report_.ShowBanner(*s_.report);
+    s_.report->Moved(t, m);
+    ++(m.isDir ? report_.dirsMoved : report_.filesMoved);
+  }
+  Separator(s_, report_.bannerShown);
+}
+
+void Scan::Summary() {
+  if (report_.bannerShown) s_.report->ScanSummary(report_, s_.moves);
+}
+
+int Scan::Save() {
   ProgressLine("   Writing table ... \r");
-  for (size_t n = 0; n < tables.size(); ++n) {
-    Table& t = tables[n];
-    if (t.cDataFile[0] == '\0' || skip[n]) continue;
+  for (size_t n = 0; n < tables_.size(); ++n) {
+    Table& t = tables_[n];
+    if (t.cDataFile[0] == '\0' || skip_[n]) continue;
     // A report nobody saw must not be followed by a catalogue that no longer shows the change.
     if (int error = ReportWriteError()) {
       fprintf(stderr, " *** Error: Report not written, data file not saved: %s\n *** %s\n",
               t.cDataFile, strerror(error));
       NoteReportFailureTold();
-      status = kExitTrouble;
+      status_ = kExitTrouble;
       continue;
     }
-    if (SaveDataFile(t, readOnly != 0) != 0) status = kExitTrouble;
+    if (SaveDataFile(t, s_.readOnly) != 0) status_ = kExitTrouble;
   }
+  bool finding = report_.damaged != 0 || report_.missing != 0;
+  return WorstStatus(status_, finding ? kExitFinding : kExitClean);
+}
 
-  bool finding = report.damaged != 0 || report.missing != 0;
-  return WorstStatus(status, finding ? kExitFinding : kExitClean);
+}  // namespace
+
+int ScanMode(std::vector<Table>& tables, const RunSettings& s) {
+  StatusLine(" \376 CRC32 File Scanner ...\n");
+  Scan scan(tables, s);
+  if (!scan.LoadTasks()) return kExitTrouble;
+  scan.Reconcile();
+  scan.Summary();
+  return scan.Save();
 }
