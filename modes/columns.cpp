@@ -130,23 +130,102 @@ void PrintFullPath(const Table& t, unsigned idx, unsigned) {
   printf("%-20s", ShownPath(t, static_cast<long>(idx), path));
 }
 
+// The JSON values of the columns: numbers as integers, times in ISO 8601, a CRC as 8 digits
+// or null where it means nothing.
+void IndexValue(JsonLine& j, const Table&, unsigned idx) {
+  j.Int("index", idx);
+}
+
+void UpIndexValue(JsonLine& j, const Table& t, unsigned idx) {
+  uint32_t up = t.records[idx].dwUpIdx;
+  if (up == 0) {
+    j.Null("parent");  // the start path
+  } else {
+    j.Int("parent", static_cast<int64_t>(up) - 1);
+  }
+}
+
+void ShortNameValue(JsonLine& j, const Table& t, unsigned idx) {
+  const char* name = t.records[idx].cShortName;
+  j.Bytes("short_name", name, strnlen(name, kShortNameLen));
+}
+
+void AttributesValue(JsonLine& j, const Table& t, unsigned idx) {
+  char text[kAttrTextSize];
+  FormatAttributes(t.records[idx].dwAttr & ~atNOMATCH, text);
+  j.Text("attributes", text);
+}
+
+void SizeValue(JsonLine& j, const Table& t, unsigned idx) {
+  const Record& r = t.records[idx];
+  JsonSize(j, "size", r.IsDir() ? 0 : r.qwSize);
+}
+
+void CreateValue(JsonLine& j, const Table& t, unsigned idx) {
+  j.Time("create", t.records[idx].ftCreate);
+}
+
+void WriteValue(JsonLine& j, const Table& t, unsigned idx) {
+  j.Time("write", t.records[idx].ftWrite);
+}
+
+void AccessValue(JsonLine& j, const Table& t, unsigned idx) {
+  j.Time("access", t.records[idx].ftAccess);
+}
+
+void Reserved0Value(JsonLine& j, const Table& t, unsigned idx) {
+  j.Int("reserved0", t.records[idx].dwReserved0);
+}
+
+void Reserved1Value(JsonLine& j, const Table& t, unsigned idx) {
+  j.Int("reserved1", t.records[idx].dwReserved1);
+}
+
+// A CRC means something only for a file with contents that was checksummed: a stored non-empty
+// file with CRC 0 never was (/nc).
+void CrcValue(JsonLine& j, const Table& t, unsigned idx) {
+  const Record& r = t.records[idx];
+  bool known = !r.IsDir() && (r.dwAttr & 0x440) == 0 && (r.dwCRC != 0 || r.qwSize == 0);
+  if (known) {
+    j.Crc("crc", r.dwCRC);
+  } else {
+    j.Null("crc");
+  }
+}
+
 }  // namespace
 
+void JsonSize(JsonLine& j, const char* key, uint64_t size) {
+  // Sizes read from a data file may pass INT64_MAX: shown as the unsigned numbers they are.
+  if (size <= static_cast<uint64_t>(INT64_MAX)) {
+    j.Int(key, static_cast<int64_t>(size));
+    return;
+  }
+  char digits[24];
+  snprintf(digits, sizeof digits, "%" PRIu64, size);
+  j.Text(key, digits);
+}
+
 const Column kColumns[] = {
-    {"NO", "#", "-------", "%-8s ", false, PrintNumber},
-    {"ID", "IDX", "-------", "%-8s ", false, PrintIndex},
-    {"UP", "UpIDX", "-------", "%-8s ", false, PrintUpIndex},
-    {"FS", "File Name", "------------", "%-12s  ", false, PrintShortName},
-    {"AT", "Attr", "-----------", "%-11s  ", false, PrintAttributes},
-    {"SZ", "Size", "------------", "%12s  ", false, PrintSize},
-    {"TC", "Create Time", "---------------------", "%-21s  ", false, PrintCreateTime},
-    {"TW", "Write Time", "---------------------", "%-21s  ", false, PrintWriteTime},
-    {"TA", "Access Time", "---------------------", "%-21s  ", false, PrintAccessTime},
-    {"R0", "Reseved0", "--------", "%8s ", false, PrintReserved0},
-    {"R1", "Reseved1", "--------", "%8s  ", false, PrintReserved1},
-    {"CC", "CRC32", "--------", "%-8s  ", false, PrintCrc},
-    {"FL", "Long File Name", "------------------", "%-18s", true, PrintLongName},
-    {"FP", "File Name with Path", "--------------------", "%-20s", true, PrintFullPath},
+    {"NO", "#", "-------", "%-8s ", false, PrintNumber, nullptr, nullptr},
+    {"ID", "IDX", "-------", "%-8s ", false, PrintIndex, "index", IndexValue},
+    {"UP", "UpIDX", "-------", "%-8s ", false, PrintUpIndex, "parent", UpIndexValue},
+    {"FS", "File Name", "------------", "%-12s  ", false, PrintShortName, "short_name",
+     ShortNameValue},
+    {"AT", "Attr", "-----------", "%-11s  ", false, PrintAttributes, "attributes", AttributesValue},
+    {"SZ", "Size", "------------", "%12s  ", false, PrintSize, "size", SizeValue},
+    {"TC", "Create Time", "---------------------", "%-21s  ", false, PrintCreateTime, "create",
+     CreateValue},
+    {"TW", "Write Time", "---------------------", "%-21s  ", false, PrintWriteTime, "write",
+     WriteValue},
+    {"TA", "Access Time", "---------------------", "%-21s  ", false, PrintAccessTime, "access",
+     AccessValue},
+    {"R0", "Reseved0", "--------", "%8s ", false, PrintReserved0, "reserved0", Reserved0Value},
+    {"R1", "Reseved1", "--------", "%8s  ", false, PrintReserved1, "reserved1", Reserved1Value},
+    {"CC", "CRC32", "--------", "%-8s  ", false, PrintCrc, "crc", CrcValue},
+    {"FL", "Long File Name", "------------------", "%-18s", true, PrintLongName, nullptr, nullptr},
+    {"FP", "File Name with Path", "--------------------", "%-20s", true, PrintFullPath, nullptr,
+     nullptr},
 };
 
 const size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "core/table.h"
+#include "store/json.h"
 
 struct Column {
   const char* code;
@@ -15,10 +16,18 @@ struct Column {
   bool last;               // of no fixed width: must be the last column named
   /// Prints the cell of record idx, the number-th row of its list.
   void (*print)(const Table& t, unsigned idx, unsigned number);
+  /// The same value in the JSON report, under key; null for the columns the entry's path
+  /// already holds (names) or that number rows of the text lists.
+  const char* key;
+  void (*value)(JsonLine& line, const Table& t, unsigned idx);
 };
 
 extern const Column kColumns[];
 extern const size_t kColumnCount;
+
+/// A size as a JSON integer (one past INT64_MAX, which only a damaged catalogue holds, as a
+/// string of its digits).
+void JsonSize(JsonLine& line, const char* key, uint64_t size);
 
 /// The column whose code is text (exactly, upper case), or null.
 const Column* FindColumn(const char* text);

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "modes/columns.h"
 #include "modes/listing.h"
 #include "modes/report.h"
 #include "platform/mirror.h"
@@ -63,17 +64,6 @@ class TextReport : public ReportWriter {
   void End(const char*, int) override {}
 };
 
-// Sizes read from a data file may pass INT64_MAX; JSON shows them as the unsigned numbers they are.
-void Size(JsonLine& j, const char* key, uint64_t size) {
-  if (size <= static_cast<uint64_t>(INT64_MAX)) {
-    j.Int(key, static_cast<int64_t>(size));
-    return;
-  }
-  char digits[24];
-  snprintf(digits, sizeof digits, "%" PRIu64, size);
-  j.Text(key, digits);
-}
-
 const char* Kind(uint32_t attr) {
   if (attr & FILE_ATTRIBUTE_DIRECTORY) return "dir";
   if (attr & 0x400) return "link";
@@ -81,11 +71,17 @@ const char* Kind(uint32_t attr) {
   return "file";
 }
 
-// A CRC means something only for a file with contents that was checksummed: a stored non-empty
-// file with CRC 0 never was (/nc).
-bool CrcKnown(const Record& r) {
-  if (r.IsDir() || (r.dwAttr & 0x440) != 0) return false;
-  return r.dwCRC != 0 || r.qwSize == 0;
+// The columns format names that the JSON entry holds, in the table's order whatever the order
+// named: a script finds its keys in one order always.
+std::vector<const Column*> JsonColumns(const char* format) {
+  std::vector<bool> named(kColumnCount, false);
+  std::string copy = format;
+  for (char* piece = strtok(&copy[0], " "); piece; piece = strtok(nullptr, " "))
+    if (const Column* c = FindColumn(piece)) named[static_cast<size_t>(c - kColumns)] = true;
+  std::vector<const Column*> columns;
+  for (size_t k = 0; k < kColumnCount; ++k)
+    if (named[k] && kColumns[k].value != nullptr) columns.push_back(&kColumns[k]);
+  return columns;
 }
 
 class JsonWriter : public ReportWriter {
@@ -94,10 +90,11 @@ class JsonWriter : public ReportWriter {
 
   void Listing(const Table& t, const ListingShape& s) override {
     listed_ = true;
+    std::vector<const Column*> columns = JsonColumns(s.format);
     for (unsigned i = 0; i < t.records.size(); ++i) {
       const Record& r = t.records[i];
       if (!s.withNoMatch && (r.dwAttr & atNOMATCH)) continue;
-      Entry(t, i);
+      Entry(t, i, columns);
       if (r.IsDir()) {
         ++dirs_;
       } else {
@@ -135,7 +132,7 @@ class JsonWriter : public ReportWriter {
         c);
     Pair(
         c.size[0] != '\0', "size",
-        [&](const EntryChange::Fields& f, const char* key) { Size(line_, key, f.size); }, c);
+        [&](const EntryChange::Fields& f, const char* key) { JsonSize(line_, key, f.size); }, c);
     Pair(
         c.crc[0] != '\0', "crc",
         [&](const EntryChange::Fields& f, const char* key) { line_.Crc(key, f.crc); }, c);
@@ -159,7 +156,7 @@ class JsonWriter : public ReportWriter {
 
   void Group(const DuplicateGroup& g) override {
     line_.Begin("group");
-    Size(line_, "size", g.size);
+    JsonSize(line_, "size", g.size);
     line_.Crc("crc", g.crc);
     line_.OpenArray("files");
     for (const DuplicateMember& m : g.members) {
@@ -188,9 +185,9 @@ class JsonWriter : public ReportWriter {
       line_.Null("mode");
     }
     if (listed_) {
-      Size(line_, "files", files_);
-      Size(line_, "dirs", dirs_);
-      Size(line_, "size", size_);
+      JsonSize(line_, "files", files_);
+      JsonSize(line_, "dirs", dirs_);
+      JsonSize(line_, "size", size_);
     }
     for (const auto& kv : counts_) line_.Int(kv.first, kv.second);
     line_.Int("status", status);
@@ -223,30 +220,12 @@ class JsonWriter : public ReportWriter {
   }
 
  private:
-  void Entry(const Table& t, unsigned idx) {
-    const Record& r = t.records[idx];
+  // The entry's path and kind, then the values of the columns the listing shows.
+  void Entry(const Table& t, unsigned idx, const std::vector<const Column*>& columns) {
     line_.Begin("entry");
     Path("path", t, idx);
-    line_.Text("kind", Kind(r.dwAttr));
-    Size(line_, "size", r.IsDir() ? 0 : r.qwSize);
-    char attr[kAttrTextSize];
-    FormatAttributes(r.dwAttr & ~atNOMATCH, attr);
-    line_.Text("attributes", attr);
-    line_.Time("create", r.ftCreate);
-    line_.Time("write", r.ftWrite);
-    line_.Time("access", r.ftAccess);
-    if (CrcKnown(r)) {
-      line_.Crc("crc", r.dwCRC);
-    } else {
-      line_.Null("crc");
-    }
-    line_.Bytes("short_name", r.cShortName, strnlen(r.cShortName, kShortNameLen));
-    line_.Int("index", idx);
-    if (r.dwUpIdx == 0) {
-      line_.Null("parent");  // the start path
-    } else {
-      line_.Int("parent", static_cast<int64_t>(r.dwUpIdx) - 1);
-    }
+    line_.Text("kind", Kind(t.records[idx].dwAttr));
+    for (const Column* c : columns) c->value(line_, t, idx);
     Put();
   }
 
