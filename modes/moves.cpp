@@ -133,6 +133,26 @@ class MoveFinder {
   bool SameBytes(uint32_t from, uint32_t to) const;
   template <class Next, class Accept>
   uint32_t FirstAccepted(uint32_t& head, Next next, Accept accept) const;
+  // New directories in chains of equal signature, and of equal signature and name: the
+  // candidates a missing directory may have moved to. Links by the directory's place in dir_.
+  struct DirChains {
+    KeyIndex bySign, bySignName;
+    std::vector<uint32_t> next, nextSameName;
+    std::vector<uint32_t> pairs;  // the entries of the last tree compared, kept for its memory
+  };
+  uint64_t DirSign(uint32_t o) const { return sign_[dir_(o)]; }
+  uint32_t DirSize(size_t k) const { return size_[dir_(k)]; }
+  auto SameSign(uint64_t sg) const {
+    return [this, sg](uint32_t o) { return DirSign(o) == sg; };
+  }
+  auto SameSignName(uint64_t sg, const char* name) const {
+    return [this, sg, name](uint32_t o) {
+      return DirSign(o) == sg && strcmp(r_[o].LongName(), name) == 0;
+    };
+  }
+  bool IndexNewDirectories(DirChains& c) const;
+  std::vector<uint32_t> GoneDirectoriesBySize() const;
+  void PairDirectory(uint32_t k, bool byName, DirChains& c, std::vector<Move>& moves);
   void TakeDirectoryMoves(std::vector<Move>& moves);
   void PairFiles(std::vector<Move>& moves);
 
@@ -273,88 +293,87 @@ uint32_t MoveFinder::FirstAccepted(uint32_t& head, Next next, Accept accept) con
 
 // Missing directories whose whole tree reappears under one new directory become moves: among
 // equal trees the one with the same name, else the first in walk order.
-void MoveFinder::TakeDirectoryMoves(std::vector<Move>& moves) {
+bool MoveFinder::IndexNewDirectories(DirChains& c) const {
   size_t count = 0;
   for (size_t j = 0; j < n_; ++j) count += Fresh(j) && Candidate(j);
-  if (count == 0) return;
-  KeyIndex bySign, bySignName;
-  bySign.Reserve(count, true);
-  bySignName.Reserve(count, true);
-  // Links by the directory's position in dir_.
-  std::vector<uint32_t> next(dir_.Count(), kNone), nextSameName(dir_.Count(), kNone);
-  auto sign = [&](uint32_t o) { return sign_[dir_(o)]; };
-  auto sameSign = [&](uint64_t sg) { return [&, sg](uint32_t o) { return sign(o) == sg; }; };
-  auto sameSignName = [&](uint64_t sg, const char* name) {
-    return
-        [&, sg, name](uint32_t o) { return sign(o) == sg && strcmp(r_[o].LongName(), name) == 0; };
-  };
+  if (count == 0) return false;
+  c.bySign.Reserve(count, true);
+  c.bySignName.Reserve(count, true);
+  c.next.assign(dir_.Count(), kNone);
+  c.nextSameName.assign(dir_.Count(), kNone);
   for (size_t j = n_; j-- > 0;) {  // back to front: each chain starts with the first walked
     if (!Fresh(j) || !Candidate(j)) continue;
     uint32_t idx = static_cast<uint32_t>(j);
-    uint64_t sg = sign(idx);
-    size_t s = bySign.Slot(Mix(sg, 6), sameSign(sg));
-    bySign.Claim(s, idx);
-    next[dir_(j)] = bySign.Head(s);
-    bySign.Head(s) = idx;
-    s = bySignName.Slot(NameHash(sg, r_[j].LongName()), sameSignName(sg, r_[j].LongName()));
-    bySignName.Claim(s, idx);
-    nextSameName[dir_(j)] = bySignName.Head(s);
-    bySignName.Head(s) = idx;
+    uint64_t sg = DirSign(idx);
+    size_t s = c.bySign.Slot(Mix(sg, 6), SameSign(sg));
+    c.bySign.Claim(s, idx);
+    c.next[dir_(j)] = c.bySign.Head(s);
+    c.bySign.Head(s) = idx;
+    s = c.bySignName.Slot(NameHash(sg, r_[j].LongName()), SameSignName(sg, r_[j].LongName()));
+    c.bySignName.Claim(s, idx);
+    c.nextSameName[dir_(j)] = c.bySignName.Head(s);
+    c.bySignName.Head(s) = idx;
   }
-  // Larger trees first, so that a small folder never takes a part of a larger one that moved
-  // whole; a parent is larger than its children, so what lies inside a move is marked before it
-  // is reached. Equal sizes keep the table's order. A counting sort keeps this linear.
-  auto size = [&](size_t k) { return size_[dir_(k)]; };
-  std::vector<uint32_t> bySize;
-  {
-    uint32_t largest = 0;
-    for (size_t k = 0; k < n_; ++k)
-      if (Gone(k) && Candidate(k) && size(k) > largest) largest = size(k);
-    std::vector<uint32_t> start(static_cast<size_t>(largest) + 2, 0);
-    for (size_t k = 0; k < n_; ++k)
-      if (Gone(k) && Candidate(k)) ++start[largest - size(k) + 1];
-    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
-    bySize.resize(start.back());
-    for (size_t k = 0; k < n_; ++k)
-      if (Gone(k) && Candidate(k)) bySize[start[largest - size(k)]++] = static_cast<uint32_t>(k);
+  return true;
+}
+
+// Larger trees first, so that a small folder never takes a part of a larger one that moved
+// whole; a parent is larger than its children, so what lies inside a move is marked before it
+// is reached. Equal sizes keep the table's order. A counting sort keeps this linear.
+std::vector<uint32_t> MoveFinder::GoneDirectoriesBySize() const {
+  uint32_t largest = 0;
+  for (size_t k = 0; k < n_; ++k)
+    if (Gone(k) && Candidate(k) && DirSize(k) > largest) largest = DirSize(k);
+  std::vector<uint32_t> start(static_cast<size_t>(largest) + 2, 0);
+  for (size_t k = 0; k < n_; ++k)
+    if (Gone(k) && Candidate(k)) ++start[largest - DirSize(k) + 1];
+  for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+  std::vector<uint32_t> bySize(start.back());
+  for (size_t k = 0; k < n_; ++k)
+    if (Gone(k) && Candidate(k)) bySize[start[largest - DirSize(k)]++] = static_cast<uint32_t>(k);
+  return bySize;
+}
+
+void MoveFinder::PairDirectory(uint32_t k, bool byName, DirChains& c, std::vector<Move>& moves) {
+  if (!Gone(k)) return;  // inside a larger move
+  std::vector<uint32_t>& pairs = c.pairs;
+  auto accept = [&](uint32_t to) {
+    if (!SameTree(k, to, pairs)) return false;
+    for (size_t p = 0; p < pairs.size(); p += 2)
+      if (Pairable(r_[pairs[p]]) && !SameBytes(pairs[p], pairs[p + 1])) return false;
+    return true;
+  };
+  uint64_t sg = DirSign(k);
+  uint32_t to = kNone;
+  if (byName) {
+    size_t s =
+        c.bySignName.Slot(NameHash(sg, r_[k].LongName()), SameSignName(sg, r_[k].LongName()));
+    if (c.bySignName.Empty(s)) return;
+    to = FirstAccepted(
+        c.bySignName.Head(s), [&](uint32_t o) { return c.nextSameName[dir_(o)]; }, accept);
+  } else {
+    size_t s = c.bySign.Slot(Mix(sg, 6), SameSign(sg));
+    if (c.bySign.Empty(s)) return;
+    to = FirstAccepted(
+        c.bySign.Head(s), [&](uint32_t o) { return c.next[dir_(o)]; }, accept);
   }
-  std::vector<uint32_t> pairs;
-  auto accept = [&](uint32_t k) {
-    return [&, k](uint32_t to) {
-      if (!SameTree(k, to, pairs)) return false;
-      for (size_t p = 0; p < pairs.size(); p += 2)
-        if (Pairable(r_[pairs[p]]) && !SameBytes(pairs[p], pairs[p + 1])) return false;
-      return true;
-    };
-  };
-  auto tryPair = [&](uint32_t k, bool byName) {
-    if (!Gone(k)) return;  // inside a larger move
-    uint64_t sg = sign(k);
-    uint32_t to = kNone;
-    if (byName) {
-      size_t s =
-          bySignName.Slot(NameHash(sg, r_[k].LongName()), sameSignName(sg, r_[k].LongName()));
-      if (bySignName.Empty(s)) return;
-      to = FirstAccepted(
-          bySignName.Head(s), [&](uint32_t o) { return nextSameName[dir_(o)]; }, accept(k));
-    } else {
-      size_t s = bySign.Slot(Mix(sg, 6), sameSign(sg));
-      if (bySign.Empty(s)) return;
-      to = FirstAccepted(
-          bySign.Head(s), [&](uint32_t o) { return next[dir_(o)]; }, accept(k));
-    }
-    if (to == kNone) return;
-    moves.push_back({k, to, true});
-    r_[k].wStatus |= stMOVED;
-    r_[to].wStatus |= stMOVED;
-    for (uint32_t e : pairs) r_[e].wStatus |= stMOVED;
-  };
+  if (to == kNone) return;
+  moves.push_back({k, to, true});
+  r_[k].wStatus |= stMOVED;
+  r_[to].wStatus |= stMOVED;
+  for (uint32_t e : pairs) r_[e].wStatus |= stMOVED;
+}
+
+void MoveFinder::TakeDirectoryMoves(std::vector<Move>& moves) {
+  DirChains chains;
+  if (!IndexNewDirectories(chains)) return;
+  std::vector<uint32_t> bySize = GoneDirectoriesBySize();
   // Within each size, folders that kept their names pair first, as files do: a folder is not
   // taken by an equal one of another name that happens to come first in the walk.
   for (size_t b = 0, e; b < bySize.size(); b = e) {
-    for (e = b; e < bySize.size() && size(bySize[e]) == size(bySize[b]);) ++e;
+    for (e = b; e < bySize.size() && DirSize(bySize[e]) == DirSize(bySize[b]);) ++e;
     for (bool byName : {true, false})
-      for (size_t i = b; i < e; ++i) tryPair(bySize[i], byName);
+      for (size_t i = b; i < e; ++i) PairDirectory(bySize[i], byName, chains, moves);
   }
 }
 
