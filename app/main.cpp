@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   }
 
   // Set before the parse, so that its errors are items of the JSON report as well.
-  if (JsonAsked(argc, argv)) UseJsonReport();
+  if (JsonAsked(argc, argv)) UseJsonReport(QuietRun());
   ParseCommandLine(argc, argv);
   // The dumps are text: in a JSON report they would break its lines.
   bool dumps = (cmd & cmDEBUG) && !JsonReport();

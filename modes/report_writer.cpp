@@ -1,6 +1,7 @@
 // The two writers of the report: the classic text and JSON Lines.
 #include "modes/report_writer.h"
 
+#include <atomic>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -86,6 +87,7 @@ std::vector<const Column*> JsonColumns(const char* format) {
 
 class JsonWriter : public ReportWriter {
  public:
+  explicit JsonWriter(bool quiet) : quiet_(quiet) {}
   void Heading(const char*) override {}
 
   void Listing(const Table& t, const ListingShape& s) override {
@@ -178,6 +180,8 @@ class JsonWriter : public ReportWriter {
 
   void End(const char* mode, int status) override {
     FlushMessage();
+    // Under --quiet a run with nothing to say says nothing, as the text report does.
+    if (quiet_ && lines_ == 0 && status == 0) return;
     line_.Begin("summary");
     if (mode != nullptr) {
       line_.Text("mode", mode);
@@ -275,6 +279,7 @@ class JsonWriter : public ReportWriter {
       j.Bytes("detail", detail_);
     }
     j.Write(stdout);
+    ++lines_;
     messageType_.clear();
     detail_.clear();
   }
@@ -283,9 +288,12 @@ class JsonWriter : public ReportWriter {
   void Put() {
     FlushMessage();
     line_.Write(stdout);
+    ++lines_;
   }
 
   JsonLine line_;
+  std::atomic<uint64_t> lines_{0};  // objects written so far
+  bool quiet_ = false;
   char path_[2 * MAX_PATH + 2];
   uint64_t files_ = 0, dirs_ = 0, size_ = 0;
   bool listed_ = false;
@@ -309,8 +317,8 @@ ReportWriter& Report() {
   return textReport;
 }
 
-void UseJsonReport() {
-  static JsonWriter writer;
+void UseJsonReport(bool quiet) {
+  static JsonWriter writer(quiet);
   jsonReport = &writer;
   MirrorStderrLines(MirrorLine);
 }

@@ -62,6 +62,7 @@ class ReportWriter {
 /// The run's writer: the text report unless UseJsonReport was called.
 ReportWriter& Report();
 /// --json: the report as JSON Lines from here on; warnings and errors that standard error shows
-/// are reported as items too, where the system lets standard error be watched.
-void UseJsonReport();
+/// are reported as items too, where the system lets standard error be watched. quiet: a run
+/// that reported nothing and ends with status 0 writes no summary either.
+void UseJsonReport(bool quiet);
 bool JsonReport();

@@ -86,4 +86,9 @@ run compare -mc -s t.crc tree
 run duplicates -md -s tree
 run refused -zz
 run missing -mt nothing.crc
+# Under --quiet a run with nothing to report writes nothing, not even the summary.
+mkdir clean && printf 'x' >clean/x.txt
+"$program" -ms -s clean -fc clean.crc >/dev/null 2>&1
+quiet=$("$program" --json --quiet -ms -s clean -fc clean.crc 2>&1)
+[[ -z $quiet ]] || { echo "quiet run wrote: $quiet"; failed=1; }
 exit $failed
