@@ -61,7 +61,10 @@ int main(int argc, char** argv) {
   }
   if (TroubleNoted()) status = kExitTrouble;
   if (cmd & cmERR) status = kExitTrouble;
-  if ((cmd & (cmHELP | cmERR)) != cmHELP) Report().End(ModeName(), status);
+  if ((cmd & (cmHELP | cmERR)) != cmHELP) {
+    Report().End(ModeName(), status);
+    if (ReportWriteError() != 0) status = kExitTrouble;  // the summary itself was lost
+  }
   if (!bare) PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
   return status;
 }

@@ -152,7 +152,7 @@ class JsonWriter : public ReportWriter {
     line_.Begin("moved");
     Path("from", t, m.from);
     Path("to", t, m.to);
-    line_.Text("kind", m.isDir ? "dir" : "file");
+    line_.Text("kind", Kind(t.records[m.to].dwAttr));
     Put();
   }
 
@@ -318,8 +318,8 @@ ReportWriter& Report() {
 }
 
 void UseJsonReport(bool quiet) {
-  static JsonWriter writer(quiet);
-  jsonReport = &writer;
+  // Never destroyed: standard error may still be written while the program ends.
+  if (jsonReport == nullptr) jsonReport = new JsonWriter(quiet);
   MirrorStderrLines(MirrorLine);
 }
 
