@@ -8,6 +8,7 @@
 #include <string>
 
 #include "modes/report.h"
+#include "platform/utf8.h"
 #include "store/format.h"
 
 namespace {
@@ -147,7 +148,7 @@ void UpIndexValue(JsonLine& j, const Table& t, unsigned idx) {
 
 void ShortNameValue(JsonLine& j, const Table& t, unsigned idx) {
   const char* name = t.records[idx].cShortName;
-  j.Bytes("short_name", name, strnlen(name, kShortNameLen));
+  JsonName(j, "short_name", name, strnlen(name, kShortNameLen));
 }
 
 void AttributesValue(JsonLine& j, const Table& t, unsigned idx) {
@@ -194,6 +195,15 @@ void CrcValue(JsonLine& j, const Table& t, unsigned idx) {
 }
 
 }  // namespace
+
+void JsonName(JsonLine& j, const char* key, const char* text, size_t len) {
+  // The Win32 build names files in the ANSI code page; JSON text is UTF-8.
+  if (kIsWin32) {
+    j.Bytes(key, AnsiToUtf8(text, len));
+  } else {
+    j.Bytes(key, text, len);
+  }
+}
 
 void JsonSize(JsonLine& j, const char* key, uint64_t size) {
   // Sizes read from a data file may pass INT64_MAX: shown as the unsigned numbers they are.

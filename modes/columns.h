@@ -29,5 +29,9 @@ extern const size_t kColumnCount;
 /// string of its digits).
 void JsonSize(JsonLine& line, const char* key, uint64_t size);
 
+/// A name or path of the file system as a JSON text (see JsonLine::Bytes), in UTF-8 whatever
+/// the build's own text.
+void JsonName(JsonLine& line, const char* key, const char* text, size_t len);
+
 /// The column whose code is text (exactly, upper case), or null.
 const Column* FindColumn(const char* text);

@@ -108,14 +108,13 @@ class JsonWriter : public ReportWriter {
 
   void Changed(const EntryChange& c) override {
     line_.Begin("changed");
-    const char* path = c.exactPath != nullptr ? c.exactPath : c.path;
-    line_.Bytes("path", path, strlen(path));
+    Name("path", c.exactPath != nullptr ? c.exactPath : c.path);
     line_.Text("kind", c.isDir ? "dir" : "file");
     line_.Bool("damaged", c.damaged);
     Pair(
         c.name[0] != '\0', "name",
         [&](const EntryChange::Fields& f, const char* key) {
-          line_.Bytes(key, f.name, strnlen(f.name, kShortNameLen));
+          JsonName(line_, key, f.name, strnlen(f.name, kShortNameLen));
         },
         c);
     Pair(
@@ -237,8 +236,10 @@ class JsonWriter : public ReportWriter {
     size_t base = strlen(t.cStartPath);
     memcpy(path_, t.cStartPath, base + 1);
     t.ComposeLongPath(idx, path_ + base, sizeof path_ - base);
-    line_.Bytes(key, path_, strlen(path_));
+    Name(key, path_);
   }
+
+  void Name(const char* key, const char* text) { JsonName(line_, key, text, strlen(text)); }
 
   template <typename Show>
   void Pair(bool changed, const char* key, Show show, const EntryChange& c) {
