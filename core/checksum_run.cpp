@@ -45,6 +45,7 @@ void ChecksumRun::QueueUpTo(size_t end, const std::vector<char>* only) {
     if (!ComposeFilePath(table_, static_cast<unsigned>(i), path, base)) {
       ++done_;
       r.dwCRC = 0;  // a path the system cannot take is unreadable
+      r.wStatus |= stUNREAD;
       Warn(ENAMETOOLONG, std::string(table_.cStartPath) + r.LongName());
       continue;
     }
@@ -118,7 +119,10 @@ void ChecksumRun::Checksummed(uint64_t tag, const char* path, uint32_t crc, int 
   }
   // The engine leaves the CRC as it was when it was never made ready.
   if (CRCReady()) r.dwCRC = crc;
-  if (error != 0 && error != kCrcNotReady) Warn(error, path);
+  if (error != 0 && error != kCrcNotReady) {
+    Warn(error, path);
+    r.wStatus |= stUNREAD;
+  }
   ++done_;
   if (showProgress_ && progress_.Due()) PrintChecksumProgress(path, done_, total_);
 }

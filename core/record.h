@@ -18,6 +18,8 @@ constexpr uint16_t stOTHERFS = 0x20;
 // A file the walk knows by name and kind only: its reader fills in size, times and attributes
 // from the open file, so that the file is looked up once, and beside the walk.
 constexpr uint16_t stDEFERRED = 0x40;
+// A file its checksum pass could not read (and warned about): its CRC tells nothing.
+constexpr uint16_t stUNREAD = 0x80;
 
 /// Entries without contents of their own to read: directories, links (reparse points) and
 /// devices, FIFOs and sockets. They get CRC 0 without being opened (a FIFO would block) and are

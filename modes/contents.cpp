@@ -2,12 +2,15 @@
 #include "modes/contents.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <tuple>
 #include <utility>
 
 #include "core/crc32shr.h"
+#include "core/keyed_digest.h"
+#include "core/reason.h"
 #include "platform/platform.h"
 
 namespace {
@@ -22,15 +25,21 @@ constexpr size_t kMaxBlock = size_t{1} << 20;
 constexpr int kFailed = -1;  // Lockstep: reading this file failed
 constexpr int kOther = -2;   // Lockstep, anchored: not the bytes of the first file
 
-bool ReadFull(int fd, unsigned char* buf, size_t len) {
+// 0, or why the bytes could not all be read: an error, or the file has shrunk since it was opened.
+int ReadFull(int fd, unsigned char* buf, size_t len) {
   while (len > 0) {
+    errno = 0;
     int got = _read(fd, buf, static_cast<unsigned>(len));
-    if (got <= 0) return false;  // an error, or the file has shrunk since it was opened
+    if (got < 0) return errno != 0 ? errno : EIO;
+    if (got == 0) return kReasonShrank;
     buf += got;
     len -= static_cast<size_t>(got);
   }
-  return true;
+  return 0;
 }
+
+// The program's own reason in the 16 bits a candidate keeps for it.
+constexpr uint16_t kWhyShrank = 0xFFFF;
 
 uint64_t IdHash(const Candidate& c) {
   uint64_t h = (c.volume * 0x9E3779B97F4A7C15ull) ^ c.indexLow ^ (uint64_t{c.indexHigh} << 32);
@@ -72,20 +81,30 @@ void ContentSplitter::LimitOpenFiles(size_t most) {
   maxOpen_ = std::max<size_t>(2, std::min(most, kMaxOpen));
 }
 
+void Candidate::Fail(State s, int error) {
+  state = s;
+  why = error == kReasonShrank ? kWhyShrank : static_cast<uint16_t>(error);
+}
+
+int Candidate::Why() const {
+  return why == kWhyShrank ? kReasonShrank : why;
+}
+
 // Opens a name for reading; -1 with the state set when it cannot be read as recorded.
 int ContentSplitter::Open(std::vector<Candidate>& files, size_t i, uint64_t size) {
   Candidate& c = files[i];
   std::string path = (*pathOf_)(i);
   FileId id;
   uint64_t now = 0;
+  errno = 0;
   int fd = path.empty() ? -1 : OpenFileId(path.c_str(), &id, &now);
   if (fd == -1) {
-    c.state = Candidate::kMissing;
+    c.Fail(Candidate::kMissing, path.empty() ? ENAMETOOLONG : errno != 0 ? errno : EIO);
     return -1;
   }
   if (now != size) {
     _close(fd);
-    c.state = Candidate::kChanged;
+    c.Fail(Candidate::kChanged, 0);
     return -1;
   }
   auto volume = std::find(volumes_.begin(), volumes_.end(), id.volume);
@@ -94,6 +113,7 @@ int ContentSplitter::Open(std::vector<Candidate>& files, size_t i, uint64_t size
   c.indexLow = static_cast<uint32_t>(id.index);
   c.indexHigh = static_cast<uint32_t>(id.index >> 32);
   c.state = Candidate::kRead;
+  c.why = 0;
   return fd;
 }
 
@@ -102,27 +122,31 @@ int ContentSplitter::Reopen(std::vector<Candidate>& files, size_t i, uint64_t si
   Candidate before = files[i];
   int fd = Open(files, i, size);
   if (fd != -1 && files[i].SameFile(before)) return fd;
-  if (fd != -1) _close(fd);
-  files[i].state = Candidate::kChanged;
+  if (fd != -1) {
+    _close(fd);
+    files[i].why = 0;
+  }
+  files[i].state = Candidate::kChanged;  // read before: not a file that is missing
   return -1;
 }
 
 // Reads an open file to its size and closes it: its CRC; a small file's bytes stay in arena_.
-bool ContentSplitter::ReadWhole(int fd, uint64_t size, uint32_t* crc) {
+// 0, or why it could not be read.
+int ContentSplitter::ReadWhole(int fd, uint64_t size, uint32_t* crc) {
   // No larger than the file: each of several splitters keeps its own.
   size_t block = static_cast<size_t>(std::min<uint64_t>(kMaxBlock, size));
   if (arena_.size() < block) arena_.resize(block);
   CRCInit(crc);
-  bool read = true;
-  for (uint64_t off = 0; off < size && read;) {
+  int error = 0;
+  for (uint64_t off = 0; off < size && error == 0;) {
     size_t len = static_cast<size_t>(std::min<uint64_t>(block, size - off));
-    read = ReadFull(fd, arena_.data(), len);
-    if (read) CRCUpdate(arena_.data(), len, crc);
+    error = ReadFull(fd, arena_.data(), len);
+    if (error == 0) CRCUpdate(arena_.data(), len, crc);
     off += len;
   }
   _close(fd);
   CRCFinal(crc);
-  return read;
+  return error;
 }
 
 // The class of a small file just read whole (its bytes in arena_): that of the first file of
@@ -157,6 +181,7 @@ std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t
   auto buffer = [this, block](int at) { return arena_.data() + static_cast<size_t>(at) * block; };
 
   std::vector<int> label(n, 0);
+  why_.assign(n, 0);
   std::vector<uint32_t> running(crcs != nullptr ? n : 0, 0xFFFFFFFFu);
   std::vector<std::vector<int>> live(1);
   for (size_t at = 0; at < n; ++at) live[0].push_back(static_cast<int>(at));
@@ -166,8 +191,9 @@ std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t
     for (const std::vector<int>& cls : live) {
       std::vector<std::vector<int>> parts;
       for (int m : cls) {
-        if (!ReadFull(fds[m], buffer(m), len)) {
+        if (int error = ReadFull(fds[m], buffer(m), len)) {
           label[m] = kFailed;
+          why_[m] = error;
           continue;
         }
         auto same = std::find_if(parts.begin(), parts.end(), [&](const std::vector<int>& p) {
@@ -206,21 +232,23 @@ std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t
 
 // Classes of a group too large to read side by side: each pass reads the first remaining file
 // with the others, a chunk at a time, and takes out those that hold its bytes. A group whose
-// checksums are equal holds one class as a rule, so this reads each file about once.
+// checksums are equal holds one class as a rule, so this reads each file about once. With
+// digest, files the first pass leaves over are split by their digests: checksums made equal
+// on purpose would otherwise cost a pass per class.
 void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
                                     const std::vector<uint32_t>& group, uint64_t size,
-                                    std::vector<int>* classOf, int* classes) {
+                                    std::vector<int>* classOf, int* classes, bool digest) {
   std::vector<uint32_t> remaining = group;
   while (!remaining.empty()) {
     uint32_t rep = remaining[0];
     std::vector<uint32_t> matched{rep};
     std::vector<uint32_t> unmatched;
-    bool repFailed = false;
-    for (size_t at = 1; at < remaining.size() && !repFailed; at += maxOpen_ - 1) {
+    int repFailed = -1;  // why the first file could not be read, once it could not
+    for (size_t at = 1; at < remaining.size() && repFailed < 0; at += maxOpen_ - 1) {
       std::vector<uint32_t> chunk{rep};
       std::vector<int> fds{Reopen(files, rep, size)};
       if (fds[0] == -1) {
-        repFailed = true;
+        repFailed = files[rep].why;
         break;
       }
       for (size_t k = at; k < remaining.size() && k < at + maxOpen_ - 1; ++k) {
@@ -232,12 +260,12 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
       std::vector<int> label = Lockstep(fds, size, true, nullptr);
       CloseAll(fds);
       if (label[0] == kFailed) {
-        repFailed = true;
+        repFailed = why_[0];
         break;
       }
       for (size_t k = 1; k < chunk.size(); ++k) {
         if (label[k] == kFailed) {
-          files[chunk[k]].state = Candidate::kChanged;
+          files[chunk[k]].Fail(Candidate::kChanged, why_[k]);
         } else if (label[k] == label[0]) {
           matched.push_back(chunk[k]);
         } else {
@@ -245,8 +273,8 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
         }
       }
     }
-    if (repFailed) {
-      files[rep].state = Candidate::kChanged;
+    if (repFailed >= 0) {
+      files[rep].Fail(Candidate::kChanged, repFailed);
       std::vector<uint32_t> rest;
       for (size_t k = 1; k < remaining.size(); ++k)
         if (files[remaining[k]].state == Candidate::kRead) rest.push_back(remaining[k]);
@@ -255,7 +283,51 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
     }
     for (uint32_t m : matched) (*classOf)[m] = *classes;
     ++*classes;
+    if (digest && unmatched.size() >= 2) {
+      SplitByDigest(files, unmatched, size, classOf, classes);
+      return;
+    }
     remaining.swap(unmatched);
+  }
+}
+
+// Each file read once more for its digest; files of one digest hold the same bytes, which one
+// anchored pass over them confirms.
+void ContentSplitter::SplitByDigest(std::vector<Candidate>& files,
+                                    const std::vector<uint32_t>& group, uint64_t size,
+                                    std::vector<int>* classOf, int* classes) {
+  size_t block = static_cast<size_t>(std::min<uint64_t>(kMaxBlock, size));
+  if (arena_.size() < block) arena_.resize(block);
+  std::vector<std::pair<KeyedDigest::Value, uint32_t>> digests;
+  digests.reserve(group.size());
+  for (uint32_t m : group) {
+    int fd = Reopen(files, m, size);
+    if (fd == -1) continue;
+    KeyedDigest digest;
+    int error = 0;
+    for (uint64_t off = 0; off < size && error == 0; off += block) {
+      size_t len = static_cast<size_t>(std::min<uint64_t>(block, size - off));
+      error = ReadFull(fd, arena_.data(), len);
+      if (error == 0) digest.Update(arena_.data(), len);
+    }
+    _close(fd);
+    if (error != 0) {
+      files[m].Fail(Candidate::kChanged, error);
+      continue;
+    }
+    digests.emplace_back(digest.Final(), m);
+  }
+  std::sort(digests.begin(), digests.end());
+  for (size_t b = 0, e; b < digests.size(); b = e) {
+    std::vector<uint32_t> same;
+    for (e = b; e < digests.size() && digests[e].first == digests[b].first; ++e)
+      same.push_back(digests[e].second);
+    if (same.size() == 1) {
+      (*classOf)[same[0]] = (*classes)++;
+      continue;
+    }
+    std::sort(same.begin(), same.end());
+    SplitAnchored(files, same, size, classOf, classes, false);
   }
 }
 
@@ -278,7 +350,7 @@ void ContentSplitter::SplitHashed(std::vector<Candidate>& files, const std::vect
       continue;
     }
     int classes = static_cast<int>(crcOf->size());
-    SplitAnchored(files, bucket, size, classOf, &classes);
+    SplitAnchored(files, bucket, size, classOf, &classes, true);
     crcOf->resize(static_cast<size_t>(classes), hashed[b].first);
   }
 }
@@ -314,8 +386,8 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
     Leader l{i, 0};
     if (sideBySide) {
       fds.push_back(fd);
-    } else if (!ReadWhole(fd, size, &l.crc)) {
-      files[i].state = Candidate::kChanged;
+    } else if (int error = ReadWhole(fd, size, &l.crc)) {
+      files[i].Fail(Candidate::kChanged, error);
     } else if (matching) {
       matching = Match(l.crc, static_cast<size_t>(size), &classOf[i]);
     }
@@ -333,7 +405,7 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
     for (size_t p = 0; p < leaders.size(); ++p) {
       uint32_t name = leaders[p].name;
       if (label[p] == kFailed) {
-        files[name].state = Candidate::kChanged;
+        files[name].Fail(Candidate::kChanged, why_[p]);
       } else if (label[p] == static_cast<int>(p)) {
         classOf[name] = static_cast<int>(crcOf.size());
         crcOf.push_back(alone ? 0 : crcAt[p]);
@@ -358,7 +430,7 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
     auto first = static_cast<uint32_t>(c.cls);
     int cls = classOf[first];
     if (files[first].state != Candidate::kRead || cls < 0) {
-      c.state = Candidate::kChanged;
+      c.Fail(Candidate::kChanged, files[first].Why());
       continue;
     }
     if (renumber[cls] < 0) {

@@ -20,12 +20,18 @@ struct Candidate {
 
   State state = kUnread;
   bool firstName = false;  // for kRead: the first of the names of its file
+  // Why it could not be read (kMissing, kChanged), as Why() gives it; 0 when it could be read
+  // but is not the file recorded (another size, another file). In what padding leaves free.
+  uint16_t why = 0;
   int32_t cls = -1;  // for kRead: class of equal contents, numbered in the order of first members
   // For kRead, which file it is (names of one file have the same): the splitter's number for
   // its volume and its index there, in halves, so that a name takes 20 bytes.
   uint32_t volume = 0;
   uint32_t indexLow = 0;
   uint32_t indexHigh = 0;
+
+  void Fail(State s, int error);
+  int Why() const;
 
   bool SameFile(const Candidate& o) const {
     return volume == o.volume && indexLow == o.indexLow && indexHigh == o.indexHigh;
@@ -39,8 +45,10 @@ using CandidatePath = std::function<std::string(size_t)>;
 /// returns the number of classes. Small files are read once each and compared in memory with
 /// the first file of each class; a few large ones are read in large blocks side by side, each
 /// only until no other file shares its bytes so far; many large ones (or small ones of many
-/// classes) are checksummed once and those with equal checksums compared.
-/// Names of one file are read once in all. Memory stays bounded however many files there are.
+/// classes) are checksummed once and those with equal checksums compared: with the first of
+/// them, and when that leaves others, by a digest of each, so that files made to share a
+/// checksum cost a read or two each, never one per pair. Names of one file are read once in all.
+/// Memory stays bounded however many files there are.
 class ContentSplitter {
  public:
   /// crcs, when given, receives the CRC-32 of each class that holds two files or more.
@@ -57,12 +65,14 @@ class ContentSplitter {
 
   int Open(std::vector<Candidate>& files, size_t i, uint64_t size);
   int Reopen(std::vector<Candidate>& files, size_t i, uint64_t size);
-  bool ReadWhole(int fd, uint64_t size, uint32_t* crc);
+  int ReadWhole(int fd, uint64_t size, uint32_t* crc);
+  void SplitByDigest(std::vector<Candidate>& files, const std::vector<uint32_t>& group,
+                     uint64_t size, std::vector<int>* classOf, int* classes);
   bool Match(uint32_t crc, size_t size, int* cls);
   std::vector<int> Lockstep(const std::vector<int>& fds, uint64_t size, bool anchored,
                             std::vector<uint32_t>* crcs);
   void SplitAnchored(std::vector<Candidate>& files, const std::vector<uint32_t>& group,
-                     uint64_t size, std::vector<int>* classOf, int* classes);
+                     uint64_t size, std::vector<int>* classOf, int* classes, bool digest);
   void SplitHashed(std::vector<Candidate>& files, const std::vector<Leader>& leaders, uint64_t size,
                    std::vector<int>* classOf, std::vector<uint32_t>* crcOf);
 
@@ -70,6 +80,7 @@ class ContentSplitter {
   std::vector<uint32_t> kept_;       // the checksum of each class of small files so far
   std::vector<unsigned char> held_;  // and the bytes of its first file, one after the other
   std::vector<uint64_t> volumes_;    // the volumes met, numbered by their position
+  std::vector<int> why_;             // Lockstep: why each file that failed could not be read
   const CandidatePath* pathOf_ = nullptr;
   size_t maxOpen_ = 64;
 };

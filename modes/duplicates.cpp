@@ -106,33 +106,44 @@ std::vector<uint64_t> SharedSizes(const std::vector<Table>& tables) {
   return shared;
 }
 
-// Tasks from data files keep their stored checksums; the others read what can be a copy, or
-// every file when the tables are dumped afterwards.
+// A file a data file holds without its checksum (stored under /nc): its bytes tell.
+bool StoredWithoutChecksum(const Record& r) {
+  return HasContents(r) && r.qwSize != 0 && r.dwCRC == 0;
+}
+
+// Tasks from data files keep their stored checksums, except for files stored without one,
+// which are read where they are now; the others read what can be a copy, or every file when
+// the tables are dumped afterwards.
 void ChecksumTasks(std::vector<Table>& tables, bool all) {
   std::vector<uint64_t> shared = SharedSizes(tables);
   for (Table& t : tables) {
-    if (FromDataFile(t)) continue;
-    if (all) {
+    bool stored = FromDataFile(t);
+    if (all && !stored) {
       t.ChecksumPass();
       continue;
     }
     std::vector<char> only(t.records.size(), 0);
+    bool any = false;
     for (size_t i = 0; i < t.records.size(); ++i) {
       const Record& r = t.records[i];
-      only[i] = HasContents(r) && std::binary_search(shared.begin(), shared.end(), r.qwSize);
+      only[i] = HasContents(r) && (!stored || StoredWithoutChecksum(r)) &&
+                std::binary_search(shared.begin(), shared.end(), r.qwSize);
+      any = any || only[i];
     }
-    t.ChecksumPass(&only);
+    if (!stored || any) t.ChecksumPass(&only, stored);
   }
 }
 
-// Marks every record without contents done and lists the files in task and record order.
+// Marks every record without contents (or unread) done and lists the files in task and record
+// order.
 std::vector<Entry> ListFiles(std::vector<Table>& tables) {
   std::vector<Entry> files;
   for (size_t j = 0; j < tables.size(); ++j) {
     std::vector<Record>& records = tables[j].records;
     for (size_t k = 0; k < records.size(); ++k) {
       Record& r = records[k];
-      if (!HasContents(r)) {
+      // A file that could not be read has been warned about; its CRC tells nothing.
+      if (!HasContents(r) || (r.wStatus & stUNREAD)) {
         r.wStatus |= stDONE;
         continue;
       }
@@ -198,7 +209,8 @@ class FirstBytesPass : public CrcSink {
     }
   }
 
-  void Run() {
+  // The positions of the files that could not be read, ascending.
+  std::vector<size_t> Run() {
     time_t start = time(nullptr);
     CrcReaders readers(ReaderThreads());
     char path[2 * MAX_PATH];
@@ -225,6 +237,9 @@ class FirstBytesPass : public CrcSink {
     }
     readers.Drain();
     Say(time(nullptr) - start);
+    std::vector<size_t> positions;
+    for (const auto& f : failed_) positions.push_back(f.first);
+    return positions;
   }
 
   void Checksummed(uint64_t tag, const char*, uint32_t crc, int error) override {
@@ -314,6 +329,9 @@ bool CrcNowIs(const Table& t, const Entry& e, const std::string& path,
          crc == e.crc;
 }
 
+// A member that could not be read: its position among the files and why.
+using Unread = std::pair<uint32_t, int>;
+
 // Splits a proposed group by the bytes of its members and keeps the parts that are copies.
 class Confirmer {
  public:
@@ -322,17 +340,16 @@ class Confirmer {
     splitter_.LimitOpenFiles(maxOpen);
   }
 
-  // The proposed group files_[first, last). byContent: its files share a size and the
-  // checksum of their first bytes only, so the bytes read now give the groups and their
-  // checksums.
-  void Confirm(uint32_t first, uint32_t last, bool byContent, std::vector<Group>* out) {
+  // The proposed group files_[first, last): its groups go to out, each with the checksum of the
+  // bytes that confirmed it, and the members that could not be read to unread.
+  void Confirm(uint32_t first, uint32_t last, std::vector<Group>* out,
+               std::vector<Unread>* unreadOut) {
     const Entry* begin = &files_[first];
     size_t k = last - first;
     std::vector<Candidate> names(k);
     std::vector<uint32_t> crcs;
     int classes = splitter_.Split(
-        names, begin->size(), [&](size_t i) { return OpenPath(begin[i]); },
-        byContent ? &crcs : nullptr);
+        names, begin->size(), [&](size_t i) { return OpenPath(begin[i]); }, &crcs);
 
     std::vector<uint32_t> sizes(static_cast<size_t>(classes), 0);
     for (const Candidate& c : names)
@@ -341,26 +358,30 @@ class Confirmer {
     for (size_t c = 0; c < parts.size(); ++c) parts[c].reserve(sizes[c]);
     std::vector<uint32_t> unread;
     for (uint32_t i = 0; i < k; ++i) {
-      if (names[i].state == Candidate::kRead) {
-        parts[static_cast<size_t>(names[i].cls)].push_back(i);
-      } else if (names[i].state == Candidate::kMissing &&
-                 KeepsChecksumRule(tables_[begin[i].task], begin[i])) {
-        unread.push_back(i);
+      const Candidate& n = names[i];
+      if (n.state == Candidate::kRead) {
+        parts[static_cast<size_t>(n.cls)].push_back(i);
+        continue;
       }
+      if (n.why != 0) unreadOut->emplace_back(first + i, n.Why());
+      if (n.state == Candidate::kMissing && KeepsChecksumRule(tables_[begin[i].task], begin[i]))
+        unread.push_back(i);
     }
     // Members known only by their checksum join the bytes read now that have that checksum,
     // when exactly one class has it; otherwise they are a group of their own.
+    size_t joined = parts.size();
     if (!unread.empty()) {
-      std::vector<uint32_t>* join = nullptr;
       int matching = 0;
-      for (std::vector<uint32_t>& part : parts) {
-        const Entry& e = begin[part[0]];
-        if (CrcNowIs(tables_[e.task], e, OpenPath(e), buffer_) && ++matching == 1) join = &part;
+      for (size_t c = 0; c < parts.size(); ++c) {
+        const Entry& e = begin[parts[c][0]];
+        if (CrcNowIs(tables_[e.task], e, OpenPath(e), buffer_) && ++matching == 1) joined = c;
       }
       if (matching == 1) {
-        join->insert(join->end(), unread.begin(), unread.end());
-        std::sort(join->begin(), join->end());
+        std::vector<uint32_t>& join = parts[joined];
+        join.insert(join.end(), unread.begin(), unread.end());
+        std::sort(join.begin(), join.end());
       } else {
+        joined = parts.size();
         parts.push_back(std::move(unread));
       }
     }
@@ -374,7 +395,8 @@ class Confirmer {
       g.members = std::move(parts[c]);
       for (uint32_t& i : g.members) i += first;
       g.files = files;
-      g.crc = byContent ? crcs[c] : begin->crc;
+      // Bytes read now that have the stored checksum, or none at all: the stored one.
+      g.crc = c < crcs.size() && c != joined ? crcs[c] : begin->crc;
       out->push_back(std::move(g));
     }
   }
@@ -389,15 +411,14 @@ class Confirmer {
 };
 
 // Confirmed groups, ordered by their first members: the order in which a scan of all tasks
-// meets each group's first file.
-// byContent: see Confirm; its groups are confirmed by several readers, so that a group read from
-// the device does not hold up the others, and the comparison of many groups takes each processor.
-std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entry>& files,
-                              bool byContent) {
+// meets each group's first file. Members that could not be read are warned about, in task and
+// record order. Several readers confirm groups, so that a group read from the device does not
+// hold up the others, and the comparison of many groups takes each processor.
+std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entry>& files) {
   std::vector<std::pair<size_t, size_t>> runs = ProposedGroups(files);
   // One per processor: the first look has asked the device for the files' first pages, and each
   // reader keeps buffers of up to 16 MiB.
-  unsigned readers = byContent ? Readers(runs.size(), std::thread::hardware_concurrency()) : 1;
+  unsigned readers = Readers(runs.size(), std::thread::hardware_concurrency());
   // Each holds the files it reads side by side: the descriptors are shared out, so that no
   // reader waits for one that only another waiting reader could give back (two at least each,
   // and two for a thread's cached folders).
@@ -405,22 +426,34 @@ std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entr
   readers = std::max(1u, std::min(readers, spare / 4));
   size_t share = spare / readers > 2 ? spare / readers - 2 : 2;
   std::vector<std::vector<Group>> found(readers);
+  std::vector<std::vector<Unread>> unread(readers);
   std::atomic<size_t> next{0};
   RunReaders(readers, [&](unsigned n) {
     Confirmer confirmer(tables, files, share);
     for (size_t r; (r = next++) < runs.size();)
       confirmer.Confirm(static_cast<uint32_t>(runs[r].first), static_cast<uint32_t>(runs[r].second),
-                        byContent, &found[n]);
+                        &found[n], &unread[n]);
     ReleaseThreadState();
   });
+  auto order = [&](uint32_t a, uint32_t b) {
+    return std::tie(files[a].task, files[a].idx) < std::tie(files[b].task, files[b].idx);
+  };
+  std::vector<Unread> failed;
+  for (std::vector<Unread>& part : unread) failed.insert(failed.end(), part.begin(), part.end());
+  std::sort(failed.begin(), failed.end(),
+            [&](const Unread& a, const Unread& b) { return order(a.first, b.first); });
+  for (const Unread& u : failed) {
+    const Entry& e = files[u.first];
+    std::string path = EntryOpenPath(tables[e.task], e.idx);
+    if (path.empty())
+      path = std::string(tables[e.task].cStartPath) + tables[e.task].records[e.idx].LongName();
+    WarnSkipped(u.second, path.c_str());
+  }
   std::vector<Group> groups;
   for (std::vector<Group>& part : found)
     std::move(part.begin(), part.end(), std::back_inserter(groups));
-  std::sort(groups.begin(), groups.end(), [&](const Group& a, const Group& b) {
-    const Entry& x = files[a.members[0]];
-    const Entry& y = files[b.members[0]];
-    return std::tie(x.task, x.idx) < std::tie(y.task, y.idx);
-  });
+  std::sort(groups.begin(), groups.end(),
+            [&](const Group& a, const Group& b) { return order(a.members[0], b.members[0]); });
   return groups;
 }
 
@@ -465,11 +498,18 @@ int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full) {
   // Only live trees: a file needs no checksum of its whole before its bytes are compared. The
   // first bytes split most files of one size; the groups' checksums come with the comparison.
   std::vector<Entry> files = ListFiles(tables);
-  FirstBytesPass(tables, files).Run();
+  std::vector<size_t> unread = FirstBytesPass(tables, files).Run();
+  // Those have been warned about; their bytes are no evidence.
+  std::vector<char> drop(files.size(), 0);
+  for (size_t at : unread) drop[at] = 1;
+  size_t kept = 0;
+  for (size_t i = 0; i < files.size(); ++i)
+    if (!drop[i]) files[kept++] = files[i];
+  files.erase(files.begin() + static_cast<long>(kept), files.end());
   std::sort(files.begin(), files.end());
   ProgressLine("   Indexing table ...\r");
   ProgressLine("                     \n");
-  PrintGroups(tables, files, FindGroups(tables, files, true));
+  PrintGroups(tables, files, FindGroups(tables, files));
   return status;
 }
 
@@ -481,6 +521,6 @@ int ReportDuplicates(std::vector<Table>& tables) {
   ProgressLine("   Indexing table ...\r");
   std::vector<Entry> files = IndexFiles(tables);
   ProgressLine("                     \n");
-  PrintGroups(tables, files, FindGroups(tables, files, false));
+  PrintGroups(tables, files, FindGroups(tables, files));
   return kExitClean;
 }

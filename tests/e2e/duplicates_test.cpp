@@ -88,24 +88,37 @@ TEST_F(DuplicatesTest, OverlappingTasksDoNotMakeAFileItsOwnDuplicate) {
                        Totals(3, "4"));
 }
 
-// A file of a shared size that cannot be read is named with its reason and joins no group.
+// A file of a shared size that cannot be read is named with its reason, from a live tree as
+// from a catalogue. Live, it joins no group; a catalogue's file keeps its stored checksum.
 TEST_F(DuplicatesTest, AnUnreadableFileIsWarnedAndJoinsNoGroup) {
   namespace fs = std::filesystem;
   std::vector<std::string> bound;
   if (PermissionBoundPrefix(&bound) != 0) GTEST_SKIP() << "permission bits cannot bind here";
-  for (const char* name : {"a", "b", "c"}) MakeFile(name, "same");
-  fs::permissions(Path("b"), fs::perms::none);
+  for (const char* name : {"a", "b", "c"}) MakeFile("tree/" + std::string(name), "same");
+  ASSERT_EQ(Run({"-ms", "tree", "-fc", "tree.crc"}).status, kExitClean);
+  fs::permissions(Path("tree/b"), fs::perms::none);
   struct Restore {
     std::string file;
     ~Restore() { fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write); }
-  } restore{Path("b")};
-  RunResult r = RunUnder(bound, {"-md", Root()});
-  if (r.err.find("setpriv") != std::string::npos) GTEST_SKIP() << "no setpriv: " << r.err;
-  EXPECT_EQ(r.status, kExitTrouble);
-  EXPECT_EQ(r.out, Header("a", "FC50F144", "4") + "\n      " + Path("a") + "\n      " + Path("c") +
-                       "\n" + Totals(2, "4"));
-  EXPECT_NE(r.err.find(" *** Warning: Permission denied: " + Path("b") + "\n"), std::string::npos)
-      << r.err;
+  } restore{Path("tree/b")};
+  struct Case {
+    std::string source;
+    std::vector<const char*> members;
+  };
+  for (const Case& c : {Case{Path("tree"), {"tree/a", "tree/c"}},
+                        Case{Path("tree.crc"), {"tree/a", "tree/b", "tree/c"}}}) {
+    SCOPED_TRACE(c.source);
+    RunResult r = RunUnder(bound, {"-md", c.source});
+    if (r.err.find("setpriv") != std::string::npos) GTEST_SKIP() << "no setpriv: " << r.err;
+    EXPECT_EQ(r.status, kExitTrouble);
+    std::string expected = Header("a", "FC50F144", "4") + "\n";
+    for (const char* m : c.members) expected += "      " + Path(m) + "\n";
+    EXPECT_EQ(r.out, expected + Totals(static_cast<unsigned>(c.members.size()),
+                                       std::to_string(4 * (c.members.size() - 1))));
+    EXPECT_NE(r.err.find(" *** Warning: Permission denied: " + Path("tree/b") + "\n"),
+              std::string::npos)
+        << r.err;
+  }
 }
 
 TEST_F(DuplicatesTest, MissingDataFileIsRefused) {
@@ -131,7 +144,7 @@ TEST_F(DuplicatesTest, CatalogueWithoutChecksumsGroupsByBytesOnly) {
   MakeFile("tree/z", "abcd");
   ASSERT_EQ(Run({"-ms", "-nc", "tree", "-fc", "nc.crc"}).status, kExitClean);
   RunResult present = Run({"-md", "nc.crc"});
-  EXPECT_EQ(present.out, Header("x", "00000000", "4") + "\n      " + Path("tree/x") + "\n" +
+  EXPECT_EQ(present.out, Header("x", "ED82CD11", "4") + "\n      " + Path("tree/x") + "\n" +
                              "      " + Path("tree/z") + "\n" + Totals(2, "4"));
   std::filesystem::rename(Path("tree"), Path("gone"));
   EXPECT_EQ(Run({"-md", "nc.crc"}).out, "");

@@ -412,17 +412,20 @@ TEST_F(FindDuplicatesTest, LargeProposedGroupSplitsIntoItsCopies) {
 
 // Files of one size whose first kibibytes agree are told apart by the rest of their bytes, whether
 // compared in memory, side by side or after a checksum each (files of many classes); each
-// group carries the checksum of its own bytes, and a forged equal checksum joins none.
+// group carries the checksum of its own bytes, and a forged equal checksum joins none, also when
+// every file is forged to one checksum.
 TEST_F(FindDuplicatesTest, GroupsThatShareTheirBeginningCarryTheirOwnChecksums) {
   struct Case {
     const char* dir;
     size_t names;
     size_t size;
     size_t classes;
+    bool forgeAll;
   };
   std::mt19937 rng(28);
-  for (const Case& c :
-       {Case{"kept", 7, 5000, 2}, Case{"side", 5, 3 << 20, 2}, Case{"many", 140, 4200, 70}}) {
+  for (const Case& c : {Case{"kept", 7, 5000, 2, false}, Case{"side", 5, 3 << 20, 2, false},
+                        Case{"many", 140, 4200, 70, false}, Case{"forged", 400, 8192, 250, true},
+                        Case{"forged-odd", 150, 4099, 100, true}}) {
     SCOPED_TRACE(c.dir);
     std::string a(c.size, '\0');
     for (char& ch : a) ch = static_cast<char>(rng());
@@ -431,8 +434,11 @@ TEST_F(FindDuplicatesTest, GroupsThatShareTheirBeginningCarryTheirOwnChecksums) 
     std::vector<unsigned> members;
     for (size_t i = 0; i < c.names; ++i) {
       std::string bytes = a;
-      bytes[c.size - 2] = static_cast<char>(i % c.classes);
-      if (i == 2) {
+      bytes[c.size - 7] = static_cast<char>(i % c.classes);
+      bytes[c.size - 6] = static_cast<char>(i % c.classes >> 8);
+      if (c.forgeAll) {
+        ForgeCrc(&bytes, CrcOf(a));
+      } else if (i == 2) {
         bytes[c.size / 2] ^= 1;
         ForgeCrc(&bytes, CrcOf(a));
       }
@@ -509,6 +515,66 @@ TEST_F(FindDuplicatesTest, StoredMembersAreReadWhereTheyStillExist) {
   EXPECT_EQ(got.out, Header("hello.txt", hello, 5) + "\n      " + Path("tree/hello.txt") +
                          "\n      " + Path("tree/gone.txt") + "\n      " + Path("live/copy") +
                          "\n" + Totals(3, 10));
+}
+
+// A catalogue's files are judged by their bytes where they can be read now: stored without a
+// checksum they join their copies in a live tree, changed since they carry the checksum of
+// their bytes now, and one that cannot be read is named with its reason.
+TEST_F(FindDuplicatesTest, CatalogueMembersAreJudgedByTheirBytesNow) {
+  struct Case {
+    std::string dir;
+    std::vector<datafile::StoredRecord> stored;            // of dir/tree
+    std::vector<std::pair<std::string, std::string>> now;  // files under dir and their bytes
+    std::vector<std::string> group;  // its members under dir, none when there is no group
+    std::string bytes;               // the group's bytes now
+    std::string warned;              // the file under dir named with "No such file...", or ""
+  };
+  uint32_t old = CrcOf("old!");
+  const Case cases[] = {
+      {"nc",
+       {{"x", 0x20, 4, 0, 0}, {"y", 0x20, 4, 0, 0}},
+       {{"tree/x", "abcd"}, {"tree/y", "abce"}, {"live/c", "abcd"}},
+       {"tree/x", "live/c"},
+       "abcd",
+       ""},
+      {"changed",
+       {{"p", 0x20, 4, old, 0}, {"q", 0x20, 4, old, 0}},
+       {{"tree/p", "new!"}, {"tree/q", "new!"}, {"live/c", "old?"}},
+       {"tree/p", "tree/q"},
+       "new!",
+       ""},
+      {"gone",
+       {{"g", 0x20, 4, CrcOf("abcd"), 0}},
+       {{"live/c", "abcd"}, {"live/d", "abcd"}},
+       {"tree/g", "live/c", "live/d"},
+       "abcd",
+       "tree/g"},
+      {"nc-gone",
+       {{"x", 0x20, 4, 0, 0}},
+       {{"tree/other", "abcd"}, {"live/c", "abcd"}},
+       {},
+       "",
+       "tree/x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dir);
+    MakeDir(c.dir + "/tree");
+    for (const auto& f : c.now) MakeFile(c.dir + "/" + f.first, f.second);
+    WriteDataFile(c.dir + ".crc",
+                  datafile::Image(Path(c.dir + "/tree") + kPathSep, "*.*", c.stored));
+    Captured got = Find({Task("x", "*.*", Path(c.dir + ".crc")), Task(c.dir + "/live")});
+    std::string expected;
+    if (!c.group.empty()) {
+      std::string first = c.group[0].substr(c.group[0].rfind('/') + 1);
+      expected = Header(first, CrcOf(c.bytes), 4) + "\n";
+      for (const std::string& m : c.group) expected += "      " + Path(c.dir + "/" + m) + "\n";
+      expected += Totals(static_cast<unsigned>(c.group.size()), 4 * (c.group.size() - 1));
+    }
+    EXPECT_EQ(got.out, expected);
+    std::string warning =
+        " *** Warning: No such file or directory: " + Path(c.dir + "/" + c.warned);
+    EXPECT_EQ(got.err.find(warning) != std::string::npos, !c.warned.empty()) << got.err;
+  }
 }
 
 }  // namespace
