@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "core/entrypath.h"
@@ -124,14 +125,20 @@ void SayPathTwoIsLive(const Table& t) {
 }
 
 // Both trees are on disk: a pair is a move only when its files hold the same bytes, read in
-// Path 1 (under pathOne) and in Path 2 (the table's start path by then).
-SameBytesCheck BytesOnDisk(const Table& t, const char* pathOne, BytesCompare& bytes) {
-  return [&t, pathOne, &bytes](uint32_t from, uint32_t to) {
-    char a[2 * MAX_PATH], b[2 * MAX_PATH];
-    snprintf(a, MAX_PATH, "%s", pathOne);
-    snprintf(b, MAX_PATH, "%s", t.cStartPath);
-    return ComposeFilePath(t, from, a, strlen(a)) && ComposeFilePath(t, to, b, strlen(b)) &&
-           bytes.Same(a, b, t.records[from].qwSize);
+// Path 1 (under pathOne) for a missing file and in Path 2 (the table's start path by then) for a
+// new one.
+ContentClasses BytesOnDisk(const Table& t, const char* pathOne, ContentSplitter& splitter) {
+  return [&t, pathOne, &splitter](const std::vector<uint32_t>& records,
+                                  std::vector<int32_t>* classes) {
+    std::vector<Candidate> files(records.size());
+    splitter.Split(files, t.records[records[0]].qwSize, [&](size_t i) {
+      uint32_t k = records[i];
+      char path[2 * MAX_PATH];
+      snprintf(path, MAX_PATH, "%s", (t.records[k].wStatus & stGONE) ? pathOne : t.cStartPath);
+      return ComposeFilePath(t, k, path, strlen(path)) ? std::string(path) : std::string();
+    });
+    for (size_t i = 0; i < files.size(); ++i)
+      (*classes)[i] = files[i].state == Candidate::kRead ? files[i].cls : -1;
   };
 }
 
@@ -220,9 +227,10 @@ bool Comparison::Walk() {
 
 void Comparison::List() {
   std::vector<Move> moves;
-  BytesCompare bytes;
+  ContentSplitter splitter;
   if (s_.moves)
-    moves = FindMoves(t_, livePathOne_ && !s_.stored ? BytesOnDisk(t_, pathOne_, bytes) : nullptr);
+    moves =
+        FindMoves(t_, livePathOne_ && !s_.stored ? BytesOnDisk(t_, pathOne_, splitter) : nullptr);
   bool newTitled = false, goneTitled = false;
   MarkedCounts added = ListMarked(*s_.report, t_, stNEW, [&] {
     Heading(newTitled, " *** Path 2 contains new files or directories:\n\n");

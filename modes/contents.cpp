@@ -443,10 +443,3 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
   pathOf_ = nullptr;
   return used;
 }
-
-bool BytesCompare::Same(const std::string& a, const std::string& b, uint64_t size) {
-  std::vector<Candidate> files(2);
-  splitter_.Split(files, size, [&](size_t i) { return i == 0 ? a : b; });
-  return files[0].state == Candidate::kRead && files[1].state == Candidate::kRead &&
-         files[0].cls == files[1].cls;
-}

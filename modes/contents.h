@@ -84,13 +84,3 @@ class ContentSplitter {
   const CandidatePath* pathOf_ = nullptr;
   size_t maxOpen_ = 64;
 };
-
-/// Whether two files hold the same bytes now, both at the size given; false when either cannot
-/// be read as it is. The buffers stay from one call to the next.
-class BytesCompare {
- public:
-  bool Same(const std::string& a, const std::string& b, uint64_t size);
-
- private:
-  ContentSplitter splitter_;
-};

@@ -38,14 +38,6 @@ bool Pairable(const Record& r) {
   return !NoContents(r) && r.qwSize != 0 && r.dwCRC != 0;
 }
 
-// Within a moved directory: links, devices and empty files are in place when their name and
-// kind are; a file with contents must have the same size and CRC.
-bool SameEntry(const Record& a, const Record& b) {
-  if (Kind(a) != Kind(b)) return false;
-  if (NoContents(a) || (a.qwSize == 0 && b.qwSize == 0)) return true;
-  return Pairable(a) && Pairable(b) && a.qwSize == b.qwSize && a.dwCRC == b.dwCRC;
-}
-
 bool RealDir(const Record& r) {
   return r.IsDir() && !(r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT);
 }
@@ -99,20 +91,19 @@ class Rank {
     return before_[k / 64] + static_cast<uint32_t>(__builtin_popcountll(below));
   }
   uint32_t Count() const { return before_.back(); }
+  bool Has(size_t k) const { return k / 64 < bits_.size() && (bits_[k / 64] >> (k % 64) & 1); }
 
  private:
   std::vector<uint64_t> bits_;
   std::vector<uint32_t> before_;
 };
 
-// New records that a missing record might pair with, reached in chains of candidates: new
+// New records that a missing record might pair with are reached in chains of candidates: new
 // records of the same key, in walk order.
-constexpr uint32_t kLookAhead = 16;
-
 class MoveFinder {
  public:
-  MoveFinder(Table& t, const SameBytesCheck& sameBytes)
-      : r_(t.records), n_(r_.size()), sameBytes_(sameBytes) {}
+  MoveFinder(Table& t, const ContentClasses& classes)
+      : r_(t.records), n_(r_.size()), classes_(classes) {}
 
   std::vector<Move> Run();
 
@@ -125,12 +116,17 @@ class MoveFinder {
     return p != kNone && ((Gone(k) && Gone(p)) || (Fresh(k) && Fresh(p)));
   }
 
+  void Classify();
+  // The class of bytes of a missing or new file with contents: 0 without a byte check.
+  int32_t Cls(size_t k) const { return files_.Has(k) ? cls_[files_(k)] : 0; }
+  // A file whose contents are known and, under a byte check, could be read.
+  bool Pairs(size_t k) const { return Pairable(r_[k]) && Cls(k) >= 0; }
+  bool SameEntry(uint32_t a, uint32_t b) const;
   void IndexChildren();
   uint32_t NewChild(uint32_t dir, bool isDir, const char* name) const;
   void Sign();
   bool Candidate(size_t k) const;
   bool SameTree(uint32_t from, uint32_t to, std::vector<uint32_t>& pairs) const;
-  bool SameBytes(uint32_t from, uint32_t to) const;
   template <class Next, class Accept>
   uint32_t FirstAccepted(uint32_t& head, Next next, Accept accept) const;
   // New directories in chains of equal signature, and of equal signature and name: the
@@ -158,7 +154,9 @@ class MoveFinder {
 
   std::vector<Record>& r_;
   size_t n_;
-  const SameBytesCheck& sameBytes_;
+  const ContentClasses& classes_;
+  Rank files_;                // missing and new files with contents
+  std::vector<int32_t> cls_;  // by position in files_, under a byte check
   // The arrays below are kept per missing or new directory, at its position in dir_.
   Rank dir_;
   KeyIndex byName_;              // new records by parent, kind and name
@@ -170,6 +168,46 @@ class MoveFinder {
   static constexpr uint8_t kContents = 1;  // a file that pairs on its own
   static constexpr uint8_t kUnpaired = 2;  // a file never checksummed
 };
+
+// Under a byte check, each run of missing and new files that share a size and CRC-32 (and
+// holds both) is sorted into classes of equal bytes at once: read once each, however many.
+void MoveFinder::Classify() {
+  if (!classes_) return;
+  auto file = [&](size_t k) { return (Gone(k) || Fresh(k)) && Pairable(r_[k]); };
+  files_.Build(n_, file);
+  cls_.assign(files_.Count(), 0);
+  std::vector<uint32_t> order;
+  order.reserve(files_.Count());
+  for (size_t k = 0; k < n_; ++k)
+    if (file(k)) order.push_back(static_cast<uint32_t>(k));
+  auto key = [&](uint32_t k) { return std::make_pair(r_[k].qwSize, r_[k].dwCRC); };
+  std::stable_sort(order.begin(), order.end(),
+                   [&](uint32_t a, uint32_t b) { return key(a) < key(b); });
+  std::vector<int32_t> got;
+  for (size_t b = 0, e; b < order.size(); b = e) {
+    bool gone = false, fresh = false;
+    for (e = b; e < order.size() && key(order[e]) == key(order[b]); ++e) {
+      gone = gone || Gone(order[e]);
+      fresh = fresh || Fresh(order[e]);
+    }
+    if (!gone || !fresh) continue;  // nothing to pair with: never read
+    std::vector<uint32_t> run(order.begin() + static_cast<long>(b),
+                              order.begin() + static_cast<long>(e));
+    got.assign(run.size(), -1);
+    classes_(run, &got);
+    for (size_t i = 0; i < run.size(); ++i) cls_[files_(run[i])] = got[i];
+  }
+}
+
+// Within a moved directory: links, devices and empty files are in place when their name and
+// kind are; a file with contents must have the same size, CRC and bytes.
+bool MoveFinder::SameEntry(uint32_t a, uint32_t b) const {
+  const Record& x = r_[a];
+  const Record& y = r_[b];
+  if (Kind(x) != Kind(y)) return false;
+  if (NoContents(x) || (x.qwSize == 0 && y.qwSize == 0)) return true;
+  return Pairs(a) && Pairs(b) && x.qwSize == y.qwSize && x.dwCRC == y.dwCRC && Cls(a) == Cls(b);
+}
 
 void MoveFinder::IndexChildren() {
   size_t fresh = 0;
@@ -226,8 +264,8 @@ void MoveFinder::Sign() {
       kind_[dp] |= kind_[dk];
     } else {
       size_[dp] += 1;
-      h = Mix(Mix(Mix(r.qwSize, r.dwCRC), Kind(r)), 4);
-      if (Pairable(r)) {
+      h = Mix(Mix(Mix(Mix(r.qwSize, r.dwCRC), Kind(r)), static_cast<uint32_t>(Cls(k))), 4);
+      if (Pairs(k)) {
         kind_[dp] |= kContents;
       } else if (r.qwSize != 0 && !NoContents(r)) {
         kind_[dp] |= kUnpaired;
@@ -261,7 +299,7 @@ bool MoveFinder::SameTree(uint32_t from, uint32_t to, std::vector<uint32_t>& pai
       uint32_t m = list_[i];
       const Record& r = r_[m];
       uint32_t c = NewChild(b, r.IsDir(), r.LongName());
-      if (c == kNone || !Fresh(c) || !SameEntry(r, r_[c])) return false;
+      if (c == kNone || !Fresh(c) || !SameEntry(m, c)) return false;
       if (RealDir(r)) {
         stack.push_back(m);
         stack.push_back(c);
@@ -273,20 +311,13 @@ bool MoveFinder::SameTree(uint32_t from, uint32_t to, std::vector<uint32_t>& pai
   return true;
 }
 
-// Without a byte check (Scan: the missing file is gone) equal size and CRC are taken as the
-// same contents.
-bool MoveFinder::SameBytes(uint32_t from, uint32_t to) const {
-  return !sameBytes_ || sameBytes_(from, to);
-}
-
 // The first record of a chain that is still new and that accept takes. Paired records leave
-// the head of the chain for good; behind it, a few refused ones are looked past (contents that
-// only share a CRC), never the whole chain, so that a forged collision costs a few reads.
+// the head of the chain for good. A file's key holds its class of bytes, so every file of a
+// chain is accepted; a folder is refused only where two other trees sign alike.
 template <class Next, class Accept>
 uint32_t MoveFinder::FirstAccepted(uint32_t& head, Next next, Accept accept) const {
   while (head != kNone && !Fresh(head)) head = next(head);
-  uint32_t looked = 0;
-  for (uint32_t j = head; j != kNone && looked < kLookAhead; j = next(j), ++looked)
+  for (uint32_t j = head; j != kNone; j = next(j))
     if (Fresh(j) && accept(j)) return j;
   return kNone;
 }
@@ -337,12 +368,7 @@ std::vector<uint32_t> MoveFinder::GoneDirectoriesBySize() const {
 void MoveFinder::PairDirectory(uint32_t k, bool byName, DirChains& c, std::vector<Move>& moves) {
   if (!Gone(k)) return;  // inside a larger move
   std::vector<uint32_t>& pairs = c.pairs;
-  auto accept = [&](uint32_t to) {
-    if (!SameTree(k, to, pairs)) return false;
-    for (size_t p = 0; p < pairs.size(); p += 2)
-      if (Pairable(r_[pairs[p]]) && !SameBytes(pairs[p], pairs[p + 1])) return false;
-    return true;
-  };
+  auto accept = [&](uint32_t to) { return SameTree(k, to, pairs); };
   uint64_t sg = DirSign(k);
   uint32_t to = kNone;
   if (byName) {
@@ -382,55 +408,57 @@ void MoveFinder::TakeDirectoryMoves(std::vector<Move>& moves) {
 // used files, so each file is passed at most once per chain and a few times when refused.
 void MoveFinder::PairFiles(std::vector<Move>& moves) {
   size_t count = 0;
-  for (size_t j = 0; j < n_; ++j) count += Fresh(j) && Pairable(r_[j]);
+  for (size_t j = 0; j < n_; ++j) count += Fresh(j) && Pairs(j);
   if (count == 0) return;
   KeyIndex byContents, bySameName;
   byContents.Reserve(count, true);
   bySameName.Reserve(count, true);
   // Links by the file's position among the new files that pair.
   Rank pairs;
-  pairs.Build(n_, [&](size_t j) { return Fresh(j) && Pairable(r_[j]); });
+  pairs.Build(n_, [&](size_t j) { return Fresh(j) && Pairs(j); });
   std::vector<uint32_t> next(count, kNone), nextSameName(count, kNone);
-  auto contentsHash = [&](const Record& r) { return Mix(Mix(r.qwSize, r.dwCRC), 1); };
-  auto sameContents = [&](const Record& r) {
-    return [&](uint32_t o) { return r_[o].qwSize == r.qwSize && r_[o].dwCRC == r.dwCRC; };
+  // The key: size, CRC and class of bytes (and, for the second index, the name).
+  auto contentsHash = [&](uint32_t k) {
+    return Mix(Mix(Mix(r_[k].qwSize, r_[k].dwCRC), static_cast<uint32_t>(Cls(k))), 1);
   };
-  auto sameName = [&](const Record& r) {
-    return [&](uint32_t o) {
-      return r_[o].qwSize == r.qwSize && r_[o].dwCRC == r.dwCRC &&
-             strcmp(r_[o].LongName(), r.LongName()) == 0;
+  auto sameContents = [&](uint32_t k) {
+    return [&, k](uint32_t o) {
+      return r_[o].qwSize == r_[k].qwSize && r_[o].dwCRC == r_[k].dwCRC && Cls(o) == Cls(k);
+    };
+  };
+  auto sameName = [&](uint32_t k) {
+    return [&, k](uint32_t o) {
+      return sameContents(k)(o) && strcmp(r_[o].LongName(), r_[k].LongName()) == 0;
     };
   };
   for (size_t j = n_; j-- > 0;) {  // back to front: each chain starts with the first walked
-    const Record& c = r_[j];
-    if (!Fresh(j) || !Pairable(c)) continue;
+    if (!Fresh(j) || !Pairs(j)) continue;
     uint32_t idx = static_cast<uint32_t>(j);
-    size_t s = byContents.Slot(contentsHash(c), sameContents(c));
+    size_t s = byContents.Slot(contentsHash(idx), sameContents(idx));
     byContents.Claim(s, idx);
     next[pairs(j)] = byContents.Head(s);
     byContents.Head(s) = idx;
-    s = bySameName.Slot(NameHash(contentsHash(c), c.LongName()), sameName(c));
+    s = bySameName.Slot(NameHash(contentsHash(idx), r_[j].LongName()), sameName(idx));
     bySameName.Claim(s, idx);
     nextSameName[pairs(j)] = bySameName.Head(s);
     bySameName.Head(s) = idx;
   }
+  auto any = [](uint32_t) { return true; };
   for (int pass = 0; pass < 2; ++pass) {
     for (size_t k = 0; k < n_; ++k) {
-      const Record& m = r_[k];
-      if (!Gone(k) || !Pairable(m)) continue;
+      if (!Gone(k) || !Pairs(k)) continue;
       uint32_t from = static_cast<uint32_t>(k);
-      auto accept = [&](uint32_t to) { return SameBytes(from, to); };
       uint32_t j = kNone;
       if (pass == 0) {
-        size_t s = bySameName.Slot(NameHash(contentsHash(m), m.LongName()), sameName(m));
+        size_t s = bySameName.Slot(NameHash(contentsHash(from), r_[k].LongName()), sameName(from));
         if (!bySameName.Empty(s))
           j = FirstAccepted(
-              bySameName.Head(s), [&](uint32_t o) { return nextSameName[pairs(o)]; }, accept);
+              bySameName.Head(s), [&](uint32_t o) { return nextSameName[pairs(o)]; }, any);
       } else {
-        size_t s = byContents.Slot(contentsHash(m), sameContents(m));
+        size_t s = byContents.Slot(contentsHash(from), sameContents(from));
         if (!byContents.Empty(s))
           j = FirstAccepted(
-              byContents.Head(s), [&](uint32_t o) { return next[pairs(o)]; }, accept);
+              byContents.Head(s), [&](uint32_t o) { return next[pairs(o)]; }, any);
       }
       if (j == kNone) continue;
       moves.push_back({from, j, false});
@@ -448,6 +476,7 @@ std::vector<Move> MoveFinder::Run() {
     fresh = fresh || Fresh(k);
   }
   if (!gone || !fresh) return found;
+  Classify();
   IndexChildren();
   Sign();
   TakeDirectoryMoves(found);
@@ -466,8 +495,8 @@ std::vector<Move> MoveFinder::Run() {
 
 }  // namespace
 
-std::vector<Move> FindMoves(Table& t, const SameBytesCheck& sameBytes) {
-  return MoveFinder(t, sameBytes).Run();
+std::vector<Move> FindMoves(Table& t, const ContentClasses& classes) {
+  return MoveFinder(t, classes).Run();
 }
 
 void PrintMove(const Table& t, const Move& m) {

@@ -18,17 +18,20 @@ struct Move {
   bool isDir = false;
 };
 
-/// Whether missing file from and new file to hold the same bytes now: asked where both can still
-/// be read, so that a shared size and CRC-32 alone does not make a move.
-using SameBytesCheck = std::function<bool(uint32_t from, uint32_t to)>;
+/// Sorts missing and new files that share a size and CRC-32 into classes of equal bytes, read
+/// where both sides can still be read, so that a shared size and CRC-32 alone does not make a
+/// move: (*classes)[i] for records[i], -1 for a file that cannot be read.
+using ContentClasses =
+    std::function<void(const std::vector<uint32_t>& records, std::vector<int32_t>* classes)>;
 
 /// Pairs the missing and new records of t and sets stMOVED on both records of every pair and on
 /// every entry of a moved directory, so that the new and missing lists leave them out. Names are
 /// kept where they can be: a missing file or folder takes a new one of its own name first.
-/// With sameBytes, every pair of files with contents, also within a moved folder, must pass it.
-/// Returns the moves in the order of their new places (the walk order). Linear in the table's
-/// size, and in the bytes of the pairs under sameBytes.
-std::vector<Move> FindMoves(Table& t, const SameBytesCheck& sameBytes = nullptr);
+/// With classes, the files of every pair, also within a moved folder, must share a class; every
+/// new file of the same size and CRC is a candidate, however many there are. Returns the moves
+/// in the order of their new places (the walk order). Linear in the table's size, and in the
+/// bytes of the files classes reads.
+std::vector<Move> FindMoves(Table& t, const ContentClasses& classes = nullptr);
 
 /// "> File: old\n    to: new\n" or "> Dir:  ...", with the paths shown as the new and missing
 /// lists show them.

@@ -1,5 +1,7 @@
-// --moves end to end: files and directories moved or renamed, reported as moves by Scan and Compare.
+// --moves end to end: files and directories moved or renamed, reported as moves by Scan and
+// Compare.
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -257,6 +259,27 @@ TEST_F(MovesTest, CompareOfTwoLiveTreesPairsOnlyTheSameBytes) {
                 "\n    to: " + two + Sep("e/k.txt") + "\n\n",
             out.substr(at))
       << out;
+}
+
+// However many new files share the size and CRC-32 of a missing one, the one with its bytes is
+// found: the files are told apart by their bytes, not tried one by one up to a limit.
+TEST_F(MovesTest, CompareFindsTheCopyBehindAnyNumberOfForgedCandidates) {
+  const std::string text = "the original contents";
+  for (int forged : {1, 17, 40}) {
+    SCOPED_TRACE(forged);
+    std::string one = "one" + std::to_string(forged), two = "two" + std::to_string(forged);
+    MakeFile(one + "/f.txt", text);
+    for (int i = 0; i < forged; ++i) {
+      char prefix[32];
+      snprintf(prefix, sizeof prefix, "FORGED BYTES #%03d", i);  // 17 bytes, as the text's
+      MakeFile(two + "/a" + std::to_string(100 + i) + ".txt", Forge(prefix, text));
+    }
+    MakeFile(two + "/z.txt", text);
+    std::string out = Run({"-mc", "-s", "--moves", Path(one), Path(two)}).out;
+    std::string to = Path(two) + kPathSep;
+    EXPECT_NE(out.find("> File: " + to + "f.txt\n    to: " + to + "z.txt\n"), std::string::npos)
+        << out;
+  }
 }
 
 }  // namespace
