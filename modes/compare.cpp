@@ -155,8 +155,9 @@ class Comparison {
         two_(tables[1]),
         s_(s),
         options_(s.sub, s.noTime, s.noAttr, s.noCrc, s.noSize) {
-    options_.checkCreate = false;   // Compare never checks the creation time
-    options_.dirWriteTime = false;  // nor the write time of a directory
+    options_.checkCreate = false;    // Compare never checks the creation time
+    options_.dirWriteTime = false;   // nor the write time of a directory
+    options_.crcZeroUnknown = true;  // a file stored without a CRC has nothing to compare
     options_.jobs = s.jobs;
   }
 
@@ -188,8 +189,11 @@ bool Comparison::Walk() {
   char banner[128];
   ReportBanner(banner, sizeof banner);
   Reconciler reconciler(t_, options_);
+  // --stored: the second catalogue's records are listed as the live walk would list its tree.
+  StoredTree storedTwo(two_, t_.cFileMask);
+  if (s_.stored) reconciler.ListFrom(&storedTwo);
   ProgressLine("   Indexing table ...\r");
-  if (!s_.stored) reconciler.Index();
+  reconciler.Index();
 
   // From here on the first table describes Path 2.
   char pathTwo[MAX_PATH];
@@ -211,13 +215,7 @@ bool Comparison::Walk() {
     ++(c.isDir ? report_.totals.dirsChanged : report_.totals.filesChanged);
     s_.report->Changed(c);
   };
-  int error = 0;
-  if (s_.stored) {
-    WalkStored(t_, two_, options_, onChange);
-  } else {
-    error = reconciler.Walk(0, onChange);
-  }
-  if (error != 0) {
+  if (int error = reconciler.Walk(0, onChange)) {
     StartPathError(t_.cStartPath, error);
     return false;
   }

@@ -14,6 +14,7 @@
 #include "core/verdict.h"
 #include "core/walk.h"
 #include "modes/change_text.h"
+#include "modes/stored_walk.h"
 #include "platform/fileread.h"
 #include "store/format.h"
 
@@ -24,6 +25,11 @@ uint64_t KeyHash(uint32_t up, bool dir, const char* name) {
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p)
     h = (h ^ *p) * 1099511628211ull;
   return h ^ (h >> 29);
+}
+
+// A file with contents whose CRC was never made: stored under /nc (or unreadable then).
+bool CrcUnknown(const Record& r) {
+  return HasContents(r.dwAttr) && !r.IsDir() && r.qwSize != 0 && r.dwCRC == 0;
 }
 
 // The readers' tag of a matched entry's checksum; other tags are the indexes of new records.
@@ -69,6 +75,7 @@ void Reconciler::Index() {
   while (idxBits_ < 32 && (uint64_t{1} << idxBits_) <= stored_) ++idxBits_;
   visit_.assign(1, 0);
   enterable_.assign(stored_, 0);
+  if (tree_ != nullptr) twin_.assign(stored_, 0);
   keepBelow_.clear();
   shadowed_.clear();
   // What --exclude covers is not looked for: the walk never hands it on.
@@ -250,7 +257,9 @@ int Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
   if (d != 0 && !ComposeDirPath(table_, d - 1, path, base)) return 0;
   visiting_ = d;
   lastDir_ = lastFile_ = 0;
-  return ListDirectory(table_, d, path, *this);
+  if (tree_ == nullptr) return ListDirectory(table_, d, path, *this);
+  if (d == 0 || twin_[d - 1] != 0) tree_->List(d == 0 ? 0 : twin_[d - 1], path, *this);
+  return 0;
 }
 
 void Reconciler::Entry(const FoundEntry& e) {
@@ -271,11 +280,12 @@ void Reconciler::Entry(const FoundEntry& e) {
 }
 
 bool Reconciler::DefersFiles() const {
-  return !opt_.noCrc && reads_ != nullptr && reads_->TakesDeferred();
+  return tree_ == nullptr && !opt_.noCrc && reads_ != nullptr && reads_->TakesDeferred();
 }
 
 void Reconciler::Enter(long k, const FoundEntry& e) {
   enterable_[k] = e.dir && !(e.fd->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  if (tree_ != nullptr && enterable_[k]) twin_[k] = tree_->CurrentIndex() + 1;
   // A drive mounted at one run and not at the next: what lies on it stays as stored.
   if (!e.otherDevice || !enterable_[k]) return;
   enterable_[k] = 0;
@@ -313,6 +323,10 @@ void Reconciler::TakeTraversalDir(const FoundEntry& e) {
 }
 
 void Reconciler::TakeNew(const FoundEntry& e) {
+  if (tree_ != nullptr) {
+    TakeNewStored(tree_->CurrentIndex(), e.noMatch);
+    return;
+  }
   WIN32_FIND_DATAA looked;
   if (e.deferred && !LookUpDeferred(e, &looked)) return;
   auto& recs = table_.records;
@@ -336,6 +350,30 @@ void Reconciler::TakeNew(const FoundEntry& e) {
     if (!r.IsDir() && !opt_.noCrc && ComposeFilePath(table_, static_cast<unsigned>(i), sub, base))
       reads_->Submit(sub, r.qwSize, r.dwAttr, false, this, i);
   });
+}
+
+void Reconciler::TakeNewStored(uint32_t j, bool noMatch) {
+  auto& recs = table_.records;
+  std::vector<std::pair<uint32_t, uint32_t>> dirs;  // (stored directory number, table number)
+  auto append = [&](uint32_t from, uint32_t up, bool missesMask) {
+    recs.push_back(tree_->At(from));
+    Record& r = recs.back();
+    r.dwUpIdx = up;
+    r.wStatus = stNEW;
+    r.dwAttr &= ~atNOMATCH;
+    if (missesMask) {
+      r.dwAttr |= atNOMATCH;
+      r.qwSize = 0;
+    }
+    if (opt_.sub && r.IsDir() && !(r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT))
+      dirs.emplace_back(from + 1, static_cast<uint32_t>(recs.size()));
+  };
+  append(j, visiting_, noMatch);
+  for (size_t n = 0; n < dirs.size(); ++n) {
+    auto [dir, up] = dirs[n];
+    for (uint32_t c : tree_->Children(dir))
+      append(c, up, tree_->At(c).IsDir() && !tree_->Matches(c));
+  }
 }
 
 int CheckFacts(Record& r, const EntryFacts& now, const CheckOptions& opt, EntryChange& c) {
@@ -388,6 +426,11 @@ void Reconciler::Compare(uint32_t k, const WIN32_FIND_DATAA& fd, const char* pat
   EntryFacts now{shortName, fd.ftCreationTime, fd.ftLastWriteTime, fd.dwFileAttributes, m.dir};
   m.changes += CheckFacts(r, now, opt_, c);
   m.waiting = !m.dir && !opt_.noCrc;
+  if (m.waiting && tree_ != nullptr) {  // the catalogue holds what a read would give
+    m.waiting = false;
+    m.crc = tree_->Current().dwCRC;
+    m.crcUnknown = CrcUnknown(tree_->Current());
+  }
   // Queued before the read is: with one reader the checksum arrives inside Submit.
   matched_.push_back(std::move(m));
   if (matched_.back().waiting) {
@@ -473,7 +516,8 @@ void Reconciler::JudgeContents(Matched& m, bool sizeChanged) {
   c.damaged =
       opt_.findDamage && !m.dir && known && differs && ((kept && !m.aliasOnly) || opt_.archive);
   c.edited = c.damaged && !kept;
-  if (!sizeChanged && !opt_.noCrc && r.dwCRC != m.crc && (!opt_.hideCrc || c.damaged)) {
+  if (!sizeChanged && !opt_.noCrc && r.dwCRC != m.crc && (!opt_.hideCrc || c.damaged) &&
+      !(opt_.crcZeroUnknown && (m.crcUnknown || CrcUnknown(r)))) {
     CrcChange(r.dwCRC, m.crc, c.crc, sizeof c.crc);
     c.was.crc = r.dwCRC;
     c.now.crc = m.crc;

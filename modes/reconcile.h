@@ -36,6 +36,9 @@ struct CheckOptions {
   // left out of the report, as the size is.
   bool hideCrc = false;
   unsigned jobs = 1;  // files read at once
+  // Compare: a file with contents whose CRC was never made (stored under /nc) on either side
+  // has no contents to compare.
+  bool crcZeroUnknown = false;
 };
 
 /// The texts of one matched entry's differences; an empty text means no difference.
@@ -79,9 +82,15 @@ int CheckFacts(Record& r, const EntryFacts& now, const CheckOptions& opt, EntryC
 
 using ChangeSink = std::function<void(const EntryChange&)>;
 
+class StoredTree;
+
 class Reconciler : public CrcSink, private DirVisitor {
  public:
   Reconciler(Table& table, const CheckOptions& options);
+
+  /// The entries to match come from a catalogue's records instead of the live tree; nothing
+  /// is read. Before Walk.
+  void ListFrom(StoredTree* tree) { tree_ = tree; }
 
   /// stGONE on every stored record that the walk will look for (without sub, the first level
   /// only: deeper records stay as stored); the child index and the directories to visit.
@@ -125,6 +134,8 @@ class Reconciler : public CrcSink, private DirVisitor {
   void Unreached(const WIN32_FIND_DATAA& fd) override;
   void TakeTraversalDir(const FoundEntry& e);
   void TakeNew(const FoundEntry& e);
+  // A new entry from the catalogue, with its subtree under sub as the tree builder takes it in.
+  void TakeNewStored(uint32_t j, bool noMatch);
   // A matched entry: every check that needs no reading is made at once; the size and CRC
   // checks and the report wait for the file's checksum, which the readers make.
   struct Matched {
@@ -136,6 +147,7 @@ class Reconciler : public CrcSink, private DirVisitor {
     bool looked = false;      // they came
     bool gone = false;        // gone (or a directory now) when its reader came: not found
     bool aliasOnly = false;   // reached through its 8.3 alias alone (TakenUnderAlias)
+    bool crcUnknown = false;  // its CRC was never made (a catalogue's file stored under /nc)
     char shortName[kShortNameLen] = {};
     FILETIME storedWrite = {};
     FILETIME liveWrite = {};  // read even when no change of it is reported
@@ -188,6 +200,8 @@ class Reconciler : public CrcSink, private DirVisitor {
   uint32_t visiting_ = 0;  // the directory number being listed
   const ChangeSink* sink_ = nullptr;
   CrcReaders* reads_ = nullptr;
+  StoredTree* tree_ = nullptr;
+  std::vector<uint32_t> twin_;   // stored directory k -> its directory number in tree_, or 0
   std::deque<Matched> matched_;  // in walk order; the front is reported first
   ProgressTimer progress_;
 };
