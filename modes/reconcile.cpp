@@ -184,6 +184,7 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   std::vector<char>().swap(enterable_);
   std::vector<char>().swap(keepBelow_);
   std::vector<char>().swap(shadowed_);
+  std::vector<uint32_t>().swap(twin_);
   return 0;
 }
 
