@@ -233,8 +233,8 @@ std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t
 // Classes of a group too large to read side by side: each pass reads the first remaining file
 // with the others, a chunk at a time, and takes out those that hold its bytes. A group whose
 // checksums are equal holds one class as a rule, so this reads each file about once. With
-// digest, files the first pass leaves over are split by their digests: checksums made equal
-// on purpose would otherwise cost a pass per class.
+// digest, files of other bytes are split by their digests once met: checksums made equal on
+// purpose would otherwise cost a pass per class.
 void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
                                     const std::vector<uint32_t>& group, uint64_t size,
                                     std::vector<int>* classOf, int* classes, bool digest) {
@@ -271,6 +271,15 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
         } else {
           unmatched.push_back(chunk[k]);
         }
+      }
+      if (digest && !unmatched.empty() && at + kMaxOpen - 1 < remaining.size()) {
+        // Other bytes under one checksum, more files to come: as a rule a checksum made equal
+        // on purpose. All are split by their digests at once instead of pass after pass.
+        std::vector<uint32_t> all;
+        for (uint32_t m : remaining)
+          if (files[m].state == Candidate::kRead) all.push_back(m);
+        SplitByDigest(files, all, size, classOf, classes);
+        return;
       }
     }
     if (repFailed >= 0) {
