@@ -272,7 +272,7 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
           unmatched.push_back(chunk[k]);
         }
       }
-      if (digest && !unmatched.empty() && at + kMaxOpen - 1 < remaining.size()) {
+      if (digest && !unmatched.empty() && at + maxOpen_ - 1 < remaining.size()) {
         // Other bytes under one checksum, more files to come: as a rule a checksum made equal
         // on purpose. All are split by their digests at once instead of pass after pass.
         std::vector<uint32_t> all;
