@@ -7,6 +7,7 @@
 #include "app/state.h"
 #include "core/progress.h"
 #include "core/rules.h"
+#include "core/tell.h"
 #include "core/verdict.h"
 #include "modes/modes.h"
 #include "modes/report_writer.h"
@@ -14,7 +15,7 @@
 namespace {
 
 int Refused() {
-  fprintf(stderr, " *** Use:   vantel32 /?\n");
+  Tell(" *** Use:   vantel32 /?\n");
   return kExitTrouble;
 }
 

@@ -9,6 +9,7 @@
 #include "app/options.h"
 #include "app/state.h"
 #include "core/progress.h"
+#include "core/tell.h"
 #include "core/verdict.h"
 #include "modes/report.h"
 #include "modes/report_writer.h"
@@ -34,8 +35,7 @@ int main(int argc, char** argv) {
   }
   // A typed name is reached as typed or not at all: never a look-alike in its place.
   for (const std::string& arg : refused)
-    fprintf(stderr, " *** Error: Argument not representable in the ANSI code page: %s\n",
-            arg.c_str());
+    Tell(" *** Error: Argument not representable in the ANSI code page: %s\n", arg.c_str());
   if (!refused.empty()) {
     if (!QuietRun()) PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
     return kExitTrouble;
@@ -55,8 +55,7 @@ int main(int argc, char** argv) {
   // a report that could not be written is a run that did not do its work.
   if (int error = ReportWriteError()) {
     if (!ReportFailureTold())
-      fprintf(stderr, " *** Error: Report not written to standard output\n *** %s\n",
-              strerror(error));
+      Tell(" *** Error: Report not written to standard output\n *** %s\n", strerror(error));
     status = kExitTrouble;
   }
   if (TroubleNoted()) status = kExitTrouble;

@@ -10,6 +10,7 @@
 #include "core/exclude.h"
 #include "core/progress.h"
 #include "core/rules.h"
+#include "core/tell.h"
 #include "core/time_window.h"
 #include "store/datafile.h"
 
@@ -72,7 +73,7 @@ bool Json(const char*) {
 
 bool Exclude(const char* value) {
   if (!IsExcludePattern(value)) {
-    fprintf(stderr, " *** Error: --exclude takes a name or path pattern: %s\n", value);
+    Tell(" *** Error: --exclude takes a name or path pattern: %s\n", value);
     return false;
   }
   runRules.exclude.push_back(value);
@@ -93,7 +94,7 @@ bool Jobs(const char* value) {
   char* end = nullptr;
   unsigned long n = isdigit(static_cast<unsigned char>(value[0])) ? strtoul(value, &end, 10) : 0;
   if (n < 1 || n > kMaxReaders || *end != '\0') {
-    fprintf(stderr, " *** Error: --jobs takes a number from 1 to %u: %s\n", kMaxReaders, value);
+    Tell(" *** Error: --jobs takes a number from 1 to %u: %s\n", kMaxReaders, value);
     return false;
   }
   options.jobs = static_cast<unsigned>(n);
@@ -104,8 +105,8 @@ bool TimeWindow(const char* value) {
   char* end = nullptr;
   unsigned long n = isdigit(static_cast<unsigned char>(value[0])) ? strtoul(value, &end, 10) : 0;
   if (end == nullptr || *end != '\0' || n > kMaxTimeWindow) {
-    fprintf(stderr, " *** Error: --time-window takes a number of seconds from 0 to %u: %s\n",
-            kMaxTimeWindow, value);
+    Tell(" *** Error: --time-window takes a number of seconds from 0 to %u: %s\n", kMaxTimeWindow,
+         value);
     return false;
   }
   runRules.timeWindow = static_cast<uint32_t>(n);
@@ -149,7 +150,7 @@ const LongOption kLongOptions[] = {
 };
 
 void Refuse(const char* arg) {
-  fprintf(stderr, " *** Error: unknown switch ... %s\n", arg);
+  Tell(" *** Error: unknown switch ... %s\n", arg);
   cmd = cmERR;
 }
 
@@ -173,7 +174,7 @@ int ReadLongOption(int argc, char** argv, int i) {
     } else if (i + 1 < argc) {
       value = argv[++i];
     } else {
-      fprintf(stderr, " *** Error: After switch --%s must be a value\n", option.name);
+      Tell(" *** Error: After switch --%s must be a value\n", option.name);
       cmd = cmERR;
       return i;
     }

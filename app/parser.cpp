@@ -13,6 +13,7 @@
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/rules.h"
+#include "core/tell.h"
 #include "modes/columns.h"
 #include "platform/owner.h"
 #include "store/datafile.h"
@@ -76,8 +77,7 @@ void ReadModeSwitches(int argc, char** argv, ArgumentPlan* plan) {
     const char* arg = argv[i];
     if (!IsSwitch(arg) || !Is(arg[1], 'M') || HasExtraLetters(arg)) continue;
     if (plan->firstMode) {
-      fprintf(stderr, " *** Error: Mode switch must be only one ... %s, %s\n",
-              argv[plan->firstMode], arg);
+      Tell(" *** Error: Mode switch must be only one ... %s, %s\n", argv[plan->firstMode], arg);
       cmd |= cmERR;
       continue;
     }
@@ -86,7 +86,7 @@ void ReadModeSwitches(int argc, char** argv, ArgumentPlan* plan) {
     if (mode != 0) {
       cmd |= mode;
     } else {
-      fprintf(stderr, " *** Error: Unknown mode ... %s\n", arg);
+      Tell(" *** Error: Unknown mode ... %s\n", arg);
       Fail();
     }
   }
@@ -100,13 +100,13 @@ void CheckFormat(const char* text) {
     ++count;
     const Column* column = FindColumn(piece);
     if (column == nullptr) {
-      fprintf(stderr, " *** Error: Unknown column name /of \"%s\"\n", piece);
+      Tell(" *** Error: Unknown column name /of \"%s\"\n", piece);
       Fail();
     }
     if (!lastColumn && column != nullptr && column->last) lastColumn = count;
   }
   if (lastColumn && lastColumn < count) {
-    fprintf(stderr, " *** Error: Column name \"FL\" or \"FP\" must be last\n");
+    Tell(" *** Error: Column name \"FL\" or \"FP\" must be last\n");
     Fail();
   }
 }
@@ -114,14 +114,14 @@ void CheckFormat(const char* text) {
 // /of at argv[i]: returns the position of the last argument it used.
 int ReadOutputFormat(int argc, char** argv, int i) {
   if (i + 1 >= argc) {
-    fprintf(stderr, " *** Error: After switch /of must be a format string\n");
+    Tell(" *** Error: After switch /of must be a format string\n");
     Fail();
     return i;
   }
   char* text = argv[i + 1];
   for (char* p = text; *p; ++p) *p = static_cast<char>(toupper(static_cast<unsigned char>(*p)));
   if (strlen(text) > kOutputFormatSize - 1) {
-    fprintf(stderr, " *** Error: Format string is too long\n");
+    Tell(" *** Error: Format string is too long\n");
     Fail();
     return i + 1;
   }
@@ -131,7 +131,7 @@ int ReadOutputFormat(int argc, char** argv, int i) {
 }
 
 void UnknownSwitch(const char* arg) {
-  fprintf(stderr, " *** Error: unknown switch ... %s\n", arg);
+  Tell(" *** Error: unknown switch ... %s\n", arg);
   Fail();
 }
 
@@ -149,7 +149,7 @@ void ReadNoSwitch(const char* arg) {
   } else if (Is(c, 'T')) {
     cmd |= cmNOTIME;
   } else {
-    fprintf(stderr, " *** Error: Unknown switch ... %s\n", arg);
+    Tell(" *** Error: Unknown switch ... %s\n", arg);
     Fail();
   }
 }
@@ -235,7 +235,7 @@ bool DataFileError(TestFileResult code, const char* name) {
   int err = errno;
   const char* text = DataFileErrorText(code);
   if (text == nullptr) return false;
-  fprintf(stderr, text, name);
+  Tell(text, name);
   if (code == kCannotOpen) PrintReason(err);
   return true;
 }
@@ -323,13 +323,13 @@ void BuildTasks(char** argv, const ArgumentPlan& plan) {
     if (MissingForTest(argv[pos])) continue;
     scratch.argument = argv[pos];
     if (!SetTaskFromArgument(&scratch, argv[pos])) {
-      fprintf(stderr, " *** Error: Invalid file mask: %s\n", argv[pos]);
+      Tell(" *** Error: Invalid file mask: %s\n", argv[pos]);
       Fail();
       return;
     }
     tables.push_back(scratch);
     if ((cmd & cmCOMP) && tables.size() > 2) {
-      fprintf(stderr, " *** Error: Only 2 file mask may be in Compare-mode (/mc).\n");
+      Tell(" *** Error: Only 2 file mask may be in Compare-mode (/mc).\n");
       Fail();
       return;
     }
@@ -340,7 +340,7 @@ void AddDefaultTask() {
   if (!tables.empty()) return;
   char full[MAX_PATH];
   if (!_fullpath(full, ".", MAX_PATH - 1)) {
-    fprintf(stderr, " *** Internal Error: Invalid default path.\n");
+    Tell(" *** Internal Error: Invalid default path.\n");
     Fail();
     return;
   }
@@ -384,11 +384,11 @@ void ConfirmTarget(Table& task, const Table& stored, const char* name) {
     return;
   if (cmd & (cmCRC | cmDFF)) return;
   char path[MAX_PATH], mask[MAX_PATH];
-  fprintf(stderr,
-          " *** Warning: %s - have different target.\n\n     Command line: %s%s\n     Data file "
-          "  : %s",
-          name, task.cStartPath, task.cFileMask, ShowPlain(stored.cStartPath, path, sizeof path));
-  fprintf(stderr, "%s\n\n", ShowPlain(stored.cFileMask, mask, sizeof mask));
+  Tell(
+      " *** Warning: %s - have different target.\n\n     Command line: %s%s\n     Data file "
+      "  : %s",
+      name, task.cStartPath, task.cFileMask, ShowPlain(stored.cStartPath, path, sizeof path));
+  Tell("%s\n\n", ShowPlain(stored.cFileMask, mask, sizeof mask));
   if (AskYesNo()) {
     fprintf(stderr, "Yes.\n\n");
     cmd |= cmNOPATH;
@@ -399,7 +399,7 @@ void ConfirmTarget(Table& task, const Table& stored, const char* name) {
 }
 
 void NamesDoNotPair() {
-  fprintf(stderr, " *** Error: Number of file mask must be equal the number of name data file.\n");
+  Tell(" *** Error: Number of file mask must be equal the number of name data file.\n");
   Fail();
 }
 
@@ -417,7 +417,7 @@ void PairDataFiles(char** argv, const ArgumentPlan& plan) {
     const char* name = argv[files[next++]];
     // An empty name would leave the task without a data file, which Scan cannot save.
     if (name[0] == '\0' || !Join(task.cDataFile, name)) {
-      fprintf(stderr, " *** Error: Can't open %s\n", name);
+      Tell(" *** Error: Can't open %s\n", name);
       Fail();
       continue;
     }
@@ -450,7 +450,7 @@ void AssignDefaultDataFile() {
           TestFile(stored, kDefaultDataFile) == kDataFileFound)
         ConfirmTarget(task, stored, kDefaultDataFile);
     } else {
-      fprintf(stderr, " *** Error: Unspecified data file for %s\n", task.cStartPath);
+      Tell(" *** Error: Unspecified data file for %s\n", task.cStartPath);
       Fail();
     }
   }

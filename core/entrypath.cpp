@@ -9,6 +9,7 @@
 
 #include "core/leftout.h"
 #include "core/pathtext.h"
+#include "core/tell.h"
 #include "core/verdict.h"
 
 namespace {
@@ -19,7 +20,7 @@ void WarnLeftOut(const char* reason, const char* dir, const char* name, int name
   char shown[2 * MAX_PATH];
   snprintf(shown, sizeof shown, "%s%.*s", dir, nameLen, name);
   CharToOemA(shown, shown);
-  fprintf(stderr, " *** Warning: %s: %s\n", reason, shown);
+  Tell(" *** Warning: %s: %s\n", reason, shown);
   NoteTrouble();
 }
 

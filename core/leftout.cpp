@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/pathtext.h"
+#include "core/tell.h"
 #include "platform/owner.h"
 #include "platform/platform.h"
 #include "platform/save.h"
@@ -56,7 +57,7 @@ void WarnInterruptedSaves(const std::string& dir) {
   do {
     std::string path = dir + fd.cFileName;
     if (IsTemporaryName(fd.cFileName) && IsInterruptedSave(path.c_str()))
-      fprintf(stderr, " *** Warning: Temporary file of an interrupted save: %s\n", path.c_str());
+      Tell(" *** Warning: Temporary file of an interrupted save: %s\n", path.c_str());
   } while (FindNextFileA(h, &fd));
   FindClose(h);
 }

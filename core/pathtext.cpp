@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/reason.h"
+#include "core/tell.h"
 #include "core/verdict.h"
 #include "platform/platform.h"
 
@@ -20,6 +21,6 @@ bool JoinText(char* out, size_t cap, const char* a, const char* b) {
 void WarnSkipped(int error, const char* dir, const char* name) {
   std::string shown = std::string(dir) + name;
   CharToOemA(&shown[0], &shown[0]);
-  fprintf(stderr, " *** Warning: %s: %s\n", ReasonText(error), shown.c_str());
+  Tell(" *** Warning: %s: %s\n", ReasonText(error), shown.c_str());
   NoteTrouble();
 }

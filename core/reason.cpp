@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/tell.h"
+
 const char* ReasonText(int err) {
   if (err == kReasonShrank) return "File shrank while it was read";
   if (err == kReasonNotRegular) return "Not a regular file";
@@ -11,5 +13,5 @@ const char* ReasonText(int err) {
 }
 
 void PrintReason(int err) {
-  fprintf(stderr, " *** %s\n", ReasonText(err));
+  Tell(" *** %s\n", ReasonText(err));
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/record.h"
+#include "core/tell.h"
 
 bool NothingMatches(const Table& t) {
   if (strpbrk(t.cFileMask, "*?") != nullptr) return false;
@@ -12,14 +13,14 @@ bool NothingMatches(const Table& t) {
   for (const Record& r : t.records)
     if (!(r.dwAttr & atNOMATCH)) return false;
   const char* shown = t.argument.empty() ? t.cFileMask : t.argument.c_str();
-  fprintf(stderr, " *** Warning: Nothing matches the file mask: %s\n", shown);
+  Tell(" *** Warning: Nothing matches the file mask: %s\n", shown);
   return true;
 }
 
 bool NoDataFileToList(const Table& t) {
   if (t.cDataFile[0] != '\0') return false;
   const char* shown = t.argument.empty() ? t.cFileMask : t.argument.c_str();
-  fprintf(stderr, " *** Warning: No data file to list: %s\n", shown);
+  Tell(" *** Warning: No data file to list: %s\n", shown);
   return true;
 }
 
@@ -27,8 +28,7 @@ void WarnFirstLevelOnly(const Table& t, uint32_t sub) {
   if (sub) return;
   for (const Record& r : t.records) {
     if (r.dwUpIdx != 0) {
-      fprintf(stderr, " *** Warning: Without -s only the first level is checked: %s\n",
-              t.cDataFile);
+      Tell(" *** Warning: Without -s only the first level is checked: %s\n", t.cDataFile);
       return;
     }
   }

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "core/tell.h"
 #include "platform/owner.h"
 #include "store/datafile.h"
 
@@ -16,15 +17,15 @@ int LoadCatalogue(Table& t) {
 
 bool RefusedAsPlanted(const char* name) {
   if (!IsPlantedInSharedDir(name)) return false;
-  fprintf(stderr, " *** Error: Data file owned by another user in a shared directory: %s\n", name);
+  Tell(" *** Error: Data file owned by another user in a shared directory: %s\n", name);
   return true;
 }
 
 void PrintNotDataFile(const char* name) {
-  fprintf(stderr, " *** Error: %s is mot data file for vantel32\n", name);
+  Tell(" *** Error: %s is mot data file for vantel32\n", name);
 }
 
 void PrintUndefinedTestResult(int code) {
-  fprintf(stderr, " *** Internal Error: Table::TestFile() returns undefined value:%u\n",
-          static_cast<unsigned>(code));
+  Tell(" *** Internal Error: Table::TestFile() returns undefined value:%u\n",
+       static_cast<unsigned>(code));
 }

@@ -12,6 +12,7 @@
 #include "core/reason.h"
 #include "core/rules.h"
 #include "core/table.h"
+#include "core/tell.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
 #include "modes/contents.h"
@@ -65,7 +66,7 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
       return true;
     case kCannotOpen: {
       int err = errno;
-      fprintf(stderr, " *** Error: Can not open data file %s\n", t.cDataFile);
+      Tell(" *** Error: Can not open data file %s\n", t.cDataFile);
       PrintReason(err);
       return false;
     }
@@ -77,7 +78,7 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
       }
       return false;
     case kOtherVersion:
-      fprintf(stderr, " *** Error: Version conflict %s\n", t.cDataFile);
+      Tell(" *** Error: Version conflict %s\n", t.cDataFile);
       return false;
     case kNoSuchFile:
       return BuildPathOne(t, sub, noCrc);
@@ -90,8 +91,8 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
 // --stored: a catalogue named as Path 2 stands for the tree it records, which need not be here.
 bool LoadPathTwo(Table& t, uint32_t sub) {
   if (t.cDataFile[0] == '\0') {
-    fprintf(stderr, " *** Error: --stored takes a data file as the second path: %s\n",
-            t.argument.empty() ? t.cStartPath : t.argument.c_str());
+    Tell(" *** Error: --stored takes a data file as the second path: %s\n",
+         t.argument.empty() ? t.cStartPath : t.argument.c_str());
     return false;
   }
   if (LoadCatalogue(t) != 0) return false;
@@ -119,9 +120,9 @@ bool PathTwoNamed(const Table& t) {
 // have meant its records.
 void SayPathTwoIsLive(const Table& t) {
   char tree[MAX_PATH], file[MAX_PATH];
-  fprintf(stderr, " *** Warning: Path 2 is read live from %s, not from the data file %s\n",
-          ShowPlain(t.cStartPath, tree, sizeof tree), ShowPlain(t.cDataFile, file, sizeof file));
-  fprintf(stderr, " *** --stored compares with the records of the data file.\n");
+  Tell(" *** Warning: Path 2 is read live from %s, not from the data file %s\n",
+       ShowPlain(t.cStartPath, tree, sizeof tree), ShowPlain(t.cDataFile, file, sizeof file));
+  Tell(" *** --stored compares with the records of the data file.\n");
 }
 
 // Both trees are on disk: a pair is a move only when its files hold the same bytes, read in
@@ -263,7 +264,7 @@ int Comparison::Summary() {
 int compare(std::vector<Table>& tables, const RunSettings& s) {
   StatusLine(" \376 File Compare ...\n");
   if (tables.size() != 2) {
-    fprintf(stderr, " *** Internal Error: compare() requires 2 tasks.\n");
+    Tell(" *** Internal Error: compare() requires 2 tasks.\n");
     return kExitTrouble;
   }
   Comparison comparison(tables, s);

@@ -10,6 +10,7 @@
 #include "core/exclude.h"
 #include "core/pathtext.h"
 #include "core/progress.h"
+#include "core/tell.h"
 #include "core/time_window.h"
 #include "core/verdict.h"
 #include "core/walk.h"
@@ -161,7 +162,7 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
     // Still there but unreadable: what it held is unknown, not gone.
     char shown[2 * MAX_PATH];
     CharToOemA(path, shown);
-    fprintf(stderr, " *** Warning: Directory not readable, kept as stored: %s\n", shown);
+    Tell(" *** Warning: Directory not readable, kept as stored: %s\n", shown);
     NoteTrouble();
     KeepBelow(d);
   }

@@ -8,6 +8,7 @@
 
 #include "core/progress.h"
 #include "core/reason.h"
+#include "core/tell.h"
 #include "core/walk.h"
 #include "modes/report_writer.h"
 #include "store/format.h"
@@ -37,10 +38,10 @@ void StartPathError(const char* path, int error) {
   char shown[MAX_PATH];
   ShowPlain(path, shown, sizeof shown);
   if (IsGone(error)) {
-    fprintf(stderr, " *** Error: Start path not found: %s\n", shown);
+    Tell(" *** Error: Start path not found: %s\n", shown);
     return;
   }
-  fprintf(stderr, " *** Error: Start path not readable: %s\n", shown);
+  Tell(" *** Error: Start path not readable: %s\n", shown);
   PrintReason(error);
 }
 

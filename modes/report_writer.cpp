@@ -8,10 +8,10 @@
 #include <mutex>
 #include <string>
 
+#include "core/tell.h"
 #include "modes/columns.h"
 #include "modes/listing.h"
 #include "modes/report.h"
-#include "platform/mirror.h"
 #include "store/format.h"
 #include "store/json.h"
 
@@ -197,9 +197,9 @@ class JsonWriter : public ReportWriter {
     Put();
   }
 
-  // A line of standard error: " *** Warning: " and " *** Error: " begin a message; the lines
+  // A line of a warning or error: " *** Warning: " and " *** Error: " begin a message; the lines
   // after one that begin with " *** " (the reason, a hint) belong to it.
-  void StderrLine(const char* text, size_t len) {
+  void TellLine(const char* text, size_t len) {
     std::lock_guard<std::mutex> hold(messageLock_);
     std::string line(text, len);
     const char* kinds[][2] = {{" *** Warning: ", "warning"},
@@ -307,8 +307,8 @@ class JsonWriter : public ReportWriter {
 TextReport textReport;
 JsonWriter* jsonReport = nullptr;
 
-void MirrorLine(const char* line, size_t len) {
-  jsonReport->StderrLine(line, len);
+void TellLine(const char* line, size_t len) {
+  jsonReport->TellLine(line, len);
 }
 
 }  // namespace
@@ -321,7 +321,7 @@ ReportWriter& Report() {
 void UseJsonReport(bool quiet) {
   // Never destroyed: standard error may still be written while the program ends.
   if (jsonReport == nullptr) jsonReport = new JsonWriter(quiet);
-  MirrorStderrLines(MirrorLine);
+  SetTellListener(TellLine);
 }
 
 bool JsonReport() {

@@ -9,6 +9,7 @@
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/table.h"
+#include "core/tell.h"
 #include "core/verdict.h"
 #include "modes/asked.h"
 #include "modes/catalogue.h"
@@ -45,10 +46,10 @@ void RefuseEmptied(const Table& t, const std::vector<Move>& moves, ScanReport& r
   report.dirsDeleted += gone.dirs;
   report.filesDeleted += gone.files;
   for (const Move& m : moves) ++(m.isDir ? report.dirsMoved : report.filesMoved);
-  fprintf(stderr,
-          " *** Error: Every stored entry is missing, data file not saved: %s\n"
-          " *** Is the drive mounted? --accept-empty saves it.\n",
-          t.cDataFile);
+  Tell(
+      " *** Error: Every stored entry is missing, data file not saved: %s\n"
+      " *** Is the drive mounted? --accept-empty saves it.\n",
+      t.cDataFile);
 }
 
 // /ns hides CRC changes from Scan's report but leaves the CRCs read, for damage: only /nc
@@ -60,8 +61,7 @@ bool ScanNoCrc(const RunSettings& s) {
 void WarnMissing(const Table& t, const std::vector<size_t>& files) {
   char shown[2 * MAX_PATH];
   for (size_t k : files)
-    fprintf(stderr, " *** Warning: Missing from the archive: %s\n",
-            ShownPath(t, static_cast<long>(k), shown));
+    Tell(" *** Warning: Missing from the archive: %s\n", ShownPath(t, static_cast<long>(k), shown));
 }
 
 enum class Load { kReady, kSkipTask, kEndScan };
@@ -73,7 +73,7 @@ Load ClaimDataFile(const Table& t, bool readOnly) {
   if (RefusedAsPlanted(t.cDataFile)) return Load::kSkipTask;
   // Held until the process ends, so that a second Scan cannot save a stale catalogue.
   if (!readOnly && LockDataFile(t.cDataFile) != 0) {
-    fprintf(stderr, " *** Error: Data file is in use: %s\n", t.cDataFile);
+    Tell(" *** Error: Data file is in use: %s\n", t.cDataFile);
     return Load::kEndScan;
   }
   // A catalogue that cannot be written is refused before the tree is read, not hours after.
@@ -115,7 +115,7 @@ Load BuildNew(Table& t, const RunSettings& s) {
 // leaves this task out (neither compared nor saved) while the others go on.
 Load LoadTask(Table& t, const RunSettings& s) {
   if (t.cDataFile[0] == '\0') {
-    fprintf(stderr, " *** Internal Error: Unspecified data file for %s\n", t.cStartPath);
+    Tell(" *** Internal Error: Unspecified data file for %s\n", t.cStartPath);
     return Load::kReady;
   }
   char given[MAX_PATH];
@@ -129,7 +129,7 @@ Load LoadTask(Table& t, const RunSettings& s) {
       return LoadStored(t, s, given);
     case kCannotOpen: {
       int err = errno;
-      fprintf(stderr, " *** Error: Can not open data file: %s\n", t.cDataFile);
+      Tell(" *** Error: Can not open data file: %s\n", t.cDataFile);
       PrintReason(err);
       return Load::kEndScan;
     }
@@ -142,7 +142,7 @@ Load LoadTask(Table& t, const RunSettings& s) {
       PrintNotDataFile(t.cDataFile);
       return Load::kEndScan;
     case kOtherVersion:
-      fprintf(stderr, " *** Error: %s - Version conflict\n", t.cDataFile);
+      Tell(" *** Error: %s - Version conflict\n", t.cDataFile);
       return Load::kEndScan;
     case kNoSuchFile:
       return BuildNew(t, s);
@@ -215,9 +215,9 @@ void Scan::Reconcile() {
     if (!c.damaged) return;
     ++report_.damaged;
     if (c.edited)
-      fprintf(stderr, " *** Warning: Contents changed in the archive: %s\n", c.path);
+      Tell(" *** Warning: Contents changed in the archive: %s\n", c.path);
     else
-      fprintf(stderr, " *** Warning: Contents changed, size and write time kept: %s\n", c.path);
+      Tell(" *** Warning: Contents changed, size and write time kept: %s\n", c.path);
   };
   for (size_t n = 0; n < tables_.size(); ++n) {
     ProgressLine("   Processing table [%d] ...         \r", static_cast<int>(n));
@@ -288,8 +288,8 @@ int Scan::Save() {
     if (t.cDataFile[0] == '\0' || skip_[n]) continue;
     // A report nobody saw must not be followed by a catalogue that no longer shows the change.
     if (int error = ReportWriteError()) {
-      fprintf(stderr, " *** Error: Report not written, data file not saved: %s\n *** %s\n",
-              t.cDataFile, strerror(error));
+      Tell(" *** Error: Report not written, data file not saved: %s\n *** %s\n", t.cDataFile,
+           strerror(error));
       NoteReportFailureTold();
       status_ = kExitTrouble;
       continue;

@@ -14,6 +14,7 @@
 #include "core/progress.h"
 #include "core/reason.h"
 #include "core/table.h"
+#include "core/tell.h"
 #include "platform/owner.h"
 #include "platform/save.h"
 
@@ -413,7 +414,7 @@ constexpr int kChangedSinceRead = -1;
 
 void PrintSaveReason(int err) {
   if (err == kChangedSinceRead) {
-    fprintf(stderr, " *** Data file changed since it was read\n");
+    Tell(" *** Data file changed since it was read\n");
   } else {
     PrintReason(err);
   }
@@ -438,13 +439,11 @@ int CheckSaveTarget(const Table& t, char* target, bool* replace) {
 // After a save: what the new file could not take over from the old one.
 void WarnNotCarriedOver(const CarriedOver& kept, const char* name) {
   if (kept.attrError != 0) {
-    fprintf(stderr, " *** Warning: Extended attributes not kept, access left to the owner: %s\n",
-            name);
+    Tell(" *** Warning: Extended attributes not kept, access left to the owner: %s\n", name);
     PrintReason(kept.attrError);
   }
   if (kept.otherLinks)
-    fprintf(stderr, " *** Warning: Other hard links of the data file keep the old contents: %s\n",
-            name);
+    Tell(" *** Warning: Other hard links of the data file keep the old contents: %s\n", name);
 }
 
 // False with errno set when a write fails or the table holds what the reader would refuse: a
@@ -481,7 +480,7 @@ bool WriteTable(const Table& t, int fd) {
 }  // namespace
 
 void PrintDataFileDamaged(const char* name) {
-  fprintf(stderr, "\n** Error: Data file is damaged: %s\n", name);
+  Tell("\n** Error: Data file is damaged: %s\n", name);
 }
 
 int ReadDataFile(Table& t) {
@@ -490,7 +489,7 @@ int ReadDataFile(Table& t) {
   int fd = OpenForReading(t.cDataFile);
   if (fd < 0) {
     int err = errno;
-    fprintf(stderr, "\n** Error: Cannot open input file: %s\n", t.cDataFile);
+    Tell("\n** Error: Cannot open input file: %s\n", t.cDataFile);
     PrintReason(err);
     return 1;
   }
@@ -505,17 +504,16 @@ int ReadDataFile(Table& t) {
       memcpy(t.cFileMask, h.mask, sizeof h.mask);
       break;
     case Verdict::kNotData:
-      fprintf(stderr, "\n** Error: This is not data file.\n\n");
+      Tell("\n** Error: This is not data file.\n\n");
       break;
     case Verdict::kOtherVersion:
-      fprintf(stderr, "\n** Error: Different version of data file. Error: Requires ver. %s\n",
-              kVersion);
+      Tell("\n** Error: Different version of data file. Error: Requires ver. %s\n", kVersion);
       break;
     case Verdict::kDamaged:
       PrintDataFileDamaged(t.cDataFile);
       break;
     case Verdict::kReadError:
-      fprintf(stderr, "\n** Error: Cannot read input file: %s\n", t.cDataFile);
+      Tell("\n** Error: Cannot read input file: %s\n", t.cDataFile);
       PrintReason(err);
       break;
   }
@@ -552,7 +550,7 @@ int SaveDataFile(Table& t, bool readOnly) {
   if (err != 0) _unlink(tmp);
   ForgetTemporary();
   if (err != 0) {
-    fprintf(stderr, "\n** Error: Cannot write output file: %s\n", t.cDataFile);
+    Tell("\n** Error: Cannot write output file: %s\n", t.cDataFile);
     PrintSaveReason(err);
     return 1;
   }
@@ -575,7 +573,7 @@ int CheckSaveRoom(const char* name) {
 }
 
 void PrintCannotSave(const char* name, int err) {
-  fprintf(stderr, "\n** Error: Cannot open output file: %s\n", name);
+  Tell("\n** Error: Cannot open output file: %s\n", name);
   PrintSaveReason(err);
 }
 
