@@ -296,6 +296,12 @@ TEST_F(E2eTest, WarningsWhereTheTreeDoesNotBearOutTheCommandLine) {
         << r.err;
   }
   EXPECT_FALSE(Exists("vantel32.crc"));
+  // The JSON report carries the warning as an object on every build, as standard error says it.
+  RunResult json = Run({"--json", "-s", "photso"});
+  EXPECT_TRUE(json.out.find("{\"type\":\"warning\",\"message\":\"Nothing matches the file mask: "
+                            "photso\",\"detail\":null}\n") != std::string::npos)
+      << json.out;
+  EXPECT_NE(json.err.find(nothing), std::string::npos) << json.err;
 }
 
 }  // namespace
