@@ -5,10 +5,12 @@
 #include <cstring>
 
 #include "core/tell.h"
+#include "platform/fileread.h"
 
 const char* ReasonText(int err) {
   if (err == kReasonShrank) return "File shrank while it was read";
   if (err == kReasonNotRegular) return "Not a regular file";
+  if (err == kErrorChanged) return "Changed while being read";
   return strerror(err);
 }
 

@@ -17,7 +17,6 @@
 #include "core/rules.h"
 #include "core/table.h"
 #include "platform/fileread.h"
-#include "platform/save.h"
 
 namespace {
 
@@ -29,8 +28,9 @@ bool IsDirectory(const WIN32_FIND_DATAA& fd) {
   return (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// each(fd, deferred) for every entry of dir that mask matches, "." and ".." aside; 0 or the
-// error number. defer: regular files may come with their name and kind only (deferred).
+// each(fd, deferred, h) for every entry of dir that mask matches, "." and ".." aside, with the
+// search it came from; 0 or the error number. defer: regular files may come with their name and
+// kind only (deferred).
 template <typename Each>
 int Enumerate(const char* dir, const char* mask, bool defer, Each each) {
   char pattern[2 * MAX_PATH];
@@ -41,7 +41,7 @@ int Enumerate(const char* dir, const char* mask, bool defer, Each each) {
       defer ? FindFirstFileDeferringA(pattern, &fd, &deferred) : FindFirstFileA(pattern, &fd);
   if (h == INVALID_HANDLE_VALUE) return FindFailure();
   do {
-    if (!IsDotEntry(fd.cFileName)) each(fd, deferred);
+    if (!IsDotEntry(fd.cFileName)) each(fd, deferred, h);
   } while (defer ? FindNextFileDeferringA(h, &fd, &deferred) : FindNextFileA(h, &fd));
   int error = FindFailure();
   FindClose(h);
@@ -54,7 +54,7 @@ int Enumerate(const char* dir, const char* mask, bool defer, Each each) {
 class Lister {
  public:
   Lister(const Table& t, unsigned parent, const char* dir)
-      : place(t, parent, dir), t_(t), parent_(parent), dir_(dir), x_(RunExclusions()) {}
+      : place(t, parent, dir), t_(t), parent_(parent), x_(RunExclusions()) {}
 
   bool Excluded(WIN32_FIND_DATAA* fd) {
     if (x_.Empty()) return false;
@@ -68,18 +68,13 @@ class Lister {
     return x_.Covers(fd->cFileName, rel, IsDirectory(*fd));
   }
 
-  bool OtherDevice(const WIN32_FIND_DATAA& fd) {
+  // Whether fd, just returned by the search `found`, is a directory to record but not enter. The
+  // listing knows its device: no path is looked up that a rename could redirect meanwhile.
+  bool OtherDevice(const WIN32_FIND_DATAA& fd, HANDLE found) {
     if (!runRules.oneFileSystem || !IsDirectory(fd) ||
         (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
       return false;
-    if (!deviceKnown_) {
-      deviceKnown_ = true;
-      haveDevice_ = GetEntryId(dir_, true, &device_);
-    }
-    EntryId entry;
-    // What cannot be looked up is entered as before: its listing says what is wrong.
-    return haveDevice_ && GetEntryId(path, false, &entry) &&
-           entry.file.volume != device_.file.volume;
+    return FoundOnOtherDevice(found);
   }
 
   // Whether the entry may enter the table (EntryPlace::Accept); one past the path limit is
@@ -109,13 +104,9 @@ class Lister {
 
   const Table& t_;
   unsigned parent_;
-  const char* dir_;
   const Exclusions& x_;
   size_t relLen_ = kUnknown;
   char rel_[2 * MAX_PATH];
-  bool deviceKnown_ = false;
-  bool haveDevice_ = false;
-  EntryId device_;
 };
 
 // The tree builder's side of a listing: the subdirectories in the order of all names, then the
@@ -168,9 +159,9 @@ int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& 
   bool defer = visitor.DefersFiles();
   // Under a mask that matches every name one enumeration gives both runs.
   if (MaskMatchesAll(t.cFileMask)) {
-    return Enumerate(dir, "*.*", defer, [&](WIN32_FIND_DATAA& fd, bool deferred) {
+    return Enumerate(dir, "*.*", defer, [&](WIN32_FIND_DATAA& fd, bool deferred, HANDLE h) {
       if (list.Excluded(&fd) || !list.Accept(&fd, visitor)) return;
-      FoundEntry e{&fd, list.path, IsDirectory(fd), false, list.OtherDevice(fd), deferred};
+      FoundEntry e{&fd, list.path, IsDirectory(fd), false, list.OtherDevice(fd, h), deferred};
       visitor.Entry(e);
       if (e.dir) visitor.Subdir(e);
     });
@@ -182,17 +173,18 @@ int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& 
     bool otherDevice;
   };
   std::unordered_map<std::string, Matched> matched;
-  int error = Enumerate(dir, t.cFileMask, defer, [&](WIN32_FIND_DATAA& fd, bool deferred) {
-    bool isDir = IsDirectory(fd);
-    bool taken = !list.Excluded(&fd) && list.Accept(&fd, visitor);
-    FoundEntry e{&fd, list.path, isDir, false, taken && list.OtherDevice(fd), deferred};
-    if (isDir) matched.emplace(fd.cFileName, Matched{taken, e.otherDevice});
-    if (taken) visitor.Entry(e);
-  });
+  int error =
+      Enumerate(dir, t.cFileMask, defer, [&](WIN32_FIND_DATAA& fd, bool deferred, HANDLE h) {
+        bool isDir = IsDirectory(fd);
+        bool taken = !list.Excluded(&fd) && list.Accept(&fd, visitor);
+        FoundEntry e{&fd, list.path, isDir, false, taken && list.OtherDevice(fd, h), deferred};
+        if (isDir) matched.emplace(fd.cFileName, Matched{taken, e.otherDevice});
+        if (taken) visitor.Entry(e);
+      });
   if (error != 0) return error;
   // The run of all names also tells a directory that is gone or unreadable from one where
   // nothing matched. It takes directories only: no file needs to be looked at.
-  return Enumerate(dir, "*.*", true, [&](WIN32_FIND_DATAA& fd, bool) {
+  return Enumerate(dir, "*.*", true, [&](WIN32_FIND_DATAA& fd, bool, HANDLE h) {
     if (!IsDirectory(fd)) return;
     SpellName(&fd);
     auto seen = matched.find(fd.cFileName);
@@ -200,7 +192,7 @@ int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& 
       if (seen->second.taken && list.place.Path(fd, list.path))
         visitor.Subdir(FoundEntry{&fd, list.path, true, false, seen->second.otherDevice});
     } else if (!list.Excluded(&fd) && list.Accept(&fd, visitor)) {
-      visitor.Subdir(FoundEntry{&fd, list.path, true, true, list.OtherDevice(fd)});
+      visitor.Subdir(FoundEntry{&fd, list.path, true, true, list.OtherDevice(fd, h)});
     }
   });
 }

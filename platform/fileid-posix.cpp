@@ -14,7 +14,10 @@ int OpenFileId(const char* path, FileId* id, uint64_t* size, bool wait) {
   int fd = OpenWalkedFile(path, wait);
   if (fd < 0) return -1;
   struct stat st;
-  int error = fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EACCES;
+  int error = fstat(fd, &st) != 0   ? errno
+              : S_ISREG(st.st_mode) ? 0
+              : S_ISDIR(st.st_mode) ? EISDIR
+                                    : EACCES;
   if (error != 0) {
     _close(fd);
     errno = error;

@@ -62,6 +62,16 @@ struct FileFacts {
 HANDLE FindFirstFileDeferringA(const char* pattern, WIN32_FIND_DATAA* data, bool* deferred);
 BOOL FindNextFileDeferringA(HANDLE find, WIN32_FIND_DATAA* data, bool* deferred);
 
+/// Whether the directory the find handle last returned lies on another device than the directory
+/// searched (a mount point beneath it). POSIX takes both from the listing's own status of them,
+/// so no path is looked up again; false when it cannot tell.
+bool FoundOnOtherDevice(HANDLE find);
+
+/// Error numbers of the program's own, beyond the system's, that the find functions and the
+/// opens of walked files give (GetLastError through ErrnoOfFindError, or errno).
+/// A directory that is no longer the one its parent's listing found: swapped for another since.
+constexpr int kErrorChanged = 0x10003;
+
 /// Opens a deferred file as OpenWalkedFile does (cachedOnly: OpenWalkedFileCached) and learns
 /// its find data from the open file, or by its name when it cannot be opened. Returns the
 /// descriptor of the regular file, or -1: facts->found false when it is gone (errno ENOENT),

@@ -155,6 +155,7 @@ struct Search {
   std::string path;     // of the directory, as the pattern gave it
   int searchable = -1;  // whether its entries can be reached at all; -1 not asked yet
   int error = 0;        // the first entry that could not be examined, other than a vanished one
+  bool otherDevice = false;  // the entry returned last: a directory on another device
   ~Search() {
     if (dir) closedir(dir);
   }
@@ -256,6 +257,7 @@ void FillDeferred(const char* name, size_t len, WIN32_FIND_DATAA* data) {
 bool NextEntry(Search* s, WIN32_FIND_DATAA* data, bool* deferred) {
   int fd = dirfd(s->dir);
   *deferred = false;
+  s->otherDevice = false;
   while (s->next < s->order.size()) {
     const Entry& e = s->order[s->next++];
     const char* name = s->names.data() + e.offset;
@@ -275,6 +277,7 @@ bool NextEntry(Search* s, WIN32_FIND_DATAA* data, bool* deferred) {
       if (e.length < sizeof data->cFileName && StatAt(fd, name, &st) &&
           FillFrom(st, fd, name, name, e.length, data)) {
         if (S_ISDIR(st.mode)) Listed(s->path, name, st);
+        s->otherDevice = S_ISDIR(st.mode) && s->haveSelf && st.dev != s->self.dev;
         return true;
       }
       if (errno != ENOENT && s->error == 0) s->error = errno != 0 ? errno : EIO;
@@ -292,14 +295,31 @@ constexpr DWORD kErrnoBit = 0x20000000u;
 thread_local DWORD lastError = 0;
 
 DWORD FindErrorOf(int error) {
-  if (error == ENOENT || error == ENOTDIR) return ERROR_PATH_NOT_FOUND;
+  // Not a directory (any more): a folder swapped for a link or a file says so, as Win32's
+  // ERROR_DIRECTORY does.
+  if (error == ENOENT) return ERROR_PATH_NOT_FOUND;
   if (error == EACCES || error == EPERM) return ERROR_ACCESS_DENIED;
   return kErrnoBit | static_cast<DWORD>(error != 0 ? error : EIO);
 }
 
-// A lookup without wildcards needs no state: its handle only answers "no more".
+// A lookup without wildcards needs no state: its handle only answers "no more", and whether the
+// directory it found lies on another device than the one that holds it.
 char literalSearch;
 HANDLE const kLiteralHandle = &literalSearch;
+thread_local bool literalOtherDevice = false;
+
+// The literal lookup of `name` in the directory dir (or a path against AT_FDCWD).
+int LookUp(int dir, const char* name, const char* shown, WIN32_FIND_DATAA* data) {
+  size_t len = strlen(shown);
+  Stat st, parent;
+  if (len >= sizeof data->cFileName || !StatAt(dir, name, &st) ||
+      !FillFrom(st, dir, name, shown, len, data))
+    return -1;
+  // Against AT_FDCWD a name with a separator has a parent that no descriptor stands for.
+  literalOtherDevice = S_ISDIR(st.mode) && (dir != AT_FDCWD || !strchr(name, '/')) &&
+                       StatAt(dir, "", &parent) && parent.dev != st.dev;
+  return 0;
+}
 
 }  // namespace
 
@@ -324,8 +344,9 @@ HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* data, bool defer, bool* 
   const char* slash = strrchr(pattern, '/');
   const char* mask = slash ? slash + 1 : pattern;
   if (!strpbrk(mask, "*?")) {
+    literalOtherDevice = false;
     bool found = AtParent(pattern, [&](int dir, const char* name) {
-                   return Fill(dir, name, mask, strlen(mask), data) ? 0 : -1;
+                   return LookUp(dir, name, mask, data);
                  }) == 0;
     return found ? kLiteralHandle : INVALID_HANDLE_VALUE;
   }
@@ -341,7 +362,7 @@ HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* data, bool defer, bool* 
   bool known = StatAt(fd, "", &self);
   if (!AsListed(dirPath, known, self)) {
     close(fd);
-    lastError = FindErrorOf(ENOTDIR);
+    lastError = FindErrorOf(kErrorChanged);
     return INVALID_HANDLE_VALUE;
   }
   Search* s = new Search;
@@ -428,6 +449,11 @@ int OpenDeferredFile(const char* path, FileFacts* facts, bool cachedOnly) {
   }
   errno = error;
   return -1;
+}
+
+bool FoundOnOtherDevice(HANDLE find) {
+  if (find == kLiteralHandle) return literalOtherDevice;
+  return find != INVALID_HANDLE_VALUE && find && static_cast<Search*>(find)->otherDevice;
 }
 
 BOOL FindClose(HANDLE find) {

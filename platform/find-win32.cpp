@@ -19,6 +19,9 @@ struct Search {
   std::unordered_map<std::wstring, int> names;  // upper case: long names and aliases
   std::unordered_map<std::wstring, int> exact;  // long names as they are
   std::unordered_set<std::string> handed;       // the names entries are reached by, so far
+  std::wstring last;                            // the name of the entry returned last
+  DWORD volume = 0;                             // of the directory searched, when known
+  bool volumeKnown = false;
 };
 
 // Behind an empty alias: the entry came back with a name another entry of the directory has.
@@ -82,6 +85,7 @@ void Hand(Search* s, const char* name, WIN32_FIND_DATAA* a) {
 }
 
 void Convert(Search* s, const WIN32_FIND_DATAW& w, WIN32_FIND_DATAA* a) {
+  s->last = w.cFileName;
   memset(a, 0, sizeof *a);
   a->dwFileAttributes = w.dwFileAttributes;
   a->ftCreationTime = w.ftCreationTime;
@@ -110,7 +114,33 @@ void Convert(Search* s, const WIN32_FIND_DATAW& w, WIN32_FIND_DATAA* a) {
   }
 }
 
+// The serial number of the volume that holds path; follow: of what a reparse point leads to.
+bool VolumeOf(const std::wstring& path, bool follow, DWORD* volume) {
+  DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, flags, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool ok = GetFileInformationByHandle(h, &info) != 0;
+  CloseHandle(h);
+  if (ok) *volume = info.dwVolumeSerialNumber;
+  return ok;
+}
+
 }  // namespace
+
+// Windows mounts volumes on reparse points, which the walk never enters; a plain directory is
+// asked by path, as its find data holds no volume.
+bool FoundOnOtherDevice(HANDLE find) {
+  Search* s = reinterpret_cast<Search*>(find);
+  if (!s->volumeKnown) {
+    std::wstring dir = s->dir;  // a root keeps its separator: "\\?\C:" is the volume itself
+    if (dir.size() > 1 && dir.back() == L'\\' && dir[dir.size() - 2] != L':') dir.pop_back();
+    s->volumeKnown = VolumeOf(dir, true, &s->volume);
+  }
+  DWORD entry;
+  return s->volumeKnown && VolumeOf(s->dir + s->last, false, &entry) && entry != s->volume;
+}
 
 HANDLE FindFirstFileWide(const char* pattern, WIN32_FIND_DATAA* data) {
   std::wstring wide;

@@ -98,21 +98,25 @@ TEST_F(WalkRulesTest, ExcludedEntriesAreNeitherListedNorStoredAndLeaveTheCatalog
 }
 
 TEST_F(WalkRulesTest, AMountPointIsRecordedButNotEnteredAndItsStoredSubtreeKept) {
-  std::string why, mnt = Path("tree/mnt");
+  std::string why, mnt = Path("tree/deep/mnt");
   if (MountScratchFs(mnt.c_str(), &why) != 0) GTEST_SKIP() << why;
   struct Unmount {
     std::string path;
     ~Unmount() { UnmountScratchFs(path.c_str()); }
   } unmount{mnt};
-  MakeFile("tree/mnt/inside/f.txt", "on another device");
+  MakeFile("tree/deep/mnt/inside/f.txt", "on another device");
+  MakeFile("tree/deep/mnt/mnt/f.txt", "named as the mount point");
   ASSERT_EQ(kExitClean, Run({"-ms", "-s", Path("tree"), "-fc", "x.crc"}).status);
-  std::set<std::string> walked = Listed({"--one-file-system", "-s", Path("tree")});
+  // Each way a listing finds a directory: among all names, by a wildcard, by its name alone.
+  for (const char* mask : {"*", "m*", "mnt"}) {
+    std::set<std::string> walked = Listed({"--one-file-system", "-s", Path("tree/") + mask});
+    EXPECT_EQ(1u, walked.count("deep/mnt")) << mask;
+    EXPECT_EQ(0u, walked.count("deep/mnt/mnt") + walked.count("deep/mnt/inside")) << mask;
+  }
   std::set<std::string> stored = Listed({"-mt", "x.crc"});
   std::vector<std::string> scan = {"--one-file-system", "-ms", "-s", Path("tree"), "-fc", "x.crc"};
   RunResult r = Run(scan);
-  EXPECT_EQ(1u, walked.count("mnt"));
-  EXPECT_EQ(0u, walked.count("mnt/inside"));
-  EXPECT_EQ(1u, stored.count("mnt/inside/f.txt"));
+  EXPECT_EQ(1u, stored.count("deep/mnt/inside/f.txt"));
   EXPECT_EQ("\n\n", r.out);
   EXPECT_EQ(stored, Listed({"-mt", "x.crc"}));
 }

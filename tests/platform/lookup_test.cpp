@@ -1,15 +1,19 @@
 // Lookups by path see the tree as it is now, even when many of them go to one directory.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
 
+#include "platform/fileread.h"
 #include "platform/platform.h"
 #include "tests/support/scratch.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 // Size from a literal FindFirstFileA, or -1 when nothing is found.
 long long FoundSize(const std::string& path) {
@@ -59,6 +63,43 @@ TEST(Lookups, SeeADirectoryReplacedBeforeTheNextEnumeration) {
   std::this_thread::sleep_for(std::chrono::milliseconds(250));
   EXPECT_EQ(FoundSize(f), 7);
   EXPECT_EQ(ReadAll(f), "third!!");
+}
+
+// A folder replaced after its parent's listing found it is not listed as the folder found there,
+// and the error says what it is now.
+TEST(Lookups, AFolderReplacedSinceItsParentsListingIsRefusedWithItsReason) {
+  if (kIsWin32) GTEST_SKIP() << "the Win32 build keeps paths";
+  using Replace = void (*)(const ScratchDir&);
+  const struct {
+    const char* now;  // what takes d's place
+    Replace replace;
+    int error;
+  } cases[] = {
+      {"folder", [](const ScratchDir& dir) { fs::rename(dir.Path("other"), dir.Path("d")); },
+       kErrorChanged},
+      {"link",
+       [](const ScratchDir& dir) {
+         fs::create_directory_symlink(dir.Path("other"), dir.Path("d"));
+       },
+       ENOTDIR},
+      {"file", [](const ScratchDir& dir) { dir.File("d", "x"); }, ENOTDIR},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    dir.Dir("d");
+    dir.Dir("other");
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((dir.Path() + kPathSep + "*").c_str(), &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    while (FindNextFileA(h, &data)) {
+    }
+    FindClose(h);
+    fs::rename(dir.Path("d"), dir.Path("aside"));
+    c.replace(dir);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileA((dir.Path("d") + kPathSep + "*").c_str(), &data))
+        << c.now;
+    EXPECT_EQ(c.error, ErrnoOfFindError(GetLastError())) << c.now;
+  }
 }
 
 TEST(Lookups, AccessAfterCloseAsksAgain) {
