@@ -14,9 +14,10 @@ namespace {
 
 unsigned readerThreads = kFitReaders;
 
-// Jobs queued ahead of the oldest undelivered one: enough that one large file does not stall
-// the other readers, small enough that the queued paths stay a few hundred KiB.
-constexpr size_t kRingSize = 1024;
+// Jobs queued ahead of the oldest undelivered one: enough that the other readers go on while
+// one reads a large file (tens of milliseconds for a hundred MB from memory), small enough that
+// the queued jobs stay a few MiB.
+constexpr size_t kRingSize = 8192;
 
 // Files that wait before Submit wakes idle readers.
 constexpr uint64_t kWakeBatch = 16;

@@ -144,11 +144,12 @@ struct Entry {
 };
 
 struct Search {
-  DIR* dir = nullptr;
+  int fd = -1;  // the directory, read with getdents64: no stream, no second look at what it is
   // "." and ".." both describe the directory being read, as NTFS reports them: one fstat.
   bool haveSelf = false;
   Stat self;
-  std::string names;  // every name with its terminating NUL
+  std::string names;   // every name with its terminating NUL
+  std::string folded;  // the same, ASCII letters in upper case: the sort's keys
   std::vector<Entry> order;
   size_t next = 0;
   bool defer = false;   // regular files come back by name and kind only
@@ -157,23 +158,20 @@ struct Search {
   int error = 0;        // the first entry that could not be examined, other than a vanished one
   bool otherDevice = false;  // the entry returned last: a directory on another device
   ~Search() {
-    if (dir) closedir(dir);
+    if (fd >= 0) close(fd);
   }
 };
 
 // NTFS order: bytes compared with ASCII letters folded to upper case; ties by the raw bytes.
 struct NameLess {
   const char* base;
+  const char* folded;
   bool operator()(const Entry& x, const Entry& y) const {
-    const char* a = base + x.offset;
-    const char* b = base + y.offset;
     size_t n = std::min(x.length, y.length);
-    for (size_t i = 0; i < n; ++i) {
-      unsigned char fa = Fold(a[i]), fb = Fold(b[i]);
-      if (fa != fb) return fa < fb;
-    }
+    int order = memcmp(folded + x.offset, folded + y.offset, n);
+    if (order != 0) return order < 0;
     if (x.length != y.length) return x.length < y.length;
-    return memcmp(a, b, n) < 0;
+    return memcmp(base + x.offset, base + y.offset, n) < 0;
   }
 };
 
@@ -223,24 +221,30 @@ bool AsListed(const std::string& dirPath, bool known, const Stat& self) {
 bool Collect(Search* s, const char* mask) {
   bool all = IsMatchAll(mask);
   size_t dots = 0;
+  alignas(struct dirent64) char buf[32768];
   for (;;) {
-    errno = 0;
-    struct dirent* e = readdir(s->dir);
-    if (e == nullptr) {
-      if (errno != 0) return false;
-      break;
+    ssize_t got = getdents64(s->fd, buf, sizeof buf);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) break;
+    for (ssize_t at = 0; at < got;) {
+      const auto* e = reinterpret_cast<const struct dirent64*>(buf + at);
+      at += e->d_reclen;
+      const char* name = e->d_name;
+      if (!all && !MatchWildcard(mask, name)) continue;
+      size_t len = strlen(name);
+      if (len >= MAX_PATH || s->names.size() + len + 1 > UINT32_MAX) continue;
+      s->order.push_back(
+          {static_cast<uint32_t>(s->names.size()), static_cast<uint32_t>(len), e->d_type});
+      s->names.append(name, len + 1);
+      s->folded.resize(s->names.size());
+      char* key = &s->folded[s->names.size() - len - 1];
+      for (size_t i = 0; i <= len; ++i) key[i] = static_cast<char>(Fold(name[i]));
+      if (IsDotName(name)) std::swap(s->order[dots++], s->order.back());
     }
-    const char* name = e->d_name;
-    if (!all && !MatchWildcard(mask, name)) continue;
-    size_t len = strlen(name);
-    if (len >= MAX_PATH || s->names.size() + len + 1 > UINT32_MAX) continue;
-    s->order.push_back(
-        {static_cast<uint32_t>(s->names.size()), static_cast<uint32_t>(len), e->d_type});
-    s->names.append(name, len + 1);
-    if (IsDotName(name)) std::swap(s->order[dots++], s->order.back());
   }
   if (dots == 2 && s->order[0].length == 2) std::swap(s->order[0], s->order[1]);
-  std::sort(s->order.begin() + dots, s->order.end(), NameLess{s->names.data()});
+  std::sort(s->order.begin() + dots, s->order.end(), NameLess{s->names.data(), s->folded.data()});
   return true;
 }
 
@@ -255,7 +259,7 @@ void FillDeferred(const char* name, size_t len, WIN32_FIND_DATAA* data) {
 // Returns the next entry that can still be examined; entries removed since the directory was
 // read, or that cannot be examined, are passed over.
 bool NextEntry(Search* s, WIN32_FIND_DATAA* data, bool* deferred) {
-  int fd = dirfd(s->dir);
+  int fd = s->fd;
   *deferred = false;
   s->otherDevice = false;
   while (s->next < s->order.size()) {
@@ -370,10 +374,9 @@ HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* data, bool defer, bool* 
   s->self = self;
   s->defer = defer;
   s->path = dirPath;
-  s->dir = fdopendir(fd);
-  if (!s->dir || !Collect(s, mask)) {
+  s->fd = fd;
+  if (!Collect(s, mask)) {
     lastError = FindErrorOf(errno);
-    if (!s->dir) close(fd);
     delete s;
     return INVALID_HANDLE_VALUE;
   }
