@@ -13,10 +13,23 @@
 
 namespace {
 
-// The cells of the default columns are written without printf: a listing of many rows spent
-// most of its time parsing the same formats again.
+// A row is made in memory and written with one call, its cells without printf: a listing of
+// many rows spent most of its time parsing the same formats again and in the stream's calls.
+std::string row;
+
 void Put(const char* text, size_t len) {
-  fwrite(text, 1, len, stdout);
+  row.append(text, len);
+}
+
+void PutText(const char* text) {
+  row.append(text);
+}
+
+// One number as printf's format puts it.
+void PutNumber(const char* format, unsigned value) {
+  char text[24];
+  snprintf(text, sizeof text, format, value);
+  PutText(text);
 }
 
 // text, then blanks up to width and the gap after the cell (as "%-Ns" and the gap).
@@ -26,19 +39,19 @@ void PutLeft(const char* text, size_t width, const char* gap) {
   Put(text, len);
   for (; len < width; len += sizeof kBlanks - 1)
     Put(kBlanks, std::min(width - len, sizeof kBlanks - 1));
-  fputs(gap, stdout);
+  PutText(gap);
 }
 
 void PrintNumber(const Table&, unsigned, unsigned number) {
-  printf("%-8u ", number);
+  PutNumber("%-8u ", number);
 }
 
 void PrintIndex(const Table&, unsigned idx, unsigned) {
-  printf("%-8u ", idx);
+  PutNumber("%-8u ", idx);
 }
 
 void PrintUpIndex(const Table& t, unsigned idx, unsigned) {
-  printf("%-8u ", static_cast<unsigned>(t.records[idx].dwUpIdx));
+  PutNumber("%-8u ", static_cast<unsigned>(t.records[idx].dwUpIdx));
 }
 
 void PrintShortName(const Table& t, unsigned idx, unsigned) {
@@ -58,7 +71,7 @@ void PrintAttributes(const Table& t, unsigned idx, unsigned) {
 void PrintSize(const Table& t, unsigned idx, unsigned) {
   const Record& r = t.records[idx];
   if (r.IsDir()) {
-    fputs("  -Directory  ", stdout);
+    PutText("  -Directory  ");
     return;
   }
   // "%12" PRId64 "  ": a size read from a data file may pass INT64_MAX and show negative.
@@ -94,11 +107,11 @@ void PrintAccessTime(const Table& t, unsigned idx, unsigned) {
 }
 
 void PrintReserved0(const Table& t, unsigned idx, unsigned) {
-  printf("%8X ", static_cast<unsigned>(t.records[idx].dwReserved0));
+  PutNumber("%8X ", static_cast<unsigned>(t.records[idx].dwReserved0));
 }
 
 void PrintReserved1(const Table& t, unsigned idx, unsigned) {
-  printf("%8X  ", static_cast<unsigned>(t.records[idx].dwReserved1));
+  PutNumber("%8X  ", static_cast<unsigned>(t.records[idx].dwReserved1));
 }
 
 void PrintCrc(const Table& t, unsigned idx, unsigned) {
@@ -128,7 +141,7 @@ void PrintLongName(const Table& t, unsigned idx, unsigned) {
 
 void PrintFullPath(const Table& t, unsigned idx, unsigned) {
   char path[2 * MAX_PATH];
-  printf("%-20s", ShownPath(t, static_cast<long>(idx), path));
+  PutLeft(ShownPath(t, static_cast<long>(idx), path), 20, "");
 }
 
 // The JSON values of the columns: numbers as integers, times in ISO 8601, a CRC as 8 digits
@@ -195,6 +208,12 @@ void CrcValue(JsonLine& j, const Table& t, unsigned idx) {
 }
 
 }  // namespace
+
+void EndRow() {
+  row += '\n';
+  fwrite(row.data(), 1, row.size(), stdout);
+  row.clear();
+}
 
 void JsonName(JsonLine& j, const char* key, const char* text, size_t len) {
   // The Win32 build names files in the ANSI code page; JSON text is UTF-8.

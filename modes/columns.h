@@ -14,7 +14,7 @@ struct Column {
   const char* underline;
   const char* headFormat;  // printf format of the header and underline cells
   bool last;               // of no fixed width: must be the last column named
-  /// Prints the cell of record idx, the number-th row of its list.
+  /// Adds the cell of record idx, the number-th row of its list, to the row EndRow writes.
   void (*print)(const Table& t, unsigned idx, unsigned number);
   /// The same value in the JSON report, under key; null for the columns the entry's path
   /// already holds (names) or that number rows of the text lists.
@@ -32,6 +32,9 @@ void JsonSize(JsonLine& line, const char* key, uint64_t size);
 /// A name or path of the file system as a JSON text (see JsonLine::Bytes), in UTF-8 whatever
 /// the build's own text.
 void JsonName(JsonLine& line, const char* key, const char* text, size_t len);
+
+/// Writes the row the cells were added to, and its line feed, to standard output.
+void EndRow();
 
 /// The column whose code is text (exactly, upper case), or null.
 const Column* FindColumn(const char* text);

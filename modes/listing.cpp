@@ -117,7 +117,7 @@ void Listing::PrintList(const unsigned* members, size_t count, long dir) {
 
 void Listing::PrintRow(unsigned idx, unsigned number) {
   for (const Column* c : columns_) c->print(t_, idx, number);
-  fputs("\n", stdout);
+  EndRow();
 }
 
 // Record indices grouped by parent: the children of parent p (0: the start path) are
