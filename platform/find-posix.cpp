@@ -299,8 +299,8 @@ constexpr DWORD kErrnoBit = 0x20000000u;
 thread_local DWORD lastError = 0;
 
 DWORD FindErrorOf(int error) {
-  // Not a directory (any more): a folder swapped for a link or a file says so, as Win32's
-  // ERROR_DIRECTORY does.
+  // Only what is not there is not found: a folder that is no folder now (a link or a file in
+  // its place) keeps ENOTDIR, as Win32's ERROR_DIRECTORY does.
   if (error == ENOENT) return ERROR_PATH_NOT_FOUND;
   if (error == EACCES || error == EPERM) return ERROR_ACCESS_DENIED;
   return kErrnoBit | static_cast<DWORD>(error != 0 ? error : EIO);
