@@ -5,8 +5,6 @@
 #include "app/front.h"
 #include "app/options.h"
 #include "app/state.h"
-#include "core/progress.h"
-#include "core/rules.h"
 #include "core/tell.h"
 #include "core/verdict.h"
 #include "modes/modes.h"
@@ -23,6 +21,8 @@ int Refused() {
 RunSettings Settings() {
   RunSettings s;
   s.sub = (cmd & cmSUB) != 0;
+  s.exclude = Exclusions(options.exclude);
+  s.oneFileSystem = options.oneFileSystem;
   s.noTime = (cmd & cmNOTIME) != 0;
   s.noAttr = (cmd & cmNOATTR) != 0;
   s.noCrc = (cmd & cmNOCRC) != 0;
@@ -35,13 +35,14 @@ RunSettings Settings() {
   s.archive = options.archive;
   s.acceptMissing = options.acceptMissing;
   s.noCrcTyped = options.noCrcTyped;
-  s.stored = runRules.compareStored;
+  s.stored = options.stored;
+  s.timeWindow = options.timeWindow;
   s.format = cOutputFormat;
   s.lists = (cmd & cmLISTS) != 0;
   s.emptyFolders = (cmd & cmEF) != 0;
   s.debug = (cmd & cmDEBUG) != 0;
   s.jobs = options.jobs;
-  s.quiet = QuietRun();
+  s.quiet = options.quiet;
   s.report = &Report();
   return s;
 }

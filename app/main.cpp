@@ -8,7 +8,6 @@
 #include "app/front.h"
 #include "app/options.h"
 #include "app/state.h"
-#include "core/progress.h"
 #include "core/tell.h"
 #include "core/verdict.h"
 #include "modes/report.h"
@@ -27,8 +26,9 @@ int main(int argc, char** argv) {
   time_t start = time(nullptr);
   std::vector<std::string> refused;
   argv = ProgramArguments(&argc, argv, &refused);
-  SetQuietRun(QuietAsked(argc, argv));
-  bool bare = QuietRun() || TextOnlyAsked(argc, argv);
+  // The banner comes before the parse.
+  bool quiet = QuietAsked(argc, argv);
+  bool bare = quiet || TextOnlyAsked(argc, argv);
   if (!bare) {
     fprintf(stderr, "VANTEL32  Win32  Ver. %s  %s", kVersion, kBuildDate);
     fprintf(stderr, "%s\n\n", kCredit);
@@ -37,12 +37,12 @@ int main(int argc, char** argv) {
   for (const std::string& arg : refused)
     Tell(" *** Error: Argument not representable in the ANSI code page: %s\n", arg.c_str());
   if (!refused.empty()) {
-    if (!QuietRun()) PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
+    if (!quiet) PrintTimePass(stderr, static_cast<long long>(time(nullptr) - start));
     return kExitTrouble;
   }
 
   // Set before the parse, so that its errors are items of the JSON report as well.
-  if (JsonAsked(argc, argv)) UseJsonReport(QuietRun());
+  if (JsonAsked(argc, argv)) UseJsonReport(quiet);
   ParseCommandLine(argc, argv);
   // The dumps are text: in a JSON report they would break its lines.
   bool dumps = (cmd & cmDEBUG) && !JsonReport();

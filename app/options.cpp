@@ -8,8 +8,6 @@
 
 #include "app/state.h"
 #include "core/exclude.h"
-#include "core/progress.h"
-#include "core/rules.h"
 #include "core/tell.h"
 #include "core/time_window.h"
 #include "store/datafile.h"
@@ -76,17 +74,17 @@ bool Exclude(const char* value) {
     Tell(" *** Error: --exclude takes a name or path pattern: %s\n", value);
     return false;
   }
-  runRules.exclude.push_back(value);
+  options.exclude.push_back(value);
   return true;
 }
 
 bool OneFileSystem(const char*) {
-  runRules.oneFileSystem = true;
+  options.oneFileSystem = true;
   return true;
 }
 
 bool Quiet(const char*) {
-  SetQuietRun(true);
+  options.quiet = true;
   return true;
 }
 
@@ -109,17 +107,17 @@ bool TimeWindow(const char* value) {
          value);
     return false;
   }
-  runRules.timeWindow = static_cast<uint32_t>(n);
+  options.timeWindow = static_cast<uint32_t>(n);
   return true;
 }
 
 bool Stored(const char*) {
-  runRules.compareStored = true;
+  options.stored = true;
   return true;
 }
 
 // The help of --jobs states its default; a new default must come with new words.
-static_assert(RunOptions{}.jobs == kFitReaders, "--jobs help: \"default fits the machine\"");
+static_assert(kDefaultJobs == kFitReaders, "--jobs help: \"default fits the machine\"");
 
 const LongOption kLongOptions[] = {
     {"help", Takes::kNothing, "", "This text.", Help},

@@ -2,18 +2,30 @@
 // Only the command-line parser writes them; each parse starts from the defaults.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "core/crc_readers.h"
 
+/// What --jobs is without the option.
+constexpr unsigned kDefaultJobs = kFitReaders;
+
 struct RunOptions {
-  bool version = false;         // --version: print the version and build lines, run no mode
-  bool moves = false;           // --moves: Scan and Compare report moves instead of missing + new
-  unsigned jobs = kFitReaders;  // --jobs=N: files checksummed at once
-  bool acceptDamaged = false;   // --accept-damaged: Scan saves the new CRC of damaged files
-  bool json = false;            // --json: the report as JSON Lines
-  bool acceptEmpty = false;     // --accept-empty: Scan saves a catalogue whose entries all went
-  bool archive = false;         // --archive: Scan keeps missing and changed files as findings
-  bool acceptMissing = false;   // --accept-missing: Scan under --archive lets missing files go
-  bool noCrcTyped = false;      // /nc itself, not only through /ns: Scan reads no CRC at all
+  bool version = false;          // --version: print the version and build lines, run no mode
+  bool moves = false;            // --moves: Scan and Compare report moves instead of missing + new
+  unsigned jobs = kDefaultJobs;  // --jobs=N: files checksummed at once
+  bool acceptDamaged = false;    // --accept-damaged: Scan saves the new CRC of damaged files
+  bool json = false;             // --json: the report as JSON Lines
+  bool acceptEmpty = false;      // --accept-empty: Scan saves a catalogue whose entries all went
+  bool archive = false;          // --archive: Scan keeps missing and changed files as findings
+  bool acceptMissing = false;    // --accept-missing: Scan under --archive lets missing files go
+  bool noCrcTyped = false;       // /nc itself, not only through /ns: Scan reads no CRC at all
+  std::vector<std::string> exclude;  // --exclude=PATTERN: entries neither walked nor stored
+  bool oneFileSystem = false;        // --one-file-system: mount points recorded, not entered
+  bool quiet = false;                // --quiet: only warnings and errors on standard error
+  uint32_t timeWindow = 0;           // --time-window=SECONDS: write times this close are equal
+  bool stored = false;               // --stored: Compare reads a data file's records, not its tree
 };
 
 extern RunOptions options;

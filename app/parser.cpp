@@ -10,9 +10,7 @@
 #include "app/state.h"
 #include "core/crc32shr.h"
 #include "core/lookup.h"
-#include "core/progress.h"
 #include "core/reason.h"
-#include "core/rules.h"
 #include "core/tell.h"
 #include "modes/columns.h"
 #include "platform/owner.h"
@@ -461,8 +459,6 @@ void AssignDefaultDataFile() {
 void ParseCommandLine(int argc, char** argv) {
   ArgumentPlan plan;
   options = RunOptions();
-  runRules = RunRules();
-  SetQuietRun(false);
   ReadModeSwitches(argc, argv, &plan);
   ReadOtherSwitches(argc, argv, &plan);
   BuildTasks(argv, plan);
@@ -472,6 +468,6 @@ void ParseCommandLine(int argc, char** argv) {
   } else if (cmd & cmSCAN) {
     AssignDefaultDataFile();
   }
-  SetReaderThreads(options.jobs);
+  SetReaderThreads(options.jobs);  // the duplicate finder's readers
   InitMagic();
 }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/rules.h"
 #include "core/table.h"
 
 namespace {
@@ -64,7 +65,7 @@ void BM_BuildTree(benchmark::State& state) {
   Table t;
   snprintf(t.cStartPath, MAX_PATH, "%s", TreeRoot().c_str());
   snprintf(t.cFileMask, MAX_PATH, "*.*");
-  for (auto _ : state) t.BuildTree(1);
+  for (auto _ : state) t.BuildTree(1, WalkRules());
   state.SetItemsProcessed(state.iterations() * t.records.size());
 }
 BENCHMARK(BM_BuildTree)->Unit(benchmark::kMillisecond);

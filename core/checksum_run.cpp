@@ -10,6 +10,7 @@
 #include "core/crc32shr.h"
 #include "core/entrypath.h"
 #include "core/pathtext.h"
+#include "core/rules.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ void PrintChecksumProgress(const char* path, unsigned done, unsigned total) {
 
 }  // namespace
 
-ChecksumRun::ChecksumRun(Table& table, CrcReaders& readers, bool stored)
-    : table_(table), readers_(readers), stored_(stored) {}
+ChecksumRun::ChecksumRun(Table& table, CrcReaders& readers, bool stored, bool quiet)
+    : table_(table), readers_(readers), stored_(stored), shown_(quiet), progress_(quiet) {}
 
 void ChecksumRun::QueueUpTo(size_t end, const std::vector<char>* only) {
   if (!started_) {
@@ -73,8 +74,8 @@ void ChecksumRun::Finish(const std::vector<char>* only) {
   double speed = 0;
   time_t elapsed = time(nullptr) - start_;
   if (elapsed != 0) speed = bytes_ / 1024.0 / static_cast<double>(elapsed);
-  FinalLine(" \376 CRC32  %6u  Size: %12" PRId64 " bytes   Speed: %7g Kb/s\n", files_,
-            static_cast<int64_t>(bytes_), speed);
+  shown_.Final(" \376 CRC32  %6u  Size: %12" PRId64 " bytes   Speed: %7g Kb/s\n", files_,
+               static_cast<int64_t>(bytes_), speed);
 }
 
 void ChecksumRun::Settle() {
@@ -127,21 +128,21 @@ void ChecksumRun::Checksummed(uint64_t tag, const char* path, uint32_t crc, int 
   if (showProgress_ && progress_.Due()) PrintChecksumProgress(path, done_, total_);
 }
 
-void Table::ChecksumPass() {
-  ChecksumPass(nullptr);
+void Table::ChecksumPass(const WalkRules& rules) {
+  ChecksumPass(rules, nullptr);
 }
 
-void Table::ChecksumPass(const std::vector<char>* only, bool stored) {
-  CrcReaders readers(ReaderThreads());
-  ChecksumRun run(*this, readers, stored);
+void Table::ChecksumPass(const WalkRules& rules, const std::vector<char>* only, bool stored) {
+  CrcReaders readers(rules.readers);
+  ChecksumRun run(*this, readers, stored, rules.quiet);
   run.Finish(only);
 }
 
-int Table::BuildAndChecksum(int recurse) {
-  CrcReaders readers(ReaderThreads());
-  ChecksumRun run(*this, readers, false);
+int Table::BuildAndChecksum(int recurse, const WalkRules& rules) {
+  CrcReaders readers(rules.readers);
+  ChecksumRun run(*this, readers, false, rules.quiet);
   int error = BuildTree(
-      recurse, [&run](size_t found) { run.QueueWhileWalking(found); }, run.DefersFiles());
+      recurse, rules, [&run](size_t found) { run.QueueWhileWalking(found); }, run.DefersFiles());
   // A tree that could not be read has nothing to sum up; what was queued is taken in.
   if (error == 0)
     run.Finish();

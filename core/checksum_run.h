@@ -16,8 +16,8 @@
 class ChecksumRun : public CrcSink {
  public:
   // stored: the table comes from a data file, so each file's size and kind are looked up
-  // again; otherwise the size the walk saw is read.
-  ChecksumRun(Table& table, CrcReaders& readers, bool stored);
+  // again; otherwise the size the walk saw is read. quiet: no progress or summary line.
+  ChecksumRun(Table& table, CrcReaders& readers, bool stored, bool quiet);
 
   // Queues the files among the records not queued yet, up to end, that only selects (one
   // entry per record; null: every file).
@@ -50,6 +50,7 @@ class ChecksumRun : public CrcSink {
   bool started_ = false;
   time_t start_ = 0;
   bool showProgress_ = false;  // not while the walk prints its own
+  Progress shown_;
   ProgressTimer progress_;
   std::vector<std::pair<int, std::string>> warnings_;  // found while the walk still prints
 };

@@ -16,7 +16,8 @@
 #include "core/crc32shr.h"
 #include "platform/fileread.h"
 
-/// The number of readers the run uses: set once from the command line, before any mode runs.
+/// The number of readers of the duplicate finder's first look and confirmation, set from the
+/// command line (every other pass is handed its number with the walk's rules).
 void SetReaderThreads(unsigned readers);
 unsigned ReaderThreads();
 /// The number when the command line names none: fit the machine. One reader per processor

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "core/rules.h"
+#include "core/table.h"
 #include "platform/wildcard.h"
 
 namespace {
@@ -70,19 +70,12 @@ bool IsExcludePattern(const char* value) {
   return false;
 }
 
-const Exclusions& RunExclusions() {
-  // Compiled again only when the patterns changed: a new parse of a command line.
-  static std::vector<std::string> source;
-  static Exclusions compiled(source);
-  if (runRules.exclude != source) {
-    source = runRules.exclude;
-    compiled = Exclusions(source);
-  }
-  return compiled;
+const Exclusions& Exclusions::None() {
+  static const Exclusions none;
+  return none;
 }
 
-std::vector<char> CoveredRecords(const Table& t, size_t end) {
-  const Exclusions& x = RunExclusions();
+std::vector<char> CoveredRecords(const Table& t, size_t end, const Exclusions& x) {
   if (x.Empty()) return {};
   std::vector<char> covered(end, 0);
   char rel[2 * MAX_PATH] = "";
@@ -101,8 +94,8 @@ std::vector<char> CoveredRecords(const Table& t, size_t end) {
   return covered;
 }
 
-void DropCovered(Table& t) {
-  std::vector<char> covered = CoveredRecords(t, t.records.size());
+void DropCovered(Table& t, const Exclusions& x) {
+  std::vector<char> covered = CoveredRecords(t, t.records.size(), x);
   if (covered.empty()) return;
   for (size_t k = 0; k < covered.size(); ++k)
     if (covered[k]) t.records[k].wStatus |= stGONE;

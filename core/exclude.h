@@ -1,10 +1,11 @@
 // --exclude: the entries a walk leaves out, and the stored records the patterns cover.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
-#include "core/table.h"
+class Table;
 
 /// Patterns in the program's own wildcard rules. One without a separator is matched against an
 /// entry's name; one with a separator ('/', on Win32 also '\') against its path below the start
@@ -12,7 +13,10 @@
 /// pattern to directories.
 class Exclusions {
  public:
+  Exclusions() = default;
   explicit Exclusions(const std::vector<std::string>& patterns);
+  /// No pattern: nothing is left out.
+  static const Exclusions& None();
 
   bool Empty() const { return names_.empty() && paths_.empty(); }
   /// Whether Covers needs the path as well as the name.
@@ -38,12 +42,9 @@ class Exclusions {
 /// Whether a value of --exclude is a pattern: something besides separators.
 bool IsExcludePattern(const char* value);
 
-/// The exclusions of this run (runRules.exclude, compiled once).
-const Exclusions& RunExclusions();
+/// Which of the first `end` records of t the patterns cover, themselves or through a directory
+/// above them: one entry per record; empty when no pattern is given.
+std::vector<char> CoveredRecords(const Table& t, size_t end, const Exclusions& x);
 
-/// Which of the first `end` records of t the run's patterns cover, themselves or through a
-/// directory above them: one entry per record; empty when no pattern is given.
-std::vector<char> CoveredRecords(const Table& t, size_t end);
-
-/// Removes the records the run's patterns cover (a table read from a data file).
-void DropCovered(Table& t);
+/// Removes the records the patterns cover (a table read from a data file).
+void DropCovered(Table& t, const Exclusions& x);

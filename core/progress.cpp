@@ -10,8 +10,6 @@
 
 namespace {
 
-bool quietRun = false;
-
 // The formats are the program's own literals; only the mark byte is replaced.
 std::string Format(const char* format, va_list args) {
   const char* mark = ProgressMark();
@@ -42,24 +40,16 @@ void DrawProgress(const std::string& text) {
   fputs(FitToConsole(text, StderrConsoleColumns(), ConsoleShowsUtf8()).c_str(), stderr);
 }
 
-void SetQuietRun(bool quiet) {
-  quietRun = quiet;
-}
-
-bool QuietRun() {
-  return quietRun;
-}
-
-void ProgressLine(const char* format, ...) {
-  if (quietRun || !StderrIsConsole()) return;
+void Progress::Line(const char* format, ...) const {
+  if (quiet_ || !StderrIsConsole()) return;
   va_list args;
   va_start(args, format);
   DrawProgress(Format(format, args));
   va_end(args);
 }
 
-void FinalLine(const char* format, ...) {
-  if (quietRun) return;
+void Progress::Final(const char* format, ...) const {
+  if (quiet_) return;
   // Blanks as wide as the cut of the progress lines, so none of their text shows through.
   if (StderrIsConsole()) {
     int columns = StderrConsoleColumns();
@@ -71,8 +61,8 @@ void FinalLine(const char* format, ...) {
   va_end(args);
 }
 
-void StatusLine(const char* format, ...) {
-  if (quietRun) return;
+void Progress::Status(const char* format, ...) const {
+  if (quiet_) return;
   va_list args;
   va_start(args, format);
   fputs(Format(format, args).c_str(), stderr);

@@ -1,17 +1,14 @@
-// Run-wide rules of the long options that change which entries a walk takes and when two
-// entries count as equal. The command-line parser fills them before any tree is built; the
-// defaults leave every report as it is without them.
+// What the command line asks of every walk and checksum pass: the entries left out, the mount
+// points not entered, the files read at once and whether progress is shown. Made from the
+// run's settings and handed to each walk; the defaults leave every report as it is.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include "core/crc_readers.h"
+#include "core/exclude.h"
 
-struct RunRules {
-  std::vector<std::string> exclude;  // --exclude=PATTERN: entries neither walked nor stored
-  bool oneFileSystem = false;        // --one-file-system: mount points recorded, not entered
-  uint32_t timeWindow = 0;           // --time-window=SECONDS: write times this close are equal
-  bool compareStored = false;        // --stored: Compare reads a data file's records, not its tree
+struct WalkRules {
+  const Exclusions* exclude = &Exclusions::None();  // --exclude: entries neither walked nor stored
+  bool oneFileSystem = false;      // --one-file-system: mount points recorded, not entered
+  unsigned readers = kFitReaders;  // --jobs: files read at once
+  bool quiet = false;              // --quiet: no progress or status line
 };
-
-inline RunRules runRules;

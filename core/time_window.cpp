@@ -1,7 +1,5 @@
-// Time stamps compared within the run's window.
+// Time stamps compared within a window.
 #include "core/time_window.h"
-
-#include "core/rules.h"
 
 namespace {
 
@@ -11,9 +9,9 @@ uint64_t Ticks(const FILETIME& t) {
 
 }  // namespace
 
-bool TimesEqual(const FILETIME& a, const FILETIME& b) {
+bool TimesEqual(const FILETIME& a, const FILETIME& b, uint32_t window) {
   uint64_t x = Ticks(a), y = Ticks(b);
   uint64_t apart = x > y ? x - y : y - x;
   // FILETIME counts 100-nanosecond units: 10,000,000 to the second.
-  return apart <= uint64_t{runRules.timeWindow} * 10000000u;
+  return apart <= uint64_t{window} * 10000000u;
 }

@@ -14,7 +14,6 @@
 #include "core/lookup.h"
 #include "core/pathtext.h"
 #include "core/progress.h"
-#include "core/rules.h"
 #include "core/table.h"
 #include "platform/fileread.h"
 
@@ -53,8 +52,12 @@ int Enumerate(const char* dir, const char* mask, bool defer, Each each) {
 // --one-file-system the subdirectories on another device than the directory listed.
 class Lister {
  public:
-  Lister(const Table& t, unsigned parent, const char* dir)
-      : place(t, parent, dir), t_(t), parent_(parent), x_(RunExclusions()) {}
+  Lister(const Table& t, unsigned parent, const char* dir, const WalkRules& rules)
+      : place(t, parent, dir),
+        t_(t),
+        parent_(parent),
+        x_(*rules.exclude),
+        oneFileSystem_(rules.oneFileSystem) {}
 
   bool Excluded(WIN32_FIND_DATAA* fd) {
     if (x_.Empty()) return false;
@@ -71,8 +74,7 @@ class Lister {
   // Whether fd, just returned by the search `found`, is a directory to record but not enter. The
   // listing knows its device: no path is looked up that a rename could redirect meanwhile.
   bool OtherDevice(const WIN32_FIND_DATAA& fd, HANDLE found) {
-    if (!runRules.oneFileSystem || !IsDirectory(fd) ||
-        (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    if (!oneFileSystem_ || !IsDirectory(fd) || (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
       return false;
     return FoundOnOtherDevice(found);
   }
@@ -105,6 +107,7 @@ class Lister {
   const Table& t_;
   unsigned parent_;
   const Exclusions& x_;
+  bool oneFileSystem_;
   size_t relLen_ = kUnknown;
   char rel_[2 * MAX_PATH];
 };
@@ -153,9 +156,10 @@ bool MaskMatchesAll(const char* mask) {
   return strcmp(mask, "*") == 0 || strcmp(mask, "*.*") == 0;
 }
 
-int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& visitor) {
+int ListDirectory(const Table& t, unsigned parent, const char* dir, const WalkRules& rules,
+                  DirVisitor& visitor) {
   TrustWalkRoot(t.cStartPath);
-  Lister list(t, parent, dir);
+  Lister list(t, parent, dir, rules);
   bool defer = visitor.DefersFiles();
   // Under a mask that matches every name one enumeration gives both runs.
   if (MaskMatchesAll(t.cFileMask)) {
@@ -217,16 +221,18 @@ void RecordAsItIsNow(Record& r, const char* dir) {
 
 }  // namespace
 
-int Table::ScanDirectory(const char* dir, unsigned parent, bool deferFiles) {
+int Table::ScanDirectory(const char* dir, unsigned parent, const WalkRules& rules,
+                         bool deferFiles) {
   Appender appender(records, parent, deferFiles);
-  int error = ListDirectory(*this, parent, dir, appender);
+  int error = ListDirectory(*this, parent, dir, rules, appender);
   appender.Finish();
   if (error == ENOTDIR && parent != 0) RecordAsItIsNow(records[parent - 1], dir);
   if (error != 0) WarnSkipped(error, dir);
   return error;
 }
 
-void Table::ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit, bool deferFiles) {
+void Table::ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit,
+                           const WalkRules& rules, bool deferFiles) {
   char path[2 * MAX_PATH];
   size_t base = strlen(cStartPath);
   memcpy(path, cStartPath, base + 1);
@@ -234,21 +240,23 @@ void Table::ExpandSubtrees(size_t from, const std::function<void(size_t)>& visit
     const Record& r = records[i];
     if (r.IsDir() && !(r.dwAttr & FILE_ATTRIBUTE_REPARSE_POINT) && !(r.wStatus & stOTHERFS) &&
         ComposeDirPath(*this, static_cast<unsigned>(i), path, base))
-      ScanDirectory(path, static_cast<unsigned>(i + 1), deferFiles);
+      ScanDirectory(path, static_cast<unsigned>(i + 1), rules, deferFiles);
     visit(i);
   }
 }
 
-int Table::BuildTree(int recurse, const std::function<void(size_t)>& found, bool deferFiles) {
+int Table::BuildTree(int recurse, const WalkRules& rules, const std::function<void(size_t)>& found,
+                     bool deferFiles) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", cStartPath);
   records.clear();
   if (recurse) ReserveForWalk();
-  int error = ScanDirectory(path, 0, deferFiles);
+  int error = ScanDirectory(path, 0, rules, deferFiles);
   if (found) found(records.size());
-  ProgressTimer progress;
+  Progress shown(rules.quiet);
+  ProgressTimer progress(rules.quiet);
   if (progress.Due())
-    ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
+    shown.Line(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
   if (recurse) {
     ExpandSubtrees(
         0,
@@ -256,10 +264,10 @@ int Table::BuildTree(int recurse, const std::function<void(size_t)>& found, bool
           if (!records[i].IsDir()) return;
           if (found) found(records.size());
           if (progress.Due())
-            ProgressLine(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
+            shown.Line(" \376 Building file tree: %u\r", static_cast<unsigned>(records.size()));
         },
-        deferFiles);
+        rules, deferFiles);
   }
-  FinalLine(" \376 Tree   %6u  %s\n", static_cast<unsigned>(records.size()), cStartPath);
+  shown.Final(" \376 Tree   %6u  %s\n", static_cast<unsigned>(records.size()), cStartPath);
   return error;
 }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "core/rules.h"
 #include "core/table.h"
 
 /// Whether a mask matches every name ("*" or "*.*"), so that no directory misses it.
@@ -50,7 +51,8 @@ class DirVisitor {
 
 /// Lists the directory dir (its path, ending with a separator) of table t under t's mask;
 /// parent is its 1-based record index, 0 for the start directory. Entries the walk leaves out
-/// are skipped, each with its warning; those --exclude covers, silently. Returns 0, or the error
-/// number when the directory is gone or could not be read (nothing more is handed on then; the
-/// caller says so).
-int ListDirectory(const Table& t, unsigned parent, const char* dir, DirVisitor& visitor);
+/// are skipped, each with its warning; those the rules' patterns cover, silently. Returns 0, or the
+/// error number when the directory is gone or could not be read (nothing more is handed on then;
+/// the caller says so).
+int ListDirectory(const Table& t, unsigned parent, const char* dir, const WalkRules& rules,
+                  DirVisitor& visitor);

@@ -7,12 +7,12 @@
 #include "platform/owner.h"
 #include "store/datafile.h"
 
-int LoadCatalogue(Table& t) {
+int LoadCatalogue(Table& t, Progress shown) {
   if (RefusedAsPlanted(t.cDataFile)) {
     t.records.clear();
     return 1;
   }
-  return ReadDataFile(t);
+  return ReadDataFile(t, shown);
 }
 
 bool RefusedAsPlanted(const char* name) {

@@ -1,6 +1,7 @@
 // Loading a task's table from its data file, one rule and one set of words for every mode.
 #pragma once
 
+#include "core/progress.h"
 #include "core/table.h"
 
 /// Reads the task's data file into its table: 0 loaded; 1 refused (another user's file in a
@@ -8,7 +9,7 @@
 /// file of this version). A refused table is empty
 /// and stands for nothing: no mode compares a tree with it or saves it. The reader has said
 /// why on standard error.
-int LoadCatalogue(Table& t);
+int LoadCatalogue(Table& t, Progress shown);
 
 /// Whether name is another user's file (or link) in a directory everyone may write; says so.
 /// Whoever planted it could read what a run saves there, or feed it a catalogue of their own.

@@ -41,8 +41,9 @@ struct CompareReport {
   }
 };
 
-bool BuildPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
-  if (int error = noCrc ? t.BuildTree(sub) : t.BuildAndChecksum(sub)) {
+bool BuildPathOne(Table& t, const RunSettings& s) {
+  WalkRules rules = s.Walk();
+  if (int error = s.noCrc ? t.BuildTree(s.sub, rules) : t.BuildAndChecksum(s.sub, rules)) {
     StartPathError(t.cStartPath, error);
     return false;
   }
@@ -51,18 +52,18 @@ bool BuildPathOne(Table& t, uint32_t sub, uint32_t noCrc) {
 
 // False when Path 1 cannot be had: a refused catalogue stands for nothing, and comparing with
 // its empty table would list every entry of Path 2 as new. *live: Path 1 was walked on disk.
-bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
+bool LoadPathOne(Table& t, const RunSettings& s, bool* live) {
   *live = true;
-  if (t.cDataFile[0] == '\0') return BuildPathOne(t, sub, noCrc);
+  if (t.cDataFile[0] == '\0') return BuildPathOne(t, s);
   if (RefusedAsPlanted(t.cDataFile)) return false;
   bool damaged = false;
   TestFileResult code = TestFile(t, t.cDataFile, &damaged);
   switch (code) {
     case kDataFileFound:
       *live = false;
-      if (LoadCatalogue(t) != 0) return false;
-      WarnFirstLevelOnly(t, sub);
-      DropCovered(t);  // what --exclude covers is not compared
+      if (LoadCatalogue(t, s.Shown()) != 0) return false;
+      WarnFirstLevelOnly(t, s.sub);
+      DropCovered(t, s.exclude);  // what --exclude covers is not compared
       return true;
     case kCannotOpen: {
       int err = errno;
@@ -81,7 +82,7 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
       Tell(" *** Error: Version conflict %s\n", t.cDataFile);
       return false;
     case kNoSuchFile:
-      return BuildPathOne(t, sub, noCrc);
+      return BuildPathOne(t, s);
     default:
       PrintUndefinedTestResult(code);
       return false;
@@ -89,15 +90,15 @@ bool LoadPathOne(Table& t, uint32_t sub, uint32_t noCrc, bool* live) {
 }
 
 // --stored: a catalogue named as Path 2 stands for the tree it records, which need not be here.
-bool LoadPathTwo(Table& t, uint32_t sub) {
+bool LoadPathTwo(Table& t, const RunSettings& s) {
   if (t.cDataFile[0] == '\0') {
     Tell(" *** Error: --stored takes a data file as the second path: %s\n",
          t.argument.empty() ? t.cStartPath : t.argument.c_str());
     return false;
   }
-  if (LoadCatalogue(t) != 0) return false;
-  WarnFirstLevelOnly(t, sub);
-  DropCovered(t);
+  if (LoadCatalogue(t, s.Shown()) != 0) return false;
+  WarnFirstLevelOnly(t, s.sub);
+  DropCovered(t, s.exclude);
   return true;
 }
 
@@ -159,7 +160,8 @@ class Comparison {
     options_.checkCreate = false;    // Compare never checks the creation time
     options_.dirWriteTime = false;   // nor the write time of a directory
     options_.crcZeroUnknown = true;  // a file stored without a CRC has nothing to compare
-    options_.jobs = s.jobs;
+    options_.walk = s.Walk();
+    options_.timeWindow = s.timeWindow;
   }
 
   bool Load();
@@ -180,8 +182,8 @@ class Comparison {
 };
 
 bool Comparison::Load() {
-  if (!LoadPathOne(t_, s_.sub, s_.noCrc, &livePathOne_)) return false;
-  if (s_.stored ? !LoadPathTwo(two_, s_.sub) : !PathTwoNamed(two_)) return false;
+  if (!LoadPathOne(t_, s_, &livePathOne_)) return false;
+  if (s_.stored ? !LoadPathTwo(two_, s_) : !PathTwoNamed(two_)) return false;
   if (!s_.stored && two_.cDataFile[0] != '\0') SayPathTwoIsLive(two_);
   return true;
 }
@@ -193,7 +195,7 @@ bool Comparison::Walk() {
   // --stored: the second catalogue's records are listed as the live walk would list its tree.
   StoredTree storedTwo(two_, t_.cFileMask);
   if (s_.stored) reconciler.ListFrom(&storedTwo);
-  ProgressLine("   Indexing table ...\r");
+  s_.Shown().Line("   Indexing table ...\r");
   reconciler.Index();
 
   // From here on the first table describes Path 2.
@@ -209,7 +211,7 @@ bool Comparison::Walk() {
            " *** Path 2: %s\n\n",
            banner, shownOne, pathTwo);
 
-  ProgressLine("   Processing table [%d] ...       \r", 0);
+  s_.Shown().Line("   Processing table [%d] ...       \r", 0);
   bool changedTitled = false;
   ChangeSink onChange = [&](const EntryChange& c) {
     Heading(changedTitled, " *** Path 2 contains changed files or directories:\n\n");
@@ -262,7 +264,7 @@ int Comparison::Summary() {
 }  // namespace
 
 int compare(std::vector<Table>& tables, const RunSettings& s) {
-  StatusLine(" \376 File Compare ...\n");
+  s.Shown().Status(" \376 File Compare ...\n");
   if (tables.size() != 2) {
     Tell(" *** Internal Error: compare() requires 2 tasks.\n");
     return kExitTrouble;

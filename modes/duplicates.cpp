@@ -74,17 +74,17 @@ bool FromDataFile(const Table& t) {
 
 // kExitTrouble when a data file was refused (its task stays empty, the others are searched)
 // or a mask found nothing.
-int LoadTasks(std::vector<Table>& tables, uint32_t sub) {
+int LoadTasks(std::vector<Table>& tables, uint32_t sub, const WalkRules& rules) {
   int status = kExitClean;
   for (Table& t : tables) {
     if (FromDataFile(t)) {
-      if (LoadCatalogue(t) != 0) status = kExitTrouble;
-      DropCovered(t);
+      if (LoadCatalogue(t, Progress(rules.quiet)) != 0) status = kExitTrouble;
+      DropCovered(t, *rules.exclude);
       // Its files are reached from the start path it records, as a walk's are: no link below
       // it is followed.
       TrustWalkRoot(t.cStartPath);
     } else {
-      t.BuildTree(sub != 0);
+      t.BuildTree(sub != 0, rules);
       if (NothingMatches(t)) status = kExitTrouble;
     }
   }
@@ -114,12 +114,12 @@ bool StoredWithoutChecksum(const Record& r) {
 // Tasks from data files keep their stored checksums, except for files stored without one,
 // which are read where they are now; the others read what can be a copy, or every file when
 // the tables are dumped afterwards.
-void ChecksumTasks(std::vector<Table>& tables, bool all) {
+void ChecksumTasks(std::vector<Table>& tables, bool all, const WalkRules& rules) {
   std::vector<uint64_t> shared = SharedSizes(tables);
   for (Table& t : tables) {
     bool stored = FromDataFile(t);
     if (all && !stored) {
-      t.ChecksumPass();
+      t.ChecksumPass(rules);
       continue;
     }
     std::vector<char> only(t.records.size(), 0);
@@ -130,7 +130,7 @@ void ChecksumTasks(std::vector<Table>& tables, bool all) {
                 std::binary_search(shared.begin(), shared.end(), r.qwSize);
       any = any || only[i];
     }
-    if (!stored || any) t.ChecksumPass(&only, stored);
+    if (!stored || any) t.ChecksumPass(rules, &only, stored);
   }
 }
 
@@ -200,8 +200,8 @@ std::string EntryOpenPath(const Table& t, uint32_t idx) {
 // would say it, the files that could not be read and the summary line.
 class FirstBytesPass : public CrcSink {
  public:
-  FirstBytesPass(const std::vector<Table>& tables, std::vector<Entry>& files)
-      : tables_(tables), files_(files), read_(files.size()) {
+  FirstBytesPass(const std::vector<Table>& tables, std::vector<Entry>& files, bool quiet)
+      : tables_(tables), files_(files), read_(files.size()), shown_(quiet), progress_(quiet) {
     std::vector<uint64_t> shared = SharedSizes(tables);
     for (size_t i = 0; i < files_.size(); ++i) {
       read_[i] = std::binary_search(shared.begin(), shared.end(), files_[i].size());
@@ -281,8 +281,8 @@ class FirstBytesPass : public CrcSink {
         }
       }
       double speed = elapsed != 0 ? bytes[j] / 1024.0 / static_cast<double>(elapsed) : 0;
-      FinalLine(" \376 CRC32  %6u  Size: %12" PRId64 " bytes   Speed: %7g Kb/s\n", count[j],
-                static_cast<int64_t>(bytes[j]), speed);
+      shown_.Final(" \376 CRC32  %6u  Size: %12" PRId64 " bytes   Speed: %7g Kb/s\n", count[j],
+                   static_cast<int64_t>(bytes[j]), speed);
     }
   }
 
@@ -292,6 +292,7 @@ class FirstBytesPass : public CrcSink {
   unsigned total_ = 0;
   unsigned done_ = 0;
   std::vector<std::pair<size_t, int>> failed_;  // in the order of the files
+  Progress shown_;
   ProgressTimer progress_;
 };
 
@@ -486,19 +487,21 @@ void PrintGroups(std::vector<Table>& tables, const std::vector<Entry>& files,
 
 }  // namespace
 
-int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full) {
-  StatusLine(" \376 Duplicate File Finder ...\n");
-  int status = LoadTasks(tables, sub);
+int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full,
+                   const WalkRules& rules) {
+  Progress shown(rules.quiet);
+  shown.Status(" \376 Duplicate File Finder ...\n");
+  int status = LoadTasks(tables, sub, rules);
   bool stored = std::any_of(tables.begin(), tables.end(), FromDataFile);
   if (full != 0 || stored) {
     // Stored checksums are compared with those of the live files, so those are computed.
-    ChecksumTasks(tables, full != 0);
-    return WorstStatus(status, ReportDuplicates(tables));
+    ChecksumTasks(tables, full != 0, rules);
+    return WorstStatus(status, ReportDuplicates(tables, shown));
   }
   // Only live trees: a file needs no checksum of its whole before its bytes are compared. The
   // first bytes split most files of one size; the groups' checksums come with the comparison.
   std::vector<Entry> files = ListFiles(tables);
-  std::vector<size_t> unread = FirstBytesPass(tables, files).Run();
+  std::vector<size_t> unread = FirstBytesPass(tables, files, rules.quiet).Run();
   // Those have been warned about; their bytes are no evidence.
   std::vector<char> drop(files.size(), 0);
   for (size_t at : unread) drop[at] = 1;
@@ -507,20 +510,20 @@ int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full) {
     if (!drop[i]) files[kept++] = files[i];
   files.erase(files.begin() + static_cast<long>(kept), files.end());
   std::sort(files.begin(), files.end());
-  ProgressLine("   Indexing table ...\r");
-  ProgressLine("                     \n");
+  shown.Line("   Indexing table ...\r");
+  shown.Line("                     \n");
   PrintGroups(tables, files, FindGroups(tables, files));
   return status;
 }
 
 int FindDuplicates(std::vector<Table>& tables, const RunSettings& s) {
-  return FindDuplicates(tables, s.sub, s.debug);
+  return FindDuplicates(tables, s.sub, s.debug, s.Walk());
 }
 
-int ReportDuplicates(std::vector<Table>& tables) {
-  ProgressLine("   Indexing table ...\r");
+int ReportDuplicates(std::vector<Table>& tables, Progress shown) {
+  shown.Line("   Indexing table ...\r");
   std::vector<Entry> files = IndexFiles(tables);
-  ProgressLine("                     \n");
+  shown.Line("                     \n");
   PrintGroups(tables, files, FindGroups(tables, files));
   return kExitClean;
 }

@@ -191,18 +191,19 @@ namespace {
 // Every tree is walked before any summary line, as ever; the files are read meanwhile.
 int LoadTrees(std::vector<Table>& tables, const RunSettings& s) {
   int status = kExitClean;
-  CrcReaders readers(s.jobs);
+  WalkRules rules = s.Walk();
+  CrcReaders readers(rules.readers);
   std::vector<std::unique_ptr<ChecksumRun>> runs;
   for (Table& t : tables) {
     bool stored = t.cDataFile[0] != '\0';
-    runs.push_back(std::make_unique<ChecksumRun>(t, readers, stored));
+    runs.push_back(std::make_unique<ChecksumRun>(t, readers, stored, rules.quiet));
     if (stored) {
-      if (LoadCatalogue(t) != 0) status = kExitTrouble;
-      DropCovered(t);
+      if (LoadCatalogue(t, s.Shown()) != 0) status = kExitTrouble;
+      DropCovered(t, s.exclude);
     } else {
       ChecksumRun* run = runs.back().get();
       t.BuildTree(
-          s.sub, [run](size_t found) { run->QueueWhileWalking(found); }, run->DefersFiles());
+          s.sub, rules, [run](size_t found) { run->QueueWhileWalking(found); }, run->DefersFiles());
     }
   }
   for (auto& run : runs) run->Finish();
@@ -213,16 +214,16 @@ int LoadTrees(std::vector<Table>& tables, const RunSettings& s) {
 
 // The data files of the tasks. A refused catalogue stands for nothing: its task ends with the
 // reason, not an empty list; and so does a task that names no data file at all (*refused).
-int LoadDataFiles(std::vector<Table>& tables, std::vector<char>* refused) {
+int LoadDataFiles(std::vector<Table>& tables, const RunSettings& s, std::vector<char>* refused) {
   int status = kExitClean;
   refused->assign(tables.size(), 0);
   for (size_t n = 0; n < tables.size(); ++n) {
     Table& t = tables[n];
-    if (NoDataFileToList(t) || LoadCatalogue(t) != 0) {
+    if (NoDataFileToList(t) || LoadCatalogue(t, s.Shown()) != 0) {
       (*refused)[n] = 1;
       status = kExitTrouble;
     }
-    DropCovered(t);
+    DropCovered(t, s.exclude);
   }
   return status;
 }
@@ -242,7 +243,7 @@ int TestMode(std::vector<Table>& tables, const RunSettings& s) {
   char date[16], clock[16];
   TakeClock(date, clock);
   std::vector<char> refused;
-  int status = LoadDataFiles(tables, &refused);
+  int status = LoadDataFiles(tables, s, &refused);
   if (std::find(refused.begin(), refused.end(), 0) != refused.end())
     ShowClock(*s.report, date, clock);
   for (size_t n = 0; n < tables.size(); ++n)

@@ -23,6 +23,7 @@ int compare(std::vector<Table>& tables, const RunSettings& s);
 /// The duplicate finder on the run's tasks.
 int FindDuplicates(std::vector<Table>& tables, const RunSettings& s);
 // full: checksum every file, not only those whose size another file shares (for the dump).
-int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full = 0);
+int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full = 0,
+                   const WalkRules& rules = WalkRules());
 // The search and report of FindDuplicates on tables already loaded and checksummed.
-int ReportDuplicates(std::vector<Table>& tables);
+int ReportDuplicates(std::vector<Table>& tables, Progress shown = Progress());

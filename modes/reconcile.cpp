@@ -64,7 +64,8 @@ bool LookUpDeferred(const FoundEntry& e, WIN32_FIND_DATAA* out) {
 
 }  // namespace
 
-Reconciler::Reconciler(Table& table, const CheckOptions& options) : table_(table), opt_(options) {}
+Reconciler::Reconciler(Table& table, const CheckOptions& options)
+    : table_(table), opt_(options), progress_(options.walk.quiet) {}
 
 void Reconciler::Index() {
   auto& recs = table_.records;
@@ -80,7 +81,7 @@ void Reconciler::Index() {
   keepBelow_.clear();
   shadowed_.clear();
   // What --exclude covers is not looked for: the walk never hands it on.
-  covered_ = CoveredRecords(table_, stored_);
+  covered_ = CoveredRecords(table_, stored_, *opt_.walk.exclude);
   for (size_t k = 0; k < stored_; ++k) {
     Record& r = recs[k];
     if (IsCovered(k)) {
@@ -150,7 +151,7 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", table_.cStartPath);
   size_t base = strlen(path);
-  CrcReaders reads(opt_.jobs);
+  CrcReaders reads(opt_.walk.readers);
   reads_ = &reads;
   for (uint32_t d : visit_) {
     int error = VisitDirectory(d, path, base);
@@ -259,7 +260,7 @@ int Reconciler::VisitDirectory(uint32_t d, char* path, size_t base) {
   if (d != 0 && !ComposeDirPath(table_, d - 1, path, base)) return 0;
   visiting_ = d;
   lastDir_ = lastFile_ = 0;
-  if (tree_ == nullptr) return ListDirectory(table_, d, path, *this);
+  if (tree_ == nullptr) return ListDirectory(table_, d, path, opt_.walk, *this);
   if (d == 0 || twin_[d - 1] != 0) tree_->List(d == 0 ? 0 : twin_[d - 1], path, *this);
   return 0;
 }
@@ -271,7 +272,8 @@ void Reconciler::Entry(const FoundEntry& e) {
     TakeNew(e);
     return;
   }
-  if (progress_.Due()) ProgressLine("   Processing [%d]: %ld ...      \r", task_, k);
+  if (progress_.Due())
+    Progress(opt_.walk.quiet).Line("   Processing [%d]: %ld ...      \r", task_, k);
   Record& r = table_.records[k];
   r.wStatus &= ~stGONE;
   Enter(k, e);
@@ -346,12 +348,16 @@ void Reconciler::TakeNew(const FoundEntry& e) {
   size_t base = strlen(table_.cStartPath);
   char sub[2 * MAX_PATH];
   memcpy(sub, table_.cStartPath, base + 1);
-  table_.ExpandSubtrees(j, [&](size_t i) {
-    Record& r = recs[i];
-    r.wStatus = stNEW;
-    if (!r.IsDir() && !opt_.noCrc && ComposeFilePath(table_, static_cast<unsigned>(i), sub, base))
-      reads_->Submit(sub, r.qwSize, r.dwAttr, false, this, i);
-  });
+  table_.ExpandSubtrees(
+      j,
+      [&](size_t i) {
+        Record& r = recs[i];
+        r.wStatus = stNEW;
+        if (!r.IsDir() && !opt_.noCrc &&
+            ComposeFilePath(table_, static_cast<unsigned>(i), sub, base))
+          reads_->Submit(sub, r.qwSize, r.dwAttr, false, this, i);
+      },
+      opt_.walk);
 }
 
 void Reconciler::TakeNewStored(uint32_t j, bool noMatch) {
@@ -387,14 +393,15 @@ int CheckFacts(Record& r, const EntryFacts& now, const CheckOptions& opt, EntryC
     ++changes;
   }
   memcpy(r.cShortName, now.shortName, kShortNameLen);
-  if (!opt.noTime && opt.checkCreate && !TimesEqual(r.ftCreate, now.create)) {
+  if (!opt.noTime && opt.checkCreate && !TimesEqual(r.ftCreate, now.create, opt.timeWindow)) {
     TimeChange(r.ftCreate, now.create, c.create, sizeof c.create);
     c.was.create = r.ftCreate;
     c.now.create = now.create;
     r.ftCreate = now.create;
     ++changes;
   }
-  if (!opt.noTime && (opt.dirWriteTime || !now.dir) && !TimesEqual(r.ftWrite, now.write)) {
+  if (!opt.noTime && (opt.dirWriteTime || !now.dir) &&
+      !TimesEqual(r.ftWrite, now.write, opt.timeWindow)) {
     TimeChange(r.ftWrite, now.write, c.write, sizeof c.write);
     c.was.write = r.ftWrite;
     c.now.write = now.write;
@@ -512,7 +519,7 @@ void Reconciler::JudgeContents(Matched& m, bool sizeChanged) {
   const bool known = !opt_.noCrc && (r.dwCRC != 0 || r.qwSize == 0);
   const bool differs = r.qwSize != m.live || r.dwCRC != m.crc;
   // The size and write time are judged as read, whatever the report was told to leave out.
-  const bool kept = r.qwSize == m.live && TimesEqual(m.storedWrite, m.liveWrite);
+  const bool kept = r.qwSize == m.live && TimesEqual(m.storedWrite, m.liveWrite, opt_.timeWindow);
   // A file known by an alias alone may be another one that has taken the alias since: its new
   // CRC is a change, not damage.
   c.damaged =
@@ -539,7 +546,7 @@ void Reconciler::JudgeContents(Matched& m, bool sizeChanged) {
   // against the file as it is. A CRC that no longer describes the file is dropped, not kept.
   if (!opt_.noCrc || !kept) r.dwCRC = opt_.noCrc ? 0 : m.crc;
   r.qwSize = m.live;
-  if (!TimesEqual(r.ftWrite, m.liveWrite)) r.ftWrite = m.liveWrite;
+  if (!TimesEqual(r.ftWrite, m.liveWrite, opt_.timeWindow)) r.ftWrite = m.liveWrite;
 }
 
 void Reconciler::Conclude(Matched& m) {

@@ -11,6 +11,7 @@
 
 #include "core/crc_readers.h"
 #include "core/progress.h"
+#include "core/rules.h"
 #include "core/table.h"
 #include "core/walk.h"
 
@@ -35,7 +36,8 @@ struct CheckOptions {
   // Scan under /ns: the CRC is read for the judgement above, but an ordinary change of it is
   // left out of the report, as the size is.
   bool hideCrc = false;
-  unsigned jobs = 1;  // files read at once
+  WalkRules walk;           // the entries a walk leaves out, files read at once, quietness
+  uint32_t timeWindow = 0;  // seconds within which two times are equal
   // Compare: a file with contents whose CRC was never made (stored under /nc) on either side
   // has no contents to compare.
   bool crcZeroUnknown = false;

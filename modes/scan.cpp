@@ -92,7 +92,7 @@ Load LoadStored(Table& t, const RunSettings& s, const char* given) {
   // the stored records twice while they move.
   if (s.sub) t.ReserveForWalk();
   // A catalogue that cannot be read whole is never overwritten with a partial one.
-  if (LoadCatalogue(t) != 0) return Load::kSkipTask;
+  if (LoadCatalogue(t, s.Shown()) != 0) return Load::kSkipTask;
   WarnFirstLevelOnly(t, s.sub);
   if (s.noPath) snprintf(t.cStartPath, sizeof t.cStartPath, "%s", given);
   return Load::kReady;
@@ -101,7 +101,8 @@ Load LoadStored(Table& t, const RunSettings& s, const char* given) {
 // No catalogue yet: the tree as it is becomes the new one.
 Load BuildNew(Table& t, const RunSettings& s) {
   // A tree that cannot be read makes no catalogue: an empty one would stand for it.
-  if (int error = ScanNoCrc(s) ? t.BuildTree(s.sub) : t.BuildAndChecksum(s.sub)) {
+  WalkRules rules = s.Walk();
+  if (int error = ScanNoCrc(s) ? t.BuildTree(s.sub, rules) : t.BuildAndChecksum(s.sub, rules)) {
     StartPathError(t.cStartPath, error);
     return Load::kSkipTask;
   }
@@ -200,10 +201,11 @@ void Scan::Reconcile() {
   options.acceptDamaged = s_.acceptDamaged;
   options.archive = s_.archive;
   options.hideCrc = s_.noSize;
-  options.jobs = s_.jobs;
+  options.walk = s_.Walk();
+  options.timeWindow = s_.timeWindow;
   std::vector<Reconciler> reconcilers;
   reconcilers.reserve(tables_.size());
-  ProgressLine("   Indexing table ...\r");
+  s_.Shown().Line("   Indexing table ...\r");
   for (size_t n = 0; n < tables_.size(); ++n) {
     reconcilers.emplace_back(tables_[n], options);
     if (!tables_[n].bNew && !skip_[n]) reconcilers.back().Index();
@@ -220,7 +222,7 @@ void Scan::Reconcile() {
       Tell(" *** Warning: Contents changed, size and write time kept: %s\n", c.path);
   };
   for (size_t n = 0; n < tables_.size(); ++n) {
-    ProgressLine("   Processing table [%d] ...         \r", static_cast<int>(n));
+    s_.Shown().Line("   Processing table [%d] ...         \r", static_cast<int>(n));
     if (tables_[n].bNew || skip_[n]) continue;
     ReconcileTask(n, reconcilers[n], onChange);
   }
@@ -253,7 +255,7 @@ void Scan::ReconcileTask(size_t n, Reconciler& reconciler, const ChangeSink& onC
     if (!s_.acceptMissing) reconciler.Keep(missing);
   }
   if (!s_.readOnly) {
-    ProgressLine("%79s\r   Compacting table ...\r", " ");
+    s_.Shown().Line("%79s\r   Compacting table ...\r", " ");
     t.Compact();
   }
 }
@@ -282,7 +284,7 @@ void Scan::Summary() {
 }
 
 int Scan::Save() {
-  ProgressLine("   Writing table ... \r");
+  s_.Shown().Line("   Writing table ... \r");
   for (size_t n = 0; n < tables_.size(); ++n) {
     Table& t = tables_[n];
     if (t.cDataFile[0] == '\0' || skip_[n]) continue;
@@ -294,7 +296,7 @@ int Scan::Save() {
       status_ = kExitTrouble;
       continue;
     }
-    if (SaveDataFile(t, s_.readOnly) != 0) status_ = kExitTrouble;
+    if (SaveDataFile(t, s_.readOnly, s_.Shown()) != 0) status_ = kExitTrouble;
   }
   bool finding = report_.damaged != 0 || report_.missing != 0;
   return WorstStatus(status_, finding ? kExitFinding : kExitClean);
@@ -303,7 +305,7 @@ int Scan::Save() {
 }  // namespace
 
 int ScanMode(std::vector<Table>& tables, const RunSettings& s) {
-  StatusLine(" \376 CRC32 File Scanner ...\n");
+  s.Shown().Status(" \376 CRC32 File Scanner ...\n");
   Scan scan(tables, s);
   if (!scan.LoadTasks()) return kExitTrouble;
   scan.Reconcile();

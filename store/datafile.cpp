@@ -483,9 +483,9 @@ void PrintDataFileDamaged(const char* name) {
   Tell("\n** Error: Data file is damaged: %s\n", name);
 }
 
-int ReadDataFile(Table& t) {
+int ReadDataFile(Table& t, Progress shown) {
   t.records.clear();
-  ProgressLine(" \376 Reading data file ...\r");
+  shown.Line(" \376 Reading data file ...\r");
   int fd = OpenForReading(t.cDataFile);
   if (fd < 0) {
     int err = errno;
@@ -518,17 +518,17 @@ int ReadDataFile(Table& t) {
       break;
   }
   if (v != Verdict::kValid) std::vector<Record>().swap(t.records);
-  FinalLine(" \376 Readed %6u  %s\n", static_cast<unsigned>(t.records.size()), t.cDataFile);
+  shown.Final(" \376 Readed %6u  %s\n", static_cast<unsigned>(t.records.size()), t.cDataFile);
   return v == Verdict::kValid ? 0 : 1;
 }
 
-int SaveDataFile(Table& t, bool readOnly) {
+int SaveDataFile(Table& t, bool readOnly, Progress shown) {
   if (readOnly) {
-    StatusLine(" \376 Not saved changes. Read-Only mode for: %s\n", t.cDataFile);
+    shown.Status(" \376 Not saved changes. Read-Only mode for: %s\n", t.cDataFile);
     return 0;
   }
   uint32_t n = static_cast<uint32_t>(t.records.size());
-  ProgressLine(" \376 Saving %u records ...\r", n);
+  shown.Line(" \376 Saving %u records ...\r", n);
   char target[MAX_PATH], tmp[MAX_PATH];
   bool replace = false;
   int err = CheckSaveTarget(t, target, &replace);
@@ -555,7 +555,7 @@ int SaveDataFile(Table& t, bool readOnly) {
     return 1;
   }
   t.stamp = TakeStamp(t.cDataFile, -1);
-  FinalLine(" \376 Saved  %6u  %s\n", n, t.cDataFile);
+  shown.Final(" \376 Saved  %6u  %s\n", n, t.cDataFile);
   WarnNotCarriedOver(kept, t.cDataFile);
   return 0;
 }

@@ -1,6 +1,7 @@
 // The data file of a table: its reader, writer and test, with their codes and format constants.
 #pragma once
 
+#include "core/progress.h"
 #include "core/table.h"
 
 /// The version this build writes and reads; the first line of every data file names it, and the
@@ -38,9 +39,9 @@ enum TestFileResult : int {
 /// Loads t's data file into t (its records, start path and mask): 0; or 1, the table left
 /// empty, when the file cannot be opened or read or is no intact data file of this version
 /// (said on standard error). A caller must not save a refused table: the file stays as it was.
-int ReadDataFile(Table& t);
+int ReadDataFile(Table& t, Progress shown = Progress());
 /// Writes t to its data file through a temporary file. readOnly: says so and writes nothing.
-int SaveDataFile(Table& t, bool readOnly);
+int SaveDataFile(Table& t, bool readOnly, Progress shown = Progress());
 /// Whether a save of the data file `name` could be made now: 0, or the error number that
 /// stops it (its folder missing or not writable, the file read-only). Tried with a temporary
 /// file that is removed at once, so that a walk of hours is not made for nothing.

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/front.h"
+#include "app/options.h"
 #include "app/state.h"
-#include "core/rules.h"
 #include "tests/support/scratch.h"
 
 namespace fs = std::filesystem;
@@ -133,11 +133,11 @@ TEST_F(ParserTest, DataFilesNameTargetsAndPairWithTasks) {
 // The run-wide rules of the long options start from their defaults at each parse.
 TEST_F(ParserTest, RulesResetAtEachParse) {
   Parse({"--time-window", "2", "--stored", "-ms"});
-  EXPECT_EQ(runRules.timeWindow, 2u);
-  EXPECT_TRUE(runRules.compareStored);
+  EXPECT_EQ(options.timeWindow, 2u);
+  EXPECT_TRUE(options.stored);
   Parse({"-ms"});
-  EXPECT_EQ(runRules.timeWindow, 0u);
-  EXPECT_FALSE(runRules.compareStored);
+  EXPECT_EQ(options.timeWindow, 0u);
+  EXPECT_FALSE(options.stored);
 }
 
 // Each switch in both cases as spelled (its bits are checked above), then with a letter more:

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/crc32shr.h"
+#include "core/rules.h"
 #include "core/table.h"
 #include "platform/platform.h"
 #include "tests/support/scratch.h"
@@ -241,16 +242,17 @@ TEST(CrcReaders, DeferredFilesEndAsTheWalkSeesThem) {
     return t;
   };
   // Everything read once first, so that one walk's reads move no access time the other sees.
-  fresh().BuildAndChecksum(1);
+  fresh().BuildAndChecksum(1, WalkRules());
   for (unsigned readers : {1u, 2u, kFitReaders}) {
-    SetReaderThreads(readers);
+    WalkRules rules;
+    rules.readers = readers;
     Table looked = fresh(), deferred = fresh();
     dir.File("gone", "g");
-    deferred.BuildTree(1, nullptr, true);
+    deferred.BuildTree(1, rules, nullptr, true);
     std::filesystem::remove(dir.Path("gone"));
-    looked.BuildTree(1);
-    deferred.ChecksumPass();  // each file looked at before it is read: its access time as seen
-    looked.ChecksumPass();
+    looked.BuildTree(1, rules);
+    deferred.ChecksumPass(rules);  // each file looked at before it is read: its access time as seen
+    looked.ChecksumPass(rules);
     ASSERT_EQ(deferred.records.size(), looked.records.size()) << readers;
     for (size_t i = 0; i < looked.records.size(); ++i) {
       const Record& a = deferred.records[i];
@@ -266,7 +268,6 @@ TEST(CrcReaders, DeferredFilesEndAsTheWalkSeesThem) {
       EXPECT_EQ(memcmp(&a.ftWrite, &b.ftWrite, sizeof a.ftWrite), 0) << b.LongName();
     }
   }
-  SetReaderThreads(kFitReaders);
 }
 
 }  // namespace

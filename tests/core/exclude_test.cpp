@@ -5,6 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "core/rules.h"
+#include "core/table.h"
+#include "platform/platform.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -43,6 +49,44 @@ TEST(Exclusions, APatternCoversNamesOrPathsAsTheWildcardRuleSays) {
   }
   EXPECT_TRUE(Exclusions({"/", "//"}).Empty());
   EXPECT_FALSE(IsExcludePattern("//"));
+}
+
+// Each walk leaves out what its own rules say, whatever another walk of the run was handed.
+TEST(Exclusions, EachWalkTakesTheRulesItIsHanded) {
+  ScratchDir dir;
+  dir.Dir("cache");
+  dir.File("cache/c.txt");
+  dir.File("a.tmp");
+  dir.File("b.txt");
+  Exclusions x({"*.tmp", "cache/"});
+  WalkRules some;
+  some.exclude = &x;
+  struct Case {
+    const WalkRules* rules;
+    std::vector<std::string> names;  // in table order
+  };
+  const WalkRules none;
+  const Case cases[] = {
+      {&some, {"b.txt"}},
+      {&none, {"cache", "a.tmp", "b.txt", "c.txt"}},
+      {&some, {"b.txt"}},
+  };
+  for (const Case& c : cases) {
+    Table t;
+    snprintf(t.cStartPath, sizeof t.cStartPath, "%s", dir.Path().c_str());
+    snprintf(t.cFileMask, sizeof t.cFileMask, "*.*");
+    ::testing::internal::CaptureStderr();
+    t.BuildTree(1, *c.rules);
+    ::testing::internal::GetCapturedStderr();
+    std::vector<std::string> names;
+    for (const Record& r : t.records) names.push_back(r.LongName());
+    EXPECT_EQ(c.names, names);
+    // A catalogue of the whole tree loses what the rules cover, and nothing else.
+    Table all = t;
+    all.BuildTree(1, none);
+    DropCovered(all, *c.rules->exclude);
+    EXPECT_EQ(t.records.size(), all.records.size());
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/crc32shr.h"
+#include "core/rules.h"
 #include "core/table.h"
 #include "core/verdict.h"
 #include "modes/modes.h"
@@ -215,8 +216,8 @@ TEST_F(FindDuplicatesTest, SelectiveReadReportsWhatTheFullSearchReports) {
   std::vector<Table> full = tasks();
   Capture([&] {
     for (Table& t : full) {
-      t.BuildTree(1);
-      t.ChecksumPass();
+      t.BuildTree(1, WalkRules());
+      t.ChecksumPass(WalkRules());
     }
     return 0;
   });
@@ -486,8 +487,8 @@ TEST_F(FindDuplicatesTest, FilesThatChangeAfterTheirChecksumLeaveTheGroup) {
   for (const char* name : {"a", "b", "c", "d", "e"}) MakeFile(name, "twelve bytes");
   std::vector<Table> tasks = {Task("")};
   Capture([&] {
-    tasks[0].BuildTree(1);
-    tasks[0].ChecksumPass();
+    tasks[0].BuildTree(1, WalkRules());
+    tasks[0].ChecksumPass(WalkRules());
     return 0;
   });
   MakeFile("b", "twelve bytez");           // same size, other bytes
