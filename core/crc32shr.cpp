@@ -9,6 +9,7 @@
 #include "core/lookup.h"
 #include "core/reason.h"
 #include "core/record.h"
+#include "core/tell.h"
 #include "platform/fileread.h"
 #include "platform/platform.h"
 
@@ -56,7 +57,7 @@ int InitMagic() {
     readBuffer = static_cast<unsigned char*>(std::malloc(kCrcBufferSize));
   }
   if (readBuffer == nullptr) {
-    printf("\n*** Error: %s InitMagic() - insufficient memory.\n", kModuleName);
+    TellInReport("\n*** Error: %s InitMagic() - insufficient memory.\n", kModuleName);
     return 1;
   }
   return 0;
@@ -64,7 +65,7 @@ int InitMagic() {
 
 int CRCFile(const char* path, uint32_t* crc) {
   if (readBuffer == nullptr) {
-    printf("\n*** Error: %s CRCFile() - Use InitMagic before call CRCFile().\n", kModuleName);
+    TellInReport("\n*** Error: %s CRCFile() - Use InitMagic before call CRCFile().\n", kModuleName);
     return kCrcNotReady;
   }
   return CRCFileBuffered(path, readBuffer, kCrcBufferSize, crc);
@@ -95,7 +96,7 @@ int CRCFileBuffered(const char* path, unsigned char* buffer, unsigned size, uint
 
 int CRCFileOfSize(const char* path, uint64_t size, uint32_t attr, uint32_t* crc) {
   if (readBuffer == nullptr) {
-    printf("\n*** Error: %s CRCFile() - Use InitMagic before call CRCFile().\n", kModuleName);
+    TellInReport("\n*** Error: %s CRCFile() - Use InitMagic before call CRCFile().\n", kModuleName);
     return kCrcNotReady;
   }
   return CRCFileOfSizeBuffered(path, size, attr, readBuffer, kCrcBufferSize, crc);

@@ -20,18 +20,23 @@ void SetTellListener(void (*listener)(const char* line, size_t len)) {
   tellListener = listener;
 }
 
-void Tell(const char* format, ...) {
-  va_list args, again;
-  va_start(args, format);
+namespace {
+
+std::string Format(const char* format, va_list args) {
+  va_list again;
   va_copy(again, args);
   int len = vsnprintf(nullptr, 0, format, args);
-  va_end(args);
   std::string text(len > 0 ? static_cast<size_t>(len) : 0, '\0');
   if (len > 0) vsnprintf(&text[0], text.size() + 1, format, again);
   va_end(again);
+  return text;
+}
+
+void Emit(const std::string& text, FILE* stream) {
   std::lock_guard<std::mutex> hold(tellLock);
-  fputs(text.c_str(), stderr);
-  fflush(stderr);
+  if (tellListener != nullptr) stream = stderr;
+  fputs(text.c_str(), stream);
+  fflush(stream);
   if (tellListener == nullptr) return;
   for (char c : text) {
     if (c != '\n') {
@@ -41,4 +46,22 @@ void Tell(const char* format, ...) {
     tellListener(pending.data(), pending.size());
     pending.clear();
   }
+}
+
+}  // namespace
+
+void Tell(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = Format(format, args);
+  va_end(args);
+  Emit(text, stderr);
+}
+
+void TellInReport(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = Format(format, args);
+  va_end(args);
+  Emit(text, stdout);
 }

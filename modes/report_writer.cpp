@@ -202,11 +202,9 @@ class JsonWriter : public ReportWriter {
   void TellLine(const char* text, size_t len) {
     std::lock_guard<std::mutex> hold(messageLock_);
     std::string line(text, len);
-    const char* kinds[][2] = {{" *** Warning: ", "warning"},
-                              {" *** Error: ", "error"},
-                              {" ** Error: ", "error"},
-                              {"** Error: ", "error"},
-                              {" *** Internal Error: ", "error"}};
+    const char* kinds[][2] = {{" *** Warning: ", "warning"}, {" *** Error: ", "error"},
+                              {" ** Error: ", "error"},      {"** Error: ", "error"},
+                              {"*** Error: ", "error"},      {" *** Internal Error: ", "error"}};
     for (const auto& k : kinds) {
       if (line.compare(0, strlen(k[0]), k[0]) != 0) continue;
       FlushLocked();

@@ -12,6 +12,7 @@
 
 #include "core/crc32_kernels.h"
 #include "core/reason.h"
+#include "core/tell.h"
 #include "platform/platform.h"
 #include "tests/support/process.h"
 #include "tests/support/scratch.h"
@@ -210,15 +211,25 @@ TEST_F(CrcFileTest, ZeroSizedBufferRefusesAndKeepsTheCrc) {
   EXPECT_EQ(crc, 0x12345678u);
 }
 
-// Runs in a fresh process, where InitMagic has not been called whatever the test order is.
+std::string told;  // the lines the listener saw
+
+// Runs in a fresh process, where InitMagic has not been called whatever the test order is. The
+// refusal is a line of the text report; with a listener (the JSON report) it is one of its
+// errors, and standard output holds none of its text.
 int CheckRefusalBeforeInitMagic() {
-  uint32_t crc = 0x12345678u;
-  ::testing::internal::CaptureStdout();
-  int result = CRCFile("anything", &crc);
-  const std::string out = ::testing::internal::GetCapturedStdout();
-  if (result != kCrcNotReady) return 1;
-  if (crc != 0x12345678u) return 2;
-  if (out != "\n*** Error: crc32shr CRCFile() - Use InitMagic before call CRCFile().\n") return 3;
+  const std::string line = "*** Error: crc32shr CRCFile() - Use InitMagic before call CRCFile().";
+  for (bool listened : {false, true}) {
+    if (listened)
+      SetTellListener([](const char* text, size_t len) { told.append(text, len) += '|'; });
+    uint32_t crc = 0x12345678u;
+    ::testing::internal::CaptureStdout();
+    int result = CRCFile("anything", &crc);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    if (result != kCrcNotReady) return 1;
+    if (crc != 0x12345678u) return 2;
+    if (out != (listened ? "" : "\n" + line + "\n")) return 3;
+    if (told != (listened ? "|" + line + "|" : "")) return 4;
+  }
   return 0;
 }
 
