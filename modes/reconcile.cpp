@@ -582,6 +582,8 @@ void Reconciler::Conclude(Matched& m) {
   c.path = shown;
   c.exactPath = m.path.c_str();
   c.isDir = m.dir;
+  c.record = m.k;
+  c.attributes = r.dwAttr;
   (*sink_)(c);
 }
 

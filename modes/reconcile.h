@@ -48,8 +48,10 @@ struct EntryChange {
   const char* path = nullptr;       // full path, OEM
   const char* exactPath = nullptr;  // full path as the file system names it
   bool isDir = false;
-  bool damaged = false;  // contents changed, size and write time kept (or any change, archived)
-  bool edited = false;   // damaged with a new size or write time: an archive's file rewritten
+  bool damaged = false;     // contents changed, size and write time kept (or any change, archived)
+  bool edited = false;      // damaged with a new size or write time: an archive's file rewritten
+  uint32_t record = 0;      // the entry's record in the table
+  uint32_t attributes = 0;  // the entry's attributes now, which tell its kind
   char name[64] = "";
   char create[80] = "";
   char write[80] = "";

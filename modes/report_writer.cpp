@@ -34,6 +34,7 @@ class TextReport : public ReportWriter {
   }
 
   void Moved(const Table& t, const Move& m) override { PrintMove(t, m); }
+  void Kept(const Table&, unsigned, const char*) override {}
 
   void Group(const DuplicateGroup& g) override {
     const DuplicateMember& first = g.members[0];
@@ -53,7 +54,7 @@ class TextReport : public ReportWriter {
     printf("Loss %" PRId64 " byte(s) in duplicate file(s).\n", lost);
   }
 
-  void ScanSummary(const ChangeTotals& s, bool moves) override {
+  void ScanSummary(const ChangeTotals& s, bool moves, bool) override {
     printf("Files: %3d changed, %3d deleted, %3d new\n", s.filesChanged, s.filesDeleted,
            s.filesNew);
     printf("Dirs : %3d changed, %3d deleted, %3d new\n", s.dirsChanged, s.dirsDeleted, s.dirsNew);
@@ -109,7 +110,8 @@ class JsonWriter : public ReportWriter {
   void Changed(const EntryChange& c) override {
     line_.Begin("changed");
     Name("path", c.exactPath != nullptr ? c.exactPath : c.path);
-    line_.Text("kind", c.isDir ? "dir" : "file");
+    line_.Text("kind", Kind(c.attributes | (c.isDir ? FILE_ATTRIBUTE_DIRECTORY : 0)));
+    ChangedFields(c);
     line_.Bool("damaged", c.damaged);
     Pair(
         c.name[0] != '\0', "name",
@@ -155,6 +157,15 @@ class JsonWriter : public ReportWriter {
     Put();
   }
 
+  void Kept(const Table& t, unsigned idx, const char* reason) override {
+    line_.Begin("kept");
+    Path("path", t, idx);
+    line_.Text("kind", Kind(t.records[idx].dwAttr));
+    line_.Text("reason", reason);
+    for (const Column* c : JsonColumns("SZ TW CC")) c->value(line_, t, idx);
+    Put();
+  }
+
   void Group(const DuplicateGroup& g) override {
     line_.Begin("group");
     JsonSize(line_, "size", g.size);
@@ -174,7 +185,10 @@ class JsonWriter : public ReportWriter {
     counts_ = {{"files", files}, {"groups", groups_}, {"lost", lost}};
   }
 
-  void ScanSummary(const ChangeTotals& s, bool moves) override { Changes(s, moves); }
+  void ScanSummary(const ChangeTotals& s, bool moves, bool archive) override {
+    Changes(s, moves);
+    if (archive) counts_.push_back({"archive_missing", s.archiveMissing});
+  }
   void CompareSummary(const ChangeTotals& s, bool moves) override { Changes(s, moves); }
 
   void End(const char* mode, int status) override {
@@ -238,6 +252,17 @@ class JsonWriter : public ReportWriter {
   }
 
   void Name(const char* key, const char* text) { JsonName(line_, key, text, strlen(text)); }
+
+  // The fields that changed, in the order of the text report's change block.
+  void ChangedFields(const EntryChange& c) {
+    const std::pair<const char*, const char*> fields[] = {
+        {c.name, "name"}, {c.create, "create"},   {c.write, "write"},
+        {c.crc, "crc"},   {c.attr, "attributes"}, {c.size, "size"}};
+    line_.OpenArray("fields");
+    for (const auto& f : fields)
+      if (f.first[0] != '\0') line_.Text(nullptr, f.second);
+    line_.CloseArray();
+  }
 
   template <typename Show>
   void Pair(bool changed, const char* key, Show show, const EntryChange& c) {

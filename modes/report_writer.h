@@ -25,6 +25,7 @@ struct ChangeTotals {
   int dirsChanged = 0, dirsDeleted = 0, dirsNew = 0;
   int filesMoved = 0, dirsMoved = 0;
   int damaged = 0;
+  int archiveMissing = 0;  // files missing from an archive (Scan with --archive)
 };
 
 /// One group of duplicates: members by table and record, the first one named in the heading.
@@ -50,10 +51,14 @@ class ReportWriter {
   /// One entry that is new (added) or missing, not part of a move.
   virtual void Marked(const Table& t, unsigned idx, bool added) = 0;
   virtual void Moved(const Table& t, const Move& m) = 0;
+  /// A stored record Scan keeps as it was, as evidence (reason "missing" or "changed"): the
+  /// warning on standard error says so; the JSON report adds the values kept.
+  virtual void Kept(const Table& t, unsigned idx, const char* reason) = 0;
   virtual void Group(const DuplicateGroup& g) = 0;
   /// The closing lines of each mode's report.
   virtual void DuplicateSummary(uint32_t files, int64_t lost) = 0;
-  virtual void ScanSummary(const ChangeTotals& totals, bool moves) = 0;
+  /// archive: the totals count what went missing from an archive.
+  virtual void ScanSummary(const ChangeTotals& totals, bool moves, bool archive) = 0;
   virtual void CompareSummary(const ChangeTotals& totals, bool moves) = 0;
   /// The run's last item: the mode's name and the exit status (the JSON report's summary).
   virtual void End(const char* mode, int status) = 0;

@@ -26,7 +26,6 @@ namespace {
 struct ScanReport : ChangeTotals {
   char banner[128] = "";
   bool bannerShown = false;
-  int missing = 0;  // files missing from an archive
 
   void ShowBanner(ReportWriter& report) {
     if (bannerShown) return;
@@ -58,10 +57,14 @@ bool ScanNoCrc(const RunSettings& s) {
   return s.noCrc && s.noCrcTyped;
 }
 
-void WarnMissing(const Table& t, const std::vector<size_t>& files) {
+// kept: their records stay in the catalogue, as the report says beside each warning.
+void WarnMissing(const Table& t, const std::vector<size_t>& files, bool kept,
+                 ReportWriter& report) {
   char shown[2 * MAX_PATH];
-  for (size_t k : files)
+  for (size_t k : files) {
     Tell(" *** Warning: Missing from the archive: %s\n", ShownPath(t, static_cast<long>(k), shown));
+    if (kept) report.Kept(t, static_cast<unsigned>(k), "missing");
+  }
 }
 
 enum class Load { kReady, kSkipTask, kEndScan };
@@ -170,7 +173,9 @@ class Scan {
   int Save();
 
  private:
-  void ReconcileTask(size_t n, Reconciler& reconciler, const ChangeSink& onChange);
+  void ReconcileTask(size_t n, Reconciler& reconciler);
+  // A changed entry of task n: reported, and told about when its contents are evidence.
+  void Changed(size_t n, const EntryChange& c);
   void ListTask(Table& t, const std::vector<Move>& moves);
   void Skip(size_t n) {
     skip_[n] = 1;
@@ -210,26 +215,29 @@ void Scan::Reconcile() {
     reconcilers.emplace_back(tables_[n], options);
     if (!tables_[n].bNew && !skip_[n]) reconcilers.back().Index();
   }
-  auto onChange = [this](const EntryChange& c) {
-    report_.ShowBanner(*s_.report);
-    ++(c.isDir ? report_.dirsChanged : report_.filesChanged);
-    s_.report->Changed(c);
-    if (!c.damaged) return;
-    ++report_.damaged;
-    if (c.edited)
-      Tell(" *** Warning: Contents changed in the archive: %s\n", c.path);
-    else
-      Tell(" *** Warning: Contents changed, size and write time kept: %s\n", c.path);
-  };
   for (size_t n = 0; n < tables_.size(); ++n) {
     s_.Shown().Line("   Processing table [%d] ...         \r", static_cast<int>(n));
     if (tables_[n].bNew || skip_[n]) continue;
-    ReconcileTask(n, reconcilers[n], onChange);
+    ReconcileTask(n, reconcilers[n]);
   }
 }
 
-void Scan::ReconcileTask(size_t n, Reconciler& reconciler, const ChangeSink& onChange) {
+void Scan::Changed(size_t n, const EntryChange& c) {
+  report_.ShowBanner(*s_.report);
+  ++(c.isDir ? report_.dirsChanged : report_.filesChanged);
+  s_.report->Changed(c);
+  if (!c.damaged) return;
+  ++report_.damaged;
+  if (c.edited)
+    Tell(" *** Warning: Contents changed in the archive: %s\n", c.path);
+  else
+    Tell(" *** Warning: Contents changed, size and write time kept: %s\n", c.path);
+  if (!s_.acceptDamaged) s_.report->Kept(tables_[n], c.record, "changed");
+}
+
+void Scan::ReconcileTask(size_t n, Reconciler& reconciler) {
   Table& t = tables_[n];
+  ChangeSink onChange = [this, n](const EntryChange& c) { Changed(n, c); };
   // A start directory that is gone (an unmounted drive) would list every entry as deleted.
   if (int error = reconciler.Walk(static_cast<int>(n), onChange)) {
     StartPathError(t.cStartPath, error);
@@ -250,8 +258,8 @@ void Scan::ReconcileTask(size_t n, Reconciler& reconciler, const ChangeSink& onC
   // An archive only grows: what went missing stays in the catalogue, to be reported again.
   if (s_.archive) {
     std::vector<size_t> missing = reconciler.MissingFiles();
-    WarnMissing(t, missing);
-    report_.missing += static_cast<int>(missing.size());
+    WarnMissing(t, missing, !s_.acceptMissing, *s_.report);
+    report_.archiveMissing += static_cast<int>(missing.size());
     if (!s_.acceptMissing) reconciler.Keep(missing);
   }
   if (!s_.readOnly) {
@@ -280,7 +288,7 @@ void Scan::ListTask(Table& t, const std::vector<Move>& moves) {
 }
 
 void Scan::Summary() {
-  if (report_.bannerShown) s_.report->ScanSummary(report_, s_.moves);
+  if (report_.bannerShown) s_.report->ScanSummary(report_, s_.moves, s_.archive);
 }
 
 int Scan::Save() {
@@ -298,7 +306,7 @@ int Scan::Save() {
     }
     if (SaveDataFile(t, s_.readOnly, s_.Shown()) != 0) status_ = kExitTrouble;
   }
-  bool finding = report_.damaged != 0 || report_.missing != 0;
+  bool finding = report_.damaged != 0 || report_.archiveMissing != 0;
   return WorstStatus(status_, finding ? kExitFinding : kExitClean);
 }
 

@@ -34,7 +34,7 @@ keys, tags, previous = {}, [], ''
 for line in open(manpage, encoding="utf-8"):
     m = re.match(r'\.BR? (.*)', line)
     if m and previous == '.TP':
-        tags = re.findall(r'(entry|changed|new|missing|moved|group|warning|error|summary)', m.group(1))
+        tags = re.findall(r'(entry|changed|new|missing|kept|moved|group|warning|error|summary)', m.group(1))
     previous = line.strip()
     m = re.match(r'Keys, in order: (.*)\.$', line.strip())
     if m:
@@ -60,7 +60,7 @@ for o in objects:
     for k in ('path', 'from', 'to'):
         if k in o:
             raw = base64.b64decode(o[k + '_bytes']) if k + '_bytes' in o else o[k].encode()
-            assert os.path.lexists(raw) or o['type'] in ('missing', 'moved'), ('no such path', o)
+            assert os.path.lexists(raw) or o['type'] in ('missing', 'kept', 'moved'), ('no such path', o)
 # An Info listing names every entry of the tree exactly, but the one with a line break.
 if objects[-1]['mode'] == 'info':
     listed = {base64.b64decode(o['path_bytes']) if 'path_bytes' in o else o['path'].encode()
@@ -84,6 +84,13 @@ run scan-changes -ms -s --moves tree -fc t.crc
 run test -mt t.crc
 run compare -mc -s t.crc tree
 run duplicates -md -s tree
+# An archive keeps what went missing and what changed, and says so beside each warning.
+rm tree/copy/a.txt
+printf 'SAME' >tree/a.txt
+run archive -ms -s --archive tree -fc t.crc
+grep -q '"type":"kept","path":"[^"]*/copy/a.txt","kind":"file","reason":"missing"' archive.out &&
+  grep -q '"type":"kept","path":"[^"]*/tree/a.txt","kind":"file","reason":"changed"' archive.out &&
+  grep -q '"archive_missing":1,"status":[0-9]}$' archive.out || { echo "archive: $(cat archive.out)"; failed=1; }
 run refused -zz
 run missing -mt nothing.crc
 # Under --quiet a run with nothing to report writes nothing, not even the summary.
