@@ -311,5 +311,49 @@ TEST_F(ScanTest, SavedTableEqualsAFreshBuildUnderAMask) {
   EXPECT_EQ(Stored("fresh.crc"), Stored("vantel32.crc"));
 }
 
+// The JSON report names the fields of each change as the change block shows them, and keeps
+// damaged contents' stored values beside their warning.
+TEST_F(ScanTest, JsonChangesNameTheirFieldsAndKeptRecordsTheirValues) {
+  struct Case {
+    const char* name;
+    const char* now;  // contents after the first Scan
+    int64_t time;     // write time after it
+    bool readOnly;
+    const char* expected;  // from the end of the path on
+    // Where Wine differs: an old file's creation time follows its write time.
+    const char* underWine;
+  };
+  const int64_t t0 = 1000000000;
+  const Case cases[] = {
+      {"w.txt", "same", t0 + 60, false, R"(","kind":"file","fields":["write"],"damaged":false)",
+       R"(","kind":"file","fields":["create","write"],"damaged":false)"},
+      {"s.txt", "longer", t0 + 60, false,
+       R"(","kind":"file","fields":["write","size"],"damaged":false)",
+       R"(","kind":"file","fields":["create","write","size"],"damaged":false)"},
+      {"r.txt", "same", t0, true, R"(","kind":"file","fields":["attributes"],"damaged":false)",
+       nullptr},
+      {"d.txt", "SAME", t0, false, R"(","kind":"file","fields":["crc"],"damaged":true)", nullptr},
+      {"d.txt", "SAME", t0, false, R"(","kind":"file","reason":"changed","size":4,)", nullptr},
+  };
+  for (const Case& c : cases) {
+    MakeFile(std::string("tree/") + c.name, "same");
+    SetMtime(std::string("tree/") + c.name, t0);
+  }
+  ASSERT_EQ(kExitClean, Run({"-ms", "-s", Path("tree")}).status);
+  namespace fs = std::filesystem;
+  for (const Case& c : cases) {
+    MakeFile(std::string("tree/") + c.name, c.now);
+    SetMtime(std::string("tree/") + c.name, c.time);
+    if (c.readOnly) fs::permissions(T(c.name), fs::perms::owner_write, fs::perm_options::remove);
+  }
+  RunResult r = Run({"--json", "-ms", "-s", Path("tree")});
+  fs::permissions(T("r.txt"), fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(kExitFinding, r.status);
+  for (const Case& c : cases) {
+    const char* expected = kIsWin32 && c.underWine ? c.underWine : c.expected;
+    EXPECT_NE(r.out.find(c.name + std::string(expected)), std::string::npos) << r.out;
+  }
+}
+
 }  // namespace
 }  // namespace e2e
