@@ -9,7 +9,7 @@
 
 const char* ReasonText(int err) {
   if (err == kReasonShrank) return "File shrank while it was read";
-  if (err == kReasonNotRegular) return "Not a regular file";
+  if (err == kErrorNotRegular) return "Not a regular file";
   if (err == kErrorChanged) return "Changed while being read";
   return strerror(err);
 }

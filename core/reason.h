@@ -4,10 +4,7 @@
 
 /// A reason of this program's own, beyond the system's error numbers: the file held fewer bytes
 /// than its size when it was read, so its contents are unknown (not unreadable).
-constexpr int kReasonShrank = 0x10001;
-/// A data file named that is no regular file (a FIFO, a device): never opened, as its reading
-/// could wait forever or take what is no catalogue.
-constexpr int kReasonNotRegular = 0x10002;
+constexpr int kReasonShrank = 0xFF01;
 
 /// The text of err: the system's (strerror), or this program's own.
 const char* ReasonText(int err);

@@ -39,8 +39,12 @@ int OpenRegularAt(int dir, const char* name, int flags, struct stat* st) {
   int fd = openat(dir, name, flags | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   // A failed fstat keeps its own reason (an I/O error is not a refusal); what is no regular
-  // file is not for reading here.
-  int err = fstat(fd, st) != 0 ? errno : S_ISREG(st->st_mode) ? 0 : EACCES;
+  // file is not for reading here: a directory is refused as Windows refuses one, a FIFO or
+  // device as what it is.
+  int err = fstat(fd, st) != 0     ? errno
+            : S_ISREG(st->st_mode) ? 0
+            : S_ISDIR(st->st_mode) ? EACCES
+                                   : kErrorNotRegular;
   if (err != 0) {
     close(fd);
     errno = err;

@@ -9,7 +9,7 @@
 
 // The descriptor's own status (st_dev, st_ino): the file that is read, even if its name has
 // moved since. A name that has become a link or a pipe since the walk is not followed or
-// waited on.
+// waited on, and a pipe or device is refused as what it is, not as a denied permission.
 int OpenFileId(const char* path, FileId* id, uint64_t* size, bool wait) {
   int fd = OpenWalkedFile(path, wait);
   if (fd < 0) return -1;
@@ -17,7 +17,7 @@ int OpenFileId(const char* path, FileId* id, uint64_t* size, bool wait) {
   int error = fstat(fd, &st) != 0   ? errno
               : S_ISREG(st.st_mode) ? 0
               : S_ISDIR(st.st_mode) ? EISDIR
-                                    : EACCES;
+                                    : kErrorNotRegular;
   if (error != 0) {
     _close(fd);
     errno = error;

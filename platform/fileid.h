@@ -17,5 +17,6 @@ inline bool operator==(const FileId& a, const FileId& b) {
 /// Opens the regular file at path for reading as OpenWalkedFile does (wait: for a descriptor),
 /// as a C-runtime descriptor (read with _read, close with _close), and gives the identity and
 /// the size of the file that was opened. -1 when it cannot be opened or is no regular file (a
-/// link, a directory, a device, a pipe).
+/// link, a directory, a device, a pipe), with errno saying why (kErrorNotRegular for a device
+/// or a pipe).
 int OpenFileId(const char* path, FileId* id, uint64_t* size, bool wait = true);

@@ -68,9 +68,13 @@ BOOL FindNextFileDeferringA(HANDLE find, WIN32_FIND_DATAA* data, bool* deferred)
 bool FoundOnOtherDevice(HANDLE find);
 
 /// Error numbers of the program's own, beyond the system's, that the find functions and the
-/// opens of walked files give (GetLastError through ErrnoOfFindError, or errno).
+/// opens of walked files give (GetLastError through ErrnoOfFindError, or errno). They fit in
+/// 16 bits, as every reason a file's state keeps must.
+/// An entry that is no regular file (a FIFO, a device, a socket): never read, as its reading
+/// could wait forever or take what is no file's contents.
+constexpr int kErrorNotRegular = 0xFF02;
 /// A directory that is no longer the one its parent's listing found: swapped for another since.
-constexpr int kErrorChanged = 0x10003;
+constexpr int kErrorChanged = 0xFF03;
 
 /// Opens a deferred file as OpenWalkedFile does (cachedOnly: OpenWalkedFileCached) and learns
 /// its find data from the open file, or by its name when it cannot be opened. Returns the

@@ -15,6 +15,7 @@
 #include "core/reason.h"
 #include "core/table.h"
 #include "core/tell.h"
+#include "platform/fileread.h"
 #include "platform/owner.h"
 #include "platform/save.h"
 
@@ -388,7 +389,7 @@ TestFileResult ProbeFile(const char* name, DWORD* attr) {
 int OpenForReading(const char* name) {
   DWORD attr = 0;
   if (ProbeFile(name, &attr) == kCannotOpen) {
-    errno = (attr & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : kReasonNotRegular;
+    errno = (attr & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : kErrorNotRegular;
     return -1;
   }
   return _open(name, _O_RDONLY | _O_BINARY);
@@ -583,7 +584,7 @@ TestFileResult TestFile(Table& t, const char* name, bool* damaged) {
   if (damaged != nullptr) *damaged = false;
   DWORD attr = 0;
   TestFileResult kind = ProbeFile(name, &attr);
-  if (kind == kCannotOpen) errno = (attr & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : kReasonNotRegular;
+  if (kind == kCannotOpen) errno = (attr & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : kErrorNotRegular;
   if (kind != kDataFileFound) return kind;
   int fd = _open(name, _O_RDONLY | _O_BINARY);
   if (fd < 0) return kCannotOpen;

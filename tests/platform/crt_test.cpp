@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/fileid.h"
+#include "platform/fileread.h"
 #include "platform/platform.h"
 #include "tests/support/bytes.h"
 #include "tests/support/scratch.h"
@@ -85,9 +87,23 @@ TEST(LowLevelFiles, ReadsRegularFilesOnly) {
 
   if (kIsWin32) GTEST_SKIP() << "no FIFOs on Windows";
   ASSERT_EQ(std::system(("mkfifo '" + dir.Path("fifo") + "'").c_str()), 0);
-  errno = 0;
-  EXPECT_EQ(_open(dir.Path("fifo").c_str(), _O_RDONLY), -1) << "must neither block nor read";
-  EXPECT_EQ(errno, EACCES);
+  // Neither blocks nor reads, and each says what the entry is.
+  const struct {
+    std::string path;
+    int error;
+  } cases[] = {{dir.Path("fifo"), kErrorNotRegular},
+               {"/dev/null", kErrorNotRegular},
+               {dir.Path(""), EACCES}};
+  for (const auto& c : cases) {
+    errno = 0;
+    EXPECT_EQ(_open(c.path.c_str(), _O_RDONLY), -1) << c.path;
+    EXPECT_EQ(errno, c.error) << c.path;
+    FileId id;
+    uint64_t size = 0;
+    errno = 0;
+    EXPECT_EQ(OpenFileId(c.path.c_str(), &id, &size), -1) << c.path;
+    EXPECT_EQ(errno, c.error == EACCES ? EISDIR : c.error) << c.path;
+  }
 }
 
 TEST(LowLevelFiles, MoveReplacesOnlyWhenAsked) {
