@@ -10,6 +10,7 @@
 #include "core/exclude.h"
 #include "core/pathtext.h"
 #include "core/progress.h"
+#include "core/reason.h"
 #include "core/tell.h"
 #include "core/time_window.h"
 #include "core/verdict.h"
@@ -145,9 +146,10 @@ long Reconciler::Match(bool dir, const char* name) {
   return k;
 }
 
-int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
+int Reconciler::Walk(int progressTask, const ChangeSink& onChange, const KeptSink& onKept) {
   task_ = progressTask;
   sink_ = &onChange;
+  keptSink_ = onKept ? &onKept : nullptr;
   char path[2 * MAX_PATH];
   snprintf(path, MAX_PATH, "%s", table_.cStartPath);
   size_t base = strlen(path);
@@ -160,12 +162,16 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
       return error;
     }
     if (error == 0 || IsGone(error)) continue;
-    // Still there but unreadable: what it held is unknown, not gone.
+    // Still there but unreadable: what it held is unknown, not gone. What was matched before
+    // it is reported first, its own change included.
+    reads.Drain();
     char shown[2 * MAX_PATH];
     CharToOemA(path, shown);
     Tell(" *** Warning: Directory not readable, kept as stored: %s\n", shown);
+    PrintReason(error);
     NoteTrouble();
     KeepBelow(d);
+    if (keptSink_ != nullptr) (*keptSink_)(d - 1, "unreadable");
   }
   // A file found gone by its reader is missing again before the stored subtrees are judged.
   reads.Drain();
@@ -180,6 +186,7 @@ int Reconciler::Walk(int progressTask, const ChangeSink& onChange) {
     }
   }
   reads_ = nullptr;
+  keptSink_ = nullptr;
   // Every entry is matched: the index's room goes to what follows (the move finder's arrays).
   std::vector<uint32_t>().swap(slots_);
   std::vector<uint32_t>().swap(visit_);
@@ -576,15 +583,17 @@ void Reconciler::Conclude(Matched& m) {
   } else {
     JudgeContents(m, sizeChanged);
   }
-  if (m.changes == 0) return;
-  char shown[2 * MAX_PATH];
-  CharToOemA(m.path.c_str(), shown);
-  c.path = shown;
-  c.exactPath = m.path.c_str();
-  c.isDir = m.dir;
-  c.record = m.k;
-  c.attributes = r.dwAttr;
-  (*sink_)(c);
+  if (m.changes != 0) {
+    char shown[2 * MAX_PATH];
+    CharToOemA(m.path.c_str(), shown);
+    c.path = shown;
+    c.exactPath = m.path.c_str();
+    c.isDir = m.dir;
+    c.record = m.k;
+    c.attributes = r.dwAttr;
+    (*sink_)(c);
+  }
+  if (m.unreadable && keptSink_ != nullptr) (*keptSink_)(m.k, "unreadable");
 }
 
 void PrintChangeBlock(const EntryChange& c) {

@@ -85,6 +85,9 @@ struct EntryFacts {
 int CheckFacts(Record& r, const EntryFacts& now, const CheckOptions& opt, EntryChange& c);
 
 using ChangeSink = std::function<void(const EntryChange&)>;
+/// A stored record kept as it was because it could not be read now (reason "unreadable"): a
+/// file, or a directory whose whole stored subtree stays.
+using KeptSink = std::function<void(uint32_t record, const char* reason)>;
 
 class StoredTree;
 
@@ -101,8 +104,9 @@ class Reconciler : public CrcSink, private DirVisitor {
   void Index();
   /// Visits the stored directories under the table's start path, in index order.
   /// progressTask is the task number shown in the progress line. Returns 0, or the error number
-  /// when the start directory is gone or cannot be read: nothing was compared then.
-  int Walk(int progressTask, const ChangeSink& onChange);
+  /// when the start directory is gone or cannot be read: nothing was compared then. onKept,
+  /// when set, hears of each record kept because it could not be read.
+  int Walk(int progressTask, const ChangeSink& onChange, const KeptSink& onKept = KeptSink());
   /// After Walk (and the pairing of moves): whether the catalogue held files and not one of
   /// them was found again, in its place or moved, or kept as stored. Directories do not count:
   /// another drive has its own lost+found. What --exclude covers counts as missing.
@@ -203,6 +207,7 @@ class Reconciler : public CrcSink, private DirVisitor {
   int task_ = 0;
   uint32_t visiting_ = 0;  // the directory number being listed
   const ChangeSink* sink_ = nullptr;
+  const KeptSink* keptSink_ = nullptr;
   CrcReaders* reads_ = nullptr;
   StoredTree* tree_ = nullptr;
   std::vector<uint32_t> twin_;   // stored directory k -> its directory number in tree_, or 0

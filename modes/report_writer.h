@@ -51,8 +51,10 @@ class ReportWriter {
   /// One entry that is new (added) or missing, not part of a move.
   virtual void Marked(const Table& t, unsigned idx, bool added) = 0;
   virtual void Moved(const Table& t, const Move& m) = 0;
-  /// A stored record Scan keeps as it was, as evidence (reason "missing" or "changed"): the
-  /// warning on standard error says so; the JSON report adds the values kept.
+  /// A stored record Scan keeps as it was, as evidence (reason "missing" or "changed") or
+  /// because it could not be read now ("unreadable": a file, or a directory with its whole
+  /// stored subtree): the warning on standard error says so; the JSON report adds the values
+  /// kept.
   virtual void Kept(const Table& t, unsigned idx, const char* reason) = 0;
   virtual void Group(const DuplicateGroup& g) = 0;
   /// The closing lines of each mode's report.

@@ -238,8 +238,11 @@ void Scan::Changed(size_t n, const EntryChange& c) {
 void Scan::ReconcileTask(size_t n, Reconciler& reconciler) {
   Table& t = tables_[n];
   ChangeSink onChange = [this, n](const EntryChange& c) { Changed(n, c); };
+  KeptSink onKept = [this, n](uint32_t k, const char* reason) {
+    s_.report->Kept(tables_[n], k, reason);
+  };
   // A start directory that is gone (an unmounted drive) would list every entry as deleted.
-  if (int error = reconciler.Walk(static_cast<int>(n), onChange)) {
+  if (int error = reconciler.Walk(static_cast<int>(n), onChange, onKept)) {
     StartPathError(t.cStartPath, error);
     Skip(n);
     return;

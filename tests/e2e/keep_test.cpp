@@ -149,8 +149,8 @@ TEST_F(KeepTest, UnreadableDirectoriesAreKeptAsStoredAndUnreadableEntriesWarned)
   if (Has(scan.err, "setpriv")) GTEST_SKIP() << "cannot drop capabilities: " << scan.err;
   EXPECT_EQ(kExitTrouble, scan.status);
   for (const char* dir : {"tree/sub", "tree/two"})
-    EXPECT_TRUE(
-        Has(scan.err, " *** Warning: Directory not readable, kept as stored: " + Path(dir) + "/\n"))
+    EXPECT_TRUE(Has(scan.err, " *** Warning: Directory not readable, kept as stored: " + Path(dir) +
+                                  "/\n *** Permission denied\n"))
         << scan.err;
   // Only what is gone from a readable directory is missing.
   EXPECT_TRUE(Has(scan.out, "\n- File: " + Path("tree/zz/gone.txt") + "\n")) << scan.out;
