@@ -9,6 +9,7 @@
 #include "core/verdict.h"
 #include "modes/modes.h"
 #include "modes/report_writer.h"
+#include "platform/fileread.h"
 
 namespace {
 
@@ -47,9 +48,12 @@ RunSettings Settings() {
   return s;
 }
 
-// Runs a mode with the run's settings.
+// Runs a mode with the run's settings; the start paths its walks trust end with it.
 int Run(int (*mode)(std::vector<Table>&, const RunSettings&)) {
-  return mode(tables, Settings());
+  WalkRoots roots;
+  RunSettings s = Settings();
+  s.roots = &roots;
+  return mode(tables, s);
 }
 
 // What each choice of cmd & kModeMask runs: a mode (with the letter of its /m switch), the

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/leftout.h"
 #include "core/pathtext.h"
 #include "core/tell.h"
 #include "core/verdict.h"
@@ -52,8 +51,8 @@ size_t PathRoom(const Table& t, bool dir) {
   return 1 + pattern;
 }
 
-EntryPlace::EntryPlace(const Table& t, unsigned parent, const char* dir)
-    : t_(t), parent_(parent), dir_(dir) {}
+EntryPlace::EntryPlace(const Table& t, unsigned parent, const char* dir, const LeftOut* leftOut)
+    : t_(t), parent_(parent), dir_(dir), leftOut_(leftOut) {}
 
 const char* EntryPlace::ShortDir() {
   if (!shortReady_) {
@@ -88,7 +87,7 @@ bool EntryPlace::Accept(WIN32_FIND_DATAA* fd, char* path) {
     WarnLeftOut(NameLoss(*fd), dir_, fd->cFileName, MAX_PATH);
     return false;
   }
-  if (IsLeftOut(dir_, fd->cFileName)) return false;
+  if (leftOut_ != nullptr && leftOut_->Covers(dir_, fd->cFileName)) return false;
   const char* brk = strpbrk(fd->cFileName, "\r\n");
   if (brk != nullptr) {
     WarnLeftOut("Name with a line break skipped", dir_, fd->cFileName,

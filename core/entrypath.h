@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "core/leftout.h"
 #include "core/table.h"
 
 /// Makes the name of a found entry one the system takes back: a name that cannot reach the
@@ -24,7 +25,8 @@ size_t PathRoom(const Table& t, bool dir);
 /// parent its 1-based record index in t, 0 for the start directory.
 class EntryPlace {
  public:
-  EntryPlace(const Table& t, unsigned parent, const char* dir);
+  /// leftOut: entries skipped without a word (Scan's own data files), when not null.
+  EntryPlace(const Table& t, unsigned parent, const char* dir, const LeftOut* leftOut = nullptr);
 
   /// Whether the entry may enter the table, its name made usable (SpellName). Skipped, each
   /// with one warning: a name without a usable form, a name with a line break (the data file
@@ -44,6 +46,7 @@ class EntryPlace {
   const Table& t_;
   unsigned parent_;
   const char* dir_;
+  const LeftOut* leftOut_;
   bool shortReady_ = false;
   bool tooLong_ = false;
   char shortDir_[2 * MAX_PATH];

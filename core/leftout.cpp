@@ -1,5 +1,5 @@
-// Entries every walk of this run leaves out: the data files that Scan is about to rewrite, and
-// temporary files that a killed save left beside them.
+// Entries a run's walks leave out: the data files that Scan is about to rewrite, and temporary
+// files that a killed save left beside them.
 // Matched by name first (cheap), then by device and file number, so another file of the same
 // name elsewhere in the tree is still walked.
 #include "core/leftout.h"
@@ -16,15 +16,6 @@
 #include "platform/save.h"
 
 namespace {
-
-struct LeftOut {
-  std::string name;
-  EntryId id;
-};
-
-std::vector<LeftOut> leftOut;
-// The directories the data files are saved in: temporary files there are left out too.
-std::vector<FileId> saveDirs;
 
 const char* BaseName(const char* path) {
   const char* name = path;
@@ -62,45 +53,45 @@ void WarnInterruptedSaves(const std::string& dir) {
   FindClose(h);
 }
 
-bool Known(const FileId& dir) {
-  for (const FileId& d : saveDirs)
+}  // namespace
+
+bool LeftOut::Known(const FileId& dir) const {
+  for (const FileId& d : saveDirs_)
     if (d == dir) return true;
   return false;
 }
 
 // The entry, and the directory it is saved in (also before the first save), whose temporary
 // files are told of once.
-void Add(const char* path) {
+void LeftOut::AddEntry(const char* path) {
   EntryId id;
   std::string dir(path, static_cast<size_t>(BaseName(path) - path));
   if (GetEntryId(dir.empty() ? "." : dir.c_str(), true, &id) && !Known(id.file)) {
-    saveDirs.push_back(id.file);
+    saveDirs_.push_back(id.file);
     WarnInterruptedSaves(dir);
   }
-  if (GetEntryId(path, false, &id)) leftOut.push_back({BaseName(path), id});
+  if (GetEntryId(path, false, &id)) entries_.push_back({BaseName(path), id});
 }
 
-bool IsSaveDir(const char* dir) {
+bool LeftOut::IsSaveDir(const char* dir) const {
   EntryId id;
-  return GetEntryId(dir, true, &id) && Known(id.file);
+  return !saveDirs_.empty() && GetEntryId(dir, true, &id) && Known(id.file);
 }
 
-}  // namespace
-
-void LeaveOutOfWalks(const char* path) {
-  Add(path);
+void LeftOut::Add(const char* path) {
+  AddEntry(path);
   EntryId id;
   if (!GetEntryId(path, false, &id)) return;
   char target[MAX_PATH];
-  if (id.link && ResolveSaveTarget(path, target, sizeof target)) Add(target);
+  if (id.link && ResolveSaveTarget(path, target, sizeof target)) AddEntry(target);
 }
 
-bool IsLeftOut(const char* dir, const char* name) {
+bool LeftOut::Covers(const char* dir, const char* name) const {
   char path[2 * MAX_PATH];
   if (IsTemporaryName(name) && IsSaveDir(dir) && JoinText(path, sizeof path, dir, name) &&
       IsInterruptedSave(path))
     return true;
-  for (const LeftOut& l : leftOut) {
+  for (const Entry& l : entries_) {
     if (l.name != name) continue;
     EntryId id;
     if (JoinText(path, sizeof path, dir, name) && GetEntryId(path, false, &id) &&

@@ -53,7 +53,7 @@ int Enumerate(const char* dir, const char* mask, bool defer, Each each) {
 class Lister {
  public:
   Lister(const Table& t, unsigned parent, const char* dir, const WalkRules& rules)
-      : place(t, parent, dir),
+      : place(t, parent, dir, rules.leftOut),
         t_(t),
         parent_(parent),
         x_(*rules.exclude),
@@ -158,7 +158,7 @@ bool MaskMatchesAll(const char* mask) {
 
 int ListDirectory(const Table& t, unsigned parent, const char* dir, const WalkRules& rules,
                   DirVisitor& visitor) {
-  TrustWalkRoot(t.cStartPath);
+  if (rules.roots != nullptr) rules.roots->Trust(t.cStartPath);
   Lister list(t, parent, dir, rules);
   bool defer = visitor.DefersFiles();
   // Under a mask that matches every name one enumeration gives both runs.

@@ -102,9 +102,8 @@ Load LoadStored(Table& t, const RunSettings& s, const char* given) {
 }
 
 // No catalogue yet: the tree as it is becomes the new one.
-Load BuildNew(Table& t, const RunSettings& s) {
+Load BuildNew(Table& t, const RunSettings& s, const WalkRules& rules) {
   // A tree that cannot be read makes no catalogue: an empty one would stand for it.
-  WalkRules rules = s.Walk();
   if (int error = ScanNoCrc(s) ? t.BuildTree(s.sub, rules) : t.BuildAndChecksum(s.sub, rules)) {
     StartPathError(t.cStartPath, error);
     return Load::kSkipTask;
@@ -117,7 +116,7 @@ Load BuildNew(Table& t, const RunSettings& s) {
 
 // Loads one task. kEndScan ends the whole scan before anything is compared or saved; kSkipTask
 // leaves this task out (neither compared nor saved) while the others go on.
-Load LoadTask(Table& t, const RunSettings& s) {
+Load LoadTask(Table& t, const RunSettings& s, const WalkRules& rules) {
   if (t.cDataFile[0] == '\0') {
     Tell(" *** Internal Error: Unspecified data file for %s\n", t.cStartPath);
     return Load::kReady;
@@ -149,7 +148,7 @@ Load LoadTask(Table& t, const RunSettings& s) {
       Tell(" *** Error: %s - Version conflict\n", t.cDataFile);
       return Load::kEndScan;
     case kNoSuchFile:
-      return BuildNew(t, s);
+      return BuildNew(t, s, rules);
     default:
       PrintUndefinedTestResult(code);
       return Load::kEndScan;
@@ -160,7 +159,8 @@ Load LoadTask(Table& t, const RunSettings& s) {
 class Scan {
  public:
   Scan(std::vector<Table>& tables, const RunSettings& s)
-      : tables_(tables), s_(s), skip_(tables.size(), 0) {
+      : tables_(tables), s_(s), walk_(s.Walk()), skip_(tables.size(), 0) {
+    walk_.leftOut = &leftOut_;
     char line[96];
     snprintf(report_.banner, sizeof report_.banner, "%s\n", ReportBanner(line, sizeof line));
   }
@@ -184,6 +184,8 @@ class Scan {
 
   std::vector<Table>& tables_;
   const RunSettings& s_;
+  LeftOut leftOut_;  // the tasks' data files, which the saves change
+  WalkRules walk_;   // the run's rules, with the data files left out
   ScanReport report_;
   std::vector<char> skip_;  // a task left out keeps its data file exactly as it was
   int status_ = kExitClean;
@@ -191,9 +193,9 @@ class Scan {
 
 bool Scan::LoadTasks() {
   for (Table& t : tables_)
-    if (t.cDataFile[0] != '\0') LeaveOutOfWalks(t.cDataFile);
+    if (t.cDataFile[0] != '\0') leftOut_.Add(t.cDataFile);
   for (size_t n = 0; n < tables_.size(); ++n) {
-    Load load = LoadTask(tables_[n], s_);
+    Load load = LoadTask(tables_[n], s_, walk_);
     if (load == Load::kEndScan) return false;
     if (load == Load::kSkipTask) Skip(n);
   }
@@ -206,7 +208,7 @@ void Scan::Reconcile() {
   options.acceptDamaged = s_.acceptDamaged;
   options.archive = s_.archive;
   options.hideCrc = s_.noSize;
-  options.walk = s_.Walk();
+  options.walk = walk_;
   options.timeWindow = s_.timeWindow;
   std::vector<Reconciler> reconcilers;
   reconcilers.reserve(tables_.size());

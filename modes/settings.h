@@ -40,8 +40,9 @@ struct RunSettings {
   unsigned jobs = kFitReaders;     // --jobs: files read at once
   bool quiet = false;              // --quiet: no progress or status line
   ReportWriter* report = nullptr;  // text or JSON Lines
+  WalkRoots* roots = nullptr;      // the run's own start paths, below which no link is followed
 
   /// What every walk and checksum pass of the run is handed.
-  WalkRules Walk() const { return WalkRules{&exclude, oneFileSystem, jobs, quiet}; }
+  WalkRules Walk() const { return WalkRules{&exclude, oneFileSystem, jobs, quiet, roots}; }
   Progress Shown() const { return Progress(quiet); }
 };

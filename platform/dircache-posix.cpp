@@ -23,9 +23,10 @@ namespace {
 
 constexpr long kLifetimeNs = 100 * 1000 * 1000;
 
-// The start paths of the run's walks, without a trailing separator ("/" stays "/").
+// The WalkRoots that exist, the last made last, and how many start paths they hold.
 std::mutex rootsMutex;
-std::vector<std::string> roots;
+std::vector<const std::vector<std::string>*> liveRoots;
+std::vector<WalkRoots*> liveSets;
 std::atomic<unsigned> rootCount{0};
 
 // Cleared the first time the kernel does not know openat2 (or one of its flags).
@@ -71,8 +72,9 @@ std::string RootOf(const char* path, size_t len) {
   if (rootCount.load(std::memory_order_acquire) == 0) return std::string();
   std::lock_guard<std::mutex> lock(rootsMutex);
   const std::string* best = nullptr;
-  for (const std::string& r : roots)
-    if (Below(r, path, len) && (!best || r.size() > best->size())) best = &r;
+  for (const std::vector<std::string>* set : liveRoots)
+    for (const std::string& r : *set)
+      if (Below(r, path, len) && (!best || r.size() > best->size())) best = &r;
   return best ? *best : std::string();
 }
 
@@ -159,19 +161,42 @@ int OpenDir(const char* path, size_t len, int flags, const struct timespec& now)
 
 }  // namespace
 
-void TrustWalkRoot(const char* path) {
-  // Every listing names its start path: the last one is known without the lock.
-  thread_local std::string last;
-  if (last == path) return;
-  last = path;
+WalkRoots::WalkRoots() {
+  std::lock_guard<std::mutex> lock(rootsMutex);
+  liveRoots.push_back(&roots_);
+  liveSets.push_back(this);
+}
+
+WalkRoots::~WalkRoots() {
+  {
+    std::lock_guard<std::mutex> lock(rootsMutex);
+    liveRoots.erase(std::find(liveRoots.begin(), liveRoots.end(), &roots_));
+    liveSets.erase(std::find(liveSets.begin(), liveSets.end(), this));
+    rootCount.fetch_sub(static_cast<unsigned>(roots_.size()), std::memory_order_release);
+  }
+  // A directory cached under these roots was reached by their rules, not by the next run's.
+  ForgetCachedParentDir();
+}
+
+void WalkRoots::Trust(const char* path) {
+  std::lock_guard<std::mutex> lock(rootsMutex);
+  // Every listing names its start path: the last one is known at once.
+  if (last_ == path) return;
+  last_ = path;
   std::string root(path);
   while (root.size() > 1 && root.back() == '/') root.pop_back();
-  if (root.empty()) return;
-  std::lock_guard<std::mutex> lock(rootsMutex);
-  for (const std::string& r : roots)
-    if (r == root) return;
-  roots.push_back(root);
-  rootCount.store(static_cast<unsigned>(roots.size()), std::memory_order_release);
+  if (root.empty() || std::find(roots_.begin(), roots_.end(), root) != roots_.end()) return;
+  roots_.push_back(root);
+  rootCount.fetch_add(1, std::memory_order_release);
+}
+
+void TrustWalkRoot(const char* path) {
+  WalkRoots* last = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(rootsMutex);
+    if (!liveSets.empty()) last = liveSets.back();
+  }
+  if (last != nullptr) last->Trust(path);
 }
 
 int CachedParentDir(const char* path, const char** name) {

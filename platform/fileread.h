@@ -4,14 +4,34 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
-/// Marks the start path of a walk: the path itself is taken as the user gave it, but nothing
-/// below it is reached through a link. On POSIX every directory below it is opened relative to
-/// its parent's descriptor (O_NOFOLLOW | O_DIRECTORY) and every file beneath its directory's
-/// descriptor without following links, so that a tree swapped under a running walk never leads
-/// it outside the tree. Paths below no start path are taken as given.
+/// The start paths of one run's walks: each path itself is taken as the user gave it, but
+/// nothing below it is reached through a link. On POSIX every directory below one is opened
+/// relative to its parent's descriptor (O_NOFOLLOW | O_DIRECTORY) and every file beneath its
+/// directory's descriptor without following links, so that a tree swapped under a running walk
+/// never leads it outside the tree. Paths below no start path are taken as given.
+/// The lookups by path heed the start paths of the WalkRoots that exist; a run makes its own,
+/// and what it trusted ends with it, so that the next run in the process trusts only its own.
+class WalkRoots {
+ public:
+  WalkRoots();
+  ~WalkRoots();
+  WalkRoots(const WalkRoots&) = delete;
+  WalkRoots& operator=(const WalkRoots&) = delete;
+
+  /// Marks path as the start path of a walk.
+  void Trust(const char* path);
+
+ private:
+  std::vector<std::string> roots_;  // without a trailing separator ("/" stays "/")
+  std::string last_;                // the path last trusted, as given
+};
+
+/// Trusts path in the WalkRoots made last that still exists (none: nothing is trusted).
 void TrustWalkRoot(const char* path);
 
 /// The one open of every reader of walked files (checksums, first bytes, confirmations): for

@@ -6,7 +6,9 @@
 #include <cstring>
 #include <string>
 
+#include "core/leftout.h"
 #include "core/table.h"
+#include "tests/support/scratch.h"
 
 namespace {
 
@@ -44,6 +46,29 @@ TEST(EntryPlace, ALostNameTakesItsAliasOrIsSkippedWithAWarning) {
         err);
   } else {
     EXPECT_EQ("", err);
+  }
+}
+
+// A run leaves out its own data files only: another run's rules, or none, walk them.
+TEST(EntryPlace, LeavesOutTheDataFilesOfItsOwnRunOnly) {
+  ScratchDir dir;
+  dir.File("own.crc", "x");
+  dir.File("other.crc", "y");
+  Table t;
+  snprintf(t.cStartPath, MAX_PATH, "%s", dir.Path().c_str());
+  LeftOut first, second;
+  first.Add(dir.Path("own.crc").c_str());
+  second.Add(dir.Path("other.crc").c_str());
+  const struct {
+    const LeftOut* leftOut;
+    bool own, other;  // walked
+  } cases[] = {{&first, false, true}, {&second, true, false}, {nullptr, true, true}};
+  for (const auto& c : cases) {
+    EntryPlace place(t, 0, t.cStartPath, c.leftOut);
+    char path[2 * MAX_PATH];
+    WIN32_FIND_DATAA own = Found("own.crc", ""), other = Found("other.crc", "");
+    EXPECT_EQ(c.own, place.Accept(&own, path));
+    EXPECT_EQ(c.other, place.Accept(&other, path));
   }
 }
 

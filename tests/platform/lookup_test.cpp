@@ -102,6 +102,28 @@ TEST(Lookups, AFolderReplacedSinceItsParentsListingIsRefusedWithItsReason) {
   }
 }
 
+// The start paths a run trusts end with it: the next run takes a path below them as given.
+TEST(Lookups, AStartPathIsTrustedOnlyWhileItsRunLasts) {
+  if (kIsWin32) GTEST_SKIP() << "the Win32 build keeps paths";
+  ScratchDir dir;
+  dir.Dir("real");
+  dir.File("real" + std::string(1, kPathSep) + "f", "x");
+  fs::create_directory_symlink(dir.Path("real"), dir.Path("link"));
+  const std::string f = dir.Path("link") + kPathSep + "f";
+  auto opens = [&] {
+    int fd = OpenWalkedFile(f.c_str());
+    if (fd >= 0) _close(fd);
+    return fd >= 0;
+  };
+  {
+    WalkRoots run;
+    run.Trust(dir.Path().c_str());
+    EXPECT_FALSE(opens()) << "a link below a start path is not followed";
+  }
+  WalkRoots next;
+  EXPECT_TRUE(opens()) << "the start path of the run before is not this run's";
+}
+
 TEST(Lookups, AccessAfterCloseAsksAgain) {
   ScratchDir dir;
   dir.File("f", "x");
