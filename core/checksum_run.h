@@ -13,7 +13,7 @@
 #include "core/progress.h"
 #include "core/table.h"
 
-class ChecksumRun : public CrcSink {
+class ChecksumRun final : public CrcSink {
  public:
   // stored: the table comes from a data file, so each file's size and kind are looked up
   // again; otherwise the size the walk saw is read. quiet: no progress or summary line.

@@ -91,7 +91,7 @@ using KeptSink = std::function<void(uint32_t record, const char* reason)>;
 
 class StoredTree;
 
-class Reconciler : public CrcSink, private DirVisitor {
+class Reconciler final : public CrcSink, private DirVisitor {
  public:
   Reconciler(Table& table, const CheckOptions& options);
 
