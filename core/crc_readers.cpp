@@ -24,10 +24,14 @@ constexpr uint64_t kWakeBatch = 16;
 
 // Files that a full queue (or the end) waits for at once: the queuing thread sleeps and is woken
 // once for these, not once for each file.
-constexpr uint64_t kDeliverBatch = 64;
+constexpr uint64_t kDeliverBatch = 256;
 
 // Looks for work, giving way in between, before a reader sleeps.
 constexpr unsigned kSpinsBeforeSleep = 64;
+
+// Files a reader takes at once, at most: files queued one after another mostly share a
+// directory, which a reader then looks up once for all of them.
+constexpr uint64_t kMostTaken = 64;
 
 }  // namespace
 
@@ -184,14 +188,19 @@ void CrcReaders::Read() {
       if (stop_.load() && taken_.load() == submitted_.load()) return;
       continue;
     }
-    if (!taken_.compare_exchange_weak(t, t + 1)) continue;
-    if (fit_) {
-      ReadCached(t, buffer);
-      continue;
+    // A fair share of what waits, so that no reader stays idle while another holds a run.
+    uint64_t share = (submitted_.load() - t) / threads_.size();
+    uint64_t run = std::max<uint64_t>(1, std::min(share, kMostTaken));
+    if (!taken_.compare_exchange_weak(t, t + run)) continue;
+    for (uint64_t first = t, last = t + run - 1; t <= last; ++t) {
+      if (fit_) {
+        ReadCached(t, first, last, buffer);
+        continue;
+      }
+      Job& job = ring_[t % ringSize_];
+      job.error = Work(job, buffer, false);
+      Finished(t, first, last);
     }
-    Job& job = ring_[t % ringSize_];
-    job.error = Work(job, buffer, false);
-    Finished(t);
   }
 }
 
@@ -225,22 +234,34 @@ int CrcReaders::StartJob(Job& job, bool cachedOnly) {
   return kCrcOpened;
 }
 
-void CrcReaders::Finished(uint64_t t) {
+void CrcReaders::Finished(uint64_t t, uint64_t first, uint64_t last) {
   ring_[t % ringSize_].done.store(true);
-  if (awaited_.load() == t) {
+  if (t == last) EndRun(first, last);
+}
+
+void CrcReaders::EndRun(uint64_t first, uint64_t last) {
+  // The queuing thread, asleep for a job of this run, is woken once the run is done: it then
+  // delivers the whole run, not one file per wake.
+  uint64_t awaited = awaited_.load();
+  if (awaited >= first && awaited <= last) {
     std::lock_guard<std::mutex> lock(mutex_);
     done_.notify_one();
   }
 }
 
-void CrcReaders::ReadCached(uint64_t t, std::vector<unsigned char>& buffer) {
+void CrcReaders::ReadCached(uint64_t t, uint64_t first, uint64_t last,
+                            std::vector<unsigned char>& buffer) {
   Job& job = ring_[t % ringSize_];
   int result = Work(job, buffer, true);
-  if (result == kCrcWouldWait && HandToWaiting(t)) return;
+  if (result == kCrcWouldWait && HandToWaiting(t)) {
+    // Its run's end still wakes the queuing thread, which then waits for this job alone.
+    if (t == last) EndRun(first, last);
+    return;
+  }
   // No reader that waits could be had: this one waits instead.
   if (result == kCrcWouldWait) result = Work(job, buffer, false);
   job.error = result;
-  Finished(t);
+  Finished(t, first, last);
 }
 
 bool CrcReaders::HandToWaiting(uint64_t t) {
@@ -275,7 +296,7 @@ void CrcReaders::ReadWaiting() {
     lock.unlock();
     Job& job = ring_[t % ringSize_];
     job.error = Work(job, buffer, false);  // opened here when even its name had to wait
-    Finished(t);
+    Finished(t, t, t);
     lock.lock();
   }
 }

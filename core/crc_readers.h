@@ -95,12 +95,16 @@ class CrcReaders {
   static int StartJob(Job& job, bool cachedOnly);
   // Opens job's file unless it is open and reads on (cachedOnly: while memory holds it).
   static int Work(Job& job, std::vector<unsigned char>& buffer, bool cachedOnly);
-  // Checksums job t from what memory holds, or hands it to the waiting readers.
-  void ReadCached(uint64_t t, std::vector<unsigned char>& buffer);
+  // Checksums job t of the run first..last from what memory holds, or hands it to the waiting
+  // readers.
+  void ReadCached(uint64_t t, uint64_t first, uint64_t last, std::vector<unsigned char>& buffer);
   // False when no reader that waits can be had.
   bool HandToWaiting(uint64_t t);
   void ReadWaiting();
-  void Finished(uint64_t t);
+  // Job t of the run first..last (a reader's, or t alone) is done.
+  void Finished(uint64_t t, uint64_t first, uint64_t last);
+  // The run first..last has been gone through: wakes the queuing thread waiting for one of it.
+  void EndRun(uint64_t first, uint64_t last);
   // Delivers the oldest job; false (nothing done) when it is not finished and wait is false.
   bool DeliverOldest(bool wait);
   // Delivers the next few jobs, asleep until the last of them is done.
