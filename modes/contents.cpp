@@ -15,7 +15,8 @@
 
 namespace {
 
-// Files read side by side: far below any descriptor limit, and each needs a buffer.
+// Files read side by side at most: each needs a buffer. Fewer when the system gives fewer
+// descriptors: a splitter never waits for one while it holds others.
 constexpr size_t kMaxOpen = 64;
 // Buffers of one step together; a block is this divided among the files, within the bounds.
 constexpr size_t kReadBudget = size_t{8} << 20;
@@ -24,6 +25,9 @@ constexpr size_t kMaxBlock = size_t{1} << 20;
 
 constexpr int kFailed = -1;  // Lockstep: reading this file failed
 constexpr int kOther = -2;   // Lockstep, anchored: not the bytes of the first file
+
+// Open, without waiting: no descriptor to be had now; the name is left as it was.
+constexpr int kShort = -2;
 
 // 0, or why the bytes could not all be read: an error, or the file has shrunk since it was opened.
 int ReadFull(int fd, unsigned char* buf, size_t len) {
@@ -77,10 +81,6 @@ void CloseAll(const std::vector<int>& fds) {
 
 }  // namespace
 
-void ContentSplitter::LimitOpenFiles(size_t most) {
-  maxOpen_ = std::max<size_t>(2, std::min(most, kMaxOpen));
-}
-
 void Candidate::Fail(State s, int error) {
   state = s;
   why = error == kReasonShrank ? kWhyShrank : static_cast<uint16_t>(error);
@@ -90,14 +90,16 @@ int Candidate::Why() const {
   return why == kWhyShrank ? kReasonShrank : why;
 }
 
-// Opens a name for reading; -1 with the state set when it cannot be read as recorded.
-int ContentSplitter::Open(std::vector<Candidate>& files, size_t i, uint64_t size) {
+// Opens a name for reading; -1 with the state set when it cannot be read as recorded. wait:
+// short of descriptors, for another to be closed (the caller holds none); else kShort.
+int ContentSplitter::Open(std::vector<Candidate>& files, size_t i, uint64_t size, bool wait) {
   Candidate& c = files[i];
   std::string path = (*pathOf_)(i);
   FileId id;
   uint64_t now = 0;
   errno = 0;
-  int fd = path.empty() ? -1 : OpenFileId(path.c_str(), &id, &now);
+  int fd = path.empty() ? -1 : OpenFileId(path.c_str(), &id, &now, wait);
+  if (fd == -1 && !wait && (errno == EMFILE || errno == ENFILE)) return kShort;
   if (fd == -1) {
     c.Fail(Candidate::kMissing, path.empty() ? ENAMETOOLONG : errno != 0 ? errno : EIO);
     return -1;
@@ -118,11 +120,11 @@ int ContentSplitter::Open(std::vector<Candidate>& files, size_t i, uint64_t size
 }
 
 // Opens a name again: it must still be the file that was read before, at the same size.
-int ContentSplitter::Reopen(std::vector<Candidate>& files, size_t i, uint64_t size) {
+int ContentSplitter::Reopen(std::vector<Candidate>& files, size_t i, uint64_t size, bool wait) {
   Candidate before = files[i];
-  int fd = Open(files, i, size);
-  if (fd != -1 && files[i].SameFile(before)) return fd;
-  if (fd != -1) {
+  int fd = Open(files, i, size, wait);
+  if (fd == kShort || (fd >= 0 && files[i].SameFile(before))) return fd;
+  if (fd >= 0) {
     _close(fd);
     files[i].why = 0;
   }
@@ -230,6 +232,34 @@ std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t
   return label;
 }
 
+// Opens rep and the names of remaining from *at on beside it, as many as descriptors can be had
+// (up to kMaxOpen), and moves *at past them. False when rep cannot be read. With rep alone open
+// and names left, no other descriptor could be had: rep is closed and a descriptor waited for
+// with none held, so that splitters beside each other never wait on one another.
+bool ContentSplitter::OpenChunk(std::vector<Candidate>& files,
+                                const std::vector<uint32_t>& remaining, uint32_t rep, uint64_t size,
+                                size_t* at, std::vector<uint32_t>* chunk, std::vector<int>* fds) {
+  for (;;) {
+    int first = Reopen(files, rep, size, true);
+    if (first < 0) return false;
+    *chunk = {rep};
+    *fds = {first};
+    for (; *at < remaining.size() && fds->size() < kMaxOpen; ++*at) {
+      uint32_t m = remaining[*at];
+      if (files[m].state != Candidate::kRead) continue;  // failed while waiting below
+      int fd = Reopen(files, m, size, false);
+      if (fd == kShort) break;
+      if (fd < 0) continue;
+      chunk->push_back(m);
+      fds->push_back(fd);
+    }
+    if (fds->size() > 1 || *at >= remaining.size()) return true;
+    _close(first);
+    int next = Reopen(files, remaining[*at], size, true);
+    if (next >= 0) _close(next);
+  }
+}
+
 // Classes of a group too large to read side by side: each pass reads the first remaining file
 // with the others, a chunk at a time, and takes out those that hold its bytes. A group whose
 // checksums are equal holds one class as a rule, so this reads each file about once. With
@@ -244,18 +274,12 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
     std::vector<uint32_t> matched{rep};
     std::vector<uint32_t> unmatched;
     int repFailed = -1;  // why the first file could not be read, once it could not
-    for (size_t at = 1; at < remaining.size() && repFailed < 0; at += maxOpen_ - 1) {
-      std::vector<uint32_t> chunk{rep};
-      std::vector<int> fds{Reopen(files, rep, size)};
-      if (fds[0] == -1) {
+    for (size_t at = 1; at < remaining.size() && repFailed < 0;) {
+      std::vector<uint32_t> chunk;
+      std::vector<int> fds;
+      if (!OpenChunk(files, remaining, rep, size, &at, &chunk, &fds)) {
         repFailed = files[rep].why;
         break;
-      }
-      for (size_t k = at; k < remaining.size() && k < at + maxOpen_ - 1; ++k) {
-        int fd = Reopen(files, remaining[k], size);
-        if (fd == -1) continue;
-        chunk.push_back(remaining[k]);
-        fds.push_back(fd);
       }
       std::vector<int> label = Lockstep(fds, size, true, nullptr);
       CloseAll(fds);
@@ -272,7 +296,7 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
           unmatched.push_back(chunk[k]);
         }
       }
-      if (digest && !unmatched.empty() && at + maxOpen_ - 1 < remaining.size()) {
+      if (digest && !unmatched.empty() && at < remaining.size()) {
         // Other bytes under one checksum, more files to come: as a rule a checksum made equal
         // on purpose. All are split by their digests at once instead of pass after pass.
         std::vector<uint32_t> all;
@@ -310,7 +334,7 @@ void ContentSplitter::SplitByDigest(std::vector<Candidate>& files,
   std::vector<std::pair<KeyedDigest::Value, uint32_t>> digests;
   digests.reserve(group.size());
   for (uint32_t m : group) {
-    int fd = Reopen(files, m, size);
+    int fd = Reopen(files, m, size, true);
     if (fd == -1) continue;
     KeyedDigest digest;
     int error = 0;
@@ -364,6 +388,15 @@ void ContentSplitter::SplitHashed(std::vector<Candidate>& files, const std::vect
   }
 }
 
+// The leaders held open to be read side by side, each read whole for its checksum instead.
+void ContentSplitter::HashHeld(std::vector<Candidate>& files, std::vector<Leader>& leaders,
+                               std::vector<int>& fds, uint64_t size) {
+  for (size_t p = 0; p < fds.size(); ++p)
+    if (int error = ReadWhole(fds[p], size, &leaders[p].crc))
+      files[leaders[p].name].Fail(Candidate::kChanged, error);
+  fds.clear();
+}
+
 int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
                            const CandidatePath& pathOf, std::vector<uint32_t>* crcs) {
   pathOf_ = &pathOf;
@@ -371,7 +404,7 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
   // of each class so far; a few large ones stay open to be read side by side; many large ones
   // (or small ones of too many classes) are checksummed whole as they are opened.
   bool small = size <= kMaxBlock;
-  bool sideBySide = !small && files.size() <= maxOpen_;
+  bool sideBySide = !small && files.size() <= kMaxOpen;
   bool matching = small;
   kept_.clear();
   held_.clear();
@@ -384,8 +417,14 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
   std::vector<int> classOf(files.size(), -1);
   FirstNames firstNames(files.size());
   for (uint32_t i = 0; i < files.size(); ++i) {
-    int fd = Open(files, i, size);
-    if (fd == -1) continue;
+    int fd = Open(files, i, size, fds.empty());
+    if (fd == kShort) {
+      // Too few descriptors to hold them all: each is checksummed whole instead.
+      HashHeld(files, leaders, fds, size);
+      sideBySide = false;
+      fd = Open(files, i, size, true);
+    }
+    if (fd < 0) continue;
     uint32_t first = firstNames.Leader(files, i);
     files[i].cls = static_cast<int32_t>(first);
     if (first != i) {

@@ -48,14 +48,14 @@ using CandidatePath = std::function<std::string(size_t)>;
 /// classes) are checksummed once and those with equal checksums compared: with the first of
 /// them, and when that leaves others, by a digest of each, so that files made to share a
 /// checksum cost a read or two each, never one per pair. Names of one file are read once in all.
-/// Memory stays bounded however many files there are.
+/// Memory stays bounded however many files there are. It holds as many files open at once as
+/// the system gives it descriptors for, and waits for one only while it holds none, so that
+/// splitters beside each other never wait on one another and no file fails for the limit.
 class ContentSplitter {
  public:
   /// crcs, when given, receives the CRC-32 of each class that holds two files or more.
   int Split(std::vector<Candidate>& files, uint64_t size, const CandidatePath& pathOf,
             std::vector<uint32_t>* crcs = nullptr);
-  /// The most files it holds open at once (at least 2): its share of the descriptors.
-  void LimitOpenFiles(size_t most);
 
  private:
   struct Leader {
@@ -63,8 +63,13 @@ class ContentSplitter {
     uint32_t crc;   // of the whole file, where it was read whole at its opening
   };
 
-  int Open(std::vector<Candidate>& files, size_t i, uint64_t size);
-  int Reopen(std::vector<Candidate>& files, size_t i, uint64_t size);
+  int Open(std::vector<Candidate>& files, size_t i, uint64_t size, bool wait);
+  int Reopen(std::vector<Candidate>& files, size_t i, uint64_t size, bool wait);
+  bool OpenChunk(std::vector<Candidate>& files, const std::vector<uint32_t>& remaining,
+                 uint32_t rep, uint64_t size, size_t* at, std::vector<uint32_t>* chunk,
+                 std::vector<int>* fds);
+  void HashHeld(std::vector<Candidate>& files, std::vector<Leader>& leaders, std::vector<int>& fds,
+                uint64_t size);
   int ReadWhole(int fd, uint64_t size, uint32_t* crc);
   void SplitByDigest(std::vector<Candidate>& files, const std::vector<uint32_t>& group,
                      uint64_t size, std::vector<int>* classOf, int* classes);
@@ -82,5 +87,4 @@ class ContentSplitter {
   std::vector<uint64_t> volumes_;    // the volumes met, numbered by their position
   std::vector<int> why_;             // Lockstep: why each file that failed could not be read
   const CandidatePath* pathOf_ = nullptr;
-  size_t maxOpen_ = 64;
 };

@@ -336,10 +336,8 @@ using Unread = std::pair<uint32_t, int>;
 // Splits a proposed group by the bytes of its members and keeps the parts that are copies.
 class Confirmer {
  public:
-  Confirmer(std::vector<Table>& tables, const std::vector<Entry>& files, size_t maxOpen)
-      : tables_(tables), files_(files) {
-    splitter_.LimitOpenFiles(maxOpen);
-  }
+  Confirmer(std::vector<Table>& tables, const std::vector<Entry>& files)
+      : tables_(tables), files_(files) {}
 
   // The proposed group files_[first, last): its groups go to out, each with the checksum of the
   // bytes that confirmed it, and the members that could not be read to unread.
@@ -420,17 +418,11 @@ std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entr
   // One per processor: the first look has asked the device for the files' first pages, and each
   // reader keeps buffers of up to 16 MiB.
   unsigned readers = Readers(runs.size(), std::thread::hardware_concurrency());
-  // Each holds the files it reads side by side: the descriptors are shared out, so that no
-  // reader waits for one that only another waiting reader could give back (two at least each,
-  // and two for a thread's cached folders).
-  unsigned spare = DescriptorsToSpare();
-  readers = std::max(1u, std::min(readers, spare / 4));
-  size_t share = spare / readers > 2 ? spare / readers - 2 : 2;
   std::vector<std::vector<Group>> found(readers);
   std::vector<std::vector<Unread>> unread(readers);
   std::atomic<size_t> next{0};
   RunReaders(readers, [&](unsigned n) {
-    Confirmer confirmer(tables, files, share);
+    Confirmer confirmer(tables, files);
     for (size_t r; (r = next++) < runs.size();)
       confirmer.Confirm(static_cast<uint32_t>(runs[r].first), static_cast<uint32_t>(runs[r].second),
                         &found[n], &unread[n]);

@@ -1,14 +1,11 @@
 // The C-runtime file functions, path helpers and CharToOemA on top of POSIX calls.
-#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -83,23 +80,6 @@ int OpenWalked(const char* path, bool cachedOnly, bool wait) {
 }
 
 }  // namespace
-
-unsigned DescriptorsToSpare() {
-  // Kept for the walk's directories, the data file, the report and a thread's cached folders.
-  constexpr long kKept = 6;
-  struct rlimit limit;
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1024;
-  long open = 0;
-  if (DIR* fds = opendir("/proc/self/fd")) {
-    while (readdir(fds) != nullptr) ++open;
-    closedir(fds);
-    open -= 3;  // ".", ".." and the listing's own
-  } else {
-    open = 3;
-  }
-  long spare = static_cast<long>(std::min<rlim_t>(limit.rlim_cur, 1 << 20)) - open - kKept;
-  return spare < 1 ? 1u : static_cast<unsigned>(spare);
-}
 
 int OpenWalkedFile(const char* path, bool wait) {
   return OpenWalked(path, false, wait);

@@ -21,11 +21,6 @@ WalkRoots::~WalkRoots() = default;
 void WalkRoots::Trust(const char*) {}
 void TrustWalkRoot(const char*) {}
 
-// The C runtime's table of descriptors, less those the walk and the output take.
-unsigned DescriptorsToSpare() {
-  return 500;
-}
-
 // The system lists everything with the name, so nothing is left for the reader to learn.
 HANDLE FindFirstFileDeferringA(const char* pattern, WIN32_FIND_DATAA* data, bool* deferred) {
   *deferred = false;

@@ -43,11 +43,6 @@ void TrustWalkRoot(const char* path);
 /// when no open of the process has succeeded for seconds. -1 with errno set.
 int OpenWalkedFile(const char* path, bool wait = true);
 
-/// How many more descriptors the process may open now (its limit less those open and a few for
-/// the walk and the output): readers that hold several files at once share these, so that none
-/// of them waits for a descriptor that only it could give back.
-unsigned DescriptorsToSpare();
-
 /// OpenWalkedFile, but -1 with errno EAGAIN when the file's name (and so its inode) would have
 /// to be read from the device first. Where the system cannot tell, it opens as OpenWalkedFile.
 int OpenWalkedFileCached(const char* path, bool wait = true);
