@@ -79,6 +79,32 @@ void CloseAll(const std::vector<int>& fds) {
     if (fd != -1) _close(fd);
 }
 
+// Names follow their file (classOf: of each leader); classes are numbered in the order of their
+// first names, crcs given the checksum of each (crcOf: by the old numbers). The number of classes.
+int NumberClasses(std::vector<Candidate>& files, const std::vector<int>& classOf,
+                  const std::vector<uint32_t>& crcOf, std::vector<uint32_t>* crcs) {
+  std::vector<int> renumber(crcOf.size(), -1);
+  if (crcs != nullptr) crcs->clear();
+  int used = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    Candidate& c = files[i];
+    if (c.state != Candidate::kRead) continue;
+    auto first = static_cast<uint32_t>(c.cls);
+    int cls = classOf[first];
+    if (files[first].state != Candidate::kRead || cls < 0) {
+      c.Fail(Candidate::kChanged, files[first].Why());
+      continue;
+    }
+    if (renumber[cls] < 0) {
+      renumber[cls] = used++;
+      if (crcs != nullptr) crcs->push_back(crcOf[cls]);
+    }
+    c.cls = renumber[cls];
+    c.firstName = first == i;
+  }
+  return used;
+}
+
 }  // namespace
 
 void Candidate::Fail(State s, int error) {
@@ -397,31 +423,25 @@ void ContentSplitter::HashHeld(std::vector<Candidate>& files, std::vector<Leader
   fds.clear();
 }
 
-int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
-                           const CandidatePath& pathOf, std::vector<uint32_t>* crcs) {
-  pathOf_ = &pathOf;
-  // Small files are read whole as they are opened and compared in memory with the first file
-  // of each class so far; a few large ones stay open to be read side by side; many large ones
-  // (or small ones of too many classes) are checksummed whole as they are opened.
+// Opens every name; a name of a file already open follows that file's first name, whose
+// position it holds in cls until the classes are known. Small files are read whole as they are
+// opened and compared in memory with the first file of each class so far; a few large ones stay
+// open to be read side by side; many large ones (or small ones of too many classes) are
+// checksummed whole as they are opened.
+ContentSplitter::Opened ContentSplitter::OpenNames(std::vector<Candidate>& files, uint64_t size) {
+  Opened o;
   bool small = size <= kMaxBlock;
-  bool sideBySide = !small && files.size() <= kMaxOpen;
-  bool matching = small;
-  kept_.clear();
-  held_.clear();
-
-  // Open every name; a name of a file already open follows that file's first name, whose
-  // position it holds in cls until the classes are known.
-  std::vector<Leader> leaders;
-  leaders.reserve(files.size());
-  std::vector<int> fds;  // of the leaders, when read side by side
-  std::vector<int> classOf(files.size(), -1);
+  o.sideBySide = !small && files.size() <= kMaxOpen;
+  o.matching = small;
+  o.leaders.reserve(files.size());
+  o.classOf.assign(files.size(), -1);
   FirstNames firstNames(files.size());
   for (uint32_t i = 0; i < files.size(); ++i) {
-    int fd = Open(files, i, size, fds.empty());
+    int fd = Open(files, i, size, o.fds.empty());
     if (fd == kShort) {
       // Too few descriptors to hold them all: each is checksummed whole instead.
-      HashHeld(files, leaders, fds, size);
-      sideBySide = false;
+      HashHeld(files, o.leaders, o.fds, size);
+      o.sideBySide = false;
       fd = Open(files, i, size, true);
     }
     if (fd < 0) continue;
@@ -432,62 +452,56 @@ int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
       continue;
     }
     Leader l{i, 0};
-    if (sideBySide) {
-      fds.push_back(fd);
+    if (o.sideBySide) {
+      o.fds.push_back(fd);
     } else if (int error = ReadWhole(fd, size, &l.crc)) {
       files[i].Fail(Candidate::kChanged, error);
-    } else if (matching) {
-      matching = Match(l.crc, static_cast<size_t>(size), &classOf[i]);
+    } else if (o.matching) {
+      o.matching = Match(l.crc, static_cast<size_t>(size), &o.classOf[i]);
     }
-    leaders.push_back(l);
+    o.leaders.push_back(l);
   }
+  return o;
+}
 
-  std::vector<uint32_t> crcOf;  // of each class
-  if (sideBySide) {
-    std::vector<uint32_t> crcAt;
-    // Nothing to compare: one file, or none to read (its class's checksum is then not needed).
-    bool alone = fds.size() <= 1;
-    std::vector<int> label =
-        alone ? std::vector<int>(fds.size(), 0) : Lockstep(fds, size, false, &crcAt);
-    CloseAll(fds);
-    for (size_t p = 0; p < leaders.size(); ++p) {
-      uint32_t name = leaders[p].name;
-      if (label[p] == kFailed) {
-        files[name].Fail(Candidate::kChanged, why_[p]);
-      } else if (label[p] == static_cast<int>(p)) {
-        classOf[name] = static_cast<int>(crcOf.size());
-        crcOf.push_back(alone ? 0 : crcAt[p]);
-      } else {
-        classOf[name] = classOf[leaders[label[p]].name];
-      }
+// The leaders held open, read side by side and closed: the class of each and the checksum of
+// each class in crcOf.
+void ContentSplitter::SplitSideBySide(std::vector<Candidate>& files, Opened& o, uint64_t size,
+                                      std::vector<uint32_t>* crcOf) {
+  std::vector<uint32_t> crcAt;
+  // Nothing to compare: one file, or none to read (its class's checksum is then not needed).
+  bool alone = o.fds.size() <= 1;
+  std::vector<int> label =
+      alone ? std::vector<int>(o.fds.size(), 0) : Lockstep(o.fds, size, false, &crcAt);
+  CloseAll(o.fds);
+  for (size_t p = 0; p < o.leaders.size(); ++p) {
+    uint32_t name = o.leaders[p].name;
+    if (label[p] == kFailed) {
+      files[name].Fail(Candidate::kChanged, why_[p]);
+    } else if (label[p] == static_cast<int>(p)) {
+      o.classOf[name] = static_cast<int>(crcOf->size());
+      crcOf->push_back(alone ? 0 : crcAt[p]);
+    } else {
+      o.classOf[name] = o.classOf[o.leaders[label[p]].name];
     }
-  } else if (matching) {
+  }
+}
+
+int ContentSplitter::Split(std::vector<Candidate>& files, uint64_t size,
+                           const CandidatePath& pathOf, std::vector<uint32_t>* crcs) {
+  pathOf_ = &pathOf;
+  kept_.clear();
+  held_.clear();
+  Opened opened = OpenNames(files, size);
+  std::vector<uint32_t> crcOf;  // of each class
+  if (opened.sideBySide) {
+    SplitSideBySide(files, opened, size, &crcOf);
+  } else if (opened.matching) {
     crcOf = kept_;
   } else {
-    std::fill(classOf.begin(), classOf.end(), -1);
-    SplitHashed(files, leaders, size, &classOf, &crcOf);
-  }
-
-  // Names follow their file; classes are numbered in the order of their first names.
-  std::vector<int> renumber(crcOf.size(), -1);
-  if (crcs != nullptr) crcs->clear();
-  int used = 0;
-  for (size_t i = 0; i < files.size(); ++i) {
-    Candidate& c = files[i];
-    if (c.state != Candidate::kRead) continue;
-    auto first = static_cast<uint32_t>(c.cls);
-    int cls = classOf[first];
-    if (files[first].state != Candidate::kRead || cls < 0) {
-      c.Fail(Candidate::kChanged, files[first].Why());
-      continue;
-    }
-    if (renumber[cls] < 0) {
-      renumber[cls] = used++;
-      if (crcs != nullptr) crcs->push_back(crcOf[cls]);
-    }
-    c.cls = renumber[cls];
-    c.firstName = first == i;
+    std::fill(opened.classOf.begin(), opened.classOf.end(), -1);
+    SplitHashed(files, opened.leaders, size, &opened.classOf, &crcOf);
   }
   pathOf_ = nullptr;
-  return used;
+  return NumberClasses(files, opened.classOf, crcOf, crcs);
 }

@@ -62,6 +62,18 @@ class ContentSplitter {
     uint32_t name;  // position among the names
     uint32_t crc;   // of the whole file, where it was read whole at its opening
   };
+  // What opening every name found: the first name of each file, and how they are told apart.
+  struct Opened {
+    std::vector<Leader> leaders;
+    std::vector<int> fds;      // of the leaders, when read side by side
+    std::vector<int> classOf;  // of each leader, by its position among the names
+    bool sideBySide = false;
+    bool matching = false;  // small files, each matched in memory with the classes so far
+  };
+
+  Opened OpenNames(std::vector<Candidate>& files, uint64_t size);
+  void SplitSideBySide(std::vector<Candidate>& files, Opened& o, uint64_t size,
+                       std::vector<uint32_t>* crcOf);
 
   int Open(std::vector<Candidate>& files, size_t i, uint64_t size, bool wait);
   int Reopen(std::vector<Candidate>& files, size_t i, uint64_t size, bool wait);

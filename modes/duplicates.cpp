@@ -164,10 +164,10 @@ std::vector<Entry> IndexFiles(std::vector<Table>& tables) {
 // Files of one size are first told apart by the checksum of their first bytes (all of them
 // when small): a kibibyte tells most files of other contents apart, and little is copied.
 constexpr uint64_t kFirstBytes = 1024;
-// The readers for some shares of work, at most one each: as many as the command line says,
-// else `fit`.
-unsigned Readers(size_t shares, unsigned fit) {
-  unsigned readers = ReaderThreads();
+// The readers for some shares of work, at most one each: as many as the command line says
+// (jobs), else `fit`.
+unsigned Readers(unsigned jobs, size_t shares, unsigned fit) {
+  unsigned readers = jobs;
   if (readers == kFitReaders) readers = fit;
   return static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(readers, shares)));
 }
@@ -200,8 +200,14 @@ std::string EntryOpenPath(const Table& t, uint32_t idx) {
 // would say it, the files that could not be read and the summary line.
 class FirstBytesPass : public CrcSink {
  public:
-  FirstBytesPass(const std::vector<Table>& tables, std::vector<Entry>& files, bool quiet)
-      : tables_(tables), files_(files), read_(files.size()), shown_(quiet), progress_(quiet) {
+  FirstBytesPass(const std::vector<Table>& tables, std::vector<Entry>& files, unsigned jobs,
+                 bool quiet)
+      : tables_(tables),
+        files_(files),
+        read_(files.size()),
+        jobs_(jobs),
+        shown_(quiet),
+        progress_(quiet) {
     std::vector<uint64_t> shared = SharedSizes(tables);
     for (size_t i = 0; i < files_.size(); ++i) {
       read_[i] = std::binary_search(shared.begin(), shared.end(), files_[i].size());
@@ -212,7 +218,7 @@ class FirstBytesPass : public CrcSink {
   // The positions of the files that could not be read, ascending.
   std::vector<size_t> Run() {
     time_t start = time(nullptr);
-    CrcReaders readers(ReaderThreads());
+    CrcReaders readers(jobs_);
     char path[2 * MAX_PATH];
     const Table* task = nullptr;
     size_t base = 0;
@@ -289,6 +295,7 @@ class FirstBytesPass : public CrcSink {
   const std::vector<Table>& tables_;
   std::vector<Entry>& files_;
   std::vector<bool> read_;  // for each file: its size is shared, so it is read
+  unsigned jobs_;
   unsigned total_ = 0;
   unsigned done_ = 0;
   std::vector<std::pair<size_t, int>> failed_;  // in the order of the files
@@ -413,11 +420,12 @@ class Confirmer {
 // meets each group's first file. Members that could not be read are warned about, in task and
 // record order. Several readers confirm groups, so that a group read from the device does not
 // hold up the others, and the comparison of many groups takes each processor.
-std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entry>& files) {
+std::vector<Group> FindGroups(std::vector<Table>& tables, const std::vector<Entry>& files,
+                              unsigned jobs) {
   std::vector<std::pair<size_t, size_t>> runs = ProposedGroups(files);
   // One per processor: the first look has asked the device for the files' first pages, and each
   // reader keeps buffers of up to 16 MiB.
-  unsigned readers = Readers(runs.size(), std::thread::hardware_concurrency());
+  unsigned readers = Readers(jobs, runs.size(), std::thread::hardware_concurrency());
   std::vector<std::vector<Group>> found(readers);
   std::vector<std::vector<Unread>> unread(readers);
   std::atomic<size_t> next{0};
@@ -456,44 +464,34 @@ struct Totals {
 };
 
 // Every name is listed; the lost bytes count each file other than the first once.
-void ReportGroup(std::vector<Table>& tables, const std::vector<Entry>& files, const Group& group,
-                 Totals* totals) {
+void ReportGroup(ReportWriter& report, std::vector<Table>& tables, const std::vector<Entry>& files,
+                 const Group& group, Totals* totals) {
   const Entry& first = files[group.members[0]];
   Record& h = tables[first.task].records[first.idx];
   DuplicateGroup shown;
   shown.crc = group.crc;
   shown.size = h.qwSize;
   for (uint32_t m : group.members) shown.members.push_back({&tables[files[m].task], files[m].idx});
-  Report().Group(shown);
+  report.Group(shown);
   for (uint32_t m : group.members) tables[files[m].task].records[files[m].idx].wStatus |= stDONE;
   totals->files += static_cast<uint32_t>(group.members.size());
   totals->lost += static_cast<int64_t>(h.qwSize) * (group.files - 1);
 }
 
-void PrintGroups(std::vector<Table>& tables, const std::vector<Entry>& files,
-                 const std::vector<Group>& groups) {
+// The files grouped as their bytes confirm, handed to the report with the totals.
+void ReportGroups(std::vector<Table>& tables, const std::vector<Entry>& files,
+                  const RunSettings& s) {
+  std::vector<Group> groups = FindGroups(tables, files, s.jobs);
   Totals totals;
-  for (const Group& group : groups) ReportGroup(tables, files, group, &totals);
-  Report().DuplicateSummary(totals.files, totals.lost);
+  for (const Group& group : groups) ReportGroup(*s.report, tables, files, group, &totals);
+  s.report->DuplicateSummary(totals.files, totals.lost);
 }
 
-}  // namespace
-
-int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full,
-                   const WalkRules& rules) {
-  Progress shown(rules.quiet);
-  shown.Status(" \376 Duplicate File Finder ...\n");
-  int status = LoadTasks(tables, sub, rules);
-  bool stored = std::any_of(tables.begin(), tables.end(), FromDataFile);
-  if (full != 0 || stored) {
-    // Stored checksums are compared with those of the live files, so those are computed.
-    ChecksumTasks(tables, full != 0, rules);
-    return WorstStatus(status, ReportDuplicates(tables, shown));
-  }
-  // Only live trees: a file needs no checksum of its whole before its bytes are compared. The
-  // first bytes split most files of one size; the groups' checksums come with the comparison.
+// Only live trees: a file needs no checksum of its whole before its bytes are compared. The
+// first bytes split most files of one size; the groups' checksums come with the comparison.
+void SearchLiveTrees(std::vector<Table>& tables, const RunSettings& s) {
   std::vector<Entry> files = ListFiles(tables);
-  std::vector<size_t> unread = FirstBytesPass(tables, files, rules.quiet).Run();
+  std::vector<size_t> unread = FirstBytesPass(tables, files, s.jobs, s.quiet).Run();
   // Those have been warned about; their bytes are no evidence.
   std::vector<char> drop(files.size(), 0);
   for (size_t at : unread) drop[at] = 1;
@@ -502,20 +500,32 @@ int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full,
     if (!drop[i]) files[kept++] = files[i];
   files.erase(files.begin() + static_cast<long>(kept), files.end());
   std::sort(files.begin(), files.end());
+  Progress shown = s.Shown();
   shown.Line("   Indexing table ...\r");
   shown.Line("                     \n");
-  PrintGroups(tables, files, FindGroups(tables, files));
+  ReportGroups(tables, files, s);
+}
+
+}  // namespace
+
+int FindDuplicates(std::vector<Table>& tables, const RunSettings& s) {
+  s.Shown().Status(" \376 Duplicate File Finder ...\n");
+  int status = LoadTasks(tables, s.sub, s.Walk());
+  if (s.debug || std::any_of(tables.begin(), tables.end(), FromDataFile)) {
+    // Stored checksums are compared with those of the live files, so those are computed; the
+    // dump shows every file's.
+    ChecksumTasks(tables, s.debug, s.Walk());
+    return WorstStatus(status, ReportDuplicates(tables, s));
+  }
+  SearchLiveTrees(tables, s);
   return status;
 }
 
-int FindDuplicates(std::vector<Table>& tables, const RunSettings& s) {
-  return FindDuplicates(tables, s.sub, s.debug, s.Walk());
-}
-
-int ReportDuplicates(std::vector<Table>& tables, Progress shown) {
+int ReportDuplicates(std::vector<Table>& tables, const RunSettings& s) {
+  Progress shown = s.Shown();
   shown.Line("   Indexing table ...\r");
   std::vector<Entry> files = IndexFiles(tables);
   shown.Line("                     \n");
-  PrintGroups(tables, files, FindGroups(tables, files));
+  ReportGroups(tables, files, s);
   return kExitClean;
 }

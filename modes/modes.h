@@ -20,10 +20,8 @@ int TestMode(std::vector<Table>& tables, const RunSettings& s);
 int ScanMode(std::vector<Table>& tables, const RunSettings& s);
 /// Compare: the first task's tree (or catalogue) against the second's.
 int compare(std::vector<Table>& tables, const RunSettings& s);
-/// The duplicate finder on the run's tasks.
+/// The duplicate finder on the run's tasks: with debug, every file is checksummed (for the
+/// dump), not only those whose size another file shares.
 int FindDuplicates(std::vector<Table>& tables, const RunSettings& s);
-// full: checksum every file, not only those whose size another file shares (for the dump).
-int FindDuplicates(std::vector<Table>& tables, uint32_t sub, uint32_t full = 0,
-                   const WalkRules& rules = WalkRules());
-// The search and report of FindDuplicates on tables already loaded and checksummed.
-int ReportDuplicates(std::vector<Table>& tables, Progress shown = Progress());
+/// The search and report of FindDuplicates on tables already loaded and checksummed.
+int ReportDuplicates(std::vector<Table>& tables, const RunSettings& s);

@@ -19,6 +19,7 @@
 #include "core/table.h"
 #include "core/verdict.h"
 #include "modes/modes.h"
+#include "modes/report_writer.h"
 #include "platform/console.h"
 #include "tests/support/bytes.h"
 #include "tests/support/datafile_image.h"
@@ -173,8 +174,15 @@ class FindDuplicatesTest : public e2e::E2eTest {
     return t;
   }
 
+  static RunSettings Settings(uint32_t sub = 0x20) {
+    RunSettings s;
+    s.sub = sub != 0;
+    s.report = &Report();
+    return s;
+  }
+
   Captured Find(std::vector<Table> tasks, uint32_t sub = 0x20) {
-    return Capture([&] { return FindDuplicates(tasks, sub); });
+    return Capture([&] { return FindDuplicates(tasks, Settings(sub)); });
   }
 
   void WriteDataFile(const std::string& rel, const std::string& bytes) {
@@ -352,7 +360,7 @@ TEST_F(FindDuplicatesTest, DirectoriesAreMarkedDoneAndGroupedFilesToo) {
   MakeFile("d/b", "xy");
   MakeFile("d/c", "zz");
   std::vector<Table> tasks = {Task("")};
-  Capture([&] { return FindDuplicates(tasks, 0x20); });
+  Capture([&] { return FindDuplicates(tasks, Settings()); });
   ASSERT_EQ(tasks[0].records.size(), 4u);  // d, a, b, c
   EXPECT_EQ(tasks[0].records[0].wStatus, stDONE);
   EXPECT_EQ(tasks[0].records[1].wStatus, stDONE);
@@ -494,7 +502,7 @@ TEST_F(FindDuplicatesTest, FilesThatChangeAfterTheirChecksumLeaveTheGroup) {
   MakeFile("b", "twelve bytez");           // same size, other bytes
   MakeFile("c", "twelve");                 // shorter
   MakeFile("d", "twelve bytes and more");  // longer
-  Captured got = Capture([&] { return ReportDuplicates(tasks); });
+  Captured got = Capture([&] { return ReportDuplicates(tasks, Settings()); });
   EXPECT_EQ(got.out, Header("a", CrcOf("twelve bytes"), 12) + "\n      " + Path("a") + "\n      " +
                          Path("e") + "\n" + Totals(2, 12));
 }
