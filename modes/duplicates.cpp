@@ -351,63 +351,80 @@ class Confirmer {
   void Confirm(uint32_t first, uint32_t last, std::vector<Group>* out,
                std::vector<Unread>* unreadOut) {
     const Entry* begin = &files_[first];
-    size_t k = last - first;
-    std::vector<Candidate> names(k);
+    std::vector<Candidate> names(last - first);
     std::vector<uint32_t> crcs;
     int classes = splitter_.Split(
         names, begin->size(), [&](size_t i) { return OpenPath(begin[i]); }, &crcs);
+    std::vector<uint32_t> known;
+    std::vector<std::vector<uint32_t>> parts = Parts(names, classes, first, &known, unreadOut);
+    size_t joined = known.empty() ? parts.size() : Join(parts, std::move(known), begin);
+    for (size_t c = 0; c < parts.size(); ++c) {
+      // Bytes read now that have the stored checksum, or none at all: the stored one.
+      uint32_t crc = c < crcs.size() && c != joined ? crcs[c] : begin->crc;
+      Emit(names, std::move(parts[c]), crc, first, out);
+    }
+  }
 
+ private:
+  // The members of each class, by their position in the group; known receives those that keep
+  // the checksum rule (unread now, known from a data file), unreadOut those to warn about.
+  std::vector<std::vector<uint32_t>> Parts(const std::vector<Candidate>& names, int classes,
+                                           uint32_t first, std::vector<uint32_t>* known,
+                                           std::vector<Unread>* unreadOut) const {
     std::vector<uint32_t> sizes(static_cast<size_t>(classes), 0);
     for (const Candidate& c : names)
       if (c.state == Candidate::kRead) ++sizes[static_cast<size_t>(c.cls)];
     std::vector<std::vector<uint32_t>> parts(static_cast<size_t>(classes));
     for (size_t c = 0; c < parts.size(); ++c) parts[c].reserve(sizes[c]);
-    std::vector<uint32_t> unread;
-    for (uint32_t i = 0; i < k; ++i) {
+    for (uint32_t i = 0; i < names.size(); ++i) {
       const Candidate& n = names[i];
       if (n.state == Candidate::kRead) {
         parts[static_cast<size_t>(n.cls)].push_back(i);
         continue;
       }
+      const Entry& e = files_[first + i];
       if (n.why != 0) unreadOut->emplace_back(first + i, n.Why());
-      if (n.state == Candidate::kMissing && KeepsChecksumRule(tables_[begin[i].task], begin[i]))
-        unread.push_back(i);
+      if (n.state == Candidate::kMissing && KeepsChecksumRule(tables_[e.task], e))
+        known->push_back(i);
     }
-    // Members known only by their checksum join the bytes read now that have that checksum,
-    // when exactly one class has it; otherwise they are a group of their own.
-    size_t joined = parts.size();
-    if (!unread.empty()) {
-      int matching = 0;
-      for (size_t c = 0; c < parts.size(); ++c) {
-        const Entry& e = begin[parts[c][0]];
-        if (CrcNowIs(tables_[e.task], e, OpenPath(e), buffer_) && ++matching == 1) joined = c;
-      }
-      if (matching == 1) {
-        std::vector<uint32_t>& join = parts[joined];
-        join.insert(join.end(), unread.begin(), unread.end());
-        std::sort(join.begin(), join.end());
-      } else {
-        joined = parts.size();
-        parts.push_back(std::move(unread));
-      }
-    }
-
-    for (size_t c = 0; c < parts.size(); ++c) {
-      // Names of one file count once: each file has one first name among those read.
-      uint32_t files = 0;
-      for (uint32_t i : parts[c]) files += names[i].state != Candidate::kRead || names[i].firstName;
-      if (files < 2) continue;  // one file, or all names of one file
-      Group g;
-      g.members = std::move(parts[c]);
-      for (uint32_t& i : g.members) i += first;
-      g.files = files;
-      // Bytes read now that have the stored checksum, or none at all: the stored one.
-      g.crc = c < crcs.size() && c != joined ? crcs[c] : begin->crc;
-      out->push_back(std::move(g));
-    }
+    return parts;
   }
 
- private:
+  // Members known only by their checksum join the bytes read now that have that checksum, when
+  // exactly one class has it; otherwise they are a class of their own. The class they joined.
+  size_t Join(std::vector<std::vector<uint32_t>>& parts, std::vector<uint32_t> known,
+              const Entry* begin) {
+    size_t joined = parts.size();
+    int matching = 0;
+    for (size_t c = 0; c < parts.size(); ++c) {
+      const Entry& e = begin[parts[c][0]];
+      if (CrcNowIs(tables_[e.task], e, OpenPath(e), buffer_) && ++matching == 1) joined = c;
+    }
+    if (matching != 1) {
+      parts.push_back(std::move(known));
+      return parts.size() - 1;
+    }
+    std::vector<uint32_t>& join = parts[joined];
+    join.insert(join.end(), known.begin(), known.end());
+    std::sort(join.begin(), join.end());
+    return joined;
+  }
+
+  // A class that holds two files or more is a group (names of one file count once: each file
+  // has one first name among those read).
+  static void Emit(const std::vector<Candidate>& names, std::vector<uint32_t> members, uint32_t crc,
+                   uint32_t first, std::vector<Group>* out) {
+    uint32_t files = 0;
+    for (uint32_t i : members) files += names[i].state != Candidate::kRead || names[i].firstName;
+    if (files < 2) return;  // one file, or all names of one file
+    Group g;
+    g.members = std::move(members);
+    for (uint32_t& i : g.members) i += first;
+    g.files = files;
+    g.crc = crc;
+    out->push_back(std::move(g));
+  }
+
   std::string OpenPath(const Entry& e) const { return EntryOpenPath(tables_[e.task], e.idx); }
 
   std::vector<Table>& tables_;
