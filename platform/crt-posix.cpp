@@ -64,13 +64,23 @@ int _open(const char* path, int flags, int mode) {
 
 namespace {
 
+// A name that is one entry of the directory it is looked up in: nothing to resolve beneath it.
+bool OneEntry(const char* name) {
+  return strchr(name, '/') == nullptr && strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+}
+
 // The one open of every reader: a walked file, beneath its directory, no link followed, under
-// the one descriptor policy.
+// the one descriptor policy. One entry of the directory's descriptor is opened with O_NOFOLLOW,
+// which refuses a link as RESOLVE_NO_SYMLINKS does: openat2 would take a hold on the directory
+// for each open, which readers of one directory contend for.
 int OpenWalked(const char* path, bool cachedOnly, bool wait) {
   const int flags = O_RDONLY | O_NONBLOCK;
   auto open = [&] {
-    return AtParent(
-        path, [&](int dir, const char* name) { return OpenEntryAt(dir, name, flags, cachedOnly); });
+    return AtParent(path, [&](int dir, const char* name) {
+      if (dir != AT_FDCWD && !cachedOnly && OneEntry(name))
+        return openat(dir, name, flags | O_NOFOLLOW | O_CLOEXEC);
+      return OpenEntryAt(dir, name, flags, cachedOnly);
+    });
   };
   int fd = OpenWaitingForDescriptor(open, wait);
   if (fd < 0) return -1;
