@@ -468,6 +468,5 @@ void ParseCommandLine(int argc, char** argv) {
   } else if (cmd & cmSCAN) {
     AssignDefaultDataFile();
   }
-  SetReaderThreads(options.jobs);  // the duplicate finder's readers
   InitMagic();
 }

@@ -12,8 +12,6 @@
 
 namespace {
 
-unsigned readerThreads = kFitReaders;
-
 // Jobs queued ahead of the oldest undelivered one: enough that the other readers go on while
 // one reads a large file (tens of milliseconds for a hundred MB from memory), small enough that
 // the queued jobs stay a few MiB.
@@ -34,14 +32,6 @@ constexpr unsigned kSpinsBeforeSleep = 64;
 constexpr uint64_t kMostTaken = 64;
 
 }  // namespace
-
-void SetReaderThreads(unsigned readers) {
-  readerThreads = readers > kMaxReaders ? kMaxReaders : readers;
-}
-
-unsigned ReaderThreads() {
-  return readerThreads;
-}
 
 CrcReaders::CrcReaders(unsigned readers) {
   if (readers == 1) return;

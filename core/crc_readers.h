@@ -16,13 +16,9 @@
 #include "core/crc32shr.h"
 #include "platform/fileread.h"
 
-/// The number of readers of the duplicate finder's first look and confirmation, set from the
-/// command line (every other pass is handed its number with the walk's rules).
-void SetReaderThreads(unsigned readers);
-unsigned ReaderThreads();
-/// The number when the command line names none: fit the machine. One reader per processor
-/// checksums what the page cache holds (more only take turns on the processors and wake each
-/// other); a file whose bytes must come from the device is handed to readers that wait for it,
+/// The number of readers when the command line names none: fit the machine. One reader per
+/// processor checksums what the page cache holds (more only take turns on the processors and wake
+/// each other); a file whose bytes must come from the device is handed to readers that wait for it,
 /// as many as are waiting, up to kWaitingReaders, so that the device has reads queued.
 constexpr unsigned kFitReaders = 0;
 constexpr unsigned kWaitingReaders = 16;
