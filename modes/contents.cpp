@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <functional>
+#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -28,6 +30,8 @@ constexpr int kOther = -2;   // Lockstep, anchored: not the bytes of the first f
 
 // Open, without waiting: no descriptor to be had now; the name is left as it was.
 constexpr int kShort = -2;
+// How long a splitter tries to hold two files at once before it gives the others up.
+constexpr std::chrono::seconds kPairPatience{5};
 
 // 0, or why the bytes could not all be read: an error, or the file has shrunk since it was opened.
 int ReadFull(int fd, unsigned char* buf, size_t len) {
@@ -261,10 +265,13 @@ std::vector<int> ContentSplitter::Lockstep(const std::vector<int>& fds, uint64_t
 // Opens rep and the names of remaining from *at on beside it, as many as descriptors can be had
 // (up to kMaxOpen), and moves *at past them. False when rep cannot be read. With rep alone open
 // and names left, no other descriptor could be had: rep is closed and a descriptor waited for
-// with none held, so that splitters beside each other never wait on one another.
+// with none held, so that splitters beside each other never wait on one another. A limit that
+// lets no two files be open at once for seconds fails the names left, as the waiting open fails
+// a file for which no descriptor comes.
 bool ContentSplitter::OpenChunk(std::vector<Candidate>& files,
                                 const std::vector<uint32_t>& remaining, uint32_t rep, uint64_t size,
                                 size_t* at, std::vector<uint32_t>* chunk, std::vector<int>* fds) {
+  auto since = std::chrono::steady_clock::now();
   for (;;) {
     int first = Reopen(files, rep, size, true);
     if (first < 0) return false;
@@ -280,9 +287,14 @@ bool ContentSplitter::OpenChunk(std::vector<Candidate>& files,
       fds->push_back(fd);
     }
     if (fds->size() > 1 || *at >= remaining.size()) return true;
+    if (std::chrono::steady_clock::now() - since > kPairPatience) {
+      for (; *at < remaining.size(); ++*at) files[remaining[*at]].Fail(Candidate::kChanged, EMFILE);
+      return true;
+    }
     _close(first);
     int next = Reopen(files, remaining[*at], size, true);
     if (next >= 0) _close(next);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
 
