@@ -13,6 +13,7 @@
 #include "core/crc32shr.h"
 #include "core/keyed_digest.h"
 #include "core/reason.h"
+#include "platform/fileread.h"
 #include "platform/platform.h"
 
 namespace {
@@ -46,8 +47,8 @@ int ReadFull(int fd, unsigned char* buf, size_t len) {
   return 0;
 }
 
-// The program's own reason in the 16 bits a candidate keeps for it.
-constexpr uint16_t kWhyShrank = 0xFFFF;
+// A candidate keeps its reason in 16 bits: system error numbers and the program's own fit.
+static_assert(kReasonShrank <= 0xFFFF && kErrorNotRegular <= 0xFFFF && kErrorChanged <= 0xFFFF);
 
 uint64_t IdHash(const Candidate& c) {
   uint64_t h = (c.volume * 0x9E3779B97F4A7C15ull) ^ c.indexLow ^ (uint64_t{c.indexHigh} << 32);
@@ -113,11 +114,11 @@ int NumberClasses(std::vector<Candidate>& files, const std::vector<int>& classOf
 
 void Candidate::Fail(State s, int error) {
   state = s;
-  why = error == kReasonShrank ? kWhyShrank : static_cast<uint16_t>(error);
+  why = static_cast<uint16_t>(error >= 0 && error <= 0xFFFF ? error : EIO);
 }
 
 int Candidate::Why() const {
-  return why == kWhyShrank ? kReasonShrank : why;
+  return why;
 }
 
 // Opens a name for reading; -1 with the state set when it cannot be read as recorded. wait:
@@ -316,7 +317,7 @@ void ContentSplitter::SplitAnchored(std::vector<Candidate>& files,
       std::vector<uint32_t> chunk;
       std::vector<int> fds;
       if (!OpenChunk(files, remaining, rep, size, &at, &chunk, &fds)) {
-        repFailed = files[rep].why;
+        repFailed = files[rep].Why();
         break;
       }
       std::vector<int> label = Lockstep(fds, size, true, nullptr);

@@ -82,7 +82,7 @@ int LoadTasks(std::vector<Table>& tables, uint32_t sub, const WalkRules& rules) 
       DropCovered(t, *rules.exclude);
       // Its files are reached from the start path it records, as a walk's are: no link below
       // it is followed.
-      TrustWalkRoot(t.cStartPath);
+      if (rules.roots != nullptr) rules.roots->Trust(t.cStartPath);
     } else {
       t.BuildTree(sub != 0, rules);
       if (NothingMatches(t)) status = kExitTrouble;

@@ -23,10 +23,9 @@ namespace {
 
 constexpr long kLifetimeNs = 100 * 1000 * 1000;
 
-// The WalkRoots that exist, the last made last, and how many start paths they hold.
+// The start paths of the WalkRoots that exist, and how many they hold.
 std::mutex rootsMutex;
 std::vector<const std::vector<std::string>*> liveRoots;
-std::vector<WalkRoots*> liveSets;
 std::atomic<unsigned> rootCount{0};
 
 // Cleared the first time the kernel does not know openat2 (or one of its flags).
@@ -164,14 +163,12 @@ int OpenDir(const char* path, size_t len, int flags, const struct timespec& now)
 WalkRoots::WalkRoots() {
   std::lock_guard<std::mutex> lock(rootsMutex);
   liveRoots.push_back(&roots_);
-  liveSets.push_back(this);
 }
 
 WalkRoots::~WalkRoots() {
   {
     std::lock_guard<std::mutex> lock(rootsMutex);
     liveRoots.erase(std::find(liveRoots.begin(), liveRoots.end(), &roots_));
-    liveSets.erase(std::find(liveSets.begin(), liveSets.end(), this));
     rootCount.fetch_sub(static_cast<unsigned>(roots_.size()), std::memory_order_release);
   }
   // A directory cached under these roots was reached by their rules, not by the next run's.
@@ -188,15 +185,6 @@ void WalkRoots::Trust(const char* path) {
   if (root.empty() || std::find(roots_.begin(), roots_.end(), root) != roots_.end()) return;
   roots_.push_back(root);
   rootCount.fetch_add(1, std::memory_order_release);
-}
-
-void TrustWalkRoot(const char* path) {
-  WalkRoots* last = nullptr;
-  {
-    std::lock_guard<std::mutex> lock(rootsMutex);
-    if (!liveSets.empty()) last = liveSets.back();
-  }
-  if (last != nullptr) last->Trust(path);
 }
 
 int CachedParentDir(const char* path, const char** name) {

@@ -19,7 +19,6 @@ int OpenWalkedFile(const char* path, bool) {
 WalkRoots::WalkRoots() = default;
 WalkRoots::~WalkRoots() = default;
 void WalkRoots::Trust(const char*) {}
-void TrustWalkRoot(const char*) {}
 
 // The system lists everything with the name, so nothing is left for the reader to learn.
 HANDLE FindFirstFileDeferringA(const char* pattern, WIN32_FIND_DATAA* data, bool* deferred) {

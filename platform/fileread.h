@@ -31,9 +31,6 @@ class WalkRoots {
   std::string last_;                // the path last trusted, as given
 };
 
-/// Trusts path in the WalkRoots made last that still exists (none: nothing is trusted).
-void TrustWalkRoot(const char* path);
-
 /// The one open of every reader of walked files (checksums, first bytes, confirmations): for
 /// reading, a file the walk found to be a regular file, without asking again what it is: a link
 /// put in its place (or in place of a directory above it, below the start path) is not followed,
