@@ -42,7 +42,15 @@ CrcReaders::CrcReaders(unsigned readers) {
   ringSize_ = kRingSize;
   ring_.reset(new Job[ringSize_]);
   threads_.reserve(readers);
-  for (unsigned i = 0; i < readers; ++i) threads_.emplace_back(&CrcReaders::Read, this);
+  // A thread the system cannot start leaves its share to those that started (none: the
+  // caller reads each file itself), as the duplicate finder's confirmers do.
+  for (unsigned i = 0; i < readers; ++i) {
+    try {
+      threads_.emplace_back(&CrcReaders::Read, this);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
 }
 
 CrcReaders::~CrcReaders() {

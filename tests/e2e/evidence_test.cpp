@@ -306,6 +306,24 @@ TEST_F(EvidenceTest, FewDescriptorsForManyReadersLoseNoCopy) {
   }
 }
 
+// Readers the system refuses to start leave their files to the others or to the main thread:
+// the same report, never an abort.
+TEST_F(EvidenceTest, ThreadsTheSystemRefusesLeaveTheSameReport) {
+  std::vector<std::string> threadless;
+  if (ThreadlessPrefix(&threadless) != 0) GTEST_SKIP() << "no limit on threads here";
+  for (int i = 0; i < 200; ++i)
+    MakeFile("tree/d" + std::to_string(i % 4) + "/f" + std::to_string(i),
+             "copy " + std::to_string(i % 50));
+  for (const char* mode : {"-mi", "-md"}) {
+    SCOPED_TRACE(mode);
+    const std::vector<std::string> args = {mode, "-s", Path("tree")};
+    RunResult free = Run(args);
+    RunResult bound = RunUnder(threadless, args);
+    EXPECT_EQ(free.status, bound.status) << bound.err;
+    EXPECT_TRUE(free.out == bound.out) << bound.out.substr(0, 400);
+  }
+}
+
 TEST_F(EvidenceTest, AnEmptiedStartDirectoryIsNotSavedOverItsCatalogue) {
   ASSERT_EQ(kExitClean, Scan().status);
   const std::string saved = ReadFile("vantel32.crc");

@@ -54,6 +54,15 @@ int PermissionBoundPrefix(std::vector<std::string>* prefix) {
   return 0;
 }
 
+int ThreadlessPrefix(std::vector<std::string>* prefix) {
+  *prefix = {"/bin/bash", "-c", "ulimit -u 1 && exec \"$0\" \"$@\""};
+  const char kSetpriv[] = "/usr/bin/setpriv";
+  if (geteuid() != 0) return 0;
+  if (access(kSetpriv, X_OK) != 0) return -1;
+  prefix->insert(prefix->begin(), {kSetpriv, "--reuid=65534", "--regid=65534", "--clear-groups"});
+  return 0;
+}
+
 int MakeUtf8Entry(const std::string& path, const std::string* contents) {
   if (contents == nullptr) return mkdir(path.c_str(), 0755) == 0 ? 0 : 1;
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -26,6 +26,10 @@ int PermissionBoundPrefix(std::vector<std::string>*) {
   return -1;
 }
 
+int ThreadlessPrefix(std::vector<std::string>*) {
+  return -1;
+}
+
 int TakeReaderLocks(const std::string&) {
   return -1;
 }

@@ -20,6 +20,11 @@ int MakeHostRawName(const std::string& dir, const std::string& name, char conten
 // -1 where permission bits cannot make an entry unreadable here or no such command exists.
 int PermissionBoundPrefix(std::vector<std::string>* prefix);
 
+// Sets *prefix to the command words under which a child program can start no thread (root's
+// own limit does not bind it, so root's child runs as nobody) and returns 0; -1 where no such
+// limit exists.
+int ThreadlessPrefix(std::vector<std::string>* prefix);
+
 // Creates a directory, or a file holding *contents, at an absolute path written in UTF-8,
 // whatever the ANSI code page: on Windows through the wide functions, with no MAX_PATH limit.
 int MakeUtf8Entry(const std::string& path, const std::string* contents);
