@@ -291,11 +291,3 @@ void ForgetCachedParentDir() {
 void ReleaseThreadState() {
   ForgetCachedParentDir();
 }
-
-bool StaleCachedParentDir() {
-  int error = errno;
-  if (error != ENOENT && error != ENOTDIR) return false;
-  ForgetCachedParentDir();
-  errno = error;
-  return true;
-}

@@ -14,11 +14,6 @@
 /// A directory stays cached for a tenth of a second at most; each thread has its own.
 int CachedParentDir(const char* path, const char** name);
 
-/// After a lookup through the cached directory failed with ENOENT or ENOTDIR: drops the cache
-/// and says whether the lookup is worth repeating (the directory may have been replaced since
-/// it was cached). errno is kept.
-bool StaleCachedParentDir();
-
 /// Drops the cached directory: a new enumeration starts a new look at the tree.
 void ForgetCachedParentDir();
 
