@@ -14,6 +14,7 @@
 #include "tests/support/catalogue.h"
 #include "tests/support/e2e.h"
 #include "tests/support/nodes.h"
+#include "tests/support/process.h"
 
 namespace e2e {
 namespace {
@@ -311,6 +312,7 @@ TEST_F(EvidenceTest, FewDescriptorsForManyReadersLoseNoCopy) {
 TEST_F(EvidenceTest, ThreadsTheSystemRefusesLeaveTheSameReport) {
   std::vector<std::string> threadless;
   if (ThreadlessPrefix(&threadless) != 0) GTEST_SKIP() << "no limit on threads here";
+  if (kUnderEmulator) GTEST_SKIP() << "the emulator needs threads of its own to start";
   for (int i = 0; i < 200; ++i)
     MakeFile("tree/d" + std::to_string(i % 4) + "/f" + std::to_string(i),
              "copy " + std::to_string(i % 50));
