@@ -322,7 +322,12 @@ TEST_F(EvidenceTest, ThreadsTheSystemRefusesLeaveTheSameReport) {
     RunResult free = Run(args);
     RunResult bound = RunUnder(threadless, args);
     EXPECT_EQ(free.status, bound.status) << bound.err;
-    EXPECT_TRUE(free.out == bound.out) << bound.out.substr(0, 400);
+    // The listing's head shows the clock, which may tick between the two runs.
+    auto body = [](const std::string& out) {
+      size_t at = out.find("File mask");
+      return at == std::string::npos ? out : out.substr(at);
+    };
+    EXPECT_TRUE(body(free.out) == body(bound.out)) << bound.out.substr(0, 400);
   }
 }
 
